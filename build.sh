@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# One entry point: installs what the project needs from Debian, builds, and then
+# runs the program or the tests.
+#   bash build.sh run     the window with the example world (the command line without a display)
+#   bash build.sh test    every test suite, with sanitizers
+#   bash build.sh bench   the full-size benchmark
+#   bash build.sh build   just the release build (in build/)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
+          libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update
+        apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
+}
+
+configure_and_build() { # folder, extra cmake arguments...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+case "${1:-}" in
+    build)
+        install_packages
+        configure_and_build build -DCMAKE_BUILD_TYPE=Release
+        ;;
+    test)
+        install_packages
+        configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
+        cd build-test
+        ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+            ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+        ;;
+    bench)
+        install_packages
+        configure_and_build build -DCMAKE_BUILD_TYPE=Release
+        ./build/bin/morvane-bench
+        ;;
+    run)
+        install_packages
+        configure_and_build build -DCMAKE_BUILD_TYPE=Release
+        exec ./tools/run-example.sh build/bin
+        ;;
+    *)
+        echo "usage: bash build.sh run|test|bench|build" >&2
+        exit 1
+        ;;
+esac

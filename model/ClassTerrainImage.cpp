@@ -1,0 +1,84 @@
+#include "ClassTerrainImage.h"
+
+#include <QImage>
+
+#include <filesystem>
+
+namespace {
+
+std::string ExecutableDir()
+{
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : exe.parent_path().string();
+}
+
+} // namespace
+
+TTerrainImage::TTerrainImage() : TTerrainImage((std::filesystem::path(ExecutableDir()) / "Tiles.ini").string()) {}
+
+TTerrainImage::TTerrainImage(const std::string &tilesPath) : Transitions(65536, 0)
+{
+    Create(tilesPath);
+}
+
+
+TTerrainImage::~TTerrainImage() = default;
+
+void TTerrainImage::ResetGrid(uint16_t NewWidth, uint16_t NewHeight)
+{
+    ClearGrid();
+    if (NewWidth == 0 || NewHeight == 0)
+        return;
+    const size_t count = size_t(NewWidth + 2) * size_t(NewHeight + 2);
+    Cells.assign(count, TCell{});
+    Flags.assign(count, FLAG_NONE);
+    Width = NewWidth;
+    Height = NewHeight;
+}
+
+void TTerrainImage::ClearGrid()
+{
+    Width = 0;
+    Height = 0;
+    // Give the memory back: a failed load must not keep a full-size grid alive.
+    std::vector<TCell>().swap(Cells);
+    std::vector<uint8_t>().swap(Flags);
+}
+
+void TTerrainImage::AddError(uint16_t X, uint16_t Y, uint8_t Kind, const std::string &Text)
+{
+    Errors.resize(size_t(ErrorCount));
+    Errors.push_back(TErrorItem{uint16_t(X - 1), uint16_t(Y - 1), Kind, Text});
+    ++ErrorCount;
+}
+
+std::vector<std::string> TTerrainImage::GetWarnings() const
+{
+    std::vector<std::string> lines;
+    for (int32_t i = 0; i < ErrorCount; ++i) {
+        const TErrorItem &item = Errors[size_t(i)];
+        if (item.Kind == 1)
+            lines.push_back("Warning: More than 2 different terrains on the border of tile " +
+                            std::to_string(item.X) + "/" + std::to_string(item.Y) + ".");
+    }
+    return lines;
+}
+
+const char *TTerrainImage::TerrainName(uint16_t Code)
+{
+    switch (Code) {
+    case DIRT: return "DIRT";
+    case MOUNTAIN: return "MOUNTAIN";
+    case DESERT: return "DESERT";
+    case SNOW: return "SNOW";
+    case GRASS: return "GRASS";
+    case FOREST: return "FOREST";
+    case JUNGLE: return "JUNGLE";
+    case SWAMP: return "SWAMP";
+    case WATER: return "WATER";
+    case COASTLINE: return "COASTLINE";
+    case VOID: return "VOID";
+    default: return "";
+    }
+}

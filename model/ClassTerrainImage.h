@@ -1,0 +1,210 @@
+#pragma once
+
+#include "Random.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class QImage;
+class TProgressBar;
+class TStatusBar;
+class TIniFile;
+
+// Terrain codes of a cell. The image load gives 0..8 and WATER; the pipeline
+// rewrites them; codes from 256 up are transitions A*256 + B*16 + D.
+enum : uint16_t {
+    NO_TERRAIN = 0,
+    DIRT = 1,
+    MOUNTAIN = 2,
+    DESERT = 3,
+    SNOW = 4,
+    GRASS = 5,
+    FOREST = 6,
+    JUNGLE = 7,
+    SWAMP = 8,
+    WATER = 17,
+    COASTLINE = 18,
+    COAST_MARK = 19,       // centre of a piece of coastline, stages 4 and 5 only
+    COAST_WATER_MARK = 20, // water next to a coast centre, stages 4 and 5 only
+    BORDER_MARK = 21,      // on a border line, waiting for a transition
+    VOID = 22,             // names the void tile list; no cell holds it
+};
+
+// Flags of the height stages, one byte per cell.
+enum : uint8_t {
+    FLAG_NONE = 0,
+    FLAG_FIXED = 1, // altitude final: water, coastline, completed coast rings
+    FLAG_RING = 2,  // in the coast ring being built
+    FLAG_SEED = 3,  // a random height seed point
+};
+
+// The value of one cell; always passed by value.
+struct TCell
+{
+    uint16_t Code = 0;
+    int8_t Altitude = 0;
+
+    friend bool operator==(const TCell &, const TCell &) = default;
+};
+
+// One warning: the 0-based position of the cell's pixel. Kind 1 is listed,
+// kind 2 is a warning withdrawn because its cell became coastline.
+struct TErrorItem
+{
+    uint16_t X = 0;
+    uint16_t Y = 0;
+    uint8_t Kind = 0;
+    std::string Text;
+};
+
+// A tile configuration that cannot be used: a tile-list key that is no number.
+// what() is the conversion message itself; FileName names the file it came from.
+class EConvertError : public std::runtime_error
+{
+public:
+    EConvertError(const std::string &message, std::string fileName)
+        : std::runtime_error(message), FileName(std::move(fileName)) {}
+    std::string FileName;
+};
+
+// An image that cannot be loaded; the message names the file and the cause.
+class EImageLoadError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The terrain model: the grid of cells and flags, the tile configuration read
+// from Tiles.ini, the image import and the warnings of a generation. The
+// pipeline stages (pipeline/) are further members of this class.
+//
+// The grids are stored flat with a one-cell frame of empty cells around them:
+// cell (X, Y), 1-based, is element Y * Stride() + X. The frame is never
+// written, so code that reads a neighbour through the raw arrays sees the same
+// empty cell that GetCell gives outside the grid.
+class TTerrainImage
+{
+public:
+    // Reads Tiles.ini next to the executable.
+    TTerrainImage();
+    // Reads the tile configuration at tilesPath.
+    explicit TTerrainImage(const std::string &tilesPath);
+    ~TTerrainImage();
+    TTerrainImage(const TTerrainImage &) = delete;
+    TTerrainImage &operator=(const TTerrainImage &) = delete;
+
+    // Grid and accessors. Outside the grid reads give zeros and writes are dropped.
+    int GetWidth() const { return Width; }
+    int GetHeight() const { return Height; }
+    bool IsInside(int32_t X, int32_t Y) const
+    {
+        return uint32_t(X) - 1u < Width && uint32_t(Y) - 1u < Height;
+    }
+    TCell GetCell(int32_t X, int32_t Y) const
+    {
+        return IsInside(X, Y) ? Cells[Index(X, Y)] : TCell{};
+    }
+    uint8_t GetFlag(int32_t X, int32_t Y) const
+    {
+        return IsInside(X, Y) ? Flags[Index(X, Y)] : uint8_t(FLAG_NONE);
+    }
+    // Code -1 keeps the code, Altitude -1000 keeps the altitude; otherwise the
+    // low 16 bits of the code and the low 8 bits of the altitude are stored.
+    void SetCell(int32_t X, int32_t Y, int32_t Code, int32_t Altitude)
+    {
+        if (!IsInside(X, Y))
+            return;
+        TCell &cell = Cells[Index(X, Y)];
+        if (Code != -1)
+            cell.Code = uint16_t(Code);
+        if (Altitude != -1000)
+            cell.Altitude = int8_t(uint8_t(Altitude));
+    }
+    void SetFlag(int32_t X, int32_t Y, uint8_t Flag)
+    {
+        if (IsInside(X, Y))
+            Flags[Index(X, Y)] = Flag;
+    }
+
+    // Makes an empty grid of that size: every cell code 0 and altitude 0, every
+    // flag FLAG_NONE. Used by the image load and by code that builds grids.
+    void ResetGrid(uint16_t NewWidth, uint16_t NewHeight);
+
+    // Raw access for code that walks the grid itself (see the class comment).
+    int Stride() const { return int(Width) + 2; }
+    size_t Index(int32_t X, int32_t Y) const { return size_t(Y) * size_t(Stride()) + size_t(X); }
+    TCell *CellData() { return Cells.data(); }
+    const TCell *CellData() const { return Cells.data(); }
+    uint8_t *FlagData() { return Flags.data(); }
+    const uint8_t *FlagData() const { return Flags.data(); }
+
+    // Classification of codes.
+    static bool IsTerrainOrWater(uint16_t Code) { return (Code >= 1 && Code <= 15) || Code == WATER; }
+    static bool IsLandTerrain(uint16_t Code) { return Code >= 1 && Code <= 15; }
+    static bool IsBorderMarker(uint16_t Code) { return Code == COAST_MARK || Code == BORDER_MARK; }
+    static bool NeedsTransition(uint16_t Code) { return IsBorderMarker(Code) || Code >= 256; }
+
+    // Warnings. X and Y of AddError are 1-based; the list keeps them 0-based.
+    void AddError(uint16_t X, uint16_t Y, uint8_t Kind, const std::string &Text);
+    std::vector<std::string> GetWarnings() const;
+    const std::vector<TErrorItem> &GetErrors() const { return Errors; }
+    int32_t GetErrorCount() const { return ErrorCount; }
+
+    // Tile configuration.
+    uint16_t TileForCode(uint16_t Code);
+    uint16_t RandomTile(uint8_t Code);
+    uint16_t GetVoidTile() const { return VoidTile; }
+    uint16_t CodeForColor(uint8_t Red) const { return ColorToCode[Red]; }
+    const std::vector<uint16_t> &GetTileList(uint8_t Code) const { return TileLists[Code]; }
+    uint16_t GetTransitionTile(uint16_t Code) const { return Transitions[Code]; }
+    // Problems of the tile configuration that did not stop construction, each
+    // naming the file and the section or key.
+    const std::vector<std::string> &GetConfigProblems() const { return ConfigProblems; }
+    const std::string &GetTilesPath() const { return TilesPath; }
+
+    // Image import: fills the grid from the red values of an image file.
+    void LoadFromBMP(const std::string &FileName);
+
+    // The generation pipeline (pipeline/).
+    void Generate(TProgressBar &ProgressBar, TStatusBar &StatusBar);
+    void MarkBorders();
+    void ResolveSingleBorders();
+    void BuildTransitions();
+    void MarkCoastline();
+    void FinishTiles();
+    void CoastHeights();
+    void RandomHeights();
+    void SmoothTerrain();
+    void SmoothMountains();
+
+    // The names of the terrains as Tiles.ini writes them, by code; "" for none.
+    static const char *TerrainName(uint16_t Code);
+
+private:
+    void Create(const std::string &tilesPath);
+    void LoadTransitions(TIniFile &IniFile);
+    void LoadTileList(TIniFile &IniFile, const std::string &Section, uint16_t Code);
+    void LoadColors(TIniFile &IniFile);
+    void CheckTileLists();
+    void ClearGrid();
+    void FillFromBitmap();
+
+    std::unique_ptr<QImage> Bitmap;                // only while LoadFromBMP runs
+    std::vector<TCell> Cells;                      // (Width + 2) x (Height + 2), framed
+    std::vector<uint8_t> Flags;                    // same shape as Cells
+    std::array<uint16_t, 256> ColorToCode{};       // red value -> terrain code
+    std::array<std::vector<uint16_t>, 256> TileLists; // by terrain code 1..255
+    uint16_t Width = 0;
+    uint16_t Height = 0;
+    uint16_t VoidTile = 0;
+    std::vector<uint16_t> Transitions;             // 65536 entries, by whole code
+    std::vector<TErrorItem> Errors;
+    int32_t ErrorCount = 0;
+
+    std::string TilesPath;
+    std::vector<std::string> ConfigProblems;
+};

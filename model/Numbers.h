@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// Strict integer conversion of configuration text: optional leading blanks, an
+// optional sign, then decimal digits that fit in a signed 32-bit number, or a
+// hex prefix ($, 0x, 0X, x, X) and one to eight hex digits taken as a 32-bit
+// two's-complement value. Nothing may follow the digits.
+std::optional<int32_t> StrToIntStrict(std::string_view Text);

@@ -1,0 +1,64 @@
+#include "Random.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(Random, Pcg32MatchesTheReferenceOutputs)
+{
+    TPcg32 generator;
+    generator.Seed(42, 54);
+    const std::vector<uint32_t> expected = {0xa15c02b7, 0x7b47f409, 0xba1d3330,
+                                            0x83d2f293, 0xbfa4784b, 0xcbed606e};
+    for (uint32_t value : expected)
+        EXPECT_EQ(generator.Next32(), value);
+}
+
+struct TBoundedCase
+{
+    uint64_t State, Seq;
+    uint32_t Bound;
+    std::vector<uint32_t> Expected;
+};
+
+TEST(Random, BoundedDrawsMatchTheCheckValues)
+{
+    const TBoundedCase cases[] = {
+        {12345, 2, 10, {1, 3, 2, 0, 6, 7, 9, 4}},
+        {12345, 3, 15, {9, 10, 13, 9, 9, 9, 5, 9}},
+        {0, 1, 4, {0, 0, 0, 3, 2, 1, 0, 0}},
+        {18446744073709551615ULL, 5, 62, {31, 1, 31, 10, 36, 40, 50, 18}},
+    };
+    for (const auto &c : cases) {
+        TPcg32 generator;
+        generator.Seed(c.State, c.Seq);
+        std::vector<uint32_t> got;
+        for (size_t i = 0; i < c.Expected.size(); ++i)
+            got.push_back(generator.Random(c.Bound));
+        EXPECT_EQ(got, c.Expected) << "seed " << c.State << ", stream " << c.Seq;
+    }
+}
+
+TEST(Random, FixedSeedStartsEverySiteOnItsOwnStream)
+{
+    Random::SetFixedSeed(12345);
+    Random::Draw(7); // whatever came before does not matter
+    Random::Reseed(TSeedSite::ImageLoad);
+    std::vector<uint32_t> got;
+    for (int i = 0; i < 8; ++i)
+        got.push_back(Random::Draw(10));
+    EXPECT_EQ(got, (std::vector<uint32_t>{1, 3, 2, 0, 6, 7, 9, 4}));
+
+    Random::Reseed(TSeedSite::RandomHeights);
+    EXPECT_EQ(Random::Draw(15), 9u);
+    Random::SetFixedSeed(std::nullopt);
+}
+
+TEST(Random, ClockSeedsDifferBetweenReseeds)
+{
+    Random::SetFixedSeed(std::nullopt);
+    Random::Reseed(TSeedSite::ImageLoad);
+    const uint64_t first = Random::Generator().State;
+    Random::Reseed(TSeedSite::ImageLoad);
+    EXPECT_NE(Random::Generator().State, first);
+}

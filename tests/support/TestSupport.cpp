@@ -1,0 +1,127 @@
+#include "TestSupport.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace TestSupport {
+
+TTempDir::TTempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "morvane-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder");
+    Dir = pattern;
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code error;
+    fs::remove_all(Dir, error);
+}
+
+void WriteFile(const std::string &path, const std::string &content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
+std::vector<std::string> ListDir(const std::string &path)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string BundledTilesPath()
+{
+    return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles.ini").string();
+}
+
+const TLegend &DefaultLegend()
+{
+    static const TLegend legend = {
+        {'0', NO_TERRAIN}, {'D', DIRT},   {'M', MOUNTAIN}, {'S', DESERT},    {'N', SNOW},
+        {'G', GRASS},      {'F', FOREST}, {'J', JUNGLE},   {'P', SWAMP},     {'W', WATER},
+        {'C', COASTLINE},  {'x', BORDER_MARK}, {'c', COAST_MARK}, {'w', COAST_WATER_MARK},
+    };
+    return legend;
+}
+
+void PaintGrid(TTerrainImage &model, const std::vector<std::string> &rows, const TLegend &legend)
+{
+    const size_t width = rows.empty() ? 0 : rows[0].size();
+    model.ResetGrid(uint16_t(width), uint16_t(rows.size()));
+    for (size_t y = 0; y < rows.size(); ++y) {
+        if (rows[y].size() != width)
+            throw std::runtime_error("painted rows differ in length");
+        for (size_t x = 0; x < width; ++x) {
+            const auto found = legend.find(rows[y][x]);
+            if (found == legend.end())
+                throw std::runtime_error(std::string("no code for the letter ") + rows[y][x]);
+            model.SetCell(int(x) + 1, int(y) + 1, found->second, 0);
+        }
+    }
+}
+
+std::vector<std::string> GridLetters(const TTerrainImage &model, const TLegend &legend)
+{
+    std::vector<std::string> rows;
+    for (int y = 1; y <= model.GetHeight(); ++y) {
+        std::string row;
+        for (int x = 1; x <= model.GetWidth(); ++x) {
+            const uint16_t code = model.GetCell(x, y).Code;
+            char letter = '?';
+            for (const auto &[key, value] : legend)
+                if (value == code)
+                    letter = key;
+            row += letter;
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::vector<int>> GridAltitudes(const TTerrainImage &model)
+{
+    std::vector<std::vector<int>> rows;
+    for (int y = 1; y <= model.GetHeight(); ++y) {
+        std::vector<int> row;
+        for (int x = 1; x <= model.GetWidth(); ++x)
+            row.push_back(model.GetCell(x, y).Altitude);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>> &reds)
+{
+    const int height = int(reds.size());
+    const int width = height ? int(reds[0].size()) : 0;
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(reds[size_t(y)][size_t(x)], (x * 37 + y) & 255, (y * 91) & 255));
+    if (!image.save(QString::fromStdString(path), "BMP"))
+        throw std::runtime_error("cannot save " + path);
+}
+
+} // namespace TestSupport
