@@ -1,0 +1,45 @@
+#include "GenerateCommand.h"
+
+#include "ClassTerrainImage.h"
+#include "MapWriter.h"
+#include "Progress.h"
+
+TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View)
+{
+    View.LockGUI(true);
+    View.ClearMemo();
+    View.ProcessMessages();
+    Model.Generate(View.GetProgressBar(), View.GetStatusBar());
+    View.SetMemoLines(Model.GetWarnings());
+
+    TProgressBar &progress = View.GetProgressBar();
+    progress.SetMin(0);
+    progress.SetMax(MapFile::BlockColumns - 1);
+    progress.SetPosition(1);
+    View.GetStatusBar().SetSimpleText("Storing map0.mul");
+
+    TGenerateOutcome outcome = TGenerateOutcome::Written;
+    try {
+        TMapWriterHooks hooks;
+        hooks.Opened = [&] { View.SetAbortFlag(false); };
+        hooks.AfterColumn = [&](int) {
+            progress.SetPosition(progress.GetPosition() + 1);
+            View.ProcessMessages();
+            return View.GetAbortFlag();
+        };
+        if (WriteMapFile(Model, MapFileName, hooks) == TMapWriteResult::Aborted)
+            outcome = TGenerateOutcome::Aborted;
+    } catch (const EMapWriteError &error) {
+        View.ShowError("Clould not store MAP to " + MapFileName + "!", error.what());
+        outcome = TGenerateOutcome::Failed;
+    }
+    View.LockGUI(false);
+    return outcome;
+}
+
+void RunAbortCommand(TGenerateView &View)
+{
+    View.LockGUI(false);
+    View.SetAbortFlag(true);
+    View.GetProgressBar().SetPosition(1);
+}
