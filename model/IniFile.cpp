@@ -2,7 +2,9 @@
 
 #include "Numbers.h"
 
+// Plain bytes, no UTF-16 conversion: names and values are kept as the file has them.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION // this is the one translation unit that holds SimpleIni's code
 #include <SimpleIni.h>
 
 #include <algorithm>
