@@ -13,7 +13,7 @@
 
 struct TIniFile::TImpl
 {
-    CSimpleIniCaseA Ini{false, true, false}; // not UTF-16, multi-key, no multi-line
+    CSimpleIniA Ini{false, true, false}; // names without regard to case; multi-key; no multi-line
 };
 
 TIniFile::TIniFile(std::string FileName_) : Impl(std::make_unique<TImpl>()), FileName(std::move(FileName_))
@@ -36,11 +36,11 @@ std::vector<std::string> TIniFile::ReadSection(const std::string &Section) const
     const auto *section = Impl->Ini.GetSection(Section.c_str());
     if (!section)
         return {};
-    std::vector<CSimpleIniCaseA::Entry> keys;
+    std::vector<CSimpleIniA::Entry> keys;
     keys.reserve(section->size());
     for (const auto &keyValue : *section)
         keys.push_back(keyValue.first);
-    std::stable_sort(keys.begin(), keys.end(), CSimpleIniCaseA::Entry::LoadOrder());
+    std::stable_sort(keys.begin(), keys.end(), CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> names;
     names.reserve(keys.size());
     for (const auto &key : keys)

@@ -1,1 +1,246 @@
+#include "ClassTerrainImage.h"
+#include "IniFile.h"
+#include "Numbers.h"
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+
+using namespace TestSupport;
+
+namespace {
+
+// A model whose Tiles.ini holds the given text.
+struct TConfigured
+{
+    explicit TConfigured(const std::string &ini)
+    {
+        WriteFile(Path, ini);
+        Model = std::make_unique<TTerrainImage>(Path);
+    }
+    TTempDir Dir;
+    std::string Path = Dir.File("Tiles.ini");
+    std::unique_ptr<TTerrainImage> Model;
+};
+
+const char *const ExampleIni = "[GRASS]\n3=\n4=\n5=\n6=\n"
+                               "[VOID]\n580=\n"
+                               "[TRANS_DIRT_GRASS]\nN=121\nNE=122\nE=123\nSE=124\nS=125\nSW=126\nW=127\nNW=128\n"
+                               "[TRANS_GRASS_DIRT]\nNE=222\n"
+                               "[ColorTileCodeMatch]\nGRASS=40\nWATER=30\n";
+
+} // namespace
+
+TEST(Numbers, StrictConversion)
+{
+    const std::map<std::string, std::optional<int32_t>> cases = {
+        {"0", 0},          {"16", 16},         {"  16", 16},        {"+7", 7},
+        {"-1", -1},        {"0x10", 16},       {"0X10", 16},        {"$10", 16},
+        {"x1F", 31},       {"X1f", 31},        {"-$10", -16},       {"$FFFFFFFF", -1},
+        {"2147483647", INT32_MAX},             {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},          {"99999999999", std::nullopt},
+        {"$123456789", std::nullopt},          {"12a", std::nullopt},
+        {"", std::nullopt},  {"-", std::nullopt}, {"$", std::nullopt}, {"0x", std::nullopt},
+        {"1 ", std::nullopt}, {"1.5", std::nullopt}, {"abc", std::nullopt}, {"--1", std::nullopt},
+    };
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(StrToIntStrict(text), expected) << "'" << text << "'";
+}
+
+TEST(TileConfig, TheExampleFileGivesItsTilesTransitionsAndColours)
+{
+    Random::SetFixedSeed(7);
+    TConfigured config(ExampleIni);
+    TTerrainImage &model = *config.Model;
+    EXPECT_EQ(model.GetVoidTile(), 580);
+    EXPECT_EQ(model.GetTileList(GRASS), (std::vector<uint16_t>{3, 4, 5, 6}));
+    EXPECT_EQ(model.GetTransitionTile(338), 122);   // dirt against grass, NE
+    EXPECT_EQ(model.GetTransitionTile(1298), 222);  // grass against dirt, NE: its own entry
+    EXPECT_EQ(model.GetTransitionTile(1 * 256 + 5 * 16 + 8), 128);
+    EXPECT_EQ(model.GetTransitionTile(1299), 0);
+    EXPECT_EQ(model.CodeForColor(40), GRASS);
+    EXPECT_EQ(model.CodeForColor(30), WATER);
+    EXPECT_EQ(model.CodeForColor(100), DIRT); // defaults of the other terrains
+    EXPECT_EQ(model.CodeForColor(191), SWAMP);
+    EXPECT_EQ(model.CodeForColor(41), NO_TERRAIN);
+
+    EXPECT_EQ(model.TileForCode(338), 122);
+    for (uint16_t code : {0, 21, 22, 19, 20, 273, 9, 16, 255, 1299})
+        EXPECT_EQ(model.TileForCode(code), 580) << code;
+
+    std::map<uint16_t, int> counts;
+    for (int i = 0; i < 4000; ++i)
+        ++counts[model.TileForCode(GRASS)];
+    ASSERT_EQ(counts.size(), 4u);
+    for (const auto &[tile, count] : counts) {
+        EXPECT_GE(tile, 3);
+        EXPECT_LE(tile, 6);
+        EXPECT_NEAR(count, 1000, 150) << tile;
+    }
+    Random::SetFixedSeed(std::nullopt);
+}
+
+TEST(TileConfig, TileKeysAreStrictNumbersStoredAsSixteenBits)
+{
+    TConfigured config("[DIRT]\n0x10=\n$10=\n-1=\n70000=\n0=\n[VOID]\n1=\n");
+    EXPECT_EQ(config.Model->GetTileList(DIRT), (std::vector<uint16_t>{16, 16, 65535, 4464, 0}));
+}
+
+TEST(TileConfig, AKeyThatIsNoNumberStopsConstruction)
+{
+    TTempDir dir;
+    const std::string path = dir.File("Tiles.ini");
+    WriteFile(path, "[GRASS]\n3=\n12a=\n");
+    try {
+        TTerrainImage model(path);
+        FAIL() << "construction went on";
+    } catch (const EConvertError &error) {
+        EXPECT_STREQ(error.what(), "'12a' is not a valid integer value");
+        EXPECT_EQ(error.FileName, path);
+    }
+}
+
+TEST(TileConfig, BadTransitionValuesAndMissingKeysGiveTheVoidTile)
+{
+    TConfigured config("[VOID]\n580=\n[TRANS_DIRT_GRASS]\nN=abc\nNE=12x\nE=0x7B\n"
+                       "[TRANS_DIRT_DIRT]\nN=999\n[TRANS_DIRT_WATER]\nN=998\n");
+    TTerrainImage &model = *config.Model;
+    EXPECT_EQ(model.TileForCode(1 * 256 + 5 * 16 + 1), 580);
+    EXPECT_EQ(model.TileForCode(1 * 256 + 5 * 16 + 2), 580);
+    EXPECT_EQ(model.TileForCode(1 * 256 + 5 * 16 + 3), 123);
+    EXPECT_EQ(model.TileForCode(1 * 256 + 5 * 16 + 4), 580);
+    EXPECT_EQ(model.GetTransitionTile(1 * 256 + 1 * 16 + 1), 0); // a terrain with itself is never read
+    for (int code = 0; code < 65536; ++code) {
+        if (model.GetTransitionTile(uint16_t(code)) != 0) {
+            EXPECT_EQ(code, 1 * 256 + 5 * 16 + 3);
+        }
+    }
+}
+
+TEST(TileConfig, ColourClashesGoToTheLaterTerrain)
+{
+    TConfigured grassOnDirt("[ColorTileCodeMatch]\nGRASS=100\n");
+    EXPECT_EQ(grassOnDirt.Model->CodeForColor(100), GRASS);
+    EXPECT_EQ(grassOnDirt.Model->CodeForColor(40), NO_TERRAIN);
+
+    TConfigured waterAtZero("[ColorTileCodeMatch]\nWATER=0\n");
+    EXPECT_EQ(waterAtZero.Model->CodeForColor(0), WATER);
+    EXPECT_EQ(waterAtZero.Model->CodeForColor(30), NO_TERRAIN);
+
+    // Not a number: the default, silently. Out of range: the default, and a problem line.
+    TConfigured bad("[ColorTileCodeMatch]\nSNOW=white\nFOREST=300\nDESERT=-1\n");
+    EXPECT_EQ(bad.Model->CodeForColor(250), SNOW);
+    EXPECT_EQ(bad.Model->CodeForColor(9), FOREST);
+    EXPECT_EQ(bad.Model->CodeForColor(230), DESERT);
+    std::string problems;
+    for (const auto &line : bad.Model->GetConfigProblems())
+        problems += line + "\n";
+    EXPECT_NE(problems.find("FOREST=300"), std::string::npos) << problems;
+    EXPECT_NE(problems.find("DESERT=-1"), std::string::npos) << problems;
+    EXPECT_EQ(problems.find("SNOW="), std::string::npos) << problems;
+    EXPECT_NE(problems.find(bad.Path), std::string::npos) << problems;
+}
+
+TEST(TileConfig, NamesAreMatchedWithoutRegardToCase)
+{
+    TConfigured config("\xEF\xBB\xBF[grass]\r\n3=\r\n4=\r\n[Void]\r\n580=\r\n"
+                       "[trans_dirt_grass]\r\nne=122\r\n[colortilecodematch]\r\ngrass=41\r\n");
+    TTerrainImage &model = *config.Model;
+    EXPECT_EQ(model.GetTileList(GRASS), (std::vector<uint16_t>{3, 4}));
+    EXPECT_EQ(model.GetVoidTile(), 580);
+    EXPECT_EQ(model.GetTransitionTile(338), 122);
+    EXPECT_EQ(model.CodeForColor(41), GRASS);
+}
+
+TEST(TileConfig, KeysKeepFileOrderAndDuplicatesCountTwice)
+{
+    TConfigured config("[WATER]\n171=\n168=\n171=\n169=\n[VOID]\n5=\n");
+    EXPECT_EQ(config.Model->GetTileList(WATER), (std::vector<uint16_t>{171, 168, 171, 169}));
+}
+
+TEST(TileConfig, EmptyListsNeverCrashAndAreReported)
+{
+    Random::SetFixedSeed(3);
+    TConfigured config("[GRASS]\n3=\n[COASTLINE]\n");
+    TTerrainImage &model = *config.Model;
+    EXPECT_EQ(model.GetVoidTile(), 0); // empty VOID list
+    const uint64_t before = Random::Generator().State;
+    EXPECT_EQ(model.TileForCode(DIRT), 0);
+    EXPECT_EQ(model.TileForCode(COASTLINE), 0);
+    EXPECT_EQ(Random::Generator().State, before) << "an empty list must draw nothing";
+    EXPECT_EQ(model.TileForCode(GRASS), 3);
+    EXPECT_NE(Random::Generator().State, before);
+
+    const auto &problems = model.GetConfigProblems();
+    EXPECT_EQ(problems.size(), 10u); // every list but GRASS
+    for (const char *name : {"DIRT", "MOUNTAIN", "DESERT", "SNOW", "FOREST", "JUNGLE", "SWAMP", "WATER",
+                             "COASTLINE", "VOID"}) {
+        bool named = false;
+        for (const auto &line : problems)
+            named = named || (line.find(std::string("[") + name + "]") != std::string::npos &&
+                              line.find(config.Path) != std::string::npos);
+        EXPECT_TRUE(named) << name;
+    }
+    Random::SetFixedSeed(std::nullopt);
+}
+
+TEST(TileConfig, AMissingFileReadsAsEmpty)
+{
+    TTempDir dir;
+    TTerrainImage model(dir.File("nowhere.ini"));
+    EXPECT_EQ(model.GetVoidTile(), 0);
+    EXPECT_EQ(model.CodeForColor(150), MOUNTAIN); // the nine defaults
+    EXPECT_EQ(model.CodeForColor(30), WATER);
+    ASSERT_EQ(model.GetConfigProblems().size(), 1u);
+    EXPECT_NE(model.GetConfigProblems()[0].find(dir.File("nowhere.ini")), std::string::npos);
+}
+
+TEST(TileConfig, TheBundledFileIsComplete)
+{
+    TTerrainImage model(BundledTilesPath());
+    EXPECT_TRUE(model.GetConfigProblems().empty());
+    EXPECT_EQ(model.GetVoidTile(), 580);
+    for (uint16_t a = 1; a <= 8; ++a)
+        for (uint16_t b = 1; b <= 8; ++b)
+            for (uint16_t d = 1; d <= 8; ++d)
+                EXPECT_EQ(model.GetTransitionTile(a * 256 + b * 16 + d) != 0, a != b);
+}
+
+TEST(TileConfig, ModelConstructionDrawsTheVoidTileFromItsOwnStream)
+{
+    // With a fixed seed S, the void tile is the first draw after seed(S, 1).
+    TTempDir dir;
+    WriteFile(dir.File("Tiles.ini"), "[VOID]\n10=\n11=\n12=\n13=\n14=\n15=\n16=\n17=\n18=\n19=\n");
+    Random::SetFixedSeed(12345);
+    TPcg32 reference;
+    reference.Seed(12345, 1);
+    const uint32_t index = reference.Random(10);
+    TTerrainImage model(dir.File("Tiles.ini"));
+    EXPECT_EQ(model.GetVoidTile(), 10 + index);
+    Random::SetFixedSeed(std::nullopt);
+}
+
+TEST(IniFile, WritesAndReadsBack)
+{
+    TTempDir dir;
+    const std::string path = dir.File("settings.ini");
+    {
+        TIniFile ini(path);
+        EXPECT_FALSE(ini.Exists());
+        ini.WriteString("Main", "BMPFileName", "C:\\maps\\world map.bmp");
+        ini.WriteBool("Main", "LoadBMPOnStartup", true);
+        ini.WriteBool("Main", "Other", false);
+        EXPECT_TRUE(ini.UpdateFile());
+    }
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("LoadBMPOnStartup = 1"), std::string::npos) << text;
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("main", "bmpfilename", ""), "C:\\maps\\world map.bmp");
+    EXPECT_TRUE(ini.ReadBool("Main", "LoadBMPOnStartup", false));
+    EXPECT_FALSE(ini.ReadBool("Main", "Other", true));
+    EXPECT_TRUE(ini.ReadBool("Main", "Missing", true));
+    TIniFile unwritable(dir.File("no/such/folder/settings.ini"));
+    unwritable.WriteString("Main", "A", "1");
+    EXPECT_FALSE(unwritable.UpdateFile());
+}
