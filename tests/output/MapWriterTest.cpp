@@ -1,0 +1,208 @@
+#include "ClassTerrainImage.h"
+#include "MapWriter.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace TestSupport;
+
+namespace {
+
+// One tile per list, so every byte of the file is known.
+const char *const SingleTiles = "[DIRT]\n0x1234=\n[GRASS]\n5=\n[WATER]\n168=\n[COASTLINE]\n51=\n"
+                                "[VOID]\n580=\n[TRANS_DIRT_GRASS]\nNE=0xABCD\n";
+
+class MapWriter : public ::testing::Test
+{
+protected:
+    MapWriter()
+    {
+        WriteFile(Dir.File("Tiles.ini"), SingleTiles);
+        Model = std::make_unique<TTerrainImage>(Dir.File("Tiles.ini"));
+    }
+
+    // The tile and altitude stored for map cell (mx, my), 0-based.
+    static std::pair<uint16_t, int8_t> CellAt(const std::string &bytes, int mx, int my)
+    {
+        const size_t block = size_t(mx / 8) * 512 + size_t(my / 8);
+        const size_t at = block * 196 + 4 + size_t((my % 8) * 8 + mx % 8) * 3;
+        return {uint16_t(uint8_t(bytes[at]) | (uint8_t(bytes[at + 1]) << 8)), int8_t(bytes[at + 2])};
+    }
+
+    std::string Write()
+    {
+        const std::string path = Dir.File("map0.mul");
+        EXPECT_EQ(WriteMapFile(*Model, path), TMapWriteResult::Written);
+        return ReadFile(path);
+    }
+
+    TTempDir Dir;
+    std::unique_ptr<TTerrainImage> Model;
+};
+
+} // namespace
+
+TEST_F(MapWriter, CellsLandAtTheirBytes)
+{
+    PaintGrid(*Model, {"DGW", "GDC", "x0D"});
+    for (int y = 1; y <= 3; ++y)
+        for (int x = 1; x <= 3; ++x)
+            Model->SetCell(x, y, -1, x * 10 + y);
+    Model->SetCell(1, 1, -1, -15);
+    Model->SetCell(2, 1, -1, 124);
+    Model->SetCell(3, 3, 338, -128);
+    const std::string bytes = Write();
+    ASSERT_EQ(bytes.size(), size_t(MapFile::FileBytes));
+    ASSERT_EQ(bytes.size(), 77070336u);
+
+    // The top-left pixel is bytes 4 to 6: tile 0x1234 little-endian, altitude -15.
+    EXPECT_EQ(uint8_t(bytes[4]), 0x34);
+    EXPECT_EQ(uint8_t(bytes[5]), 0x12);
+    EXPECT_EQ(uint8_t(bytes[6]), 0xF1);
+    // Its right neighbour is bytes 7 to 9 (grass, 124), the cell below 28 to 30.
+    EXPECT_EQ(uint8_t(bytes[7]), 5);
+    EXPECT_EQ(uint8_t(bytes[8]), 0);
+    EXPECT_EQ(uint8_t(bytes[9]), 0x7C);
+    EXPECT_EQ(uint8_t(bytes[28]), 5);
+    EXPECT_EQ(int8_t(bytes[30]), 12);
+
+    EXPECT_EQ(CellAt(bytes, 2, 0), (std::pair<uint16_t, int8_t>{168, 31}));
+    EXPECT_EQ(CellAt(bytes, 2, 1), (std::pair<uint16_t, int8_t>{51, 32}));
+    EXPECT_EQ(CellAt(bytes, 0, 2), (std::pair<uint16_t, int8_t>{580, 13})); // a border cell
+    EXPECT_EQ(CellAt(bytes, 1, 2), (std::pair<uint16_t, int8_t>{580, 23})); // no terrain
+    EXPECT_EQ(CellAt(bytes, 2, 2), (std::pair<uint16_t, int8_t>{0xABCD, -128})); // a transition
+    // Beyond the picture: the void tile at altitude 0, to the end of the file.
+    EXPECT_EQ(CellAt(bytes, 3, 0), (std::pair<uint16_t, int8_t>{580, 0}));
+    EXPECT_EQ(CellAt(bytes, 0, 3), (std::pair<uint16_t, int8_t>{580, 0}));
+    EXPECT_EQ(CellAt(bytes, 6143, 4095), (std::pair<uint16_t, int8_t>{580, 0}));
+
+    // Every block starts with four zero bytes.
+    for (size_t block = 0; block < 393216; ++block)
+        ASSERT_EQ(bytes.compare(block * 196, 4, std::string(4, '\0')), 0) << block;
+}
+
+TEST_F(MapWriter, BlocksRunDownEachBlockColumnFirst)
+{
+    // Column 1 of rows 9 and 16 (1-based) lie in the second block, bytes 196 to 391;
+    // column 9 of row 1 starts the second block-column at byte 100352.
+    Model->ResetGrid(9, 16);
+    Model->SetCell(1, 9, DIRT, 1);
+    Model->SetCell(8, 16, DIRT, 2);
+    Model->SetCell(9, 1, DIRT, 3);
+    const std::string bytes = Write();
+    EXPECT_EQ(uint8_t(bytes[196 + 4]), 0x34);
+    EXPECT_EQ(int8_t(bytes[196 + 6]), 1);
+    EXPECT_EQ(uint8_t(bytes[196 + 4 + 63 * 3]), 0x34);
+    EXPECT_EQ(int8_t(bytes[196 + 6 + 63 * 3]), 2);
+    EXPECT_EQ(uint8_t(bytes[100352 + 4]), 0x34);
+    EXPECT_EQ(int8_t(bytes[100352 + 6]), 3);
+}
+
+TEST_F(MapWriter, AnEmptyGridIsAMapOfVoidTiles)
+{
+    const std::string bytes = Write();
+    ASSERT_EQ(bytes.size(), 77070336u);
+    for (int mx : {0, 7, 8, 3000, 6143})
+        for (int my : {0, 9, 2047, 4095})
+            EXPECT_EQ(CellAt(bytes, mx, my), (std::pair<uint16_t, int8_t>{580, 0}));
+}
+
+TEST_F(MapWriter, APictureLargerThanTheMapIsCut)
+{
+    Model->ResetGrid(6145, 4097);
+    Model->SetCell(6144, 4096, DIRT, 9);
+    Model->SetCell(6145, 1, DIRT, 9);
+    Model->SetCell(1, 4097, DIRT, 9);
+    const std::string bytes = Write();
+    ASSERT_EQ(bytes.size(), 77070336u);
+    EXPECT_EQ(CellAt(bytes, 6143, 4095), (std::pair<uint16_t, int8_t>{0x1234, 9}));
+    EXPECT_EQ(CellAt(bytes, 6143, 0), (std::pair<uint16_t, int8_t>{580, 0}));
+    EXPECT_EQ(CellAt(bytes, 0, 4095), (std::pair<uint16_t, int8_t>{580, 0}));
+}
+
+TEST_F(MapWriter, TilesAreDrawnInFileOrderFromTheSharedGenerator)
+{
+    WriteFile(Dir.File("Many.ini"), "[GRASS]\n3=\n4=\n5=\n6=\n[VOID]\n580=\n");
+    TTerrainImage model(Dir.File("Many.ini"));
+    model.ResetGrid(9, 9);
+    for (int y = 1; y <= 9; ++y)
+        for (int x = 1; x <= 9; ++x)
+            model.SetCell(x, y, GRASS, 0);
+    Random::Generator().Seed(5, 5);
+    const std::string path = Dir.File("map0.mul");
+    WriteMapFile(model, path);
+    const std::string bytes = ReadFile(path);
+    // Block-column 0: block 0 holds columns 1-8 of rows 1-8 row by row, block 1 row 9;
+    // then block-column 1 holds column 9.
+    TPcg32 reference;
+    reference.Seed(5, 5);
+    const auto next = [&] { return uint16_t(3 + reference.Random(4)); };
+    for (int my = 0; my < 8; ++my)
+        for (int mx = 0; mx < 8; ++mx)
+            ASSERT_EQ(CellAt(bytes, mx, my).first, next()) << mx << "," << my;
+    for (int mx = 0; mx < 8; ++mx)
+        ASSERT_EQ(CellAt(bytes, mx, 8).first, next()) << mx;
+    for (int my = 0; my < 9; ++my)
+        ASSERT_EQ(CellAt(bytes, 8, my).first, next()) << my;
+}
+
+TEST_F(MapWriter, AbortLeavesTheOldFileAndNoTemporaryFile)
+{
+    const std::string path = Dir.File("map0.mul");
+    WriteFile(path, "the map a user already had");
+    PaintGrid(*Model, {"DG"});
+    int columns = 0;
+    bool opened = false;
+    TMapWriterHooks hooks;
+    hooks.Opened = [&] { opened = true; };
+    hooks.AfterColumn = [&](int bx) {
+        EXPECT_EQ(bx, columns);
+        return ++columns == 5;
+    };
+    EXPECT_EQ(WriteMapFile(*Model, path, hooks), TMapWriteResult::Aborted);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(columns, 5);
+    EXPECT_EQ(ReadFile(path), "the map a user already had");
+    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "map0.mul"}));
+}
+
+TEST_F(MapWriter, FailuresNameTheFileAndLeaveTheOldOne)
+{
+    PaintGrid(*Model, {"DG"});
+    const std::string missingFolder = Dir.File("no/such/folder/map0.mul");
+    try {
+        WriteMapFile(*Model, missingFolder);
+        FAIL() << "wrote into a missing folder";
+    } catch (const EMapWriteError &error) {
+        EXPECT_NE(std::string(error.what()).find(missingFolder), std::string::npos) << error.what();
+    }
+
+    const std::string protectedFile = Dir.File("protected.mul");
+    WriteFile(protectedFile, "keep me");
+    std::filesystem::permissions(protectedFile, std::filesystem::perms::owner_read);
+    try {
+        WriteMapFile(*Model, protectedFile);
+        FAIL() << "replaced a write-protected file";
+    } catch (const EMapWriteError &error) {
+        EXPECT_NE(std::string(error.what()).find(protectedFile), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("write-protected"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(ReadFile(protectedFile), "keep me");
+
+    const std::string folder = Dir.File("folder.mul");
+    std::filesystem::create_directory(folder);
+    EXPECT_THROW(WriteMapFile(*Model, folder), EMapWriteError);
+    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "folder.mul", "protected.mul"}));
+}
+
+TEST_F(MapWriter, AFullWriteReplacesTheOldFile)
+{
+    const std::string path = Dir.File("map0.mul");
+    WriteFile(path, "old");
+    PaintGrid(*Model, {"D"});
+    EXPECT_EQ(WriteMapFile(*Model, path), TMapWriteResult::Written);
+    EXPECT_EQ(std::filesystem::file_size(path), 77070336u);
+    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "map0.mul"}));
+}
