@@ -155,8 +155,13 @@ public:
     int32_t GetErrorCount() const { return ErrorCount; }
 
     // Tile configuration.
+    // The tile of a cell of that code: a fresh draw from the code's tile list
+    // for the terrains, water and coastline (HasTileList), else FixedTile.
     uint16_t TileForCode(uint16_t Code);
     uint16_t RandomTile(uint8_t Code);
+    static bool HasTileList(uint16_t Code) { return (Code >= 1 && Code <= 8) || Code == WATER || Code == COASTLINE; }
+    // The tile of a code without a tile list: its transition tile, or the void tile.
+    uint16_t FixedTile(uint16_t Code) const { return Transitions[Code] != 0 ? Transitions[Code] : VoidTile; }
     uint16_t GetVoidTile() const { return VoidTile; }
     uint16_t CodeForColor(uint8_t Red) const { return ColorToCode[Red]; }
     const std::vector<uint16_t> &GetTileList(uint8_t Code) const { return TileLists[Code]; }

@@ -105,10 +105,7 @@ void TTerrainImage::LoadColors(TIniFile &IniFile)
 
 uint16_t TTerrainImage::TileForCode(uint16_t Code)
 {
-    if ((Code >= 1 && Code <= 8) || Code == WATER || Code == COASTLINE)
-        return RandomTile(uint8_t(Code));
-    const uint16_t tile = Transitions[Code];
-    return tile != 0 ? tile : VoidTile;
+    return HasTileList(Code) ? RandomTile(uint8_t(Code)) : FixedTile(Code);
 }
 
 uint16_t TTerrainImage::RandomTile(uint8_t Code)

@@ -206,3 +206,43 @@ TEST_F(MapWriter, AFullWriteReplacesTheOldFile)
     EXPECT_EQ(std::filesystem::file_size(path), 77070336u);
     EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "map0.mul"}));
 }
+
+TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
+{
+    // Lists of several sizes, one empty list (SNOW), configured and missing transitions.
+    TTempDir dir;
+    WriteFile(dir.File("Tiles.ini"), "[DIRT]\n1=\n2=\n3=\n[GRASS]\n5=\n[WATER]\n7=\n8=\n9=\n10=\n11=\n"
+                                     "[MOUNTAIN]\n12=\n13=\n[COASTLINE]\n14=\n15=\n[VOID]\n580=\n"
+                                     "[DESERT]\n20=\n[FOREST]\n21=\n22=\n[JUNGLE]\n23=\n[SWAMP]\n24=\n25=\n26=\n"
+                                     "[TRANS_DIRT_GRASS]\nN=100\nE=101\n[TRANS_SNOW_JUNGLE]\nSW=102\n");
+    TTerrainImage model(dir.File("Tiles.ini"));
+    const uint16_t codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 17, 18, 19, 20, 21, 22,
+                              1 * 256 + 5 * 16 + 1, 1 * 256 + 5 * 16 + 3, 4 * 256 + 7 * 16 + 6, 5 * 256 + 1 * 16 + 2};
+    const std::pair<int, int> sizes[] = {{13, 11}, {1, 1}, {8, 8}, {17, 4100}, {6150, 3}};
+    TPcg32 painter;
+    painter.Seed(1, 1);
+    for (auto [width, height] : sizes) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        model.ResetGrid(uint16_t(width), uint16_t(height));
+        for (int y = 1; y <= height; ++y)
+            for (int x = 1; x <= width; ++x)
+                model.SetCell(x, y, codes[painter.Random(std::size(codes))], int(painter.Random(256)) - 128);
+
+        std::vector<uint8_t> reference(MapFile::ColumnBytes), fast(MapFile::ColumnBytes);
+        TBlockColumnFiller filler(model);
+        TPcg32 referenceGenerator, fastGenerator;
+        referenceGenerator.Seed(77, 5);
+        fastGenerator.Seed(77, 5);
+        const int lastColumn = std::min(MapFile::BlockColumns - 1, (width + 7) / 8 + 1);
+        for (int bx = 0; bx <= lastColumn; ++bx) {
+            Random::Generator() = referenceGenerator;
+            FillBlockColumn(model, bx, reference.data());
+            referenceGenerator = Random::Generator();
+            Random::Generator() = fastGenerator;
+            filler.Fill(bx, fast.data());
+            fastGenerator = Random::Generator();
+            ASSERT_EQ(fast, reference) << "block-column " << bx;
+            ASSERT_EQ(fastGenerator.State, referenceGenerator.State) << "block-column " << bx;
+        }
+    }
+}
