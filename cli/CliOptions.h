@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the command line asks for, after its options have been read.
+struct TCliOptions
+{
+    std::string ImagePath;
+    std::string MapPath = "map0.mul";     // in the current folder unless -o names another
+    std::optional<std::string> TilesPath; // none: Tiles.ini next to the executable
+    std::optional<uint64_t> Seed;         // none: seeds come from the clock
+    bool Quiet = false;
+};
+
+// The outcome of reading the arguments: run with Options, print Text (help or
+// version, to standard output) and stop, or a usage error explained in Text.
+struct TCliParse
+{
+    enum TKind { Run, Help, Version, UsageError };
+    TKind Kind = UsageError;
+    TCliOptions Options;
+    std::string Text;
+};
+
+// Reads the arguments, the program name first, as the process got them.
+TCliParse ParseCliArguments(const std::vector<std::string> &Arguments);
+
+// A seed is a plain unsigned 64-bit decimal number: digits only, no sign, no
+// blanks, at most 18446744073709551615.
+std::optional<uint64_t> ParseSeed(const std::string &Text);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "CliOptions.h"
+
+#include <cstdio>
+
+// Exit statuses of morvane-cli.
+enum TCliExit : int {
+    ExitWritten = 0,
+    ExitUsage = 1,
+    ExitImage = 2,       // the image cannot be loaded
+    ExitTiles = 3,       // the tile configuration cannot be read
+    ExitMapFile = 4,     // the map file cannot be written
+    ExitUnexpected = 5,  // anything else, e.g. memory exhausted in the pipeline
+    ExitInterrupted = -1 // not returned: the process ends by the signal
+};
+
+// One headless Generate: the model with the tile configuration, the image, the
+// Generate command with a terminal view, and the exit status. Warnings go to
+// Out, configuration problems, progress and failures to Err.
+int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress);

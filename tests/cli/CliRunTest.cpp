@@ -1,0 +1,145 @@
+// Whole runs of the command line: the map file and the warnings are those
+// that the model gives in-process for the same picture and seed; a seed
+// repeats a map to the byte; progress only on a terminal; an interrupt while
+// the file is written leaves the earlier map file as it was.
+#include "CliProcess.h"
+#include "CliTestData.h"
+#include "MapWriter.h"
+#include "Random.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using CliTestData::Lines;
+using CliTestData::SameBytes;
+using TestSupport::TTempDir;
+
+namespace {
+
+// Small, so that each run is quick; the map file is full size all the same.
+constexpr int PictureWidth = 40;
+constexpr int PictureHeight = 30;
+
+const char *const StageTexts[] = {
+    "Generating a borderline on all terrain borders",
+    "Checking if all borderline tiles have two terrain tiles as neighbour",
+    "Transforming the borderline to correct border tiles",
+    "Transforming the borderline near water to a coastline",
+    "Fisnishing the tile calculations",
+    "Calculating the height of the coastline",
+    "Setting random heights on the map",
+    "Smoothing the terrain height data",
+    "Smoothing the mountain height data",
+};
+
+// What the window would do: the model with the bundled Tiles.ini, the image,
+// the pipeline, the warnings and the map file, all with a fixed seed.
+std::vector<std::string> GenerateInProcess(const std::string &picture, uint64_t seed, const std::string &mapFile)
+{
+    Random::SetFixedSeed(seed);
+    TTerrainImage model(TestSupport::BundledTilesPath());
+    model.LoadFromBMP(picture);
+    TestSupport::TRecordingProgressBar progress;
+    TestSupport::TRecordingStatusBar status;
+    model.Generate(progress, status);
+    std::vector<std::string> warnings = model.GetWarnings();
+    WriteMapFile(model, mapFile);
+    Random::SetFixedSeed(std::nullopt);
+    return warnings;
+}
+
+uintmax_t FileSize(const std::string &path) { return std::filesystem::file_size(path); }
+
+} // namespace
+
+TEST(CliRun, WritesTheMapAndWarningsThatTheModelGives)
+{
+    TTempDir dir;
+    const std::string picture = dir.File("world.bmp");
+    CliTestData::SaveTerrainPatches(picture, PictureWidth, PictureHeight);
+    const std::vector<std::string> warnings = GenerateInProcess(picture, 7, dir.File("expected.mul"));
+    ASSERT_FALSE(warnings.empty()) << "the picture should give warnings, or this test compares nothing";
+
+    const auto result = CliProcess::RunCli({"--seed", "7", "-o", dir.File("map0.mul"), picture});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Out, Lines(warnings));
+    EXPECT_EQ(result.Err, ""); // not a terminal: no progress; the bundled Tiles.ini has no problems
+    EXPECT_EQ(FileSize(dir.File("map0.mul")), uintmax_t(MapFile::FileBytes));
+    std::string difference;
+    EXPECT_TRUE(SameBytes(dir.File("map0.mul"), dir.File("expected.mul"), &difference)) << difference;
+}
+
+TEST(CliRun, TheSameSeedRepeatsTheFileAnotherSeedChangesIt)
+{
+    TTempDir dir;
+    const std::string picture = dir.File("world.bmp");
+    CliTestData::SaveTerrainPatches(picture, PictureWidth, PictureHeight);
+
+    // On a terminal the stages and the writing are shown on standard error;
+    // standard output still has the warnings only.
+    const auto first = CliProcess::RunCli({"-s", "11", "-o", dir.File("first.mul"), picture}, CliProcess::TOptions().OnTerminal());
+    ASSERT_EQ(first.ExitCode, 0) << first.Err;
+    for (const char *text : StageTexts)
+        EXPECT_NE(first.Err.find(text), std::string::npos) << text;
+    EXPECT_NE(first.Err.find("Storing map0.mul"), std::string::npos);
+    EXPECT_NE(first.Err.find("100%"), std::string::npos);
+    EXPECT_EQ(first.Out.find("Generating"), std::string::npos);
+
+    // --quiet on a terminal: nothing on standard error. Without -o the file is
+    // map0.mul in the current folder.
+    const auto again = CliProcess::RunCli({"-q", "-s", "11", picture}, CliProcess::TOptions().In(dir.Path()).OnTerminal());
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+    EXPECT_EQ(again.Err, "");
+    EXPECT_EQ(again.Out, first.Out);
+    std::string difference;
+    EXPECT_TRUE(SameBytes(dir.File("map0.mul"), dir.File("first.mul"), &difference)) << difference;
+
+    const auto other = CliProcess::RunCli({"--seed", "12", "-o", dir.File("other.mul"), picture});
+    ASSERT_EQ(other.ExitCode, 0) << other.Err;
+    EXPECT_EQ(FileSize(dir.File("other.mul")), uintmax_t(MapFile::FileBytes));
+    EXPECT_FALSE(SameBytes(dir.File("other.mul"), dir.File("first.mul")));
+}
+
+// Without Tiles.ini next to the executable the model runs on an empty
+// configuration and reports it; that is a problem line, not a failure.
+TEST(CliRun, MissingDefaultTilesIsOnlyAProblemLine)
+{
+    TTempDir dir;
+    const std::string executable = dir.File("morvane-cli");
+    std::filesystem::copy_file(CliProcess::CliExecutable(), executable);
+    std::filesystem::permissions(executable, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40, 100}, {40, 100, 100}});
+
+    const auto result = CliProcess::RunCli({"-s", "1", "-o", dir.File("map0.mul"), dir.File("world.bmp")}, CliProcess::TOptions().Program(executable));
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Err, dir.File("Tiles.ini") + ": the tile configuration file is missing\n");
+    EXPECT_EQ(FileSize(dir.File("map0.mul")), uintmax_t(MapFile::FileBytes));
+}
+
+// The child is held while it prints its warnings into a small pipe that the
+// test does not read yet: by then the pipeline is done and the writing is
+// next, so the interrupt arrives before the file can be finished.
+TEST(CliRun, InterruptDuringTheWritingLeavesTheEarlierMapFile)
+{
+    TTempDir dir;
+    const std::string picture = dir.File("world.bmp");
+    CliTestData::SaveTerrainPatches(picture, 2 * PictureWidth, 2 * PictureHeight);
+    TestSupport::WriteFile(dir.File("map0.mul"), "an earlier map");
+    const auto before = TestSupport::ListDir(dir.Path());
+
+    constexpr int PipeSize = 4096; // one page, the smallest pipe
+    CliProcess::TChild child({"-s", "5", "-o", dir.File("map0.mul"), picture}, CliProcess::TOptions().PipeSize(PipeSize));
+    child.WaitForOutput();
+    child.Kill(SIGINT);
+    const auto result = child.Wait();
+
+    ASSERT_GT(result.Out.size(), size_t(4 * PipeSize)) << "too few warnings to hold the child back";
+    EXPECT_EQ(result.Signal, SIGINT) << "exit status " << result.ExitCode << "\n" << result.Err;
+    EXPECT_NE(result.Err.find("interrupted; " + dir.File("map0.mul") + " was left as it was"), std::string::npos)
+        << result.Err;
+    EXPECT_EQ(TestSupport::ReadFile(dir.File("map0.mul")), "an earlier map");
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), before);
+}
