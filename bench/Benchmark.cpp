@@ -1,0 +1,161 @@
+// Times every stage of the pipeline and the map writer on the example world,
+// in the straightforward form (the stage member functions, FillBlockColumn)
+// and in the fast form that Generate and the writer use, checks that both give
+// the same grid after every stage and the same map file, and prints the times.
+//
+//   morvane-bench [--width W] [--height H] [--seed S]     (defaults 6144 4096 1)
+#include "ClassTerrainImage.h"
+#include "FastStages.h"
+#include "MapWriter.h"
+#include "WorldImage.h"
+#include "WorldPainter.h"
+
+#include <QSaveFile>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double MillisecondsSince(TClock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(TClock::now() - start).count();
+}
+
+struct TStageForms
+{
+    const char *Name;
+    void (TTerrainImage::*Straightforward)();
+    void (*Fast)(TTerrainImage &);
+};
+
+const TStageForms Stages[] = {
+    {"1 MarkBorders", &TTerrainImage::MarkBorders, &FastStages::MarkBorders},
+    {"2 ResolveSingleBorders", &TTerrainImage::ResolveSingleBorders, &FastStages::ResolveSingleBorders},
+    {"3 BuildTransitions", &TTerrainImage::BuildTransitions, &FastStages::BuildTransitions},
+    {"4 MarkCoastline", &TTerrainImage::MarkCoastline, &FastStages::MarkCoastline},
+    {"5 FinishTiles", &TTerrainImage::FinishTiles, &FastStages::FinishTiles},
+    {"6 CoastHeights", &TTerrainImage::CoastHeights, &FastStages::CoastHeights},
+    {"7 RandomHeights", &TTerrainImage::RandomHeights, &FastStages::RandomHeights},
+    {"8 SmoothTerrain", &TTerrainImage::SmoothTerrain, &FastStages::SmoothTerrain},
+    {"9 SmoothMountains", &TTerrainImage::SmoothMountains, &FastStages::SmoothMountains},
+};
+
+bool SameGrid(const TTerrainImage &a, const TTerrainImage &b)
+{
+    const size_t cells = size_t(a.GetWidth() + 2) * size_t(a.GetHeight() + 2);
+    return a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() &&
+           std::memcmp(a.CellData(), b.CellData(), cells * sizeof(TCell)) == 0 &&
+           std::memcmp(a.FlagData(), b.FlagData(), cells) == 0 && a.GetWarnings() == b.GetWarnings();
+}
+
+// The writer as it stands in the straightforward form: one block-column at a
+// time through FillBlockColumn, saved the same way.
+void WriteStraightforward(TTerrainImage &model, const std::string &path)
+{
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(path + ": cannot be written");
+    std::vector<uint8_t> buffer(MapFile::ColumnBytes);
+    for (int bx = 0; bx < MapFile::BlockColumns; ++bx) {
+        FillBlockColumn(model, bx, buffer.data());
+        file.write(reinterpret_cast<const char *>(buffer.data()), MapFile::ColumnBytes);
+    }
+    if (!file.commit())
+        throw std::runtime_error(path + ": cannot be written");
+}
+
+bool SameFile(const std::string &a, const std::string &b)
+{
+    const auto read = [](const std::string &path) {
+        std::vector<char> bytes(std::filesystem::file_size(path));
+        FILE *f = std::fopen(path.c_str(), "rb");
+        const size_t got = f ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
+        if (f)
+            std::fclose(f);
+        bytes.resize(got);
+        return bytes;
+    };
+    return read(a) == read(b);
+}
+
+int ArgumentOr(int argc, char **argv, const char *name, long long fallback)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return std::atoi(argv[i + 1]);
+    return int(fallback);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int width = ArgumentOr(argc, argv, "--width", 6144);
+    const int height = ArgumentOr(argc, argv, "--height", 4096);
+    const uint64_t seed = uint64_t(ArgumentOr(argc, argv, "--seed", 1));
+    const auto dir = std::filesystem::temp_directory_path() / ("morvane-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string picture = (dir / "world.bmp").string();
+    const std::string tiles = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Tiles.ini").string();
+
+    std::printf("Example world %d x %d, seed %llu\n", width, height, (unsigned long long)seed);
+    auto start = TClock::now();
+    SaveWorldBmp(PaintWorld(width, height, seed), picture);
+    std::printf("%-26s %10.1f ms\n", "painting the world", MillisecondsSince(start));
+
+    Random::SetFixedSeed(seed);
+    TTerrainImage straightforward(tiles), fast(tiles);
+    straightforward.LoadFromBMP(picture);
+    start = TClock::now();
+    fast.LoadFromBMP(picture);
+    std::printf("%-26s %10.1f ms\n\n", "loading the picture", MillisecondsSince(start));
+
+    std::printf("%-26s %14s %10s %8s\n", "stage", "straightforward", "fast", "ratio");
+    double totalStraightforward = 0, totalFast = 0;
+    bool identical = true;
+    for (const auto &stage : Stages) {
+        start = TClock::now();
+        (straightforward.*stage.Straightforward)();
+        const double slow = MillisecondsSince(start);
+        start = TClock::now();
+        stage.Fast(fast);
+        const double quick = MillisecondsSince(start);
+        const bool same = SameGrid(straightforward, fast);
+        identical = identical && same;
+        totalStraightforward += slow;
+        totalFast += quick;
+        std::printf("%-26s %12.1f ms %7.1f ms %7.1fx%s\n", stage.Name, slow, quick, slow / quick,
+                    same ? "" : "  DIFFERENT GRID");
+    }
+
+    const std::string slowMap = (dir / "straightforward.mul").string();
+    const std::string fastMap = (dir / "fast.mul").string();
+    const TPcg32 afterStages = Random::Generator();
+    start = TClock::now();
+    WriteStraightforward(straightforward, slowMap);
+    const double slowWrite = MillisecondsSince(start);
+    Random::Generator() = afterStages;
+    start = TClock::now();
+    WriteMapFile(fast, fastMap);
+    const double fastWrite = MillisecondsSince(start);
+    const bool sameMap = SameFile(slowMap, fastMap);
+    identical = identical && sameMap;
+    totalStraightforward += slowWrite;
+    totalFast += fastWrite;
+    std::printf("%-26s %12.1f ms %7.1f ms %7.1fx%s\n", "map writer", slowWrite, fastWrite, slowWrite / fastWrite,
+                sameMap ? "" : "  DIFFERENT BYTES");
+    std::printf("%-26s %12.1f ms %7.1f ms %7.1fx\n", "Generate + writer", totalStraightforward, totalFast,
+                totalStraightforward / totalFast);
+    std::printf("\n%s\n", identical ? "Grids, warnings and map bytes identical." : "RESULTS DIFFER.");
+
+    std::filesystem::remove_all(dir);
+    return identical ? 0 : 1;
+}
