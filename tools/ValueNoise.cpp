@@ -15,15 +15,15 @@ constexpr int32_t MaxAmplitude = 1 << 15;
 constexpr int SpacingShrinkNumerator = 17;
 constexpr int SpacingShrinkDenominator = 32;
 
-// Smoothstep 3t^2 - 2t^3 at t = f / spacing, in 1/4096, exact integer math.
-int32_t SmoothWeight(int f, int spacing)
+} // namespace
+
+int32_t SmoothstepWeight(int f, int spacing)
 {
+    // Exact integer math: (3 f^2 s - 2 f^3) / s^3, scaled.
     const int64_t s = spacing;
     const int64_t numerator = (3 * int64_t(f) * f * s - 2 * int64_t(f) * f * f) * WeightOne;
     return int32_t(numerator / (s * s * s));
 }
-
-} // namespace
 
 TNoiseOctave::TNoiseOctave(uint64_t seed, uint64_t stream, int width, int spacing, int32_t amplitude)
     : Width(std::max(width, 0)),
@@ -39,7 +39,7 @@ TNoiseOctave::TNoiseOctave(uint64_t seed, uint64_t stream, int width, int spacin
     Blend.resize(columns);
     Weights.resize(size_t(Spacing));
     for (int f = 0; f < Spacing; ++f)
-        Weights[size_t(f)] = SmoothWeight(f, Spacing);
+        Weights[size_t(f)] = SmoothstepWeight(f, Spacing);
 }
 
 void TNoiseOctave::NextLatticeRow()

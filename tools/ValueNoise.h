@@ -14,9 +14,10 @@
 // row depends only on the seed, the stream, the width, the spacing and the
 // amplitude: the same on every platform and with every compiler.
 //
-// Worked example, spacing 4, lattice values 0 (left) and 4096 (right), one
-// row: the smoothstep weights of the offsets 0..3 are 0, 640, 2048, 3456
-// (in 1/4096), so the row reads 0, 640, 2048, 3456, 4096, ...
+// Worked example, spacing 4, a lattice row whose values are 0 and 4096, and a
+// grid row on that lattice row: the smoothstep weights of the offsets 0..3
+// are 0, 640, 2048, 3456 (in 1/4096), so the grid row reads 0, 640, 2048,
+// 3456, 4096 from one lattice point to the next.
 class TNoiseOctave
 {
 public:
@@ -67,3 +68,7 @@ private:
 // firstSpacing is already below minSpacing. Integer steps only, so the series
 // is the same everywhere.
 std::vector<int> FractalSpacings(int firstSpacing, int minSpacing);
+
+// The blending weight, in 1/4096, at offset f of a lattice cell of the given
+// spacing: smoothstep 3t^2 - 2t^3 at t = f / spacing, rounded down.
+int32_t SmoothstepWeight(int f, int spacing);

@@ -11,7 +11,8 @@ constexpr uint64_t TrailStream = 701;
 constexpr uint64_t SpeckStream = 702;
 constexpr uint64_t UnmatchedStream = 703;
 
-constexpr int64_t PixelsPerTrail = 1500000; // one trail per this many pixels, plus one
+constexpr int64_t PixelsPerTrail = 1000000; // one trail per this many pixels, plus BaseTrails
+constexpr int64_t BaseTrails = 2;
 constexpr int MinTrailSide = 64;            // smaller pictures get no trails
 constexpr int TrailLengthPermille = 60;     // of the longer side, up to twice that
 constexpr int TrailTries = 32;
@@ -60,7 +61,7 @@ void AddTrails(TWorldPicture &picture, uint64_t seed)
     rng.Seed(seed, TrailStream);
     const int scale = std::max(picture.Width, picture.Height);
     const int baseLength = std::max(8, scale * TrailLengthPermille / 1000);
-    const int64_t trails = int64_t(picture.Width) * picture.Height / PixelsPerTrail + 1;
+    const int64_t trails = int64_t(picture.Width) * picture.Height / PixelsPerTrail + BaseTrails;
     auto paint = [&](int x, int y) {
         if (IsOpenLand(picture.RedAt(x, y)))
             picture.SetRed(x, y, WorldRed::Dirt);

@@ -125,11 +125,12 @@ TWorldFields BuildWorldFields(int width, int height, uint64_t seed)
         ++shift;
     fields.StepShift = shift;
 
-    fields.Elevation = TCoarseField(width, height, shift);
-    fields.Ridge = fields.Elevation;
-    fields.Moisture = fields.Elevation;
-    fields.Warmth = fields.Elevation;
-    fields.Lakes = fields.Elevation;
+    const TCoarseField blank(width, height, shift);
+    fields.Elevation = blank;
+    fields.Ridge = blank;
+    fields.Moisture = blank;
+    fields.Warmth = blank;
+    fields.Lakes = blank;
 
     const TSplitSeries elevation = FillField(fields.Elevation, ElevationShape, scale, shift, seed);
     SinkFrame(fields.Elevation, width, height, scale);

@@ -11,8 +11,9 @@
 namespace {
 
 // Classifies every pixel from the coarse fields, blended between samples,
-// plus the fine noise that roughens coasts and climate borders.
-void PaintTerrain(TWorldPicture &picture, const TWorldFields &fields, const TWorldLevels &levels)
+// plus the fine noise that roughens coasts and climate borders (which moves
+// on row by row, hence the fields are not const).
+void PaintTerrain(TWorldPicture &picture, TWorldFields &fields, const TWorldLevels &levels)
 {
     const int width = picture.Width;
     const size_t columns = size_t(width);
@@ -57,7 +58,7 @@ TWorldPicture PaintWorld(int width, int height, uint64_t seed)
     picture.Height = height;
     picture.Reds.resize(size_t(width) * size_t(height));
 
-    const TWorldFields fields = BuildWorldFields(width, height, seed);
+    TWorldFields fields = BuildWorldFields(width, height, seed);
     const TWorldLevels levels = ChooseLevels(fields);
     PaintTerrain(picture, fields, levels);
     AddRivers(picture, fields, levels, seed);
