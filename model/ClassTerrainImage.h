@@ -13,6 +13,10 @@ class QImage;
 class TProgressBar;
 class TStatusBar;
 class TIniFile;
+class TTerrainImage;
+namespace FastStages {
+void FinishTiles(TTerrainImage &Model);
+}
 
 // Terrain codes of a cell. The image load gives 0..8 and WATER; the pipeline
 // rewrites them; codes from 256 up are transitions A*256 + B*16 + D.
@@ -190,6 +194,8 @@ public:
     static const char *TerrainName(uint16_t Code);
 
 private:
+    friend void FastStages::FinishTiles(TTerrainImage &Model); // withdraws warnings in place
+
     void Create(const std::string &tilesPath);
     void LoadTransitions(TIniFile &IniFile);
     void LoadTileList(TIniFile &IniFile, const std::string &Section, uint16_t Code);

@@ -1,0 +1,119 @@
+// Fast forms of stages 6 and 7: the coast rings and the random seed heights.
+#include "FastGrid.h"
+#include "FastStages.h"
+#include "StageCommon.h"
+
+#include <vector>
+
+namespace FastStages {
+
+namespace {
+
+// The same constants as the straightforward stages.
+constexpr std::array<int, 3> RingAltitudes = {-15, -12, -1};
+constexpr int SeedSpacing = 14;
+constexpr uint32_t SeedJitter = 15;
+constexpr int SeedJitterBack = 6;
+constexpr int MountainWindowFrom = -6;
+constexpr int MountainWindowTo = 2;
+constexpr int MountainSeedBase = 110;
+constexpr uint32_t MountainSeedRange = 15;
+constexpr int OtherSeedBase = -2;
+constexpr uint32_t OtherSeedRange = 62;
+
+// 1 where the flag of the row's cell x, or of its west or east neighbour, is
+// FLAG_FIXED (the frame counts as not fixed).
+void FixedAcross(const uint8_t *flags, int width, uint8_t *out)
+{
+    for (int x = 1; x <= width; ++x)
+        out[x] = uint8_t((flags[x - 1] == FLAG_FIXED) | (flags[x] == FLAG_FIXED) | (flags[x + 1] == FLAG_FIXED));
+}
+
+} // namespace
+
+// A ring cell is marked FLAG_RING, which is not FLAG_FIXED, so it never pulls
+// another cell into the same ring: each ring step is a dilation of the fixed
+// cells as they stood before the step. The three-row window of "fixed across"
+// rows is taken from the flags before a row is changed, so a new ring cell can
+// be made fixed at once instead of in a second scan.
+void CoastHeights(TTerrainImage &Model)
+{
+    TFastGrid grid(Model);
+    if (grid.Empty())
+        return;
+    for (int y = 1; y <= grid.Height; ++y) {
+        const TCell *cell = grid.Cells + grid.Index(1, y);
+        uint8_t *flag = grid.Flags + grid.Index(1, y);
+        for (int x = 0; x < grid.Width; ++x)
+            if (cell[x].Code == WATER || cell[x].Code == COASTLINE)
+                flag[x] = FLAG_FIXED;
+    }
+
+    const size_t rowBytes = size_t(grid.Stride);
+    std::vector<uint8_t> above(rowBytes, 0), here(rowBytes, 0), below(rowBytes, 0);
+    for (const int ringAltitude : RingAltitudes) {
+        std::fill(above.begin(), above.end(), 0);
+        FixedAcross(grid.Flags + grid.Index(0, 1), grid.Width, here.data());
+        for (int y = 1; y <= grid.Height; ++y) {
+            if (y < grid.Height)
+                FixedAcross(grid.Flags + grid.Index(0, y + 1), grid.Width, below.data());
+            else
+                std::fill(below.begin(), below.end(), 0);
+            uint8_t *flag = grid.Flags + grid.Index(0, y);
+            TCell *cell = grid.Cells + grid.Index(0, y);
+            for (int x = 1; x <= grid.Width; ++x) {
+                if (flag[x] == FLAG_NONE && (above[size_t(x)] | here[size_t(x)] | below[size_t(x)])) {
+                    flag[x] = FLAG_FIXED;
+                    cell[x].Altitude = int8_t(ringAltitude);
+                }
+            }
+            above.swap(here);
+            here.swap(below);
+        }
+    }
+}
+
+void RandomHeights(TTerrainImage &Model)
+{
+    Random::Reseed(TSeedSite::RandomHeights);
+    TFastGrid grid(Model);
+    const int pointRows = grid.Height / SeedSpacing + 1;
+    const int pointColumns = grid.Width / SeedSpacing + 1;
+    for (int r = 0; r < pointRows; ++r) {
+        for (int c = 0; c < pointColumns; ++c) {
+            const int x = SeedSpacing * c - SeedJitterBack + int(Random::Draw(SeedJitter));
+            const int y = SeedSpacing * r - SeedJitterBack + int(Random::Draw(SeedJitter));
+            const bool inside = Model.IsInside(x, y);
+            if (!inside) {
+                Random::Draw(OtherSeedRange); // an empty cell: drawn for, written nowhere
+                continue;
+            }
+            uint8_t &flag = grid.Flags[grid.Index(x, y)];
+            TCell &cell = grid.Cells[grid.Index(x, y)];
+            if (flag == FLAG_FIXED)
+                continue;
+            if (cell.Code == MOUNTAIN) {
+                // The window's part left of or above the grid is not tested; a part
+                // right of or below it holds no mountain.
+                bool insideMountains = x + MountainWindowTo <= grid.Width && y + MountainWindowTo <= grid.Height;
+                for (int dy = std::max(MountainWindowFrom, 1 - y); insideMountains && dy <= MountainWindowTo; ++dy) {
+                    const TCell *row = grid.Cells + grid.Index(x, y + dy);
+                    for (int dx = std::max(MountainWindowFrom, 1 - x); dx <= MountainWindowTo; ++dx)
+                        if (row[dx].Code != MOUNTAIN) {
+                            insideMountains = false;
+                            break;
+                        }
+                }
+                if (!insideMountains)
+                    continue;
+                flag = FLAG_SEED;
+                cell.Altitude = int8_t(MountainSeedBase + int(Random::Draw(MountainSeedRange)));
+            } else {
+                flag = FLAG_SEED;
+                cell.Altitude = int8_t(OtherSeedBase + int(Random::Draw(OtherSeedRange)));
+            }
+        }
+    }
+}
+
+} // namespace FastStages
