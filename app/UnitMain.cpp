@@ -1,0 +1,314 @@
+#include "UnitMain.h"
+
+#include "ClassTerrainImage.h"
+#include "PictureDialog.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <exception>
+
+namespace {
+
+const char *const Caption = "Morvane - v0.5.1";
+const char *const ErrorTitle = "Error";
+const char *const AboutTitle = "About";
+// Lines of the About box, separated by carriage returns.
+const char *const AboutText = "UO Morvane\r"
+                              "\r"
+                              "Morvane team, 2026\r"
+                              "https://morvane.example.org\r"
+                              "team@morvane.example.org";
+const char *const OpenPictureTitle = "Load the image of the map";
+const char *const SaveInitialDir = "F:\\Games\\UO\\Ultima Online 2D";
+
+QString Q(const std::string &Text) { return QString::fromStdString(Text); }
+
+// Shows a dialog on a preset file name: in its folder when it names one that
+// exists, else in Fallback when that exists, else in the current folder.
+void PresetFileName(QFileDialog &Dialog, const std::string &FileName, const QString &Fallback = {})
+{
+    const QFileInfo file(Q(FileName));
+    const bool hasFolder = Q(FileName).contains('/');
+    if (hasFolder && file.absoluteDir().exists())
+        Dialog.setDirectory(file.absolutePath());
+    else if (!Fallback.isEmpty() && QDir(Fallback).exists())
+        Dialog.setDirectory(Fallback);
+    else
+        Dialog.setDirectory(QDir::currentPath());
+    Dialog.selectFile(file.fileName());
+}
+
+void ShowModalBox(QWidget *Parent, const TMessageBoxRequest &Request)
+{
+    const auto icon = Request.Icon == TMessageBoxRequest::Information ? QMessageBox::Information
+                                                                       : QMessageBox::Critical;
+    QMessageBox box(icon, Q(Request.Title), Q(Request.Text), QMessageBox::Ok, Parent);
+    box.setTextFormat(Qt::PlainText);
+    if (!Request.Detail.empty()) {
+        box.setInformativeText(Q(Request.Detail));
+        if (auto *detail = box.findChild<QLabel *>("qt_msgbox_informativelabel"))
+            detail->setTextFormat(Qt::PlainText); // paths may hold '<'
+    }
+    box.exec();
+}
+
+} // namespace
+
+TForm1::TForm1(TForm1Options Options_, QWidget *Parent)
+    : QMainWindow(Parent), Options(std::move(Options_))
+{
+    SettingsPath = Options.SettingsPath.empty() ? DefaultSettingsPath() : Options.SettingsPath;
+    TilesPath = Options.TilesPath.empty() ? DefaultTilesPath() : Options.TilesPath;
+    setObjectName("Form1");
+    CreateMenu();
+    CreateControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate()
+{
+    Label3->clear();
+    LockGUI(false);
+
+    const TSettings settings = ReadSettings(SettingsPath);
+    BMPFileName = settings.BMPFileName;
+    MAPFileName = settings.MAPFileName;
+    LoadBMPOnStartup = settings.LoadBMPOnStartup;
+    CBLoadBMPOnStartup->setChecked(LoadBMPOnStartup);
+
+    CreateModel();
+    Label6->setText(Q(MAPFileName));
+    if (LoadBMPOnStartup && Model)
+        LoadImage();
+    setWindowTitle(Caption);
+}
+
+void TForm1::CreateModel()
+{
+    try {
+        Model = std::make_unique<TTerrainImage>(TilesPath);
+    } catch (const EConvertError &error) {
+        ModelNotCreated(error.what(), error.FileName);
+        return;
+    } catch (const std::exception &error) {
+        ModelNotCreated(error.what(), TilesPath);
+        return;
+    }
+    const auto &problems = Model->GetConfigProblems();
+    if (!problems.empty()) {
+        std::string text = "The tile configuration has problems:";
+        for (const std::string &problem : problems)
+            text += "\n" + problem;
+        ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, text);
+    }
+}
+
+void TForm1::ModelNotCreated(const std::string &Message, const std::string &FileName)
+{
+    // Without a tile configuration there is nothing to load into or generate
+    // from; the window stays open to say so and to be closed.
+    ModelMissing = true;
+    BitBtn1->setEnabled(false);
+    BitBtn4->setEnabled(false);
+    BMPmap1->setEnabled(false);
+    ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, Message, FileName);
+    StatusBarAdapter->SetSimpleText("The tile configuration could not be read: " + TilesPath);
+}
+
+void TForm1::LoadImage()
+{
+    try {
+        Model->LoadFromBMP(BMPFileName);
+        Label3->setText(Q(BMPFileName));
+        Label5->setText(QStringLiteral("%1 x %2").arg(Model->GetWidth()).arg(Model->GetHeight()));
+    } catch (const std::exception &error) {
+        // A failed load leaves the model without an image; the labels say so.
+        Label3->clear();
+        Label5->setText(QStringLiteral("?"));
+        ShowError("Clould not load BMP " + BMPFileName + "!", error.what());
+    }
+}
+
+void TForm1::BMPmap1Click()
+{
+    // While Generate runs (an Abort reopens the controls during its event
+    // processing) a load would change the grid under the writer.
+    if (!Model || GenerateRunning)
+        return;
+    TOpenPictureDialog OpenPictureDialog1(this);
+    OpenPictureDialog1.setObjectName("OpenPictureDialog1");
+    OpenPictureDialog1.setWindowTitle(QString::fromUtf8(OpenPictureTitle));
+    OpenPictureDialog1.setNameFilters({tr("All (*)"), tr("Bitmaps (*.bmp)")});
+    OpenPictureDialog1.selectNameFilter(tr("Bitmaps (*.bmp)"));
+    OpenPictureDialog1.setDefaultSuffix("bmp");
+    PresetFileName(OpenPictureDialog1, BMPFileName);
+    QString chosen;
+    if (!ExecuteDialog(OpenPictureDialog1, chosen))
+        return;
+    // Remembered before the load, so that a file that fails still is the one kept.
+    BMPFileName = chosen.toStdString();
+    LoadImage();
+}
+
+void TForm1::BitBtn2Click()
+{
+    if (GenerateRunning)
+        return;
+    QFileDialog SaveDialog1(this);
+    SaveDialog1.setObjectName("SaveDialog1");
+    SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
+    SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1.setFileMode(QFileDialog::AnyFile);
+    SaveDialog1.setNameFilters({tr("All (*)"), tr("MUL file (*.mul)")});
+    SaveDialog1.selectNameFilter(tr("MUL file (*.mul)"));
+    SaveDialog1.setDefaultSuffix("mul");
+    PresetFileName(SaveDialog1, MAPFileName.empty() ? std::string("map0.mul") : MAPFileName, SaveInitialDir);
+    QString chosen;
+    if (!ExecuteDialog(SaveDialog1, chosen))
+        return;
+    MAPFileName = chosen.toStdString();
+    Label6->setText(Q(MAPFileName));
+}
+
+void TForm1::BitBtn4Click()
+{
+    if (!Model || GenerateRunning)
+        return;
+    GenerateRunning = true;
+    // The run writes where it started, whatever the output label says meanwhile.
+    const std::string mapFileName = MAPFileName;
+    try {
+        RunGenerateCommand(*Model, mapFileName, *this);
+    } catch (const std::exception &error) {
+        // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
+        ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
+    }
+    GenerateRunning = false;
+    if (ClosePending) {
+        ClosePending = false;
+        close();
+    }
+}
+
+void TForm1::BitBtn3Click()
+{
+    RunAbortCommand(*this);
+}
+
+void TForm1::BitBtn6Click()
+{
+    close();
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::Help1Click()
+{
+    ShowMessageBox(TMessageBoxRequest::Information, AboutTitle, AboutText);
+}
+
+void TForm1::closeEvent(QCloseEvent *Event)
+{
+    if (GenerateRunning) {
+        // The command still reads the model: stop it as Abort does, and close
+        // when it has returned (BitBtn4Click).
+        Event->ignore();
+        if (!ClosePending) {
+            ClosePending = true;
+            RunAbortCommand(*this);
+        }
+        return;
+    }
+    FormClose();
+    Event->accept();
+}
+
+void TForm1::FormClose()
+{
+    Model.reset();
+    TSettings settings;
+    settings.BMPFileName = BMPFileName;
+    settings.MAPFileName = MAPFileName;
+    settings.LoadBMPOnStartup = CBLoadBMPOnStartup->isChecked();
+    if (!WriteSettings(SettingsPath, settings))
+        ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle,
+                       "The settings could not be written to " + SettingsPath + ".");
+}
+
+void TForm1::LockGUI(bool Lock)
+{
+    BitBtn1->setEnabled(!Lock && !ModelMissing);
+    BitBtn2->setEnabled(!Lock);
+    BitBtn4->setEnabled(!Lock && !ModelMissing);
+    BitBtn6->setEnabled(!Lock);
+    BitBtn3->setVisible(Lock);
+    File1->menuAction()->setEnabled(!Lock);
+    StatusBarAdapter->SetSimpleText("");
+    ProgressBarAdapter->SetPosition(0);
+}
+
+void TForm1::ClearMemo()
+{
+    Memo1->clear();
+}
+
+void TForm1::SetMemoLines(const std::vector<std::string> &Lines)
+{
+    QStringList lines;
+    lines.reserve(qsizetype(Lines.size()));
+    for (const std::string &line : Lines)
+        lines.push_back(Q(line));
+    Memo1->setPlainText(lines.join('\n'));
+}
+
+void TForm1::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TForm1::ShowError(const std::string &Text, const std::string &Detail)
+{
+    ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, Text, Detail);
+}
+
+QString TForm1::GetStatusText() const
+{
+    return StatusText->text();
+}
+
+void TForm1::ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
+                            const std::string &Detail)
+{
+    const TMessageBoxRequest request{Icon, Title, Text, Detail};
+    if (Options.ShowMessageBox)
+        Options.ShowMessageBox(request);
+    else
+        ShowModalBox(this, request);
+}
+
+bool TForm1::ExecuteDialog(QFileDialog &Dialog, QString &FileName)
+{
+    if (Options.ExecuteDialog)
+        return Options.ExecuteDialog(Dialog, FileName);
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+        return false;
+    FileName = Dialog.selectedFiles().first();
+    return true;
+}

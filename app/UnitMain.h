@@ -1,0 +1,153 @@
+#pragma once
+
+#include "GenerateCommand.h"
+#include "ProgressAdapters.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class TTerrainImage;
+
+// One modal message box of the window: an error box or the About box.
+struct TMessageBoxRequest
+{
+    enum TIcon { Information, Critical };
+    TIcon Icon = Critical;
+    std::string Title;
+    std::string Text;
+    std::string Detail; // the cause, shown below the text; may be empty
+};
+
+// Where the window finds its files and how it shows its modal windows. Empty
+// paths mean the files next to the executable; empty hooks the real modal
+// boxes and dialogs. Tests put their own folders and recorders here.
+struct TForm1Options
+{
+    std::string SettingsPath;
+    std::string TilesPath;
+    std::function<void(const TMessageBoxRequest &Request)> ShowMessageBox;
+    // Shows the dialog; true with the chosen path in FileName when confirmed.
+    std::function<bool(QFileDialog &Dialog, QString &FileName)> ExecuteDialog;
+};
+
+// The main window: shows the input and output files, loads the painted image,
+// runs the Generate command with progress and Abort, lists the warnings, and
+// keeps the file names in the settings file from one run to the next. It owns
+// the one terrain model.
+class TForm1 : public QMainWindow, public TGenerateView
+{
+    Q_OBJECT
+
+public:
+    // Builds the window and runs FormCreate.
+    explicit TForm1(TForm1Options Options = {}, QWidget *Parent = nullptr);
+    ~TForm1() override;
+
+    // The controls, named as the window's designer names them.
+    QMenuBar *MainMenu1 = nullptr;
+    QMenu *File1 = nullptr;
+    QMenu *Import1 = nullptr;
+    QAction *BMPmap1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *N1 = nullptr;
+    QAction *Help1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QCheckBox *CBLoadBMPOnStartup = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label6 = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QPushButton *BitBtn4 = nullptr;
+    QPushButton *BitBtn3 = nullptr;
+    QGroupBox *GroupBox4 = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QFrame *Panel2 = nullptr;
+    QPushButton *BitBtn6 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+
+    // Handlers of the controls.
+    void BMPmap1Click();
+    void BitBtn2Click();
+    void BitBtn4Click();
+    void BitBtn3Click();
+    void BitBtn6Click();
+    void Exit1Click();
+    void Help1Click();
+
+    // What the Generate command needs of the window.
+    void LockGUI(bool Lock) override;
+    void ClearMemo() override;
+    void SetMemoLines(const std::vector<std::string> &Lines) override;
+    TProgressBar &GetProgressBar() override { return *ProgressBarAdapter; }
+    TStatusBar &GetStatusBar() override { return *StatusBarAdapter; }
+    void ProcessMessages() override;
+    void ShowError(const std::string &Text, const std::string &Detail) override;
+    void SetAbortFlag(bool Value) override { AbortFlag = Value; }
+    // A close that waits for the command stops it like Abort does.
+    bool GetAbortFlag() const override { return AbortFlag || ClosePending; }
+
+    // Program state, for whoever looks at the window from outside.
+    const std::string &GetBMPFileName() const { return BMPFileName; }
+    const std::string &GetMAPFileName() const { return MAPFileName; }
+    const std::string &GetSettingsPath() const { return SettingsPath; }
+    TTerrainImage *GetModel() const { return Model.get(); }
+    QString GetStatusText() const;
+
+protected:
+    void closeEvent(QCloseEvent *Event) override;
+
+private:
+    void CreateMenu();
+    void CreateControls();
+    void FormCreate();
+    void FormClose();
+    void CreateModel();
+    void ModelNotCreated(const std::string &Message, const std::string &FileName);
+    void LoadImage();
+    void ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
+                        const std::string &Detail = {});
+    bool ExecuteDialog(QFileDialog &Dialog, QString &FileName);
+
+    TForm1Options Options;
+    std::string SettingsPath;
+    std::string TilesPath;
+
+    std::string BMPFileName;
+    std::string MAPFileName;
+    bool LoadBMPOnStartup = false;
+    std::unique_ptr<TTerrainImage> Model;
+    bool AbortFlag = false;
+
+    // The model could not be made at start-up: the commands that need it stay off.
+    bool ModelMissing = false;
+    // The Generate command is running; its event processing may call the handlers.
+    bool GenerateRunning = false;
+    // The window was asked to close while Generate ran; it closes once the command is out.
+    bool ClosePending = false;
+
+    QLabel *StatusText = nullptr;
+    std::unique_ptr<TProgressBarAdapter> ProgressBarAdapter;
+    std::unique_ptr<TStatusBarAdapter> StatusBarAdapter;
+};
