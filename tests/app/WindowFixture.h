@@ -1,0 +1,134 @@
+#pragma once
+
+#include "ClassTerrainImage.h"
+#include "IniFile.h"
+#include "TestSupport.h"
+#include "UnitMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The window with a seam in its event processing: tests act between the
+// Generate command's steps, always at the same point of the run.
+class TTestForm : public TForm1
+{
+public:
+    using TForm1::TForm1;
+    // Called with the number of the event processing (from 1) before the events run.
+    std::function<void(int Call)> BeforeEvents;
+    // Called after the events ran.
+    std::function<void(int Call)> AfterEvents;
+    int Calls = 0;
+
+    void ProcessMessages() override
+    {
+        ++Calls;
+        if (BeforeEvents)
+            BeforeEvents(Calls);
+        TForm1::ProcessMessages();
+        if (AfterEvents)
+            AfterEvents(Calls);
+    }
+};
+
+// What a file dialog looked like when the window showed it.
+struct TShownDialog
+{
+    QString Name;
+    QString Title;
+    QStringList NameFilters;
+    QString SelectedNameFilter;
+    QString DefaultSuffix;
+    QString Directory;
+    QStringList PresetFiles;
+    QFileDialog::AcceptMode AcceptMode = QFileDialog::AcceptOpen;
+    bool ConfirmsOverwrite = true;
+    bool Native = true;
+};
+
+// A window on a temporary folder: its settings file there, the bundled tile
+// configuration, the current folder the temporary folder (for relative names),
+// and recorders in place of the modal boxes and dialogs.
+class TWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PreviousDir = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(Dir.Path()));
+    }
+    void TearDown() override { QDir::setCurrent(PreviousDir); }
+
+    std::string SettingsPath() const { return Dir.File("morvane.ini"); }
+
+    void WriteSettings(const std::string &Text) { TestSupport::WriteFile(SettingsPath(), Text); }
+
+    std::unique_ptr<TTestForm> MakeForm(const std::string &TilesPath = TestSupport::BundledTilesPath())
+    {
+        TForm1Options options;
+        options.SettingsPath = SettingsPath();
+        options.TilesPath = TilesPath;
+        options.ShowMessageBox = [this](const TMessageBoxRequest &Request) { Boxes.push_back(Request); };
+        options.ExecuteDialog = [this](QFileDialog &Dialog, QString &FileName) {
+            TShownDialog shown;
+            shown.Name = Dialog.objectName();
+            shown.Title = Dialog.windowTitle();
+            shown.NameFilters = Dialog.nameFilters();
+            shown.SelectedNameFilter = Dialog.selectedNameFilter();
+            shown.DefaultSuffix = Dialog.defaultSuffix();
+            shown.Directory = Dialog.directory().absolutePath();
+            shown.PresetFiles = Dialog.selectedFiles();
+            shown.AcceptMode = Dialog.acceptMode();
+            shown.ConfirmsOverwrite = !Dialog.testOption(QFileDialog::DontConfirmOverwrite);
+            shown.Native = !Dialog.testOption(QFileDialog::DontUseNativeDialog);
+            Dialogs.push_back(shown);
+            if (!DialogAnswer)
+                return false;
+            FileName = QString::fromStdString(*DialogAnswer);
+            return true;
+        };
+        return std::make_unique<TTestForm>(options);
+    }
+
+    // Chooses a file in the picture dialog, as the user would.
+    void LoadThroughDialog(TForm1 &Form, const std::string &Path)
+    {
+        DialogAnswer = Path;
+        Form.BMPmap1Click();
+        DialogAnswer.reset();
+    }
+
+    // Chooses the output file in the save dialog.
+    void SetOutputThroughDialog(TForm1 &Form, const std::string &Path)
+    {
+        DialogAnswer = Path;
+        Form.BitBtn2Click();
+        DialogAnswer.reset();
+    }
+
+    std::string ReadSetting(const std::string &Key) const
+    {
+        return TIniFile(SettingsPath()).ReadString("Main", Key).value_or("<missing>");
+    }
+
+    static std::string Text(const QLabel *Label) { return Label->text().toStdString(); }
+
+    TestSupport::TTempDir Dir;
+    QString PreviousDir;
+    std::vector<TMessageBoxRequest> Boxes;
+    std::vector<TShownDialog> Dialogs;
+    std::optional<std::string> DialogAnswer; // empty: the user cancels
+};
