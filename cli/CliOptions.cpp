@@ -40,7 +40,9 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         "Turns a painted BMP into the terrain map file map0.mul (6144 x 4096 cells).\n"
         "Warnings go to standard output; problems, progress and failures to standard error.\n"
         "Exit status: 0 written; 1 usage error; 2 the image cannot be loaded;\n"
-        "3 the tile configuration cannot be read; 4 the map file cannot be written.");
+        "3 the tile configuration cannot be read; 4 the map file cannot be written;\n"
+        "5 any other failure (such as running out of memory). Ctrl-C while the map file is\n"
+        "written leaves an earlier file of that name as it was.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption output({"o", "output"}, "The map file to write (default: map0.mul in the current folder).",
                                     "FILE");
