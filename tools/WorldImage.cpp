@@ -67,18 +67,19 @@ std::string Describe(const std::string &path, const std::string &problem)
 QImage WorldToImage(const TWorldPicture &picture)
 {
     static const std::array<TGreenBlue, 256> palette = MakePalette();
-    QImage image(picture.Width, picture.Height, QImage::Format_RGB888);
+    // 32 bits per pixel without alpha: Qt's BMP writer takes this format as it
+    // is and writes 24 bits per pixel, where any other format would first be
+    // converted into a second full-size copy.
+    QImage image(picture.Width, picture.Height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     for (int y = 0; y < picture.Height; ++y) {
-        uint8_t *line = image.scanLine(y);
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const uint8_t *reds = picture.Reds.data() + picture.Index(0, y);
         for (int x = 0; x < picture.Width; ++x) {
             const uint8_t red = reds[x];
             const int grain = Grain(x, y);
-            line[3 * x] = red;
-            line[3 * x + 1] = WithGrain(palette[red].Green, grain);
-            line[3 * x + 2] = WithGrain(palette[red].Blue, grain);
+            line[x] = qRgb(red, WithGrain(palette[red].Green, grain), WithGrain(palette[red].Blue, grain));
         }
     }
     return image;
