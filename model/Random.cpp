@@ -11,13 +11,21 @@ void TPcg32::Seed(uint64_t initState, uint64_t initSeq)
     Next32();
 }
 
-uint32_t TPcg32::Next32()
+void TPcg32::Advance(uint64_t Delta)
 {
-    const uint64_t old = State;
-    State = old * 6364136223846793005ULL + Inc;
-    const auto xorShifted = uint32_t(((old >> 18) ^ old) >> 27);
-    const auto rot = uint32_t(old >> 59);
-    return (xorShifted >> rot) | (xorShifted << ((-rot) & 31));
+    // Compose Delta steps of state = state * Multiplier + Inc by squaring.
+    uint64_t accMultiplier = 1, accIncrement = 0;
+    uint64_t curMultiplier = Multiplier, curIncrement = Inc;
+    while (Delta > 0) {
+        if (Delta & 1) {
+            accMultiplier *= curMultiplier;
+            accIncrement = accIncrement * curMultiplier + curIncrement;
+        }
+        curIncrement = (curMultiplier + 1) * curIncrement;
+        curMultiplier *= curMultiplier;
+        Delta >>= 1;
+    }
+    State = accMultiplier * State + accIncrement;
 }
 
 namespace Random {

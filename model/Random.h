@@ -9,8 +9,21 @@
 class TPcg32
 {
 public:
+    // The multiplier of the PCG reference code's 64-bit LCG.
+    static constexpr uint64_t Multiplier = 6364136223846793005ULL;
+
     void Seed(uint64_t initState, uint64_t initSeq);
-    uint32_t Next32();
+    uint32_t Next32()
+    {
+        const uint64_t old = State;
+        State = old * Multiplier + Inc;
+        const auto xorShifted = uint32_t(((old >> 18) ^ old) >> 27);
+        const auto rot = uint32_t(old >> 59);
+        return (xorShifted >> rot) | (xorShifted << ((-rot) & 31));
+    }
+    // Moves the generator on by Delta outputs at once (the LCG's jump-ahead), as
+    // if Next32 had been called Delta times.
+    void Advance(uint64_t Delta);
     // 0 .. n-1 for n >= 1, by multiply-and-shift; consumes exactly one output.
     uint32_t Random(uint32_t n) { return uint32_t((uint64_t(Next32()) * n) >> 32); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Random.h"
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -44,19 +46,36 @@ enum class TMapWriteResult { Written, Aborted };
 // the reference for the faster filler that the writer uses.
 void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer);
 
-// The same bytes as FillBlockColumn, with the same draws from the shared
-// generator, through a table of the tile choice per code instead of a call per cell.
-class TBlockColumnFiller
+// The same bytes as FillBlockColumn, with the same draws, filled faster: the
+// grid is read row by row across a band of block-columns instead of down one
+// block-column at a time, and a tile table per code replaces the call per cell.
+// Within a block-column the file order is the grid's row order, so each
+// block-column draws from its own copy of the generator, moved on to the point
+// where that block-column's draws begin (counted once beforehand).
+class TMapFiller
 {
 public:
-    explicit TBlockColumnFiller(const TTerrainImage &Model);
-    void Fill(int BlockColumn, uint8_t *Buffer);
+    // Start is the generator's state before the first draw of the file.
+    TMapFiller(const TTerrainImage &Model, const TPcg32 &Start);
+    // Fills Count block-columns from First on into Out, one after the other
+    // (Count * MapFile::ColumnBytes). Safe to call from several threads at once.
+    void FillBand(int First, int Count, uint8_t *Out) const;
+    // The generator as it stands after the draws of the block-columns before bx.
+    const TPcg32 &StateBefore(int BlockColumn) const { return Starts[size_t(BlockColumn)]; }
 
 private:
+    void CountDraws(std::vector<uint64_t> &draws) const;
+
     const TTerrainImage &Model;
     std::vector<uint16_t> FixedTiles; // by code: the tile of a code that draws nothing
     std::vector<uint8_t> ListOfCode;  // by code: 1 + its tile list's slot, 0 for none
-    std::vector<std::vector<uint16_t>> Lists;
+    struct TList
+    {
+        uint32_t Count = 0;
+        const uint16_t *Tiles = nullptr; // the model's own list
+    };
+    std::vector<TList> Lists;
+    std::vector<TPcg32> Starts; // BlockColumns + 1 states
 };
 
 // Writes the whole map file block-column by block-column and saves it

@@ -62,3 +62,17 @@ TEST(Random, ClockSeedsDifferBetweenReseeds)
     Random::Reseed(TSeedSite::ImageLoad);
     EXPECT_NE(Random::Generator().State, first);
 }
+
+TEST(Random, AdvanceJumpsLikeThatManyDraws)
+{
+    for (uint64_t delta : {0ULL, 1ULL, 2ULL, 7ULL, 64ULL, 1000ULL, 123457ULL}) {
+        TPcg32 stepped, jumped;
+        stepped.Seed(987654321, 7);
+        jumped = stepped;
+        for (uint64_t i = 0; i < delta; ++i)
+            stepped.Next32();
+        jumped.Advance(delta);
+        EXPECT_EQ(jumped.State, stepped.State) << delta;
+        EXPECT_EQ(jumped.Next32(), stepped.Next32()) << delta;
+    }
+}

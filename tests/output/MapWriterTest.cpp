@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 using namespace TestSupport;
@@ -161,8 +162,16 @@ TEST_F(MapWriter, AbortLeavesTheOldFileAndNoTemporaryFile)
         EXPECT_EQ(bx, columns);
         return ++columns == 5;
     };
+    Random::Generator().Seed(3, 3);
     EXPECT_EQ(WriteMapFile(*Model, path, hooks), TMapWriteResult::Aborted);
     EXPECT_TRUE(opened);
+    // The generator stands where the five block-columns written have left it.
+    const TPcg32 afterAbort = Random::Generator();
+    Random::Generator().Seed(3, 3);
+    std::vector<uint8_t> column(MapFile::ColumnBytes);
+    for (int bx = 0; bx < 5; ++bx)
+        FillBlockColumn(*Model, bx, column.data());
+    EXPECT_EQ(afterAbort.State, Random::Generator().State);
     EXPECT_EQ(columns, 5);
     EXPECT_EQ(ReadFile(path), "the map a user already had");
     EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "map0.mul"}));
@@ -228,21 +237,31 @@ TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
             for (int x = 1; x <= width; ++x)
                 model.SetCell(x, y, codes[painter.Random(std::size(codes))], int(painter.Random(256)) - 128);
 
-        std::vector<uint8_t> reference(MapFile::ColumnBytes), fast(MapFile::ColumnBytes);
-        TBlockColumnFiller filler(model);
-        TPcg32 referenceGenerator, fastGenerator;
-        referenceGenerator.Seed(77, 5);
-        fastGenerator.Seed(77, 5);
-        const int lastColumn = std::min(MapFile::BlockColumns - 1, (width + 7) / 8 + 1);
-        for (int bx = 0; bx <= lastColumn; ++bx) {
-            Random::Generator() = referenceGenerator;
-            FillBlockColumn(model, bx, reference.data());
-            referenceGenerator = Random::Generator();
-            Random::Generator() = fastGenerator;
-            filler.Fill(bx, fast.data());
-            fastGenerator = Random::Generator();
-            ASSERT_EQ(fast, reference) << "block-column " << bx;
-            ASSERT_EQ(fastGenerator.State, referenceGenerator.State) << "block-column " << bx;
+        // The straightforward filler, block-column after block-column, from one generator.
+        std::vector<uint8_t> reference(size_t(MapFile::BlockColumns) * MapFile::ColumnBytes);
+        std::vector<TPcg32> referenceStates;
+        Random::Generator().Seed(77, 5);
+        const TPcg32 start = Random::Generator();
+        for (int bx = 0; bx < MapFile::BlockColumns; ++bx) {
+            referenceStates.push_back(Random::Generator());
+            FillBlockColumn(model, bx, reference.data() + size_t(bx) * MapFile::ColumnBytes);
         }
+        referenceStates.push_back(Random::Generator());
+
+        // The fast filler, in bands of several widths and out of order.
+        const TMapFiller filler(model, start);
+        std::vector<uint8_t> fast(reference.size(), 0xEE);
+        for (int first = MapFile::BlockColumns; first > 0;) {
+            const int count = std::min(first, 1 + int(painter.Random(40)));
+            first -= count;
+            filler.FillBand(first, count, fast.data() + size_t(first) * MapFile::ColumnBytes);
+        }
+        for (int bx = 0; bx < MapFile::BlockColumns; ++bx) {
+            ASSERT_EQ(filler.StateBefore(bx).State, referenceStates[size_t(bx)].State) << bx;
+            ASSERT_EQ(0, std::memcmp(fast.data() + size_t(bx) * MapFile::ColumnBytes,
+                                     reference.data() + size_t(bx) * MapFile::ColumnBytes, MapFile::ColumnBytes))
+                << "block-column " << bx;
+        }
+        EXPECT_EQ(filler.StateBefore(MapFile::BlockColumns).State, referenceStates.back().State);
     }
 }
