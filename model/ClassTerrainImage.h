@@ -203,6 +203,8 @@ private:
     void CheckTileLists();
     void ClearGrid();
     void FillFromBitmap();
+    void ClassifyPixelsInPlace();
+    void DrawStartAltitudes();
 
     std::unique_ptr<QImage> Bitmap;                // only while LoadFromBMP runs
     std::vector<TCell> Cells;                      // (Width + 2) x (Height + 2), framed

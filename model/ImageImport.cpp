@@ -6,6 +6,7 @@
 #include <QImageReader>
 
 #include <cstring>
+#include <future>
 #include <filesystem>
 #include <fstream>
 
@@ -122,12 +123,28 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
         if (size.width() > MaxImageSide || size.height() > MaxImageSide)
             throw EImageLoadError(FileName + ": the image is " + std::to_string(size.width()) + " x " +
                                   std::to_string(size.height()) + " pixels; at most 65535 x 65535 can be loaded");
-        if (!reader.read(Bitmap.get()))
+        const QImage::Format format = reader.imageFormat();
+        if ((format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) && !size.isEmpty()) {
+            // Four bytes a pixel, as many as a cell: decode straight into the grid's
+            // own rows and classify each pixel where it lies. This saves a second
+            // picture-sized buffer, its memory and the time to fault it in.
+            ResetGrid(uint16_t(size.width()), uint16_t(size.height()));
+            uchar *first = reinterpret_cast<uchar *>(&Cells[Index(1, 1)]);
+            *Bitmap = QImage(first, size.width(), size.height(), Stride() * int(sizeof(TCell)), format);
+            if (!reader.read(Bitmap.get()))
+                throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+            if (Bitmap->constBits() == first && Bitmap->size() == size && Bitmap->format() == format) {
+                ClassifyPixelsInPlace();
+                return;
+            }
+            // The decoder made a picture of its own after all: classify that one.
+        } else if (!reader.read(Bitmap.get())) {
             throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+        }
         if (Bitmap->width() > MaxImageSide || Bitmap->height() > MaxImageSide)
             throw EImageLoadError(FileName + ": the image is larger than 65535 x 65535 pixels");
-        const QImage::Format format = Bitmap->format();
-        if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 && format != QImage::Format_Indexed8)
+        const QImage::Format decoded = Bitmap->format();
+        if (decoded != QImage::Format_RGB32 && decoded != QImage::Format_ARGB32 && decoded != QImage::Format_Indexed8)
             Bitmap->convertTo(QImage::Format_ARGB32);
         if (Bitmap->isNull() && !(Bitmap->width() == 0 || Bitmap->height() == 0))
             throw EImageLoadError(FileName + ": not enough memory to decode the image");
@@ -153,15 +170,68 @@ void TTerrainImage::FillFromBitmap()
     for (int row = 0; row < Height; ++row) {
         RedValuesOfRow(image, row, palette, reds);
         TCell *cell = &Cells[Index(1, row + 1)];
-        for (int x = 0; x < Width; ++x, ++cell) {
-            const uint16_t code = ColorToCode[reds[size_t(x)]];
-            cell->Code = code;
-            if (code == MOUNTAIN)
-                cell->Altitude = int8_t(MountainBaseAltitude + int(Random::Draw(MountainAltitudeRange)));
-            else if (code == WATER)
-                cell->Altitude = int8_t(WaterAltitude);
-            else
-                cell->Altitude = int8_t(Random::Draw(LandAltitudeRange));
-        }
+        for (int x = 0; x < Width; ++x)
+            cell[x] = TCell{ColorToCode[reds[size_t(x)]], 0};
     }
+    Bitmap.reset();
+    DrawStartAltitudes();
+}
+
+void TTerrainImage::ClassifyPixelsInPlace()
+{
+    // Each cell still holds its pixel as a 32-bit 0xAARRGGBB value.
+    *Bitmap = QImage(); // lets go of the grid's memory
+    const auto classifyRows = [this](int firstRow, int lastRow) {
+        for (int y = firstRow; y <= lastRow; ++y) {
+            TCell *cell = &Cells[Index(1, y)];
+            for (int x = 0; x < Width; ++x) {
+                uint32_t pixel;
+                std::memcpy(&pixel, &cell[x], sizeof pixel);
+                cell[x] = TCell{ColorToCode[qRed(pixel)], 0};
+            }
+        }
+    };
+    const int split = Height / 2;
+    auto secondHalf = std::async(std::launch::async, classifyRows, split + 1, int(Height));
+    classifyRows(1, split);
+    secondHalf.get();
+    DrawStartAltitudes();
+}
+
+void TTerrainImage::DrawStartAltitudes()
+{
+    // One draw for every cell that is not water, row by row from the top. The
+    // rows are shared between two threads; the second half starts from the
+    // generator moved on past the draws of the first half, so every cell gets
+    // the number that the one-by-one order gives it.
+    const auto drawsIn = [this](int firstRow, int lastRow) {
+        uint64_t draws = 0;
+        for (int y = firstRow; y <= lastRow; ++y) {
+            const TCell *cell = &Cells[Index(1, y)];
+            for (int x = 0; x < Width; ++x)
+                draws += cell[x].Code != WATER;
+        }
+        return draws;
+    };
+    const auto drawRows = [this](int firstRow, int lastRow, TPcg32 generator) {
+        for (int y = firstRow; y <= lastRow; ++y) {
+            TCell *cell = &Cells[Index(1, y)];
+            for (int x = 0; x < Width; ++x) {
+                const uint16_t code = cell[x].Code;
+                if (code == MOUNTAIN)
+                    cell[x].Altitude = int8_t(MountainBaseAltitude + int(generator.Random(MountainAltitudeRange)));
+                else if (code == WATER)
+                    cell[x].Altitude = int8_t(WaterAltitude);
+                else
+                    cell[x].Altitude = int8_t(generator.Random(LandAltitudeRange));
+            }
+        }
+        return generator;
+    };
+    const int split = Height / 2;
+    TPcg32 second = Random::Generator();
+    second.Advance(drawsIn(1, split));
+    auto secondHalf = std::async(std::launch::async, drawRows, split + 1, int(Height), second);
+    drawRows(1, split, Random::Generator());
+    Random::Generator() = secondHalf.get();
 }
