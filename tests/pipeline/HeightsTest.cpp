@@ -398,20 +398,34 @@ TEST(SmoothTerrain, MountainsAndEmptyCellsAreNoNeighbours)
 // The number of passes, seen through a seed: seeds are smoothed from pass 30
 // on. A grass seed at 127 among fixed cells at -128 (highest stays -127, lowest
 // -128) falls by 6 in every pass it is smoothed: after passes 30 to 51 it
-// stands at 127 - 22 * 6 = -5. A lone free cell elsewhere, with only mountain
-// around, takes 0 and keeps the stage going; without it one pass is made and
-// the seed keeps 127.
+// stands at 127 - 22 * 6 = -5; after a single pass it still stands at 127.
+// What decides is a probe cell elsewhere, behind a column of mountain: free
+// or fixed, with fixed grass at 20 north and south of it or mountain there.
 TEST(SmoothTerrain, OnePassOrFiftyOne)
 {
-    for (const bool loneCell : {false, true}) {
+    struct TCase
+    {
+        const char *Name;
+        char Around;  // 'G' fixed grass at 20 north and south of the probe, 'M' mountain
+        char Probe;   // flag of the probe: '.' free or 'F' fixed
+        int ProbeAltitude, ProbeAfter, SeedAfter;
+    } cases[] = {
+        {"no free cell but the seed", 'G', 'F', 5, 5, 127},
+        {"a lone cell takes 0, far from -127 and 127", 'M', '.', 40, 0, -5},
+        {"5 steps to 11: 9 below its neighbours", 'G', '.', 5, 20, -5},
+        {"6 steps to 12: 8 below its neighbours", 'G', '.', 6, 12, 127},
+        {"35 steps to 29: 9 above its neighbours", 'G', '.', 35, 20, -5},
+        {"34 steps to 28: 8 above its neighbours", 'G', '.', 34, 28, 127},
+    };
+    for (const TCase &c : cases) {
         TTerrainImage model(TestSupport::BundledTilesPath());
-        PaintGrid(model, {"GGGMM", "GGGMG", "GGGMM"});
-        SetAltitudes(model, {{-128, -128, -128, 60, 60}, {-128, 127, -128, 60, 40}, {-128, -128, -128, 60, 60}});
-        SetFlags(model, {"FFF..", std::string("FSF.") + (loneCell ? '.' : 'F'), "FFF.."});
+        PaintGrid(model, {std::string("GGGM") + c.Around, "GGGMG", std::string("GGGM") + c.Around});
+        SetAltitudes(model, {{-128, -128, -128, 60, 20}, {-128, 127, -128, 60, c.ProbeAltitude}, {-128, -128, -128, 60, 20}});
+        SetFlags(model, {"FFF.F", std::string("FSF.") + c.Probe, "FFF.F"});
         model.SmoothTerrain();
-        EXPECT_EQ(model.GetCell(2, 2).Altitude, loneCell ? -5 : 127) << (loneCell ? "51 passes" : "1 pass");
-        EXPECT_EQ(model.GetCell(5, 2).Altitude, loneCell ? 0 : 40);
-        EXPECT_EQ(model.GetCell(4, 1).Altitude, 60); // mountains stay
+        EXPECT_EQ(model.GetCell(2, 2).Altitude, c.SeedAfter) << c.Name;
+        EXPECT_EQ(model.GetCell(5, 2).Altitude, c.ProbeAfter) << c.Name;
+        EXPECT_EQ(model.GetCell(4, 1).Altitude, 60) << c.Name; // mountains stay
     }
 }
 

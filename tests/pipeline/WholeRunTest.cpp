@@ -184,6 +184,31 @@ TEST_F(WholeRun, MatchesTheKeptResult)
     EXPECT_EQ(gotLines.size(), expectedLines.size());
 }
 
+// Generate may run faster forms of the stages; the stages themselves, run
+// one by one in the same order, give the same result.
+TEST(WholeRunByStages, MatchesTheKeptResult)
+{
+    Random::SetFixedSeed(WholeRunSeed);
+    TTerrainImage model(TestSupport::BundledTilesPath());
+    PaintWorld(model);
+    model.MarkBorders();
+    model.ResolveSingleBorders();
+    model.BuildTransitions();
+    model.MarkCoastline();
+    model.FinishTiles();
+    model.CoastHeights();
+    model.RandomHeights();
+    model.SmoothTerrain();
+    model.SmoothMountains();
+    Random::SetFixedSeed(std::nullopt);
+
+    const auto gotLines = Lines(Describe(model)), expectedLines = Lines(TestSupport::ReadFile(FixturePath));
+    ASSERT_FALSE(expectedLines.empty()) << "cannot read " << FixturePath;
+    for (size_t i = 0; i < std::min(gotLines.size(), expectedLines.size()); ++i)
+        ASSERT_EQ(gotLines[i], expectedLines[i]) << "line " << i + 1 << " of " << FixturePath;
+    EXPECT_EQ(gotLines.size(), expectedLines.size());
+}
+
 // Cells of the kept result worked out by hand (x/y 1-based).
 TEST_F(WholeRun, TellingCells)
 {
