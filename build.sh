@@ -36,7 +36,7 @@ case "${1:-}" in
         ;;
     test)
         install_packages
-        configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
+        configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF -DMORVANE_EXAMPLE_WORLD=OFF
         cd build-test
         ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
             ctest --output-on-failure --parallel "$(nproc)" --timeout 600
