@@ -1,0 +1,197 @@
+// Stage 9 in fast form. Codes and flags do not change during the stage, so
+// which cells are processed, which count as neighbours and each cell's step
+// (the smallest limit towards a counting neighbour) are decided once, into
+// the class bytes of the banded copy (SmoothingBands.h).
+//
+// A cell changes only once the flag is set, by its own neighbours or by a
+// cell before it. Before the first cell of pass 1 that sets it nothing has
+// changed, so that cell is found on the unchanged grid. If there is none, the
+// stage changes nothing; else pass 1 updates that cell and every processed
+// cell after it, and passes 2 to 41 update every processed cell.
+//
+// A mountain cell without counting neighbours (all eight empty or outside
+// the grid) is read by no processed cell and reads none: it follows its own
+// sequence, worked out apart from the bands.
+#include "ClassTerrainImage.h"
+#include "FastSmoothing.h"
+#include "SmoothingStage.h"
+#include "StageCommon.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace FastSmoothing {
+
+namespace {
+
+using namespace Smoothing;
+
+// As in TTerrainImage::SmoothMountains: 41 passes when the flag is set,
+// seeds processed from pass 39 on, the limits by direction N .. NW, the step
+// of a cell without counting neighbours.
+constexpr int LastPass = 41;
+constexpr int SeedsFromPass = 39;
+constexpr std::array<int, 8> SlopeLimits = {7, 12, 30, 30, 30, 12, 7, 7};
+constexpr int NoStep = 255;
+
+constexpr int64_t NoCell = std::numeric_limits<int64_t>::max();
+
+// A mountain cell without counting neighbours.
+struct TLoneCell
+{
+    int X;
+    int Y;
+    bool Seed;
+};
+
+// What filling a band finds besides the class bytes.
+struct TBandFindings
+{
+    int64_t FirstSetter = NoCell; // row-major position (y * stride + x)
+    std::vector<TLoneCell> Lone;
+};
+
+class TMountainPasses : public TPassWork
+{
+public:
+    TMountainPasses(TBandGrid &grid, const TKernelSet &kernels, int firstBand)
+        : Grid(grid), Kernels(kernels), FirstBand(firstBand) {}
+
+    const std::vector<TStepRange> &StepsOf(int band, int pass) override
+    {
+        if (pass == 1 && band < FirstBand)
+            return NoSteps;
+        return Grid.Ranges(pass < SeedsFromPass ? 0 : 1, band);
+    }
+    void Compute(int, int band, int pass, int first, int last) override
+    {
+        const TBandView view{Grid.Band(band), Grid.Band(band - 1), Grid.Band(band + 1)};
+        Kernels.Mountains(view, first, last, pass < SeedsFromPass ? MountainEarlyLimit : MountainLateLimit);
+    }
+
+private:
+    TBandGrid &Grid;
+    const TKernelSet &Kernels;
+    int FirstBand;
+    const std::vector<TStepRange> NoSteps;
+};
+
+// The new altitude of a processed cell without counting neighbours: highest
+// -127 and lowest 127 give the middle 0, and the step stays 255.
+int LoneCellAltitude(int a)
+{
+    int n = 0;
+    if (0 < a && a < NoStep)
+        n = RoundHalf(a - NoStep);
+    else if (0 < -a && -a < NoStep)
+        n = RoundHalf(a + NoStep);
+    return std::clamp(n, -128, 127);
+}
+
+} // namespace
+
+void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
+{
+    Random::Reseed(TSeedSite::MountainSmoothing); // nothing is drawn; the map writer draws on from here
+
+    const int width = Model.GetWidth();
+    const int height = Model.GetHeight();
+    if (width == 0 || height == 0)
+        return;
+
+    TBandGrid grid(width, height, MountainNotCounted);
+    const int threads = ThreadsFor(grid.Bands(), Options.Threads);
+    const int stride = Model.Stride();
+
+    std::vector<TBandFindings> findings(static_cast<size_t>(grid.Bands()));
+    uint8_t activity[256];
+    for (int k = 0; k < 256; ++k)
+        activity[k] = uint8_t((k <= MountainEarlyLimit ? 1 : 0) | (k <= MountainLateLimit ? 2 : 0));
+    FillBands(grid, threads, [&](int y, uint8_t *altitudes, uint8_t *classes) {
+        TBandFindings &found = findings[size_t((y - 1) / Lanes)];
+        const TCell *cells = Model.CellData();
+        const uint8_t *flags = Model.FlagData();
+        const TCell *row = cells + Model.Index(0, y);
+        for (int x = 1; x <= width; ++x) {
+            altitudes[x] = uint8_t(row[x].Altitude) ^ FrameAltitude;
+            classes[x] = row[x].Code == NO_TERRAIN ? MountainNotCounted : MountainKept;
+        }
+        for (int x = 1; x <= width; ++x) {
+            if (row[x].Code != MOUNTAIN)
+                continue;
+            // The frame around the grid reads as empty cells, as outside it.
+            const size_t i = Model.Index(x, y);
+            const int a = row[x].Altitude;
+            int step = NoStep;
+            bool steep = false;
+            for (size_t d = 0; d < Neighbours.size(); ++d) {
+                const TCell n = cells[ptrdiff_t(i) + Neighbours[d].Dy * stride + Neighbours[d].Dx];
+                if (n.Code == NO_TERRAIN)
+                    continue;
+                step = std::min(step, SlopeLimits[d]);
+                steep = steep || a - n.Altitude > SlopeLimits[d];
+            }
+            const bool seed = flags[i] == FLAG_SEED;
+            if (step == NoStep) {
+                found.Lone.push_back({x, y, seed});
+                continue;
+            }
+            classes[x] = uint8_t(step | (seed ? MountainSeedBit : 0));
+            if (steep && !seed)
+                found.FirstSetter = std::min(found.FirstSetter, int64_t(i));
+        }
+    }, activity);
+
+    int64_t firstSetter = NoCell;
+    for (const TBandFindings &found : findings)
+        firstSetter = std::min(firstSetter, found.FirstSetter);
+    if (firstSetter == NoCell)
+        return; // no slope too steep: pass 1 changes nothing and is the last
+
+    // Pass 1 leaves the cells before the first setter: in its band they are
+    // marked kept for that pass.
+    const int setterY = int(firstSetter / stride);
+    const int setterX = int(firstSetter % stride);
+    const int firstBand = (setterY - 1) / Lanes;
+    struct TPatch
+    {
+        uint8_t *Class;
+        uint8_t Was;
+    };
+    std::vector<TPatch> patches;
+    for (int i = 0; i < grid.LanesIn(firstBand); ++i) {
+        const int y = firstBand * Lanes + i + 1;
+        const int endX = y < setterY ? width + 1 : y == setterY ? setterX : 0;
+        for (int x = 1; x < endX; ++x) {
+            uint8_t *k = grid.Entry(firstBand, x + RowSkew * i) + ClassOffset + i;
+            if (*k <= MountainEarlyLimit) {
+                patches.push_back({k, *k});
+                *k = MountainKept;
+            }
+        }
+    }
+    TMountainPasses passes(grid, KernelsFor(Options), firstBand);
+    RunPasses(grid, 1, 1, threads, passes);
+    for (const TPatch &patch : patches)
+        *patch.Class = patch.Was;
+    RunPasses(grid, 2, LastPass, threads, passes);
+
+    StoreBands(grid, threads, Model);
+
+    for (const TBandFindings &found : findings)
+        for (const TLoneCell &cell : found.Lone) {
+            int a = Model.GetCell(cell.X, cell.Y).Altitude;
+            for (int pass = 1; pass <= LastPass; ++pass) {
+                if (cell.Seed && pass < SeedsFromPass)
+                    continue;
+                if (pass == 1 && int64_t(Model.Index(cell.X, cell.Y)) < firstSetter)
+                    continue;
+                a = LoneCellAltitude(a);
+            }
+            Model.SetCell(cell.X, cell.Y, KeepCode, a);
+        }
+}
+
+} // namespace FastSmoothing

@@ -1,0 +1,19 @@
+#pragma once
+
+class TTerrainImage;
+
+// The fast smoothing stages with their choices open, for tests and
+// measurements: FastStages::SmoothTerrain and SmoothMountains run them with
+// the defaults (one thread per core, AVX2 where the processor has it).
+namespace FastSmoothing {
+
+struct TOptions
+{
+    int Threads = 0;     // 0: one per core
+    bool UseAvx2 = true; // false: the portable kernels even where AVX2 is there
+};
+
+void SmoothTerrain(TTerrainImage &Model, const TOptions &Options);
+void SmoothMountains(TTerrainImage &Model, const TOptions &Options);
+
+} // namespace FastSmoothing

@@ -1,0 +1,258 @@
+// The band layout of the fast smoothing stages and the scheduler that runs
+// their passes on several threads (see SmoothingBands.h).
+#include "SmoothingBands.h"
+
+#include "ClassTerrainImage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace Smoothing {
+
+namespace {
+
+// Bytes the compact rows of FillBand keep on each side of a row, so that step
+// t of every lane reads column t - 3i without a range test.
+constexpr int RowPad = Margin + Reach;
+// Two ranges of active steps closer than this are computed as one: restarting
+// costs about as much as computing a step.
+constexpr int JoinGap = 3;
+
+} // namespace
+
+void TBandGrid::TFree::operator()(uint8_t *p) const
+{
+    ::operator delete[](p, std::align_val_t(EntryBytes));
+}
+
+TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
+    : GridWidth(Width), GridHeight(Height), BandCount((Height + Lanes - 1) / Lanes),
+      StepCount(Width + 2 + RowSkew * (Lanes - 1)), BandEntries(size_t(StepCount) + 2 * Margin), FrameClass(Frame)
+{
+    const size_t bytes = (size_t(BandCount) + 1) * BandEntries * EntryBytes;
+    Data.reset(static_cast<uint8_t *>(::operator new[](bytes, std::align_val_t(EntryBytes))));
+    FrameBand = Data.get() + (size_t(BandCount) * BandEntries + Margin) * EntryBytes;
+    for (int t = -Margin; t < StepCount + Margin; ++t) {
+        uint8_t *e = FrameBand + ptrdiff_t(t) * EntryBytes;
+        std::memset(e, FrameAltitude, ClassOffset);
+        std::memset(e + ClassOffset, FrameClass, EntryBytes - ClassOffset);
+    }
+    for (auto &ranges : StepRanges)
+        ranges.resize(size_t(BandCount));
+}
+
+int TBandGrid::LanesIn(int b) const
+{
+    return std::min(Lanes, GridHeight - b * Lanes);
+}
+
+void TBandGrid::FillBand(int b, const TCompactRow &CompactRow, const uint8_t (&Activity)[256], std::vector<uint8_t> &Scratch)
+{
+    // First every row of the band as compact bytes with a wide frame, then the
+    // skewed transposition into the steps.
+    const size_t rowLength = size_t(GridWidth) + 2 + 2 * RowPad;
+    Scratch.resize(ScratchBytes());
+    uint8_t *frameAltitudes = Scratch.data();
+    uint8_t *frameClasses = frameAltitudes + rowLength;
+    uint8_t *active = frameClasses + rowLength * (2 * size_t(Lanes) + 1); // per step: bit k, kind k active
+    std::memset(frameAltitudes, FrameAltitude, rowLength);
+    std::memset(frameClasses, FrameClass, rowLength);
+    std::memset(active, 0, size_t(StepCount));
+
+    const uint8_t *altitudes[Lanes];
+    const uint8_t *classes[Lanes];
+    const int lanes = LanesIn(b);
+    for (int i = 0; i < Lanes; ++i) {
+        if (i >= lanes) {
+            altitudes[i] = frameAltitudes + RowPad - RowSkew * i;
+            classes[i] = frameClasses + RowPad - RowSkew * i;
+            continue;
+        }
+        uint8_t *a = frameClasses + rowLength * (2 * size_t(i) + 1);
+        uint8_t *k = a + rowLength;
+        std::memset(a, FrameAltitude, rowLength);
+        std::memset(k, FrameClass, rowLength);
+        CompactRow(b * Lanes + i + 1, a + RowPad, k + RowPad);
+        altitudes[i] = a + RowPad - RowSkew * i;
+        classes[i] = k + RowPad - RowSkew * i;
+        // Runs of equal activity along the row, marked on their steps.
+        const uint8_t *rowClasses = k + RowPad;
+        for (int x = 1; x <= GridWidth;) {
+            const uint8_t bits = Activity[rowClasses[x]];
+            int end = x + 1;
+            while (end <= GridWidth && Activity[rowClasses[end]] == bits)
+                ++end;
+            if (bits != 0)
+                for (int t = x + RowSkew * i; t < end + RowSkew * i; ++t)
+                    active[t] |= bits;
+            x = end;
+        }
+    }
+    for (int t = -Margin; t < StepCount + Margin; ++t) {
+        uint8_t *e = Entry(b, t);
+        for (int i = 0; i < Lanes; ++i) {
+            e[i] = altitudes[i][t];
+            e[ClassOffset + i] = classes[i][t];
+        }
+    }
+    for (int kind = 0; kind < 2; ++kind) {
+        std::vector<TStepRange> &ranges = Ranges(kind, b);
+        ranges.clear();
+        for (int t = 0; t < StepCount; ++t) {
+            if ((active[t] & (1u << kind)) == 0)
+                continue;
+            if (!ranges.empty() && t - ranges.back().Last <= JoinGap)
+                ranges.back().Last = t;
+            else
+                ranges.push_back({t, t});
+        }
+    }
+}
+
+size_t TBandGrid::ScratchBytes() const
+{
+    return 2 * (size_t(Lanes) + 1) * (size_t(GridWidth) + 2 + 2 * RowPad) + size_t(StepCount);
+}
+
+void TBandGrid::StoreBand(int b, TTerrainImage &Model)
+{
+    // Only cells of active steps can have changed; the late passes' steps
+    // include the early ones. Blocks of steps small enough to stay in the
+    // first-level cache are written row by row.
+    constexpr int BlockSteps = 64;
+    TCell *rows[Lanes];
+    const int lanes = LanesIn(b);
+    for (int i = 0; i < lanes; ++i)
+        rows[i] = Model.CellData() + Model.Index(0, b * Lanes + i + 1) - RowSkew * i;
+    for (const TStepRange &range : Ranges(1, b)) {
+        for (int first = range.First; first <= range.Last; first += BlockSteps) {
+            const int last = std::min(range.Last, first + BlockSteps - 1);
+            for (int i = 0; i < lanes; ++i) {
+                const int from = std::max(first, 1 + RowSkew * i);
+                const int to = std::min(last, GridWidth + RowSkew * i);
+                for (int t = from; t <= to; ++t)
+                    rows[i][t].Altitude = int8_t(Entry(b, t)[i] ^ FrameAltitude);
+            }
+        }
+    }
+}
+
+void RunOnThreads(int Threads, const std::function<void(int)> &Work)
+{
+    // The work is handed out item by item, so fewer threads than asked for
+    // (when the system cannot start more) only take longer. An exception of
+    // a helper is passed on to the caller once all have ended.
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto guarded = [&](int thread) {
+        try {
+            Work(thread);
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failureLock);
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < Threads; ++i) {
+        try {
+            helpers.emplace_back(guarded, i);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    guarded(0);
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+int ThreadsFor(int Bands, int Requested)
+{
+    int threads = Requested > 0 ? Requested : int(std::thread::hardware_concurrency());
+    return std::max(1, std::min(threads, Bands));
+}
+
+namespace {
+
+// Progress of a band: (pass << 32) | (first step not yet computed + StepBias);
+// a finished pass is (pass << 32) | PassDone. So the values only grow.
+constexpr int64_t StepBias = Margin + 1;
+constexpr uint64_t PassDone = 0xFFFFFFFFu;
+
+uint64_t Progress(int pass, int stepsBefore)
+{
+    return (uint64_t(pass) << 32) | uint64_t(stepsBefore + StepBias);
+}
+
+// Steps computed between two looks at the neighbouring bands.
+constexpr int ChunkSteps = 96;
+// Polls of a progress value before the waiting thread gives up its core.
+constexpr int SpinsBeforeYield = 64;
+
+void Pause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+void WaitFor(const std::atomic<uint64_t> &progress, uint64_t value)
+{
+    int spins = 0;
+    while (progress.load(std::memory_order_acquire) < value) {
+        if (++spins < SpinsBeforeYield) {
+            Pause();
+        } else {
+            std::this_thread::yield();
+        }
+    }
+}
+
+} // namespace
+
+void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassWork &Work)
+{
+    const int bands = Grid.Bands();
+    if (bands == 0 || LastPass < FirstPass)
+        return;
+    const int64_t items = int64_t(LastPass - FirstPass + 1) * bands;
+    std::vector<std::atomic<uint64_t>> progress(static_cast<size_t>(bands));
+    for (auto &p : progress)
+        p.store((uint64_t(FirstPass - 1) << 32) | PassDone, std::memory_order_relaxed);
+    std::atomic<int64_t> next{0};
+
+    RunOnThreads(Threads, [&](int thread) {
+        for (;;) {
+            // Items are taken in order, and each waits only for earlier ones.
+            const int64_t item = next.fetch_add(1, std::memory_order_relaxed);
+            if (item >= items)
+                break;
+            const int pass = FirstPass + int(item / bands);
+            const int b = int(item % bands);
+            WaitFor(progress[size_t(b)], (uint64_t(pass - 1) << 32) | PassDone);
+            for (const TStepRange &range : Work.StepsOf(b, pass)) {
+                for (int first = range.First; first <= range.Last; first += ChunkSteps) {
+                    const int last = std::min(range.Last, first + ChunkSteps - 1);
+                    progress[size_t(b)].store(Progress(pass, first), std::memory_order_release);
+                    if (b > 0)
+                        WaitFor(progress[size_t(b) - 1], Progress(pass, last + Reach));
+                    if (b + 1 < bands)
+                        WaitFor(progress[size_t(b) + 1], Progress(pass - 1, last + 6 - Reach));
+                    Work.Compute(thread, b, pass, first, last);
+                    progress[size_t(b)].store(Progress(pass, last + 1), std::memory_order_release);
+                }
+            }
+            progress[size_t(b)].store((uint64_t(pass) << 32) | PassDone, std::memory_order_release);
+        }
+    });
+}
+
+} // namespace Smoothing

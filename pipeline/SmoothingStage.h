@@ -1,0 +1,27 @@
+#pragma once
+
+// What both fast smoothing stages do around their passes: choose the kernels,
+// fill the bands from the model in parallel and store them back.
+#include "FastSmoothing.h"
+#include "SmoothingBands.h"
+#include "SmoothingKernels.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Smoothing {
+
+const TKernelSet &KernelsFor(const FastSmoothing::TOptions &Options);
+
+// Fills every band (CompactRow as for TBandGrid::FillBand; it may be called
+// on several threads at once, for rows of different bands) and finds the
+// active steps of each band for both kinds of passes.
+void FillBands(TBandGrid &Grid, int Threads, const TBandGrid::TCompactRow &CompactRow, const uint8_t (&Activity)[256]);
+
+// Writes the altitudes of every band back into the model.
+void StoreBands(TBandGrid &Grid, int Threads, TTerrainImage &Model);
+
+// round(s / 2) for an integer sum s, halves to the even neighbour.
+inline int RoundHalf(int s) { return (s + ((s >> 1) & 1)) >> 1; }
+
+} // namespace Smoothing
