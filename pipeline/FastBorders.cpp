@@ -9,7 +9,8 @@ namespace FastStages {
 // it, and a cell's code is final once the scan has reached it. So a cell ends
 // as BORDER_MARK exactly when it holds terrain or water and one of its W, NW,
 // N, NE neighbours, as they stand when the scan reaches it, holds another
-// terrain or water code; that is one look at four finished cells per cell.
+// terrain or water code (a west neighbour marked just before no longer does):
+// one look at four finished cells per cell.
 void MarkBorders(TTerrainImage &Model)
 {
     TFastGrid grid(Model);
@@ -36,8 +37,9 @@ void ResolveSingleBorders(TTerrainImage &Model)
     if (grid.Empty())
         return;
     for (int y = 1; y <= grid.Height; ++y) {
-        TCell *cell = grid.Cells + grid.Index(1, y);
-        for (int x = 1; x <= grid.Width; ++x, ++cell) {
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width)) {
+            TCell *cell = row + x;
             if (!TTerrainImage::NeedsTransition(cell->Code))
                 continue;
             uint16_t a = 0;

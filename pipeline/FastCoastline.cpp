@@ -17,8 +17,9 @@ void MarkCoastline(TTerrainImage &Model)
     if (grid.Empty())
         return;
     for (int y = 1; y <= grid.Height; ++y) {
-        TCell *cell = grid.Cells + grid.Index(1, y);
-        for (int x = 1; x <= grid.Width; ++x, ++cell) {
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width)) {
+            TCell *cell = row + x;
             if (!TTerrainImage::IsBorderMarker(cell->Code))
                 continue;
             bool nearWater = false;
@@ -47,10 +48,10 @@ void FinishTiles(TTerrainImage &Model)
 {
     TFastGrid grid(Model);
     for (int y = 1; y <= grid.Height; ++y) {
-        TCell *cell = grid.Cells + grid.Index(1, y);
-        for (int x = 1; x <= grid.Width; ++x, ++cell)
-            if (cell->Code == COAST_MARK || cell->Code == COAST_WATER_MARK)
-                cell->Code = COASTLINE;
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width))
+            if (row[x].Code == COAST_MARK || row[x].Code == COAST_WATER_MARK)
+                row[x].Code = COASTLINE;
     }
     for (int32_t i = 0; i < Model.ErrorCount; ++i) {
         TErrorItem &warning = Model.Errors[size_t(i)];

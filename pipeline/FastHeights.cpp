@@ -3,6 +3,8 @@
 #include "FastStages.h"
 #include "StageCommon.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace FastStages {
@@ -25,6 +27,7 @@ constexpr uint32_t OtherSeedRange = 62;
 // FLAG_FIXED (the frame counts as not fixed).
 void FixedAcross(const uint8_t *flags, int width, uint8_t *out)
 {
+    static_assert(FLAG_FIXED == 1);
     for (int x = 1; x <= width; ++x)
         out[x] = uint8_t((flags[x - 1] == FLAG_FIXED) | (flags[x] == FLAG_FIXED) | (flags[x + 1] == FLAG_FIXED));
 }
@@ -35,22 +38,24 @@ void FixedAcross(const uint8_t *flags, int width, uint8_t *out)
 // another cell into the same ring: each ring step is a dilation of the fixed
 // cells as they stood before the step. The three-row window of "fixed across"
 // rows is taken from the flags before a row is changed, so a new ring cell can
-// be made fixed at once instead of in a second scan.
+// be made fixed at once instead of in a second scan. The byte loops are plain
+// enough for the compiler to do many cells at a time.
 void CoastHeights(TTerrainImage &Model)
 {
     TFastGrid grid(Model);
     if (grid.Empty())
         return;
+    const size_t width = size_t(grid.Width);
     for (int y = 1; y <= grid.Height; ++y) {
         const TCell *cell = grid.Cells + grid.Index(1, y);
         uint8_t *flag = grid.Flags + grid.Index(1, y);
-        for (int x = 0; x < grid.Width; ++x)
+        for (size_t x = 0; x < width; ++x)
             if (cell[x].Code == WATER || cell[x].Code == COASTLINE)
                 flag[x] = FLAG_FIXED;
     }
 
     const size_t rowBytes = size_t(grid.Stride);
-    std::vector<uint8_t> above(rowBytes, 0), here(rowBytes, 0), below(rowBytes, 0);
+    std::vector<uint8_t> above(rowBytes, 0), here(rowBytes, 0), below(rowBytes, 0), ring(rowBytes, 0);
     for (const int ringAltitude : RingAltitudes) {
         std::fill(above.begin(), above.end(), 0);
         FixedAcross(grid.Flags + grid.Index(0, 1), grid.Width, here.data());
@@ -59,12 +64,27 @@ void CoastHeights(TTerrainImage &Model)
                 FixedAcross(grid.Flags + grid.Index(0, y + 1), grid.Width, below.data());
             else
                 std::fill(below.begin(), below.end(), 0);
-            uint8_t *flag = grid.Flags + grid.Index(0, y);
-            TCell *cell = grid.Cells + grid.Index(0, y);
-            for (int x = 1; x <= grid.Width; ++x) {
-                if (flag[x] == FLAG_NONE && (above[size_t(x)] | here[size_t(x)] | below[size_t(x)])) {
-                    flag[x] = FLAG_FIXED;
-                    cell[x].Altitude = int8_t(ringAltitude);
+            uint8_t *flag = grid.Flags + grid.Index(1, y);
+            const uint8_t *a = above.data() + 1, *h = here.data() + 1, *b = below.data() + 1;
+            uint8_t *r = ring.data();
+            unsigned any = 0;
+            for (size_t x = 0; x < width; ++x) {
+                r[x] = uint8_t((flag[x] == FLAG_NONE) & (a[x] | h[x] | b[x]));
+                any |= r[x];
+            }
+            if (any) {
+                // New ring cells are few: look at eight at a time.
+                TCell *cell = grid.Cells + grid.Index(1, y);
+                for (size_t x0 = 0; x0 < width; x0 += 8) {
+                    uint64_t eight = 0;
+                    std::memcpy(&eight, r + x0, std::min<size_t>(8, width - x0));
+                    if (eight == 0)
+                        continue;
+                    for (size_t x = x0; x < std::min(x0 + 8, width); ++x)
+                        if (r[x]) {
+                            flag[x] = FLAG_FIXED;
+                            cell[x].Altitude = int8_t(ringAltitude);
+                        }
                 }
             }
             above.swap(here);

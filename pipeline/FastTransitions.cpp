@@ -53,8 +53,9 @@ void BuildTransitions(TTerrainImage &Model)
         return;
     const ptrdiff_t stride = grid.Stride;
     for (int y = 1; y <= grid.Height; ++y) {
-        TCell *cell = grid.Cells + grid.Index(1, y);
-        for (int x = 1; x <= grid.Width; ++x, ++cell) {
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width)) {
+            TCell *cell = row + x;
             if (!TTerrainImage::NeedsTransition(cell->Code))
                 continue;
             const unsigned links = unsigned(TTerrainImage::NeedsTransition(cell[-stride].Code)) |
