@@ -1,0 +1,338 @@
+// The map preview: one pixel per map cell, coloured by terrain and shaded by
+// altitude with the light from the north-west. Worked example of the shading
+// on a grass slope that rises towards the south-east, altitudes
+//      0  1  2
+//      1  2  3
+//      2  3  4
+// the centre cell (2) has the north neighbour 1 and the west neighbour 1, so
+// Rise = 2 * 2 - 1 - 1 = 2 and its factor is 256 + 2 * ShadeGain = 276/256:
+// grass 0x5FA043 becomes 0x66AD48, lighter. The same slope falling towards
+// the south-east gives Rise = -2 and 236/256: 0x58943E, darker.
+#include "MapPreview.h"
+
+#include "ClassTerrainImage.h"
+#include "VoidReport.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The colour of each code with a tile list on flat ground. Every green value is
+// well above 0, so that no shade or average of them can be magenta.
+struct TTerrainColor
+{
+    uint16_t Code;
+    QRgb Color;
+};
+constexpr TTerrainColor TerrainColors[] = {
+    {DIRT, 0xFF8C6A43},      // brown earth
+    {MOUNTAIN, 0xFF8A8580},  // grey rock
+    {DESERT, 0xFFE3CD84},    // pale yellow sand
+    {SNOW, 0xFFE4EAF0},      // white with a touch of blue, room left for lit slopes
+    {GRASS, 0xFF5FA043},     // meadow green
+    {FOREST, 0xFF2B6330},    // dark green
+    {JUNGLE, 0xFF1F8C64},    // blue-green, apart from grass and forest
+    {SWAMP, 0xFF5E6B3A},     // murky olive
+    {WATER, 0xFF2F5FA8},     // deep blue
+    {COASTLINE, 0xFFC2AF7E}, // wet sand, darker than the desert
+};
+
+// A cell whose code has a tile of its own but no colour of its own: cannot
+// come from the tile configuration as it is read today.
+constexpr QRgb UnknownColor = 0xFF808080;
+
+// Shading: the brightness changes by ShadeGain/256 per unit of Rise, at most by
+// ShadeLimit/256 either way (about 44 %), so that a steep mountain side is
+// clearly light or dark and a gentle slope of smoothed land still shows.
+constexpr int ShadeGain = 10;
+constexpr int ShadeLimit = 112;
+// Rise = 2 * altitude - north - west lies within -510..510.
+constexpr int MaxRise = 2 * 127 + 2 * 128;
+
+constexpr int ShadeFactor(int Rise)
+{
+    return 256 + std::clamp(Rise * ShadeGain, -ShadeLimit, ShadeLimit);
+}
+
+inline QRgb ApplyFactor(QRgb Color, int Factor)
+{
+    const auto channel = [Factor](int Value) { return std::min(255, (Value * Factor + 128) >> 8); };
+    return qRgb(channel(qRed(Color)), channel(qGreen(Color)), channel(qBlue(Color)));
+}
+
+// Paints one map row at a time into a row of colours.
+class TRowPainter
+{
+public:
+    explicit TRowPainter(const TTerrainImage &Model)
+        : Model(Model), Width(std::min(Model.GetWidth(), MapArea::Width)),
+          Height(std::min(Model.GetHeight(), MapArea::Height)), Colors(65536), Factors(2 * MaxRise + 1)
+    {
+        const TVoidCodes voidCodes(Model);
+        for (uint32_t c = 0; c < Colors.size(); ++c) {
+            const auto code = uint16_t(c);
+            if (voidCodes.IsVoid(code))
+                Colors[c] = PreviewColors::Void;
+            else if (TTerrainImage::HasTileList(code))
+                Colors[c] = PreviewColors::Terrain(code);
+            else
+                Colors[c] = PreviewColors::Blend(code >> 8, (code >> 4) & 15);
+        }
+        for (int rise = -MaxRise; rise <= MaxRise; ++rise)
+            Factors[size_t(rise + MaxRise)] = ShadeFactor(rise);
+    }
+
+    // Map row MapRow (0-based) into Out, MapArea::Width colours.
+    void PaintRow(int MapRow, QRgb *Out) const
+    {
+        if (MapRow >= Height) {
+            std::fill(Out, Out + MapArea::Width, PreviewColors::Void);
+            return;
+        }
+        const int y = MapRow + 1;
+        const TCell *row = Model.CellData() + Model.Index(1, y);
+        // The first row and column have no neighbour in the grid: they use
+        // their own altitude instead, which leaves the edge unshaded.
+        const TCell *north = y > 1 ? Model.CellData() + Model.Index(1, y - 1) : row;
+        // Locals, so that the stores to Out do not make the compiler read the
+        // tables' addresses again for every cell.
+        const QRgb *colors = Colors.data();
+        const int *factors = Factors.data() + MaxRise;
+        const int width = Width;
+        int west = row[0].Altitude;
+        for (int i = 0; i < width; ++i) {
+            const TCell cell = row[i];
+            const int rise = 2 * cell.Altitude - north[i].Altitude - west;
+            west = cell.Altitude;
+            const QRgb color = colors[cell.Code];
+            Out[i] = color == PreviewColors::Void ? color : ApplyFactor(color, factors[rise]);
+        }
+        std::fill(Out + width, Out + MapArea::Width, PreviewColors::Void);
+    }
+
+private:
+    const TTerrainImage &Model;
+    const int Width;  // columns of the grid inside the map
+    const int Height; // rows of the grid inside the map
+    std::vector<QRgb> Colors; // by code; void codes are PreviewColors::Void
+    std::vector<int> Factors; // by Rise + MaxRise
+};
+
+// Gathers the rows of one row of blocks, Factor x Factor pixels each, and
+// gives the block colours: void when any pixel is, else the rounded average.
+class TBlockRow
+{
+public:
+    TBlockRow(int SourceWidth, int Factor)
+        : SourceWidth(SourceWidth), Factor(Factor), Blocks((SourceWidth + Factor - 1) / Factor),
+          Sums(size_t(Blocks) * 3), Counts(size_t(Blocks)), Void(size_t(Blocks))
+    {
+        Reset();
+    }
+
+    void Add(const QRgb *Row)
+    {
+        uint64_t *sums = Sums.data();
+        uint64_t *counts = Counts.data();
+        uint8_t *voids = Void.data();
+        for (int block = 0; block < Blocks; ++block) {
+            const int first = block * Factor, last = std::min(first + Factor, SourceWidth);
+            // One row of a block has at most 6144 pixels: its sums fit 32 bits.
+            uint32_t red = 0, green = 0, blue = 0, count = 0;
+            bool isVoid = false;
+            for (int x = first; x < last; ++x) {
+                const QRgb color = Row[x];
+                const bool pixelVoid = color == PreviewColors::Void;
+                isVoid |= pixelVoid;
+                const uint32_t keep = pixelVoid ? 0u : 1u;
+                red += keep * qRed(color);
+                green += keep * qGreen(color);
+                blue += keep * qBlue(color);
+                count += keep;
+            }
+            sums[block * 3] += red;
+            sums[block * 3 + 1] += green;
+            sums[block * 3 + 2] += blue;
+            counts[block] += count;
+            voids[block] |= isVoid ? 1 : 0;
+        }
+    }
+
+    // The block colours into Out (one per block), then starts afresh.
+    void Emit(QRgb *Out)
+    {
+        for (int block = 0; block < Blocks; ++block) {
+            const uint64_t count = Counts[size_t(block)];
+            if (Void[size_t(block)] || count == 0) {
+                Out[block] = PreviewColors::Void;
+                continue;
+            }
+            const uint64_t *sum = &Sums[size_t(block) * 3];
+            const auto average = [count](uint64_t Sum) { return int((Sum + count / 2) / count); };
+            Out[block] = qRgb(average(sum[0]), average(sum[1]), average(sum[2]));
+        }
+        Reset();
+    }
+
+private:
+    void Reset()
+    {
+        std::fill(Sums.begin(), Sums.end(), 0);
+        std::fill(Counts.begin(), Counts.end(), 0);
+        std::fill(Void.begin(), Void.end(), 0);
+    }
+
+    const int SourceWidth;
+    const int Factor;
+    const int Blocks;
+    std::vector<uint64_t> Sums; // red, green, blue of the non-void pixels, per block
+    std::vector<uint64_t> Counts;
+    std::vector<uint8_t> Void;
+};
+
+// Runs Paint(First, Last) over the rows 0..Rows-1 in a few bands at once.
+template <typename TPaint>
+void InBands(int Rows, const TPaint &Paint)
+{
+    // The work is memory-bound: more than a few threads gain nothing.
+    constexpr unsigned MaxThreads = 4;
+    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, MaxThreads));
+    std::vector<std::future<void>> bands;
+    const int per = (Rows + threads - 1) / threads;
+    for (int first = per; first < Rows; first += per)
+        bands.push_back(std::async(std::launch::async, [&Paint, first, last = std::min(first + per, Rows)] {
+            Paint(first, last);
+        }));
+    Paint(0, std::min(per, Rows));
+    for (auto &band : bands)
+        band.get();
+}
+
+// Qt's PNG quality 70 is zlib level 2: on a full map about half the time of the
+// default level, for a file a fraction of a percent larger.
+constexpr int PngQuality = 70;
+
+QImage NewPicture(int Width, int Height)
+{
+    QImage picture(Width, Height, QImage::Format_RGB32);
+    if (picture.isNull())
+        throw std::bad_alloc();
+    return picture;
+}
+
+} // namespace
+
+namespace PreviewColors {
+
+QRgb Terrain(uint16_t Code)
+{
+    for (const TTerrainColor &entry : TerrainColors)
+        if (entry.Code == Code)
+            return entry.Color;
+    return 0;
+}
+
+QRgb Blend(uint16_t A, uint16_t B)
+{
+    const QRgb a = Terrain(A), b = Terrain(B);
+    if (a == 0 || b == 0)
+        return UnknownColor;
+    const auto half = [](int First, int Second) { return (First + Second + 1) / 2; };
+    return qRgb(half(qRed(a), qRed(b)), half(qGreen(a), qGreen(b)), half(qBlue(a), qBlue(b)));
+}
+
+QRgb Shade(QRgb Color, int Rise)
+{
+    return ApplyFactor(Color, ShadeFactor(Rise));
+}
+
+} // namespace PreviewColors
+
+QImage RenderMapPreview(const TTerrainImage &Model, int Scale)
+{
+    if (Scale < 1)
+        throw std::invalid_argument("the preview scale must be at least 1");
+    const TRowPainter painter(Model);
+    const int width = (MapArea::Width + Scale - 1) / Scale;
+    const int height = (MapArea::Height + Scale - 1) / Scale;
+    QImage picture = NewPicture(width, height);
+    // Row pointers taken once: scanLine() may not be called from several threads.
+    uchar *bits = picture.bits();
+    const qsizetype bytesPerLine = picture.bytesPerLine();
+    const auto line = [&](int Row) { return reinterpret_cast<QRgb *>(bits + Row * bytesPerLine); };
+
+    InBands(height, [&](int First, int Last) {
+        if (Scale == 1) {
+            for (int row = First; row < Last; ++row)
+                painter.PaintRow(row, line(row));
+            return;
+        }
+        std::vector<QRgb> cells(MapArea::Width);
+        TBlockRow blocks(MapArea::Width, Scale);
+        for (int row = First; row < Last; ++row) {
+            const int lastMapRow = std::min((row + 1) * Scale, MapArea::Height);
+            for (int mapRow = row * Scale; mapRow < lastMapRow; ++mapRow) {
+                painter.PaintRow(mapRow, cells.data());
+                blocks.Add(cells.data());
+            }
+            blocks.Emit(line(row));
+        }
+    });
+    return picture;
+}
+
+QImage DownscaleMapPreview(const QImage &Preview, int Factor)
+{
+    if (Factor < 1)
+        throw std::invalid_argument("the downscale factor must be at least 1");
+    const QImage source = Preview.convertToFormat(QImage::Format_RGB32);
+    const int width = (source.width() + Factor - 1) / Factor;
+    const int height = (source.height() + Factor - 1) / Factor;
+    QImage picture = NewPicture(width, height);
+    uchar *bits = picture.bits();
+    const qsizetype bytesPerLine = picture.bytesPerLine();
+    InBands(height, [&](int First, int Last) {
+        TBlockRow blocks(source.width(), Factor);
+        for (int row = First; row < Last; ++row) {
+            const int last = std::min((row + 1) * Factor, source.height());
+            for (int y = row * Factor; y < last; ++y)
+                blocks.Add(reinterpret_cast<const QRgb *>(source.constScanLine(y)));
+            blocks.Emit(reinterpret_cast<QRgb *>(bits + row * bytesPerLine));
+        }
+    });
+    return picture;
+}
+
+void SaveMapPreview(const QImage &Preview, const std::string &FileName)
+{
+    const QString name = QString::fromStdString(FileName);
+    const auto fail = [&](const QString &Cause) {
+        throw EPreviewWriteError(FileName + ": " + Cause.toStdString());
+    };
+    // The atomic save would replace a write-protected file; honour the protection.
+    const QFileInfo target(name);
+    if (target.isDir())
+        fail("this is a folder");
+    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
+        fail("the file is write-protected");
+
+    QSaveFile file(name); // discarded, temporary file and all, unless committed
+    if (!file.open(QIODevice::WriteOnly))
+        fail(file.errorString());
+    QImageWriter writer(&file, "png");
+    writer.setQuality(PngQuality);
+    if (!writer.write(Preview)) {
+        const QString cause = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        file.cancelWriting();
+        fail(cause);
+    }
+    if (!file.commit())
+        fail(file.errorString());
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QImage>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+class TTerrainImage;
+
+// The colours of the map preview.
+namespace PreviewColors {
+// Every cell that gets the void tile, whatever the reason; never shaded, and no
+// terrain colour, blend or shade of one comes out as this colour.
+constexpr QRgb Void = 0xFFFF00FF;
+// The colour of a terrain, water or coastline on flat ground; 0 for other codes.
+QRgb Terrain(uint16_t Code);
+// A transition between the terrains A and B: the two colours half and half.
+QRgb Blend(uint16_t A, uint16_t B);
+// Hill shading with the light from the north-west. Rise is twice the cell's
+// altitude less those of its north and west neighbours: positive on a slope
+// that faces north-west (lighter), negative on one that faces south-east.
+QRgb Shade(QRgb Color, int Rise);
+} // namespace PreviewColors
+
+// A picture of the map as it will be written: one pixel per map cell, for the
+// whole map area (6144 x 4096 cells, whatever the picture's size), drawn from
+// the final grid (after Generate) and the tile configuration, without drawing
+// a random number. Terrains, water and coastline in their colours, transitions
+// as a blend of their two terrains, all hill-shaded; cells that get the void
+// tile (PreviewColors::Void) include those outside the picture.
+//
+// With Scale N > 1, one pixel stands for a block of N x N cells (the blocks at
+// the right and bottom edge may be smaller): the block is magenta when any of
+// its cells is void, so that no void cell hides at a small scale, and otherwise
+// the average of its cells' shaded colours. The picture is then
+// ceil(6144 / N) x ceil(4096 / N) pixels.
+QImage RenderMapPreview(const TTerrainImage &Model, int Scale = 1);
+
+// A preview made smaller by Factor with the same rule as RenderMapPreview's
+// scale: a block with a void pixel is void, any other the average of its pixels.
+QImage DownscaleMapPreview(const QImage &Preview, int Factor);
+
+// A preview picture that could not be saved; the message names the file and the cause.
+class EPreviewWriteError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Saves the picture as a PNG file atomically: the file at FileName changes only
+// when the whole picture is written. Throws EPreviewWriteError.
+void SaveMapPreview(const QImage &Preview, const std::string &FileName);
