@@ -114,11 +114,15 @@ void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
         const TCell *cells = Model.CellData();
         const uint8_t *flags = Model.FlagData();
         const TCell *row = cells + Model.Index(0, y);
-        for (int x = 1; x <= width; ++x) {
+        // Local copies: stores through the byte pointers could change
+        // anything the lambda reaches by reference, which keeps the compiler
+        // from vector code.
+        const int columns = width;
+        for (int x = 1; x <= columns; ++x) {
             altitudes[x] = uint8_t(row[x].Altitude) ^ FrameAltitude;
             classes[x] = row[x].Code == NO_TERRAIN ? MountainNotCounted : MountainKept;
         }
-        for (int x = 1; x <= width; ++x) {
+        for (int x = 1; x <= columns; ++x) {
             if (row[x].Code != MOUNTAIN)
                 continue;
             // The frame around the grid reads as empty cells, as outside it.
@@ -128,10 +132,9 @@ void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
             bool steep = false;
             for (size_t d = 0; d < Neighbours.size(); ++d) {
                 const TCell n = cells[ptrdiff_t(i) + Neighbours[d].Dy * stride + Neighbours[d].Dx];
-                if (n.Code == NO_TERRAIN)
-                    continue;
-                step = std::min(step, SlopeLimits[d]);
-                steep = steep || a - n.Altitude > SlopeLimits[d];
+                const bool counted = n.Code != NO_TERRAIN;
+                step = counted ? std::min(step, SlopeLimits[d]) : step;
+                steep |= counted & (a - n.Altitude > SlopeLimits[d]);
             }
             const bool seed = flags[i] == FLAG_SEED;
             if (step == NoStep) {

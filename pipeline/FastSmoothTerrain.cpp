@@ -77,6 +77,7 @@ void SmoothTerrain(TTerrainImage &Model, const TOptions &Options)
         return;
 
     TBandGrid grid(width, height, TerrainNotCounted | TerrainNever);
+    grid.KeepMemoryForNextGrid(); // for stage 9, which follows
     const int threads = ThreadsFor(grid.Bands(), Options.Threads);
 
     uint8_t activity[256];
@@ -85,7 +86,11 @@ void SmoothTerrain(TTerrainImage &Model, const TOptions &Options)
     FillBands(grid, threads, [&](int y, uint8_t *altitudes, uint8_t *classes) {
         const TCell *cells = Model.CellData() + Model.Index(0, y);
         const uint8_t *flags = Model.FlagData() + Model.Index(0, y);
-        for (int x = 1; x <= width; ++x) {
+        // A local copy: stores through the byte pointers could change anything
+        // the lambda reaches by reference, which keeps the compiler from
+        // vector code.
+        const int columns = width;
+        for (int x = 1; x <= columns; ++x) {
             altitudes[x] = uint8_t(cells[x].Altitude) ^ FrameAltitude;
             classes[x] = ClassOf(cells[x].Code, flags[x]);
         }

@@ -12,6 +12,11 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace Smoothing {
 
@@ -24,7 +29,38 @@ constexpr int RowPad = Margin + Reach;
 // costs about as much as computing a step.
 constexpr int JoinGap = 3;
 
+#ifdef __SSE2__
+constexpr int TransposeSize = 16;
+
+// Bytes t..t+15 of 16 rows to 16 steps of 16 lanes (to[0..15] of entries
+// t..t+15). Each round interleaves row r with row r + 8, which moves the
+// bits of a byte's (row, column) position one place round; four rounds swap
+// row and column.
+void Transpose16(const uint8_t *const *rows, int t, uint8_t *to)
+{
+    __m128i x[TransposeSize];
+    for (int r = 0; r < TransposeSize; ++r)
+        x[r] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[r] + t));
+    for (int round = 0; round < 4; ++round) {
+        __m128i y[TransposeSize];
+        for (int i = 0; i < TransposeSize / 2; ++i) {
+            y[2 * i] = _mm_unpacklo_epi8(x[i], x[i + TransposeSize / 2]);
+            y[2 * i + 1] = _mm_unpackhi_epi8(x[i], x[i + TransposeSize / 2]);
+        }
+        for (int r = 0; r < TransposeSize; ++r)
+            x[r] = y[r];
+    }
+    for (int c = 0; c < TransposeSize; ++c)
+        _mm_store_si128(reinterpret_cast<__m128i *>(to + ptrdiff_t(c) * EntryBytes), x[c]);
+}
+#endif
+
 } // namespace
+
+// The memory one grid kept for the next (see KeepMemoryForNextGrid).
+std::mutex TBandGrid::KeptLock;
+std::unique_ptr<uint8_t[], TBandGrid::TFree> TBandGrid::Kept;
+size_t TBandGrid::KeptBytes = 0;
 
 void TBandGrid::TFree::operator()(uint8_t *p) const
 {
@@ -35,8 +71,16 @@ TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
     : GridWidth(Width), GridHeight(Height), BandCount((Height + Lanes - 1) / Lanes),
       StepCount(Width + 2 + RowSkew * (Lanes - 1)), BandEntries(size_t(StepCount) + 2 * Margin), FrameClass(Frame)
 {
-    const size_t bytes = (size_t(BandCount) + 1) * BandEntries * EntryBytes;
-    Data.reset(static_cast<uint8_t *>(::operator new[](bytes, std::align_val_t(EntryBytes))));
+    DataBytes = (size_t(BandCount) + 1) * BandEntries * EntryBytes;
+    {
+        const std::lock_guard<std::mutex> lock(KeptLock);
+        if (KeptBytes == DataBytes)
+            Data = std::move(Kept);
+        Kept.reset();
+        KeptBytes = 0;
+    }
+    if (!Data)
+        Data.reset(static_cast<uint8_t *>(::operator new[](DataBytes, std::align_val_t(EntryBytes))));
     FrameBand = Data.get() + (size_t(BandCount) * BandEntries + Margin) * EntryBytes;
     for (int t = -Margin; t < StepCount + Margin; ++t) {
         uint8_t *e = FrameBand + ptrdiff_t(t) * EntryBytes;
@@ -45,6 +89,15 @@ TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
     }
     for (auto &ranges : StepRanges)
         ranges.resize(size_t(BandCount));
+}
+
+TBandGrid::~TBandGrid()
+{
+    if (!KeepMemory)
+        return;
+    const std::lock_guard<std::mutex> lock(KeptLock);
+    Kept = std::move(Data);
+    KeptBytes = DataBytes;
 }
 
 int TBandGrid::LanesIn(int b) const
@@ -81,20 +134,38 @@ void TBandGrid::FillBand(int b, const TCompactRow &CompactRow, const uint8_t (&A
         CompactRow(b * Lanes + i + 1, a + RowPad, k + RowPad);
         altitudes[i] = a + RowPad - RowSkew * i;
         classes[i] = k + RowPad - RowSkew * i;
-        // Runs of equal activity along the row, marked on their steps.
+        // Runs of equal class bytes along the row, eight bytes at a time,
+        // marked on their steps.
         const uint8_t *rowClasses = k + RowPad;
-        for (int x = 1; x <= GridWidth;) {
-            const uint8_t bits = Activity[rowClasses[x]];
+        const int width = GridWidth;
+        const int skew = RowSkew * i;
+        for (int x = 1; x <= width;) {
+            const uint8_t runClass = rowClasses[x];
+            const uint64_t pattern = uint64_t(runClass) * 0x0101010101010101u;
             int end = x + 1;
-            while (end <= GridWidth && Activity[rowClasses[end]] == bits)
+            for (uint64_t word; end + 8 <= width + 1; end += 8) {
+                std::memcpy(&word, rowClasses + end, sizeof word);
+                if (word != pattern)
+                    break;
+            }
+            while (end <= width && rowClasses[end] == runClass)
                 ++end;
+            const uint8_t bits = Activity[runClass];
             if (bits != 0)
-                for (int t = x + RowSkew * i; t < end + RowSkew * i; ++t)
+                for (int t = x + skew; t < end + skew; ++t)
                     active[t] |= bits;
             x = end;
         }
     }
-    for (int t = -Margin; t < StepCount + Margin; ++t) {
+    int t = -Margin;
+#ifdef __SSE2__
+    for (; t + TransposeSize <= StepCount + Margin; t += TransposeSize)
+        for (int half = 0; half < Lanes; half += TransposeSize) {
+            Transpose16(altitudes + half, t, Entry(b, t) + half);
+            Transpose16(classes + half, t, Entry(b, t) + ClassOffset + half);
+        }
+#endif
+    for (; t < StepCount + Margin; ++t) {
         uint8_t *e = Entry(b, t);
         for (int i = 0; i < Lanes; ++i) {
             e[i] = altitudes[i][t];
@@ -189,7 +260,7 @@ constexpr uint64_t PassDone = 0xFFFFFFFFu;
 
 uint64_t Progress(int pass, int stepsBefore)
 {
-    return (uint64_t(pass) << 32) | uint64_t(stepsBefore + StepBias);
+    return (uint64_t(pass) << 32) | uint64_t(std::max<int64_t>(stepsBefore + StepBias, 0));
 }
 
 // Steps computed between two looks at the neighbouring bands.
@@ -229,14 +300,27 @@ void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassW
         p.store((uint64_t(FirstPass - 1) << 32) | PassDone, std::memory_order_relaxed);
     std::atomic<int64_t> next{0};
 
+    // The items (band, pass) in the order of the diagonals band + pass, and
+    // on a diagonal from the last pass back: each item waits only for items
+    // before it (the band above in the same pass is on the diagonal before,
+    // the band below in the pass before earlier on the same diagonal), and
+    // the bands of one diagonal, about one per pass, are the ones the next
+    // diagonal works on again, so they stay in the cache instead of every
+    // pass streaming the whole grid from memory.
+    const int passes = LastPass - FirstPass + 1;
+    std::vector<std::pair<int, int>> order;
+    order.reserve(size_t(items));
+    for (int diagonal = 0; diagonal < bands + passes - 1; ++diagonal)
+        for (int p = std::max(0, diagonal - bands + 1); p <= std::min(passes - 1, diagonal); ++p)
+            order.emplace_back(diagonal - p, FirstPass + p);
+
     RunOnThreads(Threads, [&](int thread) {
         for (;;) {
-            // Items are taken in order, and each waits only for earlier ones.
             const int64_t item = next.fetch_add(1, std::memory_order_relaxed);
             if (item >= items)
                 break;
-            const int pass = FirstPass + int(item / bands);
-            const int b = int(item % bands);
+            const int b = order[size_t(item)].first;
+            const int pass = order[size_t(item)].second;
             WaitFor(progress[size_t(b)], (uint64_t(pass - 1) << 32) | PassDone);
             for (const TStepRange &range : Work.StepsOf(b, pass)) {
                 for (int first = range.First; first <= range.Last; first += ChunkSteps) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class TTerrainImage;
@@ -50,6 +51,14 @@ public:
     // Allocates the bands of a Width x Height grid; Frame is the class byte of
     // cells outside the grid (neither counted nor smoothed).
     TBandGrid(int Width, int Height, uint8_t Frame);
+    ~TBandGrid();
+    TBandGrid(const TBandGrid &) = delete;
+    TBandGrid &operator=(const TBandGrid &) = delete;
+
+    // Keeps the memory of the bands after this grid for the next grid of the
+    // same size (stage 8 hands it to stage 9, which then frees it): touching
+    // fresh memory for the first time costs about as much as filling it.
+    void KeepMemoryForNextGrid() { KeepMemory = true; }
 
     int Width() const { return GridWidth; }
     int Height() const { return GridHeight; }
@@ -94,9 +103,15 @@ private:
     int StepCount;
     size_t BandEntries;
     uint8_t FrameClass;
+    size_t DataBytes;
+    bool KeepMemory = false;
     std::unique_ptr<uint8_t[], TFree> Data;
     uint8_t *FrameBand = nullptr;
     std::vector<std::vector<TStepRange>> StepRanges[2];
+
+    static std::mutex KeptLock;
+    static std::unique_ptr<uint8_t[], TFree> Kept;
+    static size_t KeptBytes;
 };
 
 // Runs Work(threadIndex) on Threads threads (the caller's included) and waits.

@@ -12,7 +12,8 @@
 //
 // O provides, on vectors V of 32 bytes: Load, Store (64-byte aligned), Splat,
 // MaxU, MinU, AddSatU, SubSatU, AvgU ((a + b + 1) >> 1), And, Or, Xor,
-// AndNot (~a & b), Add, Sub (wrapping), Eq (0xFF where equal), Blend(a, b, m)
+// AndNot (~a & b), Add, Sub (wrapping), Eq (0xFF where equal), GtS (0xFF
+// where a > b, signed), Blend(a, b, m)
 // (b where bit 7 of m is set, else a), ShiftUp(x, y) (lane i takes lane i - 1
 // of x, lane 0 lane 31 of y), ShiftDown(x, y) (lane i takes lane i + 1 of x,
 // lane 31 lane 0 of y), the signed AddSatS, SubSatS, AbsS (|-128| = 128) and
@@ -61,8 +62,9 @@ struct TBandKernels
     static V AltitudesAt(const uint8_t *band, int t) { return O::Load(band + ptrdiff_t(t) * EntryBytes); }
     static V ClassesAt(const uint8_t *band, int t) { return O::Load(band + ptrdiff_t(t) * EntryBytes + ClassOffset); }
     // The part a cell takes in the highest and in the lowest neighbour altitude.
-    static V HighPart(V altitudes, V classes) { return O::Blend(altitudes, O::Splat(0), classes); }
-    static V LowPart(V altitudes, V classes) { return O::Blend(altitudes, O::Splat(0xFF), classes); }
+    static V NotCounted(V classes) { return O::GtS(O::Splat(0), classes); }
+    static V HighPart(V altitudes, V classes) { return O::AndNot(NotCounted(classes), altitudes); }
+    static V LowPart(V altitudes, V classes) { return O::Or(altitudes, NotCounted(classes)); }
     static V HighAt(const uint8_t *band, int t) { return HighPart(AltitudesAt(band, t), ClassesAt(band, t)); }
     static V LowAt(const uint8_t *band, int t) { return LowPart(AltitudesAt(band, t), ClassesAt(band, t)); }
 
@@ -128,8 +130,9 @@ struct TBandKernels
     // is 0. With CheckConvergence, returns whether some smoothed cell ends
     // further than the tolerance from its highest or lowest neighbour.
     template <bool CheckConvergence>
-    static bool Terrain(const TBandView &band, int First, int Last, uint8_t VisitMask)
+    static bool Terrain(const TBandView &view, int First, int Last, uint8_t VisitMask)
     {
+        const TBandView band = view; // a local copy: the stores cannot change it
         const V step = O::Splat(6);
         const V tolerance = O::Splat(8);
         const V zero = O::Splat(0);
@@ -177,8 +180,9 @@ struct TBandKernels
 
     // Stage 9 on steps First..Last: a cell is processed when its class is at
     // most VisitLimit; the flag that allows changes is known to be set.
-    static void Mountains(const TBandView &band, int First, int Last, uint8_t VisitLimit)
+    static void Mountains(const TBandView &view, int First, int Last, uint8_t VisitLimit)
     {
+        const TBandView band = view; // a local copy: the stores cannot change it
         const V zero = O::Splat(0);
         const V one = O::Splat(1);
         const V bias = O::Splat(0x80);

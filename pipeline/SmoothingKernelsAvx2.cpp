@@ -41,6 +41,7 @@ struct TAvx2Ops
     static V Add(V a, V b) { return _mm256_add_epi8(a, b); }
     static V Sub(V a, V b) { return _mm256_sub_epi8(a, b); }
     static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+    static V GtS(V a, V b) { return _mm256_cmpgt_epi8(a, b); }
     static V Blend(V a, V b, V m) { return _mm256_blendv_epi8(a, b, m); }
     // alignr shifts within each 128-bit half; the permute supplies the byte
     // that crosses into the half.

@@ -48,6 +48,7 @@ struct TPortableOps
     static V Add(const V &a, const V &b) { return Each([&](int i) { return a.B[i] + b.B[i]; }); }
     static V Sub(const V &a, const V &b) { return Each([&](int i) { return a.B[i] - b.B[i]; }); }
     static V Eq(const V &a, const V &b) { return Each([&](int i) { return a.B[i] == b.B[i] ? 0xFF : 0; }); }
+    static V GtS(const V &a, const V &b) { return Each([&](int i) { return Signed(a.B[i]) > Signed(b.B[i]) ? 0xFF : 0; }); }
     static V Blend(const V &a, const V &b, const V &m) { return Each([&](int i) { return (m.B[i] & 0x80) ? b.B[i] : a.B[i]; }); }
     static V ShiftUp(const V &x, const V &y) { return Each([&](int i) { return i == 0 ? y.B[Lanes - 1] : x.B[i - 1]; }); }
     static V ShiftDown(const V &x, const V &y) { return Each([&](int i) { return i == Lanes - 1 ? y.B[0] : x.B[i + 1]; }); }
