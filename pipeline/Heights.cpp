@@ -14,7 +14,7 @@
 // SmoothTerrain pulls every free non-mountain cell towards its neighbours,
 // at most 6 per pass, pass after pass. Each new altitude is stored at once,
 // so the cells after it in the same pass see it. One row, the outer two cells
-// fixed:
+// fixed, after the first pass:
 //
 //     30* 0  0  0*  ->  30* 6  3  0*   The first free cell sees 30 and 0 and
 //                                      rises by the step to 6; the second then
