@@ -13,6 +13,9 @@ struct TCliOptions
     std::optional<std::string> TilesPath; // none: Tiles.ini next to the executable
     std::optional<uint64_t> Seed;         // none: seeds come from the clock
     bool Quiet = false;
+    std::optional<std::string> PreviewPath; // none: no preview picture
+    int PreviewScale = 1;                   // cells per preview pixel, each way
+    bool Report = false;                    // the void-tile report on standard error
 };
 
 // The outcome of reading the arguments: run with Options, print Text (help or
@@ -31,3 +34,7 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments);
 // A seed is a plain unsigned 64-bit decimal number: digits only, no sign, no
 // blanks, at most 18446744073709551615.
 std::optional<uint64_t> ParseSeed(const std::string &Text);
+
+// A preview scale is a plain decimal number from 1 to MaxPreviewScale.
+constexpr int MaxPreviewScale = 6144; // one pixel for the whole map's width
+std::optional<int> ParsePreviewScale(const std::string &Text);

@@ -3,9 +3,11 @@
 #include "ClassTerrainImage.h"
 #include "GenerateCommand.h"
 #include "Interrupt.h"
+#include "MapPreview.h"
 #include "MapWriter.h"
 #include "Random.h"
 #include "TerminalView.h"
+#include "VoidReport.h"
 
 #include <cerrno>
 #include <cstring>
@@ -39,9 +41,9 @@ std::string ProblemOfNamedTiles(const std::string &Path)
     return {};
 }
 
-// The map file's folder must exist: found out before the pipeline runs, not
+// An output file's folder must exist: found out before the pipeline runs, not
 // after. Everything else about writing is the writer's to judge.
-std::string ProblemOfMapFolder(const std::string &Path)
+std::string ProblemOfFolder(const std::string &Path)
 {
     fs::path folder = fs::path(Path).parent_path();
     if (folder.empty())
@@ -50,6 +52,27 @@ std::string ProblemOfMapFolder(const std::string &Path)
     if (!fs::is_directory(folder, error))
         return Path + ": the folder " + folder.string() + " does not exist";
     return {};
+}
+
+// The void-tile report and the preview, from the final grid; neither draws a
+// random number, so the map file is the same with them or without.
+int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err)
+{
+    if (Options.Report) {
+        for (const std::string &line : FormatVoidReport(MakeVoidReport(Model)))
+            std::fprintf(Err, "%s\n", line.c_str());
+        std::fflush(Err);
+    }
+    if (Options.PreviewPath) {
+        try {
+            SaveMapPreview(RenderMapPreview(Model, Options.PreviewScale), *Options.PreviewPath);
+        } catch (const EPreviewWriteError &error) {
+            Report(Err, std::string("cannot write the preview: ") + error.what() + " (the map file " +
+                            Options.MapPath + " was written)");
+            return ExitPreview;
+        }
+    }
+    return ExitWritten;
 }
 
 } // namespace
@@ -82,15 +105,26 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         Report(Err, std::string("cannot load the image: ") + error.what());
         return ExitImage;
     }
-    if (const std::string problem = ProblemOfMapFolder(Options.MapPath); !problem.empty()) {
+    if (const std::string problem = ProblemOfFolder(Options.MapPath); !problem.empty()) {
         Report(Err, "cannot write the map file: " + problem);
         return ExitMapFile;
+    }
+    if (Options.PreviewPath) {
+        if (const std::string problem = ProblemOfFolder(*Options.PreviewPath); !problem.empty()) {
+            Report(Err, "cannot write the preview: " + problem);
+            return ExitPreview;
+        }
     }
 
     TTerminalView view(Out, Err, ShowProgress);
     switch (RunGenerateCommand(*model, Options.MapPath, view)) {
     case TGenerateOutcome::Written:
-        return ExitWritten;
+        if (Interrupt::Received() != 0 && (Options.Report || Options.PreviewPath)) {
+            // The map file is complete; the extras are left out.
+            Report(Err, "interrupted after " + Options.MapPath + " was written");
+            return ExitInterrupted;
+        }
+        return WriteExtras(*model, Options, Err);
     case TGenerateOutcome::Failed:
         Report(Err, "cannot write the map file: " + view.GetError());
         return ExitMapFile;

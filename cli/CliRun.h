@@ -12,10 +12,12 @@ enum TCliExit : int {
     ExitTiles = 3,       // the tile configuration cannot be read
     ExitMapFile = 4,     // the map file cannot be written
     ExitUnexpected = 5,  // anything else, e.g. memory exhausted in the pipeline
+    ExitPreview = 6,     // the preview picture cannot be written (the map file is)
     ExitInterrupted = -1 // not returned: the process ends by the signal
 };
 
 // One headless Generate: the model with the tile configuration, the image, the
-// Generate command with a terminal view, and the exit status. Warnings go to
-// Out, configuration problems, progress and failures to Err.
+// Generate command with a terminal view, then the void-tile report and the
+// preview picture when asked for, and the exit status. Warnings go to Out;
+// configuration problems, progress, the report and failures to Err.
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress);

@@ -1,0 +1,198 @@
+// The preview picture and the void-tile report of the command line: the PNG
+// is the picture of the map that the model gives in-process, full size or
+// scaled; the report goes to standard error; neither changes the map file;
+// a bad scale is a usage error; a preview that cannot be written has status 6.
+#include "CliProcess.h"
+#include "CliTestData.h"
+#include "MapPreview.h"
+#include "Random.h"
+#include "TestSupport.h"
+#include "VoidReport.h"
+
+#include <QImage>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using CliTestData::Lines;
+using CliTestData::SameBytes;
+using TestSupport::ReadFile;
+using TestSupport::TTempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+constexpr int PictureWidth = 40;
+constexpr int PictureHeight = 30;
+constexpr uint64_t Seed = 7;
+
+// The bundled Tiles.ini without the sections named: their transitions get the void tile.
+std::string TilesWithout(const std::vector<std::string> &Sections)
+{
+    std::string text = ReadFile(TestSupport::BundledTilesPath());
+    for (const std::string &name : Sections) {
+        const size_t start = text.find("[" + name + "]");
+        if (start == std::string::npos)
+            throw std::runtime_error("the bundled Tiles.ini has no [" + name + "]");
+        const size_t end = text.find("\n[", start + 1);
+        text.erase(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+    }
+    return text;
+}
+
+// The model as the command line leaves it after the run with the same seed.
+std::unique_ptr<TTerrainImage> GenerateInProcess(const std::string &Tiles, const std::string &Picture)
+{
+    Random::SetFixedSeed(Seed);
+    auto model = std::make_unique<TTerrainImage>(Tiles);
+    model->LoadFromBMP(Picture);
+    TestSupport::TRecordingProgressBar progress;
+    TestSupport::TRecordingStatusBar status;
+    model->Generate(progress, status);
+    Random::SetFixedSeed(std::nullopt);
+    return model;
+}
+
+QImage ReadPng(const std::string &Path)
+{
+    return QImage(QString::fromStdString(Path), "PNG").convertToFormat(QImage::Format_RGB32);
+}
+
+class CliPreview : public ::testing::Test
+{
+protected:
+    CliPreview()
+    {
+        CliTestData::SaveTerrainPatches(Picture, PictureWidth, PictureHeight);
+        // Dirt, grass and desert meet in the picture; two of their pairs lose their tiles.
+        WriteFile(Tiles, TilesWithout({"TRANS_DIRT_GRASS", "TRANS_DESERT_GRASS"}));
+    }
+
+    // Runs with the seed, the tile configuration and the picture, writing Map.
+    CliProcess::TResult Run(const std::string &Map, std::vector<std::string> Extra = {})
+    {
+        std::vector<std::string> arguments = {"--seed", std::to_string(Seed), "-t", Tiles, "-o", Map};
+        arguments.insert(arguments.end(), Extra.begin(), Extra.end());
+        arguments.push_back(Picture);
+        return CliProcess::RunCli(arguments);
+    }
+
+    TTempDir Dir;
+    const std::string Picture = Dir.File("world.bmp");
+    const std::string Tiles = Dir.File("Tiles.ini");
+};
+
+} // namespace
+
+TEST_F(CliPreview, PreviewAndReportLeaveTheMapFileAsItWouldBe)
+{
+    const auto plain = Run(Dir.File("plain.mul"));
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+    const auto extras = Run(Dir.File("extras.mul"), {"--report", "--preview", Dir.File("p.png"), "--preview-scale", "8"});
+    ASSERT_EQ(extras.ExitCode, 0) << extras.Err;
+
+    std::string difference;
+    EXPECT_TRUE(SameBytes(Dir.File("plain.mul"), Dir.File("extras.mul"), &difference)) << difference;
+    EXPECT_EQ(extras.Out, plain.Out); // the warnings, unchanged
+
+    const auto model = GenerateInProcess(Tiles, Picture);
+    const TVoidReport report = MakeVoidReport(*model);
+    ASSERT_FALSE(report.MissingTransitions.empty()) << "the picture should need the removed transitions";
+    // Standard error holds the configuration problems (none here) and then the report.
+    EXPECT_EQ(plain.Err, "");
+    EXPECT_EQ(extras.Err, Lines(FormatVoidReport(report)));
+    EXPECT_NE(extras.Err.find("    TRANS_DIRT_GRASS "), std::string::npos) << extras.Err;
+
+    const QImage png = ReadPng(Dir.File("p.png"));
+    EXPECT_EQ(png.size(), QSize(768, 512));
+    EXPECT_EQ(png, RenderMapPreview(*model, 8));
+    // The cells without a transition tile make some blocks of the picture's
+    // own 5 x 4 blocks magenta.
+    int voidBlocks = 0;
+    for (int y = 0; y < PictureHeight / 8; ++y)
+        for (int x = 0; x < PictureWidth / 8; ++x)
+            voidBlocks += png.pixel(x, y) == PreviewColors::Void;
+    EXPECT_GT(voidBlocks, 0);
+}
+
+TEST_F(CliPreview, TheFullPreviewHasOnePixelPerMapCell)
+{
+    const auto result = Run(Dir.File("map0.mul"), {"--preview", Dir.File("full.png")});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(QImageReader(QString::fromStdString(Dir.File("full.png"))).size(), QSize(6144, 4096));
+    const auto model = GenerateInProcess(Tiles, Picture);
+    EXPECT_EQ(ReadPng(Dir.File("full.png")), RenderMapPreview(*model));
+    // No report without --report, and no temporary file left behind.
+    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(TestSupport::ListDir(Dir.Path()),
+              (std::vector<std::string>{"Tiles.ini", "full.png", "map0.mul", "world.bmp"}));
+}
+
+TEST_F(CliPreview, ABadScaleIsAUsageError)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::vector<std::string> Arguments;
+        const char *Message;
+    };
+    const std::string png = Dir.File("p.png");
+    const TCase cases[] = {
+        {"zero", {"--preview", png, "--preview-scale", "0"}, "The preview scale '0' is not"},
+        {"negative", {"--preview", png, "--preview-scale", "-2"}, "The preview scale '-2' is not"},
+        {"letters", {"--preview", png, "--preview-scale", "x8"}, "The preview scale 'x8' is not"},
+        {"fraction", {"--preview", png, "--preview-scale", "1.5"}, "The preview scale '1.5' is not"},
+        {"empty", {"--preview", png, "--preview-scale="}, "The preview scale '' is not"},
+        {"larger than the map", {"--preview", png, "--preview-scale", "6145"}, "from 1 to 6144"},
+        {"huge", {"--preview", png, "--preview-scale", "99999999999999999999"}, "is not a whole number"},
+        {"scale without a preview", {"--preview-scale", "8"}, "--preview-scale needs --preview"},
+        {"empty preview name", {"--preview", ""}, "The preview file name is empty"},
+        {"preview without a value", {"--preview"}, "Missing value after '--preview'"},
+    };
+    WriteFile(Dir.File("map0.mul"), "an earlier map");
+    const auto before = TestSupport::ListDir(Dir.Path());
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<std::string> arguments = {"-o", Dir.File("map0.mul")};
+        if (std::string(c.Name) != "preview without a value")
+            arguments.push_back(Picture);
+        arguments.insert(arguments.end(), c.Arguments.begin(), c.Arguments.end());
+        const auto result = CliProcess::RunCli(arguments);
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
+        EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
+        EXPECT_EQ(TestSupport::ListDir(Dir.Path()), before);
+    }
+}
+
+TEST_F(CliPreview, APreviewThatCannotBeWrittenHasStatusSix)
+{
+    // A missing folder is found before anything runs: the old map stays.
+    WriteFile(Dir.File("map0.mul"), "an earlier map");
+    const std::string lost = Dir.File("no/such/folder/p.png");
+    const auto early = Run(Dir.File("map0.mul"), {"--preview", lost});
+    EXPECT_EQ(early.ExitCode, 6);
+    EXPECT_NE(early.Err.find(lost), std::string::npos) << early.Err;
+    EXPECT_EQ(early.Out, "");
+    EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
+
+    // A folder in its place is found when the picture is saved: the map file is written by then.
+    std::filesystem::create_directory(Dir.File("pictures"));
+    const auto late = Run(Dir.File("map0.mul"), {"--report", "--preview", Dir.File("pictures")});
+    EXPECT_EQ(late.ExitCode, 6);
+    EXPECT_NE(late.Err.find("cannot write the preview: " + Dir.File("pictures") + ": this is a folder"),
+              std::string::npos)
+        << late.Err;
+    EXPECT_NE(late.Err.find("Void tiles: "), std::string::npos) << late.Err;
+    EXPECT_EQ(std::filesystem::file_size(Dir.File("map0.mul")), 77070336u);
+}
+
+TEST(CliPreviewHelp, HelpNamesTheOptionsAndStatusSix)
+{
+    const auto result = CliProcess::RunCli({"--help"});
+    EXPECT_EQ(result.ExitCode, 0);
+    for (const char *text : {"--preview <FILE>", "--preview-scale <N>", "--report", "6 the preview picture", "#FF00FF"})
+        EXPECT_NE(result.Out.find(text), std::string::npos) << text << "\n" << result.Out;
+}
