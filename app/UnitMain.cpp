@@ -1,8 +1,11 @@
 #include "UnitMain.h"
 
 #include "ClassTerrainImage.h"
+#include "MapPreview.h"
+#include "MapPreviewForm.h"
 #include "PictureDialog.h"
 #include "Settings.h"
+#include "VoidReport.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -13,8 +16,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTextBlock>
 
 #include <exception>
 
@@ -73,6 +79,8 @@ TForm1::TForm1(TForm1Options Options_, QWidget *Parent)
     setObjectName("Form1");
     CreateMenu();
     CreateControls();
+    // A click on a warning line shows its cell in the map preview.
+    Memo1->viewport()->installEventFilter(this);
     FormCreate();
 }
 
@@ -130,6 +138,9 @@ void TForm1::ModelNotCreated(const std::string &Message, const std::string &File
 
 void TForm1::LoadImage()
 {
+    // The preview shows the map of the grid that is about to be replaced.
+    if (PreviewForm)
+        PreviewForm->Clear();
     try {
         Model->LoadFromBMP(BMPFileName);
         Label3->setText(Q(BMPFileName));
@@ -191,8 +202,10 @@ void TForm1::BitBtn4Click()
     GenerateRunning = true;
     // The run writes where it started, whatever the output label says meanwhile.
     const std::string mapFileName = MAPFileName;
+    bool generated = false;
     try {
         RunGenerateCommand(*Model, mapFileName, *this);
+        generated = true;
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
@@ -201,7 +214,57 @@ void TForm1::BitBtn4Click()
     if (ClosePending) {
         ClosePending = false;
         close();
+        return;
     }
+    // The grid is final whether or not the file was written: show it.
+    if (generated)
+        ShowPreview();
+}
+
+void TForm1::ShowPreview()
+{
+    if (!PreviewForm)
+        PreviewForm = new TMapPreviewForm(this);
+    try {
+        // Neither draws a random number: the next map file is the same with or without them.
+        const QImage picture = RenderMapPreview(*Model);
+        PreviewForm->SetMap(*Model, picture, FormatVoidReport(MakeVoidReport(*Model)));
+    } catch (const std::exception &error) {
+        PreviewForm->Clear();
+        ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, "The map preview could not be drawn.", error.what());
+        return;
+    }
+    PreviewForm->setWindowTitle(tr("Map preview - %1").arg(Q(MAPFileName)));
+    PreviewForm->show();
+    PreviewForm->raise();
+}
+
+void TForm1::Memo1Click(int Line)
+{
+    // The line as GetWarnings makes it; X and Y count from 0, as map cells do.
+    static const QRegularExpression warning(
+        QStringLiteral("^Warning: More than 2 different terrains on the border of tile (\\d+)/(\\d+)\\.$"));
+    if (!PreviewForm || !PreviewForm->HasMap())
+        return;
+    const QTextBlock block = Memo1->document()->findBlockByNumber(Line);
+    const QRegularExpressionMatch match = warning.match(block.text());
+    if (!block.isValid() || !match.hasMatch())
+        return;
+    PreviewForm->ShowCell(match.captured(1).toInt(), match.captured(2).toInt());
+}
+
+bool TForm1::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Memo1 && Watched == Memo1->viewport() && Event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(Event);
+        const QPoint at = mouse->position().toPoint();
+        const QTextCursor cursor = Memo1->cursorForPosition(at);
+        // Below the last line the nearest position is on the last line: not a click on it.
+        const QRect line = Memo1->cursorRect(cursor);
+        if (mouse->button() == Qt::LeftButton && at.y() >= line.top() && at.y() <= line.bottom())
+            Memo1Click(cursor.blockNumber());
+    }
+    return QMainWindow::eventFilter(Watched, Event);
 }
 
 void TForm1::BitBtn3Click()
@@ -242,6 +305,10 @@ void TForm1::closeEvent(QCloseEvent *Event)
 
 void TForm1::FormClose()
 {
+    if (PreviewForm) {
+        PreviewForm->Clear(); // it must not read the model once it is gone
+        PreviewForm->close();
+    }
     Model.reset();
     TSettings settings;
     settings.BMPFileName = BMPFileName;

@@ -21,6 +21,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class TMapPreviewForm;
 class TTerrainImage;
 
 // One modal message box of the window: an error box or the About box.
@@ -95,6 +96,8 @@ public:
     void BitBtn6Click();
     void Exit1Click();
     void Help1Click();
+    // A click on line Line (from 0) of the memo: a warning's cell is shown in the preview.
+    void Memo1Click(int Line);
 
     // What the Generate command needs of the window.
     void LockGUI(bool Lock) override;
@@ -113,10 +116,13 @@ public:
     const std::string &GetMAPFileName() const { return MAPFileName; }
     const std::string &GetSettingsPath() const { return SettingsPath; }
     TTerrainImage *GetModel() const { return Model.get(); }
+    // The map preview window, made by the first Generate; nullptr before.
+    TMapPreviewForm *GetPreviewForm() const { return PreviewForm; }
     QString GetStatusText() const;
 
 protected:
     void closeEvent(QCloseEvent *Event) override;
+    bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
     void CreateMenu();
@@ -129,6 +135,7 @@ private:
     void ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
                         const std::string &Detail = {});
     bool ExecuteDialog(QFileDialog &Dialog, QString &FileName);
+    void ShowPreview();
 
     TForm1Options Options;
     std::string SettingsPath;
@@ -146,6 +153,9 @@ private:
     bool GenerateRunning = false;
     // The window was asked to close while Generate ran; it closes once the command is out.
     bool ClosePending = false;
+
+    // The map preview, a window of its own that the main window owns.
+    TMapPreviewForm *PreviewForm = nullptr;
 
     QLabel *StatusText = nullptr;
     std::unique_ptr<TProgressBarAdapter> ProgressBarAdapter;

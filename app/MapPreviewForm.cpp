@@ -1,0 +1,156 @@
+#include "MapPreviewForm.h"
+
+#include "ClassTerrainImage.h"
+#include "MapPreview.h"
+#include "MapPreviewView.h"
+#include "VoidReport.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window's first size; the map view takes what the side panel leaves.
+constexpr int FormWidth = 1000;
+constexpr int FormHeight = 680;
+constexpr int SidePanelWidth = 300;
+
+// The codes the legend shows, each in its preview colour.
+constexpr uint16_t LegendCodes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER, COASTLINE};
+
+QString Swatch(QRgb Color)
+{
+    return QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>")
+        .arg(QColor(Color).name());
+}
+
+QString LegendText()
+{
+    QString text = QStringLiteral("<b>Colours</b><br>");
+    for (const uint16_t code : LegendCodes)
+        text += Swatch(PreviewColors::Terrain(code)) + "&nbsp;" + TTerrainImage::TerrainName(code) + "<br>";
+    text += Swatch(PreviewColors::Blend(GRASS, DESERT)) + "&nbsp;transition: its two terrains mixed<br>";
+    text += Swatch(PreviewColors::Void) + "&nbsp;void tile<br>";
+    text += "Slopes facing north-west are lighter, those facing south-east darker.";
+    return text;
+}
+
+QPushButton *MakeButton(QWidget *Parent, const char *Name, const QString &Text)
+{
+    auto *button = new QPushButton(Text, Parent);
+    button->setObjectName(Name);
+    button->setFocusPolicy(Qt::NoFocus); // the keys belong to the map view
+    return button;
+}
+
+} // namespace
+
+TMapPreviewForm::TMapPreviewForm(QWidget *Parent) : QWidget(Parent, Qt::Window)
+{
+    setObjectName("MapPreviewForm");
+    setWindowTitle(tr("Map preview"));
+
+    ZoomInButton = MakeButton(this, "ZoomInButton", tr("Zoom in"));
+    ZoomOutButton = MakeButton(this, "ZoomOutButton", tr("Zoom out"));
+    FitButton = MakeButton(this, "FitButton", tr("Fit"));
+    ActualSizeButton = MakeButton(this, "ActualSizeButton", tr("1:1"));
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *button : {ZoomInButton, ZoomOutButton, FitButton, ActualSizeButton})
+        buttons->addWidget(button);
+    buttons->addStretch();
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    View = new TMapPreviewView(splitter);
+    auto *side = new QWidget(splitter);
+    ReportMemo = new QPlainTextEdit(side);
+    ReportMemo->setObjectName("ReportMemo");
+    ReportMemo->setReadOnly(true);
+    LegendLabel = new QLabel(LegendText(), side);
+    LegendLabel->setObjectName("LegendLabel");
+    LegendLabel->setTextFormat(Qt::RichText);
+    LegendLabel->setWordWrap(true);
+    auto *sideColumn = new QVBoxLayout(side);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sideColumn->addWidget(ReportMemo, 1);
+    sideColumn->addWidget(LegendLabel);
+    splitter->setStretchFactor(0, 1);
+    splitter->setSizes({FormWidth - SidePanelWidth, SidePanelWidth});
+
+    CellLabel = new QLabel(this);
+    CellLabel->setObjectName("CellLabel");
+    CellLabel->setTextFormat(Qt::PlainText);
+
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(buttons);
+    column->addWidget(splitter, 1);
+    column->addWidget(CellLabel);
+
+    connect(ZoomInButton, &QPushButton::clicked, View, &TMapPreviewView::ZoomIn);
+    connect(ZoomOutButton, &QPushButton::clicked, View, &TMapPreviewView::ZoomOut);
+    connect(FitButton, &QPushButton::clicked, View, &TMapPreviewView::FitToWindow);
+    connect(ActualSizeButton, &QPushButton::clicked, View, [this] { View->SetZoom(1.0); });
+    connect(View, &TMapPreviewView::CellHovered, this, &TMapPreviewForm::DescribeCell);
+
+    resize(FormWidth, FormHeight);
+    Clear();
+}
+
+void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const QImage &Picture,
+                             const std::vector<std::string> &ReportLines)
+{
+    Model = &NewModel;
+    View->SetPicture(Picture);
+    QStringList lines;
+    for (const std::string &line : ReportLines)
+        lines << QString::fromStdString(line);
+    ReportMemo->setPlainText(lines.join('\n'));
+    CellLabel->clear();
+}
+
+void TMapPreviewForm::Clear()
+{
+    Model = nullptr;
+    View->Clear();
+    ReportMemo->clear();
+    CellLabel->clear();
+}
+
+bool TMapPreviewForm::HasMap() const
+{
+    return Model != nullptr && View->HasPicture();
+}
+
+void TMapPreviewForm::ShowCell(int X, int Y)
+{
+    show();
+    raise();
+    activateWindow();
+    const QPoint cell(X, Y);
+    View->CentreOnCell(cell);
+    View->SetMarker(cell);
+    DescribeCell(cell);
+}
+
+void TMapPreviewForm::DescribeCell(const QPoint &Cell)
+{
+    if (!Model || Cell.x() < 0 || Cell.y() < 0 || Cell.x() >= MapArea::Width || Cell.y() >= MapArea::Height) {
+        CellLabel->clear();
+        return;
+    }
+    QString text = QStringLiteral("Cell %1/%2: ").arg(Cell.x()).arg(Cell.y());
+    // Map cell (X, Y) holds grid cell (X + 1, Y + 1).
+    if (!Model->IsInside(Cell.x() + 1, Cell.y() + 1)) {
+        CellLabel->setText(text + tr("outside the picture, void tile"));
+        return;
+    }
+    const TCell cell = Model->GetCell(Cell.x() + 1, Cell.y() + 1);
+    text += QString::fromStdString(CodeName(cell.Code));
+    text += QStringLiteral(", altitude %1").arg(int(cell.Altitude));
+    if (TVoidCodes::IsVoid(*Model, cell.Code))
+        text += tr(", void tile");
+    CellLabel->setText(text);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class TMapPreviewView;
+class TTerrainImage;
+
+// The window that shows the generated map: the preview picture with zoom and
+// pan, the void-tile report and a colour legend beside it, and a line that
+// names the cell under the mouse. The main window opens it after Generate and
+// asks it to show the cell of a warning that the user clicked.
+class TMapPreviewForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TMapPreviewForm(QWidget *Parent = nullptr);
+
+    // Shows the map of Model (which must outlive the map, or be cleared away
+    // first): its picture, one pixel per cell, and the void-tile report.
+    void SetMap(const TTerrainImage &Model, const QImage &Picture, const std::vector<std::string> &ReportLines);
+    // Forgets the map, e.g. when the model is given a new picture.
+    void Clear();
+    bool HasMap() const;
+
+    // Brings the window up with the cell (0-based) in the middle, marked.
+    void ShowCell(int X, int Y);
+
+    TMapPreviewView *View = nullptr;
+    QPushButton *ZoomInButton = nullptr;
+    QPushButton *ZoomOutButton = nullptr;
+    QPushButton *FitButton = nullptr;
+    QPushButton *ActualSizeButton = nullptr;
+    QPlainTextEdit *ReportMemo = nullptr;
+    QLabel *LegendLabel = nullptr;
+    QLabel *CellLabel = nullptr;
+
+private:
+    void DescribeCell(const QPoint &Cell);
+
+    const TTerrainImage *Model = nullptr;
+};

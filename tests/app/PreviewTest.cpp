@@ -1,0 +1,221 @@
+// The map preview window: it shows the generated map and the void-tile report
+// after Generate, a click on a warning line centres and marks its cell, a new
+// image clears it; the view zooms around the mouse and pans by dragging.
+#include "MapPreview.h"
+#include "MapPreviewForm.h"
+#include "MapPreviewView.h"
+#include "VoidReport.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QWheelEvent>
+
+namespace {
+
+using TestSupport::SaveRedBmp;
+
+constexpr uint8_t Grass = 40;
+constexpr uint8_t Forest = 9;
+constexpr uint8_t Desert = 230;
+constexpr uint8_t NoTerrain = 1; // a red value that names no terrain
+
+// Grass above, stripes of forest and desert below (where the three meet are warnings),
+// and one pixel of no terrain.
+std::vector<std::vector<uint8_t>> Picture()
+{
+    std::vector<std::vector<uint8_t>> reds(12, std::vector<uint8_t>(16, Grass));
+    for (size_t y = 6; y < 12; ++y)
+        for (size_t x = 0; x < 16; ++x)
+            reds[y][x] = (x / 4) % 2 == 0 ? Forest : Desert;
+    reds[2][3] = NoTerrain;
+    return reds;
+}
+
+// The lines with a newline after each.
+std::string Lines(const std::vector<std::string> &Lines)
+{
+    std::string text;
+    for (const std::string &line : Lines)
+        text += line + "\n";
+    return text;
+}
+
+// Clicks the memo's viewport at Point as the mouse does.
+void ClickMemo(TForm1 &Form, const QPoint &Point)
+{
+    QWidget *viewport = Form.Memo1->viewport();
+    const QPointF global = viewport->mapToGlobal(QPointF(Point));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(Point), global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(Point), global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QApplication::sendEvent(viewport, &release);
+}
+
+// The middle of line Line of the memo, in its viewport.
+QPoint MemoLine(TForm1 &Form, int Line)
+{
+    const QTextCursor cursor(Form.Memo1->document()->findBlockByNumber(Line));
+    return Form.Memo1->cursorRect(cursor).center() + QPoint(10, 0);
+}
+
+QPoint WarningCell(const QString &Line)
+{
+    static const QRegularExpression numbers(QStringLiteral("tile (\\d+)/(\\d+)\\.$"));
+    const auto match = numbers.match(Line);
+    EXPECT_TRUE(match.hasMatch()) << Line.toStdString();
+    return QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+}
+
+class TPreviewTest : public TWindowTest
+{
+protected:
+    std::unique_ptr<TTestForm> MakeGeneratedForm()
+    {
+        SaveRedBmp(PicturePath, Picture());
+        auto form = MakeForm();
+        form->show();
+        LoadThroughDialog(*form, PicturePath);
+        SetOutputThroughDialog(*form, Dir.File("map0.mul"));
+        EXPECT_EQ(form->GetPreviewForm(), nullptr);
+        form->BitBtn4->click();
+        return form;
+    }
+
+    const std::string PicturePath = Dir.File("world.bmp");
+};
+
+} // namespace
+
+TEST_F(TPreviewTest, AfterGenerateThePreviewShowsTheMapAndItsVoidTiles)
+{
+    auto form = MakeGeneratedForm();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_TRUE(preview->isWindow());
+    EXPECT_TRUE(Boxes.empty());
+
+    const TTerrainImage &model = *form->GetModel();
+    EXPECT_EQ(preview->View->GetPicture(), RenderMapPreview(model));
+    EXPECT_EQ(preview->View->GetPicture().pixel(3, 2), PreviewColors::Void); // the pixel of no terrain
+    const std::vector<std::string> report = FormatVoidReport(MakeVoidReport(model));
+    EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n", Lines(report));
+    EXPECT_NE(preview->ReportMemo->toPlainText().indexOf("pixels of no terrain: 1 cell"), -1);
+
+    // The memo still holds the warnings and nothing else.
+    const std::vector<std::string> warnings = model.GetWarnings();
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(form->Memo1->toPlainText().toStdString() + "\n", Lines(warnings));
+}
+
+TEST_F(TPreviewTest, ClickingAWarningCentresAndMarksItsCell)
+{
+    auto form = MakeGeneratedForm();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    const QString memoText = form->Memo1->toPlainText();
+    const int lines = form->Memo1->document()->blockCount();
+    ASSERT_GE(lines, 2);
+
+    for (const int line : {lines - 1, 0}) {
+        SCOPED_TRACE(line);
+        const QPoint cell = WarningCell(form->Memo1->document()->findBlockByNumber(line).text());
+        preview->hide();
+        ClickMemo(*form, MemoLine(*form, line));
+
+        EXPECT_TRUE(preview->isVisible());
+        ASSERT_TRUE(preview->View->GetMarker().has_value());
+        EXPECT_EQ(*preview->View->GetMarker(), cell);
+        EXPECT_EQ(preview->View->GetCentre(), QPointF(cell) + QPointF(0.5, 0.5));
+        const QPointF middle(preview->View->width() / 2.0, preview->View->height() / 2.0);
+        EXPECT_EQ(preview->View->CellAt(middle), cell);
+        EXPECT_GE(preview->View->GetZoom(), 4.0);
+        EXPECT_TRUE(preview->CellLabel->text().startsWith(QStringLiteral("Cell %1/%2: ").arg(cell.x()).arg(cell.y())))
+            << preview->CellLabel->text().toStdString();
+    }
+    EXPECT_EQ(form->Memo1->toPlainText(), memoText);
+}
+
+TEST_F(TPreviewTest, AClickBesideTheWarningsOrWithoutAPreviewDoesNothing)
+{
+    // Before any Generate: a warning line in the memo has no map to show.
+    auto fresh = MakeForm();
+    fresh->show();
+    fresh->Memo1->setPlainText("Warning: More than 2 different terrains on the border of tile 3/4.");
+    ClickMemo(*fresh, MemoLine(*fresh, 0));
+    EXPECT_EQ(fresh->GetPreviewForm(), nullptr);
+    fresh->close();
+
+    auto form = MakeGeneratedForm();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    // Below the last line, in the empty part of the memo.
+    ClickMemo(*form, QPoint(10, form->Memo1->viewport()->height() - 2));
+    EXPECT_FALSE(preview->View->GetMarker().has_value());
+    // A line that is no warning.
+    form->Memo1->setPlainText("some other text");
+    ClickMemo(*form, MemoLine(*form, 0));
+    EXPECT_FALSE(preview->View->GetMarker().has_value());
+}
+
+TEST_F(TPreviewTest, ANewImageClearsThePreviewAndClosingTheWindowClosesIt)
+{
+    auto form = MakeGeneratedForm();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->HasMap());
+    LoadThroughDialog(*form, PicturePath);
+    EXPECT_FALSE(preview->HasMap());
+    EXPECT_TRUE(preview->ReportMemo->toPlainText().isEmpty());
+
+    form->BitBtn4->click();
+    EXPECT_TRUE(preview->HasMap());
+    form->close();
+    EXPECT_FALSE(preview->isVisible());
+    EXPECT_FALSE(preview->HasMap());
+}
+
+TEST(MapPreviewView, TheWheelZoomsAroundTheMouseAndDraggingPans)
+{
+    TMapPreviewView view;
+    view.resize(400, 300);
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    view.SetPicture(picture);
+    EXPECT_DOUBLE_EQ(view.GetZoom(), 0.5); // fitted: 400 / 800 and 300 / 600
+    EXPECT_EQ(view.GetCentre(), QPointF(400, 300));
+
+    const QPointF mouse(100.3, 75.3); // not on a cell's edge
+    const QPoint under = view.CellAt(mouse);
+    QWheelEvent wheel(mouse, view.mapToGlobal(mouse), QPoint(), QPoint(0, 3 * 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &wheel);
+    EXPECT_NEAR(view.GetZoom(), 0.5 * 1.25 * 1.25 * 1.25, 1e-9);
+    EXPECT_EQ(view.CellAt(mouse), under);
+
+    const QPointF centre = view.GetCentre();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 150), view.mapToGlobal(QPointF(200, 150)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(240, 130), view.mapToGlobal(QPointF(240, 130)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(240, 130), view.mapToGlobal(QPointF(240, 130)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    QApplication::sendEvent(&view, &move);
+    QApplication::sendEvent(&view, &release);
+    const QPointF moved = centre - QPointF(40, -20) / view.GetZoom();
+    EXPECT_NEAR(view.GetCentre().x(), moved.x(), 1e-9);
+    EXPECT_NEAR(view.GetCentre().y(), moved.y(), 1e-9);
+
+    // The zoom stays within its limits.
+    for (int i = 0; i < 100; ++i)
+        view.ZoomIn();
+    EXPECT_DOUBLE_EQ(view.GetZoom(), 32.0);
+    for (int i = 0; i < 100; ++i)
+        view.ZoomOut();
+    EXPECT_DOUBLE_EQ(view.GetZoom(), 1.0 / 64);
+}
