@@ -129,8 +129,12 @@ void TBandGrid::FillBand(int b, const TCompactRow &CompactRow, const uint8_t (&A
         }
         uint8_t *a = frameClasses + rowLength * (2 * size_t(i) + 1);
         uint8_t *k = a + rowLength;
-        std::memset(a, FrameAltitude, rowLength);
-        std::memset(k, FrameClass, rowLength);
+        // Only the frame around the row: CompactRow writes the rest.
+        const size_t rowEnd = RowPad + size_t(GridWidth) + 1;
+        std::memset(a, FrameAltitude, RowPad + 1);
+        std::memset(k, FrameClass, RowPad + 1);
+        std::memset(a + rowEnd, FrameAltitude, rowLength - rowEnd);
+        std::memset(k + rowEnd, FrameClass, rowLength - rowEnd);
         CompactRow(b * Lanes + i + 1, a + RowPad, k + RowPad);
         altitudes[i] = a + RowPad - RowSkew * i;
         classes[i] = k + RowPad - RowSkew * i;
