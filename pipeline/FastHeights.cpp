@@ -1,6 +1,7 @@
 // Fast forms of stages 6 and 7: the coast rings and the random seed heights.
 #include "FastGrid.h"
 #include "FastStages.h"
+#include "HeightConstants.h"
 #include "StageCommon.h"
 
 #include <algorithm>
@@ -11,17 +12,7 @@ namespace FastStages {
 
 namespace {
 
-// The same constants as the straightforward stages.
-constexpr std::array<int, 3> RingAltitudes = {-15, -12, -1};
-constexpr int SeedSpacing = 14;
-constexpr uint32_t SeedJitter = 15;
-constexpr int SeedJitterBack = 6;
-constexpr int MountainWindowFrom = -6;
-constexpr int MountainWindowTo = 2;
-constexpr int MountainSeedBase = 110;
-constexpr uint32_t MountainSeedRange = 15;
-constexpr int OtherSeedBase = -2;
-constexpr uint32_t OtherSeedRange = 62;
+using namespace HeightConstants;
 
 // 1 where the flag of the row's cell x, or of its west or east neighbour, is
 // FLAG_FIXED (the frame counts as not fixed).

@@ -14,6 +14,7 @@
 // sequence, worked out apart from the bands.
 #include "ClassTerrainImage.h"
 #include "FastSmoothing.h"
+#include "HeightConstants.h"
 #include "SmoothingStage.h"
 #include "StageCommon.h"
 
@@ -36,10 +37,10 @@ using namespace Smoothing;
 // As in TTerrainImage::SmoothMountains: 41 passes when the flag is set,
 // seeds processed from pass 39 on, the limits by direction N .. NW, the step
 // of a cell without counting neighbours.
-constexpr int LastPass = 41;
-constexpr int SeedsFromPass = 39;
-constexpr std::array<int, 8> SlopeLimits = {7, 12, 30, 30, 30, 12, 7, 7};
-constexpr int NoStep = 255;
+constexpr int LastPass = HeightConstants::MountainLastPassToContinue + 1;
+constexpr int SeedsFromPass = HeightConstants::MountainSeedsFromPass;
+constexpr const std::array<int, 8> &SlopeLimits = HeightConstants::MountainSlopeLimits;
+constexpr int NoStep = HeightConstants::NoMountainStep;
 
 constexpr int64_t NoCell = std::numeric_limits<int64_t>::max();
 // Cells of a row tested at once for mountain before any is looked at singly.

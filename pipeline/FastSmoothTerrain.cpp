@@ -6,6 +6,7 @@
 // needs to test it.
 #include "ClassTerrainImage.h"
 #include "FastSmoothing.h"
+#include "HeightConstants.h"
 #include "SmoothingStage.h"
 
 #include <vector>
@@ -18,8 +19,8 @@ using namespace Smoothing;
 
 // The passes of the stage: 51 when the first does not converge, seeds
 // smoothed from pass 30 on (as in TTerrainImage::SmoothTerrain).
-constexpr int LastPass = 51;
-constexpr int SeedsFromPass = 30;
+constexpr int LastPass = HeightConstants::TerrainLastPassToContinue + 1;
+constexpr int SeedsFromPass = HeightConstants::TerrainSeedsFromPass;
 
 // Without branches, so that the compiler can fill a row with vector code.
 uint8_t ClassOf(uint16_t code, uint8_t flag)

@@ -27,6 +27,7 @@
 // Halves are rounded to the even neighbour with integer arithmetic only, so
 // the result is the same in every build.
 #include "ClassTerrainImage.h"
+#include "HeightConstants.h"
 #include "StageCommon.h"
 
 #include <algorithm>
@@ -46,21 +47,11 @@ int RoundHalf(int s)
     return floorHalf;
 }
 
-// Start values of the highest and the lowest neighbour altitude: one inside the
-// signed byte range at either end (-127, not -128).
-constexpr int NoHighest = -127;
-constexpr int NoLowest = 127;
-
 } // namespace
+
+using namespace HeightConstants;
 
 // --- Stage 6 -----------------------------------------------------------------
-
-namespace {
-
-// Altitudes of the three coast rings, from the water outwards.
-constexpr std::array<int, 3> RingAltitudes = {-15, -12, -1};
-
-} // namespace
 
 void TTerrainImage::CoastHeights()
 {
@@ -95,27 +86,6 @@ void TTerrainImage::CoastHeights()
 }
 
 // --- Stage 7 -----------------------------------------------------------------
-
-namespace {
-
-// Seed points lie on a grid this many cells apart ...
-constexpr int SeedSpacing = 14;
-// ... each moved by random(15) - 6, i.e. 6 cells back to 8 cells on, so two
-// neighbouring points may land on the same cell.
-constexpr uint32_t SeedJitter = 15;
-constexpr int SeedJitterBack = 6;
-// A mountain point becomes a high seed only when every cell of the window from
-// 6 before to 2 after it, on both axes, is mountain (9 x 9, not centred).
-constexpr int MountainWindowFrom = -6;
-constexpr int MountainWindowTo = 2;
-// Mountain seeds: 110 + random(15), 110 to 124.
-constexpr int MountainSeedBase = 110;
-constexpr uint32_t MountainSeedRange = 15;
-// Other seeds: random(62) - 2, -2 to 59.
-constexpr int OtherSeedBase = -2;
-constexpr uint32_t OtherSeedRange = 62;
-
-} // namespace
 
 void TTerrainImage::RandomHeights()
 {
@@ -159,21 +129,6 @@ void TTerrainImage::RandomHeights()
 }
 
 // --- Stage 8 -----------------------------------------------------------------
-
-namespace {
-
-// A cell moves at most this much per pass towards its neighbours ...
-constexpr int TerrainStep = 6;
-// ... and the terrain counts as smooth once no cell lies further than this
-// from its highest and lowest neighbour (the step plus 2).
-constexpr int TerrainTolerance = TerrainStep + 2;
-// Another pass follows only while the pass number is at most this: 51 passes at most.
-constexpr int TerrainLastPassToContinue = 50;
-// Seeds keep their altitude until this pass, so that they can pull their
-// surroundings first.
-constexpr int TerrainSeedsFromPass = 30;
-
-} // namespace
 
 void TTerrainImage::SmoothTerrain()
 {
@@ -221,33 +176,6 @@ void TTerrainImage::SmoothTerrain()
 }
 
 // --- Stage 9 -----------------------------------------------------------------
-
-namespace {
-
-// How much lower than a mountain cell each neighbour may lie, by the direction
-// from the cell to the neighbour (N, NE, E, SE, S, SW, W, NW): steep towards
-// the south and east, gentle towards the north and west.
-constexpr std::array<int, 8> MountainSlopeLimits = {
-    7,  // N
-    12, // NE
-    30, // E
-    30, // SE
-    30, // S
-    12, // SW
-    7,  // W
-    7,  // NW
-};
-// Start value of the step: above every limit.
-constexpr int NoMountainStep = 255;
-// Another pass follows only while the pass number is at most this: 41 passes at most.
-constexpr int MountainLastPassToContinue = 40;
-// Mountain seeds keep their altitude until this pass.
-constexpr int MountainSeedsFromPass = 39;
-// The range of an altitude.
-constexpr int LowestAltitude = -128;
-constexpr int HighestAltitude = 127;
-
-} // namespace
 
 void TTerrainImage::SmoothMountains()
 {

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// The constants of the four height stages, shared by their straightforward
+// and their fast forms.
+namespace HeightConstants {
+
+// Start values of the highest and the lowest neighbour altitude: one inside the
+// signed byte range at either end (-127, not -128).
+inline constexpr int NoHighest = -127;
+inline constexpr int NoLowest = 127;
+
+// Stage 6.
+// Altitudes of the three coast rings, from the water outwards.
+inline constexpr std::array<int, 3> RingAltitudes = {-15, -12, -1};
+
+// Stage 7.
+// Seed points lie on a grid this many cells apart ...
+inline constexpr int SeedSpacing = 14;
+// ... each moved by random(15) - 6, i.e. 6 cells back to 8 cells on, so two
+// neighbouring points may land on the same cell.
+inline constexpr uint32_t SeedJitter = 15;
+inline constexpr int SeedJitterBack = 6;
+// A mountain point becomes a high seed only when every cell of the window from
+// 6 before to 2 after it, on both axes, is mountain (9 x 9, not centred).
+inline constexpr int MountainWindowFrom = -6;
+inline constexpr int MountainWindowTo = 2;
+// Mountain seeds: 110 + random(15), 110 to 124.
+inline constexpr int MountainSeedBase = 110;
+inline constexpr uint32_t MountainSeedRange = 15;
+// Other seeds: random(62) - 2, -2 to 59.
+inline constexpr int OtherSeedBase = -2;
+inline constexpr uint32_t OtherSeedRange = 62;
+
+// Stage 8.
+// A cell moves at most this much per pass towards its neighbours ...
+inline constexpr int TerrainStep = 6;
+// ... and the terrain counts as smooth once no cell lies further than this
+// from its highest and lowest neighbour (the step plus 2).
+inline constexpr int TerrainTolerance = TerrainStep + 2;
+// Another pass follows only while the pass number is at most this: 51 passes at most.
+inline constexpr int TerrainLastPassToContinue = 50;
+// Seeds keep their altitude until this pass, so that they can pull their
+// surroundings first.
+inline constexpr int TerrainSeedsFromPass = 30;
+
+// Stage 9.
+// How much lower than a mountain cell each neighbour may lie, by the direction
+// from the cell to the neighbour (N, NE, E, SE, S, SW, W, NW): steep towards
+// the south and east, gentle towards the north and west.
+inline constexpr std::array<int, 8> MountainSlopeLimits = {
+    7,  // N
+    12, // NE
+    30, // E
+    30, // SE
+    30, // S
+    12, // SW
+    7,  // W
+    7,  // NW
+};
+// Start value of the step: above every limit.
+inline constexpr int NoMountainStep = 255;
+// Another pass follows only while the pass number is at most this: 41 passes at most.
+inline constexpr int MountainLastPassToContinue = 40;
+// Mountain seeds keep their altitude until this pass.
+inline constexpr int MountainSeedsFromPass = 39;
+// The range of an altitude.
+inline constexpr int LowestAltitude = -128;
+inline constexpr int HighestAltitude = 127;
+
+} // namespace HeightConstants
