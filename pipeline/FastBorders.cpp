@@ -36,27 +36,23 @@ void ResolveSingleBorders(TTerrainImage &Model)
     TFastGrid grid(Model);
     if (grid.Empty())
         return;
-    for (int y = 1; y <= grid.Height; ++y) {
-        TCell *row = grid.Cells + grid.Index(0, y);
-        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width)) {
-            TCell *cell = row + x;
-            if (!TTerrainImage::NeedsTransition(cell->Code))
+    ForEachMarkedCell(grid, [&](TCell *cell, int, int) {
+        if (!TTerrainImage::NeedsTransition(cell->Code))
+            return;
+        uint16_t a = 0;
+        uint16_t b = 0;
+        for (const ptrdiff_t offset : grid.Offsets) {
+            const uint16_t c = cell[offset].Code;
+            if (!TTerrainImage::IsTerrainOrWater(c))
                 continue;
-            uint16_t a = 0;
-            uint16_t b = 0;
-            for (const ptrdiff_t offset : grid.Offsets) {
-                const uint16_t c = cell[offset].Code;
-                if (!TTerrainImage::IsTerrainOrWater(c))
-                    continue;
-                if (a == 0)
-                    a = c;
-                else if (c != a)
-                    b = c;
-            }
-            if (a != 0 && b == 0)
-                cell->Code = a;
+            if (a == 0)
+                a = c;
+            else if (c != a)
+                b = c;
         }
-    }
+        if (a != 0 && b == 0)
+            cell->Code = a;
+    });
 }
 
 } // namespace FastStages

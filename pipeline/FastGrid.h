@@ -55,3 +55,16 @@ inline int SkipPlainCells(const TCell *Row, int x, int width)
         ++x;
     return x;
 }
+
+// Calls Visit(cell, x, y) for the cells of the grid, in scan order, whose code
+// is COAST_MARK or more when the scan reaches them: the only ones that can be
+// border, coast or transition cells.
+template <class TVisit>
+void ForEachMarkedCell(const TFastGrid &grid, TVisit &&Visit)
+{
+    for (int y = 1; y <= grid.Height; ++y) {
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width))
+            Visit(row + x, x, y);
+    }
+}

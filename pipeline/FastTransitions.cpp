@@ -52,45 +52,41 @@ void BuildTransitions(TTerrainImage &Model)
     if (grid.Empty())
         return;
     const ptrdiff_t stride = grid.Stride;
-    for (int y = 1; y <= grid.Height; ++y) {
-        TCell *row = grid.Cells + grid.Index(0, y);
-        for (int x = SkipPlainCells(row, 1, grid.Width); x <= grid.Width; x = SkipPlainCells(row, x + 1, grid.Width)) {
-            TCell *cell = row + x;
-            if (!TTerrainImage::NeedsTransition(cell->Code))
-                continue;
-            const unsigned links = unsigned(TTerrainImage::NeedsTransition(cell[-stride].Code)) |
-                                   unsigned(TTerrainImage::NeedsTransition(cell[1].Code)) << 1 |
-                                   unsigned(TTerrainImage::NeedsTransition(cell[stride].Code)) << 2 |
-                                   unsigned(TTerrainImage::NeedsTransition(cell[-1].Code)) << 3;
-            TRule rule = Rules[links];
-            if (rule.Direction == 0) {
-                // A line running into the grid's edge goes on straight.
-                const bool onEdge = x == 1 || x == grid.Width || y == 1 || y == grid.Height;
-                if (!onEdge || links == 0)
-                    continue;
-                rule = {uint8_t((links & 5) ? DIR_E : DIR_N), false};
-            }
-
-            uint16_t first = 0;
-            uint16_t second = 0;
-            for (const ptrdiff_t offset : grid.Offsets) {
-                const uint16_t c = cell[offset].Code;
-                if (!TTerrainImage::IsLandTerrain(c))
-                    continue;
-                if (first != 0 && second != 0 && c != first && c != second)
-                    Model.AddError(uint16_t(x), uint16_t(y), ListedWarning, "");
-                if (first == 0)
-                    first = c;
-                else if (c != first)
-                    second = c;
-            }
-            if (first == 0 || second == 0)
-                continue;
-            const int high = rule.FirstIsHigh ? first : second;
-            const int middle = rule.FirstIsHigh ? second : first;
-            cell->Code = uint16_t(high * 256 + middle * 16 + rule.Direction);
+    ForEachMarkedCell(grid, [&](TCell *cell, int x, int y) {
+        if (!TTerrainImage::NeedsTransition(cell->Code))
+            return;
+        const unsigned links = unsigned(TTerrainImage::NeedsTransition(cell[-stride].Code)) |
+                               unsigned(TTerrainImage::NeedsTransition(cell[1].Code)) << 1 |
+                               unsigned(TTerrainImage::NeedsTransition(cell[stride].Code)) << 2 |
+                               unsigned(TTerrainImage::NeedsTransition(cell[-1].Code)) << 3;
+        TRule rule = Rules[links];
+        if (rule.Direction == 0) {
+            // A line running into the grid's edge goes on straight.
+            const bool onEdge = x == 1 || x == grid.Width || y == 1 || y == grid.Height;
+            if (!onEdge || links == 0)
+                return;
+            rule = {uint8_t((links & 5) ? DIR_E : DIR_N), false};
         }
-    }
+
+        uint16_t first = 0;
+        uint16_t second = 0;
+        for (const ptrdiff_t offset : grid.Offsets) {
+            const uint16_t c = cell[offset].Code;
+            if (!TTerrainImage::IsLandTerrain(c))
+                continue;
+            if (first != 0 && second != 0 && c != first && c != second)
+                Model.AddError(uint16_t(x), uint16_t(y), ListedWarning, "");
+            if (first == 0)
+                first = c;
+            else if (c != first)
+                second = c;
+        }
+        if (first == 0 || second == 0)
+            return;
+        const int high = rule.FirstIsHigh ? first : second;
+        const int middle = rule.FirstIsHigh ? second : first;
+        cell->Code = uint16_t(high * 256 + middle * 16 + rule.Direction);
+    });
 }
 
 } // namespace FastStages
