@@ -9,8 +9,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,6 +22,7 @@ namespace {
 constexpr int FormWidth = 1000;
 constexpr int FormHeight = 680;
 constexpr int SidePanelWidth = 300;
+constexpr int Gap = 8; // between the main window and this one, in pixels
 
 // The codes the legend shows, each in its preview colour.
 constexpr uint16_t LegendCodes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER, COASTLINE};
@@ -122,6 +127,40 @@ void TMapPreviewForm::Clear()
 bool TMapPreviewForm::HasMap() const
 {
     return Model != nullptr && View->HasPicture();
+}
+
+void TMapPreviewForm::ShowBeside(const QWidget &Main)
+{
+    if (!Placed) {
+        Placed = true;
+        const QScreen *screen = Main.screen() ? Main.screen() : QGuiApplication::primaryScreen();
+        const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, FormWidth, FormHeight);
+        const QRect main = Main.frameGeometry();
+        // The frame adds to the client size; taken from the main window, as
+        // this one has none before it is shown.
+        const QSize frame = main.size() - Main.size();
+        const QSize least = minimumSizeHint().expandedTo(minimumSize()) + frame;
+        const int rightRoom = room.right() - main.right() - Gap;
+        const int leftRoom = main.left() - room.left() - Gap;
+        const int belowRoom = room.bottom() - main.bottom() - Gap;
+        QRect place;
+        if (rightRoom >= least.width() || (rightRoom >= leftRoom && rightRoom >= belowRoom && rightRoom > 0)) {
+            place = QRect(main.right() + 1 + Gap, main.top(), std::min(FormWidth + frame.width(), rightRoom),
+                          std::min(FormHeight + frame.height(), room.bottom() - main.top() + 1));
+        } else if (leftRoom >= least.width() || (leftRoom >= belowRoom && leftRoom > 0)) {
+            const int width = std::min(FormWidth + frame.width(), leftRoom);
+            place = QRect(main.left() - Gap - width, main.top(), width,
+                          std::min(FormHeight + frame.height(), room.bottom() - main.top() + 1));
+        } else {
+            place = QRect(main.left(), main.bottom() + 1 + Gap, std::min(FormWidth + frame.width(), room.width()),
+                          std::min(FormHeight + frame.height(), std::max(belowRoom, 0)));
+        }
+        place.setSize(place.size().expandedTo(least));
+        resize(place.size() - frame);
+        move(place.topLeft());
+    }
+    show();
+    raise();
 }
 
 void TMapPreviewForm::ShowCell(int X, int Y)

@@ -29,6 +29,11 @@ public:
     void Clear();
     bool HasMap() const;
 
+    // Brings the window up beside Main (right of it, else left, else below),
+    // sized to the room there, so that it covers as little of Main as the
+    // screen allows; the first time only: later the user's place is kept.
+    void ShowBeside(const QWidget &Main);
+
     // Brings the window up with the cell (0-based) in the middle, marked.
     void ShowCell(int X, int Y);
 
@@ -45,4 +50,5 @@ private:
     void DescribeCell(const QPoint &Cell);
 
     const TTerrainImage *Model = nullptr;
+    bool Placed = false;
 };

@@ -84,8 +84,10 @@ void TMapPreviewView::FitToWindow()
     if (picture.isNull())
         return;
     Centre = QPointF(picture.width() / 2.0, picture.height() / 2.0);
-    FitOnResize = width() <= 1 || height() <= 1;
-    if (!FitOnResize)
+    // Before it is shown the view has its minimum size, not the one the layout
+    // will give it: fit again once it is shown.
+    FitOnResize = !isVisible() || width() <= 1 || height() <= 1;
+    if (width() > 1 && height() > 1)
         Zoom = std::clamp(std::min(double(width()) / picture.width(), double(height()) / picture.height()), MinZoom,
                           MaxZoom);
     update();
@@ -189,6 +191,12 @@ void TMapPreviewView::DrawMarker(QPainter &Painter) const
 }
 
 void TMapPreviewView::resizeEvent(QResizeEvent *)
+{
+    if (FitOnResize)
+        FitToWindow();
+}
+
+void TMapPreviewView::showEvent(QShowEvent *)
 {
     if (FitOnResize)
         FitToWindow();

@@ -55,6 +55,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *Event) override;
     void resizeEvent(QResizeEvent *Event) override;
+    void showEvent(QShowEvent *Event) override;
     void wheelEvent(QWheelEvent *Event) override;
     void mousePressEvent(QMouseEvent *Event) override;
     void mouseMoveEvent(QMouseEvent *Event) override;
@@ -74,6 +75,6 @@ private:
     double Zoom = 1.0;
     QPointF Centre;
     std::optional<QPoint> Marker;
-    bool FitOnResize = false; // fitted before the view had its size
+    bool FitOnResize = false; // fitted before the view was shown at its size
     std::optional<QPointF> DragFrom;
 };

@@ -30,10 +30,29 @@ int TProgressBarAdapter::GetPosition() const
 
 void TProgressBarAdapter::SetPosition(int Value)
 {
-    Bar.setValue(std::clamp(Value, Bar.minimum(), Bar.maximum()));
+    const int value = std::clamp(Value, Bar.minimum(), Bar.maximum());
+    if (value == Bar.value())
+        return;
+    Bar.setValue(value);
+    Show();
+}
+
+void TProgressBarAdapter::Show()
+{
+    if (Bar.isVisible())
+        Bar.repaint();
+    if (Changed)
+        Changed();
 }
 
 void TStatusBarAdapter::SetSimpleText(const std::string &Value)
 {
-    Text.setText(QString::fromStdString(Value));
+    const QString text = QString::fromStdString(Value);
+    if (text == Text.text())
+        return;
+    Text.setText(text);
+    if (Text.isVisible())
+        Text.repaint();
+    if (Changed)
+        Changed();
 }

@@ -3,6 +3,7 @@
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
+#include "OutputTarget.h"
 #include "PictureDialog.h"
 #include "Settings.h"
 #include "VoidReport.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -19,14 +21,13 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTextBlock>
 
 #include <exception>
 
 namespace {
 
-const char *const Caption = "Morvane - v0.5.1";
+const char *const Caption = "Morvane - v" MORVANE_VERSION;
 const char *const ErrorTitle = "Error";
 const char *const AboutTitle = "About";
 // Lines of the About box, separated by carriage returns.
@@ -138,9 +139,10 @@ void TForm1::ModelNotCreated(const std::string &Message, const std::string &File
 
 void TForm1::LoadImage()
 {
-    // The preview shows the map of the grid that is about to be replaced.
+    // The preview and the warnings belong to the grid that is about to be replaced.
     if (PreviewForm)
         PreviewForm->Clear();
+    ClearMemo();
     try {
         Model->LoadFromBMP(BMPFileName);
         Label3->setText(Q(BMPFileName));
@@ -191,6 +193,10 @@ void TForm1::BitBtn2Click()
     QString chosen;
     if (!ExecuteDialog(SaveDialog1, chosen))
         return;
+    if (const auto clash = MapFileClash(chosen.toStdString())) {
+        ShowError("The map file cannot be " + chosen.toStdString() + ".", *clash);
+        return;
+    }
     MAPFileName = chosen.toStdString();
     Label6->setText(Q(MAPFileName));
 }
@@ -199,13 +205,17 @@ void TForm1::BitBtn4Click()
 {
     if (!Model || GenerateRunning)
         return;
-    GenerateRunning = true;
     // The run writes where it started, whatever the output label says meanwhile.
     const std::string mapFileName = MAPFileName;
-    bool generated = false;
+    // A remembered name may be the picture's since the settings were written.
+    if (const auto clash = MapFileClash(mapFileName)) {
+        ShowError("Clould not store MAP to " + mapFileName + "!", *clash);
+        return;
+    }
+    GenerateRunning = true;
+    TGenerateOutcome outcome = TGenerateOutcome::Failed;
     try {
-        RunGenerateCommand(*Model, mapFileName, *this);
-        generated = true;
+        outcome = RunGenerateCommand(*Model, mapFileName, *this);
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
@@ -216,12 +226,29 @@ void TForm1::BitBtn4Click()
         close();
         return;
     }
-    // The grid is final whether or not the file was written: show it.
-    if (generated)
-        ShowPreview();
+    // The preview shows the map that was written, under the file's name.
+    if (outcome == TGenerateOutcome::Written)
+        ShowPreview(mapFileName);
 }
 
-void TForm1::ShowPreview()
+std::optional<std::string> TForm1::MapFileClash(const std::string &MapFile) const
+{
+    return FindFileClash({{BMPFileName, "the picture"},
+                          {TilesPath, "the tile configuration"},
+                          {SettingsPath, "the settings file"}},
+                         {{MapFile, "the map file"}});
+}
+
+void TForm1::PaintPending()
+{
+    // Generate runs its stages without event processing; at each of its
+    // progress steps the window repaints (after a restore, say), but user input
+    // waits until the writing processes events.
+    if (GenerateRunning)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm1::ShowPreview(const std::string &WrittenMap)
 {
     if (!PreviewForm)
         PreviewForm = new TMapPreviewForm(this);
@@ -234,23 +261,15 @@ void TForm1::ShowPreview()
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, "The map preview could not be drawn.", error.what());
         return;
     }
-    PreviewForm->setWindowTitle(tr("Map preview - %1").arg(Q(MAPFileName)));
-    PreviewForm->show();
-    PreviewForm->raise();
+    PreviewForm->setWindowTitle(tr("Map preview - %1").arg(Q(WrittenMap)));
+    PreviewForm->ShowBeside(*this);
 }
 
 void TForm1::Memo1Click(int Line)
 {
-    // The line as GetWarnings makes it; X and Y count from 0, as map cells do.
-    static const QRegularExpression warning(
-        QStringLiteral("^Warning: More than 2 different terrains on the border of tile (\\d+)/(\\d+)\\.$"));
-    if (!PreviewForm || !PreviewForm->HasMap())
+    if (!PreviewForm || !PreviewForm->HasMap() || Line < 0 || size_t(Line) >= WarningCells.size())
         return;
-    const QTextBlock block = Memo1->document()->findBlockByNumber(Line);
-    const QRegularExpressionMatch match = warning.match(block.text());
-    if (!block.isValid() || !match.hasMatch())
-        return;
-    PreviewForm->ShowCell(match.captured(1).toInt(), match.captured(2).toInt());
+    PreviewForm->ShowCell(WarningCells[size_t(Line)].x(), WarningCells[size_t(Line)].y());
 }
 
 bool TForm1::eventFilter(QObject *Watched, QEvent *Event)
@@ -334,6 +353,7 @@ void TForm1::LockGUI(bool Lock)
 void TForm1::ClearMemo()
 {
     Memo1->clear();
+    WarningCells.clear();
 }
 
 void TForm1::SetMemoLines(const std::vector<std::string> &Lines)
@@ -343,6 +363,15 @@ void TForm1::SetMemoLines(const std::vector<std::string> &Lines)
     for (const std::string &line : Lines)
         lines.push_back(Q(line));
     Memo1->setPlainText(lines.join('\n'));
+    // The lines are the listed warnings of the model, one each and in order;
+    // their cells (from 0, as map cells) are kept for a click on a line.
+    WarningCells.clear();
+    if (Model)
+        for (const TErrorItem &item : Model->GetErrors())
+            if (item.Kind == 1)
+                WarningCells.emplace_back(item.X, item.Y);
+    if (WarningCells.size() != Lines.size())
+        WarningCells.clear(); // not the model's warnings: no cells to show
 }
 
 void TForm1::ProcessMessages()

@@ -4,9 +4,11 @@
 #include "ProgressAdapters.h"
 
 #include <QMainWindow>
+#include <QPoint>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -135,7 +137,10 @@ private:
     void ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
                         const std::string &Detail = {});
     bool ExecuteDialog(QFileDialog &Dialog, QString &FileName);
-    void ShowPreview();
+    void ShowPreview(const std::string &WrittenMap);
+    void PaintPending();
+    // An input of the run that the map file would overwrite, said as a message.
+    std::optional<std::string> MapFileClash(const std::string &MapFile) const;
 
     TForm1Options Options;
     std::string SettingsPath;
@@ -156,6 +161,8 @@ private:
 
     // The map preview, a window of its own that the main window owns.
     TMapPreviewForm *PreviewForm = nullptr;
+    // The cells of the warnings in the memo, line by line.
+    std::vector<QPoint> WarningCells;
 
     QLabel *StatusText = nullptr;
     std::unique_ptr<TProgressBarAdapter> ProgressBarAdapter;

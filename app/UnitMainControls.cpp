@@ -233,8 +233,8 @@ void TForm1::CreateControls()
     StatusBar1->addWidget(StatusText, 1);
     setStatusBar(StatusBar1);
 
-    ProgressBarAdapter = std::make_unique<TProgressBarAdapter>(*ProgressBar1);
-    StatusBarAdapter = std::make_unique<TStatusBarAdapter>(*StatusText);
+    ProgressBarAdapter = std::make_unique<TProgressBarAdapter>(*ProgressBar1, [this] { PaintPending(); });
+    StatusBarAdapter = std::make_unique<TStatusBarAdapter>(*StatusText, [this] { PaintPending(); });
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BMPmap1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);

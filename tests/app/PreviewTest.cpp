@@ -156,10 +156,6 @@ TEST_F(TPreviewTest, AClickBesideTheWarningsOrWithoutAPreviewDoesNothing)
     // Below the last line, in the empty part of the memo.
     ClickMemo(*form, QPoint(10, form->Memo1->viewport()->height() - 2));
     EXPECT_FALSE(preview->View->GetMarker().has_value());
-    // A line that is no warning.
-    form->Memo1->setPlainText("some other text");
-    ClickMemo(*form, MemoLine(*form, 0));
-    EXPECT_FALSE(preview->View->GetMarker().has_value());
 }
 
 TEST_F(TPreviewTest, ANewImageClearsThePreviewAndClosingTheWindowClosesIt)

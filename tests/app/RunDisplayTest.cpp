@@ -1,0 +1,222 @@
+// What the user sees of a run: every status text is painted when it is set,
+// the window repaints while the stages run, the preview opens beside the main
+// window and only for a written map, warnings are cleared with a new picture,
+// and the map file may not be one of the run's inputs.
+#include "MapPreviewForm.h"
+#include "MapPreviewView.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTextBlock>
+
+namespace {
+
+using TestSupport::ReadFile;
+using TestSupport::SaveRedBmp;
+using TestSupport::WriteFile;
+
+constexpr uint8_t Grass = 40;
+constexpr uint8_t Forest = 9;
+constexpr uint8_t Desert = 230;
+
+// Grass above, forest and desert stripes below: warnings where the three meet.
+std::vector<std::vector<uint8_t>> Picture()
+{
+    std::vector<std::vector<uint8_t>> reds(12, std::vector<uint8_t>(16, Grass));
+    for (size_t y = 6; y < 12; ++y)
+        for (size_t x = 0; x < 16; ++x)
+            reds[y][x] = (x / 4) % 2 == 0 ? Forest : Desert;
+    return reds;
+}
+
+// Calls Action for each paint event of the watched widget.
+class TPaintWatcher : public QObject
+{
+public:
+    TPaintWatcher(QWidget *Widget, std::function<void()> Action) : Action(std::move(Action))
+    {
+        Widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *Event) override
+    {
+        if (Event->type() == QEvent::Paint)
+            Action();
+        return false;
+    }
+
+private:
+    std::function<void()> Action;
+};
+
+const std::vector<std::string> StageTexts = {
+    "Generating a borderline on all terrain borders",
+    "Checking if all borderline tiles have two terrain tiles as neighbour",
+    "Transforming the borderline to correct border tiles",
+    "Transforming the borderline near water to a coastline",
+    "Fisnishing the tile calculations",
+    "Calculating the height of the coastline",
+    "Setting random heights on the map",
+    "Smoothing the terrain height data",
+    "Smoothing the mountain height data",
+    "Storing map0.mul",
+};
+
+class TRunDisplayTest : public TWindowTest
+{
+protected:
+    std::unique_ptr<TTestForm> MakeShownForm()
+    {
+        SaveRedBmp(PicturePath, Picture());
+        auto form = MakeForm();
+        form->move(0, 0);
+        form->show();
+        LoadThroughDialog(*form, PicturePath);
+        SetOutputThroughDialog(*form, MapPath);
+        return form;
+    }
+
+    const std::string PicturePath = Dir.File("world.bmp");
+    const std::string MapPath = Dir.File("map0.mul");
+};
+
+TEST_F(TRunDisplayTest, EveryStatusTextIsPaintedWhenItIsSet)
+{
+    auto form = MakeShownForm();
+    QLabel *status = form->StatusBar1->findChild<QLabel *>("StatusText");
+    ASSERT_NE(status, nullptr);
+    std::vector<std::string> painted;
+    TPaintWatcher watcher(status, [&] {
+        const std::string text = status->text().toStdString();
+        if (!text.empty() && (painted.empty() || painted.back() != text))
+            painted.push_back(text);
+    });
+    form->BitBtn4->click();
+    EXPECT_EQ(painted, StageTexts);
+}
+
+TEST_F(TRunDisplayTest, TheWindowRepaintsWhileTheStagesRun)
+{
+    auto form = MakeShownForm();
+    QLabel *status = form->StatusBar1->findChild<QLabel *>("StatusText");
+    // A repaint that the window system asks for during the first stage (as
+    // after a restore) is served before the map file is being stored.
+    bool asked = false;
+    std::vector<std::string> memoPaintedDuring;
+    TPaintWatcher statusWatcher(status, [&] {
+        if (!asked && status->text().toStdString() == StageTexts[0]) {
+            asked = true;
+            form->Memo1->viewport()->update();
+        }
+    });
+    TPaintWatcher memoWatcher(form->Memo1->viewport(),
+                              [&] {
+                                  if (asked)
+                                      memoPaintedDuring.push_back(status->text().toStdString());
+                              });
+    form->BitBtn4->click();
+    ASSERT_TRUE(asked);
+    ASSERT_FALSE(memoPaintedDuring.empty());
+    EXPECT_NE(memoPaintedDuring.front(), "Storing map0.mul");
+    EXPECT_NE(memoPaintedDuring.front(), "");
+}
+
+TEST_F(TRunDisplayTest, ThePreviewOpensBesideTheWindowFittedToItsSize)
+{
+    auto form = MakeShownForm();
+    form->BitBtn4->click();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_TRUE(preview->isVisible());
+    EXPECT_FALSE(preview->frameGeometry().intersects(form->frameGeometry()))
+        << "preview at " << preview->frameGeometry().x() << "," << preview->frameGeometry().y() << " size "
+        << preview->width() << "x" << preview->height() << "; window right edge " << form->frameGeometry().right();
+    EXPECT_EQ(preview->windowTitle().toStdString(), "Map preview - " + MapPath);
+
+    // Fitted to the view as shown, not to its minimum size: the whole picture
+    // fills the view's width or height.
+    const QImage &picture = preview->View->GetPicture();
+    const double fit = std::min(double(preview->View->width()) / picture.width(),
+                                double(preview->View->height()) / picture.height());
+    EXPECT_GT(preview->View->width(), preview->View->minimumWidth());
+    EXPECT_DOUBLE_EQ(preview->View->GetZoom(), std::clamp(fit, 1.0 / 64, 32.0));
+}
+
+TEST_F(TRunDisplayTest, NoPreviewAfterAnAbortOrAFailedWrite)
+{
+    auto form = MakeShownForm();
+    form->BeforeEvents = [&](int Call) {
+        if (Call == 3)
+            form->BitBtn3->click();
+    };
+    form->BitBtn4->click();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(MapPath)));
+    EXPECT_TRUE(form->GetPreviewForm() == nullptr || !form->GetPreviewForm()->isVisible());
+
+    form->BeforeEvents = nullptr;
+    SetOutputThroughDialog(*form, Dir.File("no-such-folder/map0.mul"));
+    form->BitBtn4->click();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Clould not store MAP to " + Dir.File("no-such-folder/map0.mul") + "!");
+    EXPECT_TRUE(form->GetPreviewForm() == nullptr || !form->GetPreviewForm()->isVisible());
+}
+
+TEST_F(TRunDisplayTest, AWarningClickUsesTheWarningsCellsAndANewPictureClearsThem)
+{
+    auto form = MakeShownForm();
+    form->BitBtn4->click();
+    TMapPreviewForm *preview = form->GetPreviewForm();
+    ASSERT_NE(preview, nullptr);
+    std::vector<QPoint> cells;
+    for (const TErrorItem &item : form->GetModel()->GetErrors())
+        if (item.Kind == 1)
+            cells.emplace_back(item.X, item.Y);
+    ASSERT_GE(cells.size(), 2u);
+    ASSERT_EQ(form->Memo1->document()->blockCount(), int(cells.size()));
+    for (const int line : {int(cells.size()) - 1, 0}) {
+        form->Memo1Click(line);
+        ASSERT_TRUE(preview->View->GetMarker().has_value());
+        EXPECT_EQ(*preview->View->GetMarker(), cells[size_t(line)]);
+    }
+
+    // Another picture: the old warnings leave the memo, and no click shows them.
+    LoadThroughDialog(*form, PicturePath);
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    preview->View->SetMarker(std::nullopt);
+    form->Memo1Click(0);
+    EXPECT_FALSE(preview->View->GetMarker().has_value());
+}
+
+TEST_F(TRunDisplayTest, TheMapFileCannotBeAnInput)
+{
+    auto form = MakeShownForm();
+    const std::string picture = ReadFile(PicturePath);
+    // Chosen in the dialog: refused with a box, the earlier name kept.
+    for (const std::string &input : {PicturePath, std::string("world.bmp"), TestSupport::BundledTilesPath()}) {
+        SCOPED_TRACE(input);
+        Boxes.clear();
+        SetOutputThroughDialog(*form, input);
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_NE(Boxes[0].Detail.find("would destroy an input"), std::string::npos) << Boxes[0].Detail;
+        EXPECT_EQ(form->GetMAPFileName(), MapPath);
+        EXPECT_EQ(Text(form->Label6), MapPath);
+    }
+
+    // Remembered from an earlier run: Generate refuses before anything runs.
+    WriteSettings("[Main]\nBMPFileName=" + PicturePath + "\nMAPFileName=" + PicturePath +
+                  "\nLoadBMPOnStartup=1\n");
+    form.reset();
+    Boxes.clear();
+    auto remembered = MakeForm();
+    ASSERT_TRUE(Boxes.empty());
+    remembered->BitBtn4->click();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Clould not store MAP to " + PicturePath + "!");
+    EXPECT_EQ(ReadFile(PicturePath), picture);
+    EXPECT_TRUE(remembered->BitBtn4->isEnabled());
+}
+
+} // namespace
