@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "ExecutablePath.h"
 #include "IniFile.h"
 
 #include <filesystem>
@@ -11,23 +12,16 @@ const char *const KeyBMPFileName = "BMPFileName";
 const char *const KeyMAPFileName = "MAPFileName";
 const char *const KeyLoadBMPOnStartup = "LoadBMPOnStartup";
 
-std::filesystem::path ExecutablePath()
-{
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path("morvane") : exe;
-}
-
 } // namespace
 
 std::string DefaultSettingsPath()
 {
-    return ExecutablePath().replace_extension(".ini").string();
+    return std::filesystem::path(ExecutablePath()).replace_extension(".ini").string();
 }
 
 std::string DefaultTilesPath()
 {
-    return (ExecutablePath().parent_path() / "Tiles.ini").string();
+    return FileNextToExecutable("Tiles.ini");
 }
 
 TSettings ReadSettings(const std::string &Path)

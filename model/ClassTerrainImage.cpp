@@ -1,21 +1,10 @@
 #include "ClassTerrainImage.h"
 
+#include "ExecutablePath.h"
+
 #include <QImage>
 
-#include <filesystem>
-
-namespace {
-
-std::string ExecutableDir()
-{
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-} // namespace
-
-TTerrainImage::TTerrainImage() : TTerrainImage((std::filesystem::path(ExecutableDir()) / "Tiles.ini").string()) {}
+TTerrainImage::TTerrainImage() : TTerrainImage(FileNextToExecutable("Tiles.ini")) {}
 
 TTerrainImage::TTerrainImage(const std::string &tilesPath) : Transitions(65536, 0)
 {
