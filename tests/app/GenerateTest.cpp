@@ -13,22 +13,6 @@ using TestSupport::ReadFile;
 using TestSupport::SaveRedBmp;
 using TestSupport::WriteFile;
 
-// Red values of the bundled tile configuration.
-constexpr uint8_t Grass = 40;
-constexpr uint8_t Forest = 9;
-constexpr uint8_t Desert = 230;
-
-// Grass above, forest and desert side by side below: the border cells where
-// the three meet are listed as warnings.
-std::vector<std::vector<uint8_t>> ThreeTerrains()
-{
-    std::vector<std::vector<uint8_t>> reds(8, std::vector<uint8_t>(10, Grass));
-    for (size_t y = 4; y < 8; ++y)
-        for (size_t x = 0; x < 10; ++x)
-            reds[y][x] = x < 5 ? Forest : Desert;
-    return reds;
-}
-
 int64_t FileSize(const std::string &Path)
 {
     return QFileInfo(QString::fromStdString(Path)).size();

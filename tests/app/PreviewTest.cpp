@@ -17,19 +17,12 @@ namespace {
 
 using TestSupport::SaveRedBmp;
 
-constexpr uint8_t Grass = 40;
-constexpr uint8_t Forest = 9;
-constexpr uint8_t Desert = 230;
 constexpr uint8_t NoTerrain = 1; // a red value that names no terrain
 
-// Grass above, stripes of forest and desert below (where the three meet are warnings),
-// and one pixel of no terrain.
+// The stripes, and one pixel of no terrain.
 std::vector<std::vector<uint8_t>> Picture()
 {
-    std::vector<std::vector<uint8_t>> reds(12, std::vector<uint8_t>(16, Grass));
-    for (size_t y = 6; y < 12; ++y)
-        for (size_t x = 0; x < 16; ++x)
-            reds[y][x] = (x / 4) % 2 == 0 ? Forest : Desert;
+    std::vector<std::vector<uint8_t>> reds = StripedTerrains();
     reds[2][3] = NoTerrain;
     return reds;
 }

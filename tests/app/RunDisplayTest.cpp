@@ -19,20 +19,6 @@ using TestSupport::ReadFile;
 using TestSupport::SaveRedBmp;
 using TestSupport::WriteFile;
 
-constexpr uint8_t Grass = 40;
-constexpr uint8_t Forest = 9;
-constexpr uint8_t Desert = 230;
-
-// Grass above, forest and desert stripes below: warnings where the three meet.
-std::vector<std::vector<uint8_t>> Picture()
-{
-    std::vector<std::vector<uint8_t>> reds(12, std::vector<uint8_t>(16, Grass));
-    for (size_t y = 6; y < 12; ++y)
-        for (size_t x = 0; x < 16; ++x)
-            reds[y][x] = (x / 4) % 2 == 0 ? Forest : Desert;
-    return reds;
-}
-
 // Calls Action for each paint event of the watched widget.
 class TPaintWatcher : public QObject
 {
@@ -70,7 +56,7 @@ class TRunDisplayTest : public TWindowTest
 protected:
     std::unique_ptr<TTestForm> MakeShownForm()
     {
-        SaveRedBmp(PicturePath, Picture());
+        SaveRedBmp(PicturePath, StripedTerrains());
         auto form = MakeForm();
         form->move(0, 0);
         form->show();

@@ -21,6 +21,33 @@
 #include <memory>
 #include <optional>
 
+// Red values of the bundled tile configuration.
+inline constexpr uint8_t Grass = 40;
+inline constexpr uint8_t Forest = 9;
+inline constexpr uint8_t Desert = 230;
+
+// Grass above, forest and desert side by side below: the border cells where
+// the three meet are listed as warnings.
+inline std::vector<std::vector<uint8_t>> ThreeTerrains()
+{
+    std::vector<std::vector<uint8_t>> reds(8, std::vector<uint8_t>(10, Grass));
+    for (size_t y = 4; y < 8; ++y)
+        for (size_t x = 0; x < 10; ++x)
+            reds[y][x] = x < 5 ? Forest : Desert;
+    return reds;
+}
+
+// Grass above, stripes of forest and desert below: a warning for each cell
+// where the three meet.
+inline std::vector<std::vector<uint8_t>> StripedTerrains()
+{
+    std::vector<std::vector<uint8_t>> reds(12, std::vector<uint8_t>(16, Grass));
+    for (size_t y = 6; y < 12; ++y)
+        for (size_t x = 0; x < 16; ++x)
+            reds[y][x] = (x / 4) % 2 == 0 ? Forest : Desert;
+    return reds;
+}
+
 // The window with a seam in its event processing: tests act between the
 // Generate command's steps, always at the same point of the run.
 class TTestForm : public TForm1
