@@ -61,11 +61,22 @@ uint16_t TransitionTile(const TTerrainImage &Model, uint16_t A, uint16_t B, cons
     return Model.GetTransitionTile(uint16_t(A * 256 + B * 16 + d));
 }
 
-// An edge tile is any transition tile other than the plain tile of the middle
-// terrain, which the file names where no edge tile is known.
-bool IsEdgeTile(const TTerrainImage &Model, uint16_t A, uint16_t B, const std::string &Key)
+// The pairs of terrains, either order, that have edge tiles, as the file's
+// comment lists them, and the keys of those sections that still have none.
+const std::set<std::pair<uint16_t, uint16_t>> PairsWithEdges = {
+    {GRASS, FOREST},   {GRASS, JUNGLE},    {GRASS, DIRT},     {GRASS, DESERT},  {GRASS, MOUNTAIN},
+    {FOREST, DIRT},    {FOREST, MOUNTAIN}, {JUNGLE, DIRT},    {JUNGLE, DESERT}, {JUNGLE, MOUNTAIN},
+    {DIRT, MOUNTAIN},  {DESERT, MOUNTAIN}, {SNOW, MOUNTAIN},
+};
+const std::set<std::pair<std::string, std::string>> KeysWithoutEdge = {
+    {"TRANS_GRASS_JUNGLE", "NW"},  {"TRANS_MOUNTAIN_SNOW", "NE"}, {"TRANS_MOUNTAIN_SNOW", "SE"},
+    {"TRANS_MOUNTAIN_SNOW", "SW"}, {"TRANS_MOUNTAIN_SNOW", "NW"},
+};
+
+bool HasEdgeTile(uint16_t A, uint16_t B, const std::string &Key)
 {
-    return TransitionTile(Model, A, B, Key) != Model.GetTileList(uint8_t(B)).front();
+    return (PairsWithEdges.count({A, B}) || PairsWithEdges.count({B, A})) &&
+           !KeysWithoutEdge.count({TransSection(A, B), Key});
 }
 
 } // namespace
@@ -122,51 +133,41 @@ TEST(BundledTiles, EveryNumberIsATile)
     }
 }
 
-// Each pair of terrains has twelve shapes of border cell (two straight lines
-// and four turns, each with either terrain in the inner angle or on the north
-// or east side), and the tile of a shape serves no other shape and no other
-// pair. The straight edges of one section are the mirror image of the other's.
+// Each pair of terrains with edge tiles has twelve shapes of border cell (a
+// line with either terrain on its north or east side, four turns with either
+// terrain in the inner angle), and the tile of a shape serves no other shape
+// and no other pair. The straight edges of one section are the mirror image of
+// the other's. Where no edge tile is known, the tile is the plain one of the
+// middle terrain.
 TEST(BundledTiles, EachEdgeTileServesOnePairAndOneShape)
 {
     const TTerrainImage model(BundledTilesPath());
     ASSERT_TRUE(model.GetConfigProblems().empty());
 
-    std::map<uint16_t, std::string> owner; // edge tile -> section and key that use it
-    std::set<std::pair<uint16_t, uint16_t>> pairsWithEdges;
+    std::map<uint16_t, std::string> owner; // edge tile -> the section and key that use it
     for (uint16_t a = DIRT; a <= SWAMP; ++a) {
         for (uint16_t b = DIRT; b <= SWAMP; ++b) {
             if (a == b)
                 continue;
             for (const char *key : ArisingKeys) {
-                if (!IsEdgeTile(model, a, b, key))
-                    continue;
-                pairsWithEdges.insert({std::min(a, b), std::max(a, b)});
                 const std::string where = "[" + TransSection(a, b) + "] " + key;
-                const auto [at, fresh] = owner.emplace(TransitionTile(model, a, b, key), where);
+                const uint16_t tile = TransitionTile(model, a, b, key);
+                if (!HasEdgeTile(a, b, key)) {
+                    EXPECT_EQ(tile, model.GetTileList(uint8_t(b)).front()) << where << " should be the plain middle terrain";
+                    continue;
+                }
+                const auto [at, fresh] = owner.emplace(tile, where);
                 EXPECT_TRUE(fresh) << where << " has the tile of " << at->second;
             }
             for (const auto &[key, mirror] : {std::pair{"N", "S"}, std::pair{"E", "W"}}) {
-                if (IsEdgeTile(model, a, b, key)) {
+                if (HasEdgeTile(a, b, key)) {
                     EXPECT_EQ(TransitionTile(model, a, b, key), TransitionTile(model, b, a, mirror))
                         << TransSection(a, b) << " " << key;
                 }
             }
         }
     }
-
-    // The pairs that the file's comment names as having edge tiles.
-    const std::set<std::pair<uint16_t, uint16_t>> documented = {
-        {GRASS, FOREST}, {JUNGLE, GRASS}, {DIRT, GRASS},  {DESERT, GRASS}, {MOUNTAIN, GRASS},
-        {DIRT, FOREST},  {MOUNTAIN, FOREST}, {DIRT, JUNGLE}, {DESERT, JUNGLE}, {MOUNTAIN, JUNGLE},
-        {DIRT, MOUNTAIN}, {MOUNTAIN, DESERT}, {MOUNTAIN, SNOW},
-    };
-    std::set<std::pair<uint16_t, uint16_t>> ordered;
-    for (const auto &[x, y] : documented)
-        ordered.insert({std::min(x, y), std::max(x, y)});
-    EXPECT_EQ(pairsWithEdges, ordered);
-    for (const auto &[x, y] : ordered)
-        for (const char *key : {"N", "E"})
-            EXPECT_TRUE(IsEdgeTile(model, x, y, key) && IsEdgeTile(model, y, x, key)) << TransSection(x, y) << " " << key;
+    EXPECT_EQ(owner.size(), 13u * 12u - KeysWithoutEdge.size());
 }
 
 // 8 x 8 cells of Outside with a 4 x 4 square of Inside from (3, 3) to (6, 6).
