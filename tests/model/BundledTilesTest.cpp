@@ -210,7 +210,7 @@ TEST(BundledTiles, PaintedBordersGetTheEdgeTileOfTheirShape)
         {"grass square, top right", grassSquare, 6, 3, 0x00D7},
         {"grass square, bottom left", grassSquare, 3, 7, 0x00D3},
         {"grass square, bottom right", grassSquare, 6, 7, 0x00D5},
-        {"forest notch in grass", {"GGGGGGGG", "GGGGGGGG", "GGGGGGGG", "GGGGFFFF", "GGGGFFFF", "FFFFFFFF", "FFFFFFFF"}, 5, 6, 0x00D5},
+        {"inner corner of an L of forest", {"GGGGGGGG", "GGGGGGGG", "GGGGGGGG", "GGGGFFFF", "GGGGFFFF", "FFFFFFFF", "FFFFFFFF"}, 5, 6, 0x00D5},
         // The dirt-jungle edges, not the grass-jungle tiles once offered for them.
         {"jungle north of dirt", {"JJJ", "JJJ", "DDD", "DDD"}, 2, 3, 0x0271},
         {"snow square in mountain, top left", Square('M', 'N'), 3, 3, 0x0110},
