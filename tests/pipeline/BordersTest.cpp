@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using TestSupport::GridLetters;
 using TestSupport::PaintGrid;
 
@@ -23,6 +25,9 @@ struct TBorderCase
     std::vector<std::string> AfterMarkBorders;
     std::vector<std::string> AfterResolveSingleBorders;
 };
+
+// GoogleTest shows a case by its name, not as raw bytes.
+void PrintTo(const TBorderCase &c, std::ostream *out) { *out << c.Name; }
 
 const TBorderCase BorderCases[] = {
     {"vertical boundary",

@@ -95,6 +95,9 @@ struct TLinkCase
     bool EdgeFirstHigh;
 };
 
+// GoogleTest shows a case by its linked sides, not as raw bytes.
+void PrintTo(const TLinkCase &c, std::ostream *out) { *out << "linked \"" << c.Linked << "\""; }
+
 const TLinkCase LinkCases[] = {
     {"", 0, false, 0, false},
     {"N", 0, false, 3, false},

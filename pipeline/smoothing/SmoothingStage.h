@@ -11,6 +11,12 @@
 
 namespace Smoothing {
 
+// The AVX2 kernels where the options allow them and the processor has them,
+// else the portable ones. The environment variable MORVANE_NO_AVX2 (set, not
+// empty and not "0") switches AVX2 off, as image libraries let one switch off
+// their vector code: to compare speed, or to rule the vector path out when
+// something looks wrong.
+bool Avx2SwitchedOff();
 const TKernelSet &KernelsFor(const FastSmoothing::TOptions &Options);
 
 // Fills every band (CompactRow as for TBandGrid::FillBand; it may be called
