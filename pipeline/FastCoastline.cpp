@@ -5,12 +5,6 @@
 
 namespace FastStages {
 
-namespace {
-
-constexpr int CoastAltitude = -15;
-
-} // namespace
-
 void MarkCoastline(TTerrainImage &Model)
 {
     TFastGrid grid(Model);

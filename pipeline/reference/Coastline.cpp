@@ -16,13 +16,6 @@
 #include "ClassTerrainImage.h"
 #include "StageCommon.h"
 
-namespace {
-
-// Altitude of every coast cell: just below the water line.
-constexpr int CoastAltitude = -15;
-
-} // namespace
-
 void TTerrainImage::MarkCoastline()
 {
     for (int y = 1; y <= Height; ++y) {

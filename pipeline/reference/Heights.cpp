@@ -34,21 +34,6 @@
 #include <array>
 #include <cstdlib>
 
-namespace {
-
-// round(s / 2) for an integer sum s: a half goes to the even neighbour
-// (3 -> 2, 5 -> 2, -1 -> 0, -3 -> -2).
-int RoundHalf(int s)
-{
-    const int floorHalf = (s - (s & 1)) / 2; // s - (s & 1) is even, so this divides exactly
-    const bool isHalf = (s & 1) != 0;
-    if (isHalf && (floorHalf & 1) != 0)
-        return floorHalf + 1;
-    return floorHalf;
-}
-
-} // namespace
-
 using namespace HeightConstants;
 
 // --- Stage 6 -----------------------------------------------------------------

@@ -114,9 +114,9 @@ int LoneCellAltitude(int a)
 {
     int n = 0;
     if (0 < a && a < NoStep)
-        n = RoundHalf(a - NoStep);
+        n = HeightConstants::RoundHalf(a - NoStep);
     else if (0 < -a && -a < NoStep)
-        n = RoundHalf(a + NoStep);
+        n = HeightConstants::RoundHalf(a + NoStep);
     return std::clamp(n, -128, 127);
 }
 

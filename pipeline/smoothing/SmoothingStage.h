@@ -27,7 +27,4 @@ void FillBands(TBandGrid &Grid, int Threads, const TBandGrid::TCompactRow &Compa
 // Writes the altitudes of every band back into the model.
 void StoreBands(TBandGrid &Grid, int Threads, TTerrainImage &Model);
 
-// round(s / 2) for an integer sum s, halves to the even neighbour.
-inline int RoundHalf(int s) { return (s + ((s >> 1) & 1)) >> 1; }
-
 } // namespace Smoothing

@@ -2,7 +2,7 @@
 // two models painted alike run the stages side by side and must agree cell by
 // cell, flag by flag and warning by warning after every stage.
 #include "ClassTerrainImage.h"
-#include "FastStages.h"
+#include "Stages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,25 +12,6 @@
 using namespace TestSupport;
 
 namespace {
-
-struct TStagePair
-{
-    const char *Name;
-    void (TTerrainImage::*Straightforward)();
-    void (*Fast)(TTerrainImage &);
-};
-
-const TStagePair StagePairs[] = {
-    {"MarkBorders", &TTerrainImage::MarkBorders, &FastStages::MarkBorders},
-    {"ResolveSingleBorders", &TTerrainImage::ResolveSingleBorders, &FastStages::ResolveSingleBorders},
-    {"BuildTransitions", &TTerrainImage::BuildTransitions, &FastStages::BuildTransitions},
-    {"MarkCoastline", &TTerrainImage::MarkCoastline, &FastStages::MarkCoastline},
-    {"FinishTiles", &TTerrainImage::FinishTiles, &FastStages::FinishTiles},
-    {"CoastHeights", &TTerrainImage::CoastHeights, &FastStages::CoastHeights},
-    {"RandomHeights", &TTerrainImage::RandomHeights, &FastStages::RandomHeights},
-    {"SmoothTerrain", &TTerrainImage::SmoothTerrain, &FastStages::SmoothTerrain},
-    {"SmoothMountains", &TTerrainImage::SmoothMountains, &FastStages::SmoothMountains},
-};
 
 // The codes a fresh image load gives.
 const uint16_t LoadedCodes[] = {NO_TERRAIN, DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER};
@@ -143,7 +124,7 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed)
     PaintPicture(reference, width, height, seed);
     CopyGrid(reference, fast);
     for (int run = 1; run <= 2; ++run)
-        for (const auto &stage : StagePairs) {
+        for (const Pipeline::TStage &stage : Pipeline::Stages) {
             (reference.*stage.Straightforward)();
             const TPcg32 afterReference = Random::Generator();
             stage.Fast(fast);
@@ -182,7 +163,7 @@ TEST(FastStages, AgreeOnAnEmptyGrid)
 {
     Random::SetFixedSeed(5);
     TTerrainImage reference(BundledTilesPath()), fast(BundledTilesPath());
-    for (const auto &stage : StagePairs) {
+    for (const Pipeline::TStage &stage : Pipeline::Stages) {
         (reference.*stage.Straightforward)();
         const uint64_t state = Random::Generator().State;
         stage.Fast(fast);
