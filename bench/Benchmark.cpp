@@ -1,5 +1,5 @@
 // Times every stage of the pipeline and the map writer on the example world,
-// in the straightforward form (the stage member functions, FillBlockColumn)
+// in the straightforward form (the stages of Pipeline.h, FillBlockColumn)
 // and in the fast form that Generate and the writer use, checks that both give
 // the same grid after every stage and the same map file, and prints the times.
 //
@@ -105,7 +105,7 @@ int main(int argc, char **argv)
     for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
         const Pipeline::TStage &stage = Pipeline::Stages[k];
         start = TClock::now();
-        (straightforward.*stage.Straightforward)();
+        stage.Straightforward(straightforward);
         const double slow = MillisecondsSince(start);
         start = TClock::now();
         stage.Fast(fast);

@@ -5,23 +5,24 @@
 // second run starts from what the first one left. It runs the fast forms of
 // the stages (Stages.h), which give exactly the results of the straightforward
 // forms named after the stages.
+#include "Pipeline.h"
+
 #include "ClassTerrainImage.h"
 #include "Progress.h"
 #include "Stages.h"
 
-void TTerrainImage::Generate(TProgressBar &ProgressBar, TStatusBar &StatusBar)
+void Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar)
 {
     ProgressBar.SetMin(0);
     ProgressBar.SetMax(int(Pipeline::Stages.size()));
     ProgressBar.SetPosition(0);
 
     // The warnings of an earlier run are dropped.
-    ErrorCount = 0;
-    Errors.clear();
+    Model.ClearErrors();
 
     for (const Pipeline::TStage &stage : Pipeline::Stages) {
         StatusBar.SetSimpleText(stage.StatusText);
-        stage.Fast(*this);
+        stage.Fast(Model);
         ProgressBar.SetPosition(ProgressBar.GetPosition() + 1);
     }
 }

@@ -16,7 +16,7 @@ struct TStage
 {
     const char *Name;
     const char *StatusText;
-    void (TTerrainImage::*Straightforward)();
+    void (*Straightforward)(TTerrainImage &);
     void (*Fast)(TTerrainImage &);
 };
 

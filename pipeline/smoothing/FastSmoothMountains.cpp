@@ -34,7 +34,7 @@ namespace {
 
 using namespace Smoothing;
 
-// As in TTerrainImage::SmoothMountains: 41 passes when the flag is set,
+// As in the straightforward SmoothMountains: 41 passes when the flag is set,
 // seeds processed from pass 39 on, the limits by direction N .. NW, the step
 // of a cell without counting neighbours.
 constexpr int LastPass = HeightConstants::MountainLastPassToContinue + 1;

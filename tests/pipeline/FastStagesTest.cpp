@@ -1,7 +1,8 @@
-// The fast forms of the stages against the straightforward member functions:
+// The fast forms of the stages against the straightforward ones (Pipeline.h):
 // two models painted alike run the stages side by side and must agree cell by
 // cell, flag by flag and warning by warning after every stage.
 #include "ClassTerrainImage.h"
+#include "Pipeline.h"
 #include "Stages.h"
 #include "TestSupport.h"
 
@@ -125,7 +126,7 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed)
     CopyGrid(reference, fast);
     for (int run = 1; run <= 2; ++run)
         for (const Pipeline::TStage &stage : Pipeline::Stages) {
-            (reference.*stage.Straightforward)();
+            stage.Straightforward(reference);
             const TPcg32 afterReference = Random::Generator();
             stage.Fast(fast);
             const std::string difference = Difference(reference, fast);
@@ -164,7 +165,7 @@ TEST(FastStages, AgreeOnAnEmptyGrid)
     Random::SetFixedSeed(5);
     TTerrainImage reference(BundledTilesPath()), fast(BundledTilesPath());
     for (const Pipeline::TStage &stage : Pipeline::Stages) {
-        (reference.*stage.Straightforward)();
+        stage.Straightforward(reference);
         const uint64_t state = Random::Generator().State;
         stage.Fast(fast);
         EXPECT_EQ(Random::Generator().State, state) << stage.Name;
