@@ -2,7 +2,8 @@
 # One entry point: installs what the project needs from Debian, builds, and then
 # runs the program or the tests.
 #   bash build.sh run     the window with the example world (the command line without a display)
-#   bash build.sh test    every test suite, with sanitizers
+#   bash build.sh test    every test suite, with sanitizers, then the tsan pass
+#   bash build.sh tsan    the tests of the threaded code under ThreadSanitizer (in build-tsan/)
 #   bash build.sh bench   the full-size benchmark
 #   bash build.sh build   just the release build (in build/)
 set -euo pipefail
@@ -29,6 +30,21 @@ configure_and_build() { # folder, extra cmake arguments...
     cmake --build "$dir" --parallel "$(nproc)"
 }
 
+# The threaded code: the smoothing scheduler and the fast stages, the map
+# writer's second thread, the two threads of the image import and of the
+# preview and void report. Qt is not built with ThreadSanitizer, so only these
+# tests run under it: their threads are our own and never call into Qt.
+TSAN_TARGETS=(pipeline_tests output_tests model_tests)
+TSAN_TESTS='^(FastSmoothing|FastStages|SmoothingSchedule|MapWriter|MapWriterFiller|MapPreview|VoidReport|ImageImport)\.'
+
+run_tsan() {
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TSAN=ON -DMORVANE_BENCH=OFF -DMORVANE_EXAMPLE_WORLD=OFF
+    cmake --build build-tsan --parallel "$(nproc)" --target "${TSAN_TARGETS[@]}"
+    # A report fails the test (exit code 66) instead of only being printed.
+    (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
+        ctest --output-on-failure --parallel "$(nproc)" --timeout 600 -R "$TSAN_TESTS")
+}
+
 case "${1:-}" in
     build)
         install_packages
@@ -37,9 +53,13 @@ case "${1:-}" in
     test)
         install_packages
         configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF -DMORVANE_EXAMPLE_WORLD=OFF
-        cd build-test
-        ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
-            ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+        (cd build-test && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+            ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+        run_tsan
+        ;;
+    tsan)
+        install_packages
+        run_tsan
         ;;
     bench)
         install_packages
@@ -52,7 +72,7 @@ case "${1:-}" in
         exec ./tools/run-example.sh build/bin
         ;;
     *)
-        echo "usage: bash build.sh run|test|bench|build" >&2
+        echo "usage: bash build.sh run|test|tsan|bench|build" >&2
         exit 1
         ;;
 esac

@@ -1,12 +1,12 @@
 // Times every stage of the pipeline and the map writer on the example world,
-// in the straightforward form (the stage member functions, FillBlockColumn)
+// in the straightforward form (the stages of Pipeline.h, FillBlockColumn)
 // and in the fast form that Generate and the writer use, checks that both give
 // the same grid after every stage and the same map file, and prints the times.
 //
 //   morvane-bench [--width W] [--height H] [--seed S]     (defaults 6144 4096 1)
 #include "ClassTerrainImage.h"
-#include "FastStages.h"
 #include "MapWriter.h"
+#include "Stages.h"
 #include "WorldImage.h"
 #include "WorldPainter.h"
 
@@ -28,25 +28,6 @@ double MillisecondsSince(TClock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(TClock::now() - start).count();
 }
-
-struct TStageForms
-{
-    const char *Name;
-    void (TTerrainImage::*Straightforward)();
-    void (*Fast)(TTerrainImage &);
-};
-
-const TStageForms Stages[] = {
-    {"1 MarkBorders", &TTerrainImage::MarkBorders, &FastStages::MarkBorders},
-    {"2 ResolveSingleBorders", &TTerrainImage::ResolveSingleBorders, &FastStages::ResolveSingleBorders},
-    {"3 BuildTransitions", &TTerrainImage::BuildTransitions, &FastStages::BuildTransitions},
-    {"4 MarkCoastline", &TTerrainImage::MarkCoastline, &FastStages::MarkCoastline},
-    {"5 FinishTiles", &TTerrainImage::FinishTiles, &FastStages::FinishTiles},
-    {"6 CoastHeights", &TTerrainImage::CoastHeights, &FastStages::CoastHeights},
-    {"7 RandomHeights", &TTerrainImage::RandomHeights, &FastStages::RandomHeights},
-    {"8 SmoothTerrain", &TTerrainImage::SmoothTerrain, &FastStages::SmoothTerrain},
-    {"9 SmoothMountains", &TTerrainImage::SmoothMountains, &FastStages::SmoothMountains},
-};
 
 bool SameGrid(const TTerrainImage &a, const TTerrainImage &b)
 {
@@ -121,9 +102,10 @@ int main(int argc, char **argv)
     std::printf("%-26s %14s %10s %8s\n", "stage", "straightforward", "fast", "ratio");
     double totalStraightforward = 0, totalFast = 0;
     bool identical = true;
-    for (const auto &stage : Stages) {
+    for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
+        const Pipeline::TStage &stage = Pipeline::Stages[k];
         start = TClock::now();
-        (straightforward.*stage.Straightforward)();
+        stage.Straightforward(straightforward);
         const double slow = MillisecondsSince(start);
         start = TClock::now();
         stage.Fast(fast);
@@ -132,7 +114,8 @@ int main(int argc, char **argv)
         identical = identical && same;
         totalStraightforward += slow;
         totalFast += quick;
-        std::printf("%-26s %12.1f ms %7.1f ms %7.1fx%s\n", stage.Name, slow, quick, slow / quick,
+        const std::string name = std::to_string(k + 1) + " " + stage.Name;
+        std::printf("%-26s %12.1f ms %7.1f ms %7.1fx%s\n", name.c_str(), slow, quick, slow / quick,
                     same ? "" : "  DIFFERENT GRID");
     }
 

@@ -10,13 +10,7 @@
 #include <vector>
 
 class QImage;
-class TProgressBar;
-class TStatusBar;
 class TIniFile;
-class TTerrainImage;
-namespace FastStages {
-void FinishTiles(TTerrainImage &Model);
-}
 
 // Terrain codes of a cell. The image load gives 0..8 and WATER; the pipeline
 // rewrites them; codes from 256 up are transitions A*256 + B*16 + D.
@@ -84,7 +78,7 @@ public:
 
 // The terrain model: the grid of cells and flags, the tile configuration read
 // from Tiles.ini, the image import and the warnings of a generation. The
-// pipeline stages (pipeline/) are further members of this class.
+// pipeline (pipeline/Pipeline.h) works on it through these operations.
 //
 // The grids are stored flat with a one-cell frame of empty cells around them:
 // cell (X, Y), 1-based, is element Y * Stride() + X. The frame is never
@@ -157,6 +151,15 @@ public:
     std::vector<std::string> GetWarnings() const;
     const std::vector<TErrorItem> &GetErrors() const { return Errors; }
     int32_t GetErrorCount() const { return ErrorCount; }
+    // Drops every warning (a generation run starts so).
+    void ClearErrors()
+    {
+        ErrorCount = 0;
+        Errors.clear();
+    }
+    // Changes the kind of warning Index (0 .. GetErrorCount() - 1), e.g. to
+    // withdrawn when its cell has since become coastline.
+    void SetErrorKind(int32_t Index, uint8_t Kind) { Errors[size_t(Index)].Kind = Kind; }
 
     // Tile configuration.
     // The tile of a cell of that code: a fresh draw from the code's tile list
@@ -178,24 +181,10 @@ public:
     // Image import: fills the grid from the red values of an image file.
     void LoadFromBMP(const std::string &FileName);
 
-    // The generation pipeline (pipeline/).
-    void Generate(TProgressBar &ProgressBar, TStatusBar &StatusBar);
-    void MarkBorders();
-    void ResolveSingleBorders();
-    void BuildTransitions();
-    void MarkCoastline();
-    void FinishTiles();
-    void CoastHeights();
-    void RandomHeights();
-    void SmoothTerrain();
-    void SmoothMountains();
-
     // The names of the terrains as Tiles.ini writes them, by code; "" for none.
     static const char *TerrainName(uint16_t Code);
 
 private:
-    friend void FastStages::FinishTiles(TTerrainImage &Model); // withdraws warnings in place
-
     void Create(const std::string &tilesPath);
     void LoadTransitions(TIniFile &IniFile);
     void LoadTileList(TIniFile &IniFile, const std::string &Section, uint16_t Code);

@@ -2,6 +2,7 @@
 
 #include "ClassTerrainImage.h"
 #include "MapWriter.h"
+#include "Pipeline.h"
 #include "Progress.h"
 
 TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View)
@@ -9,7 +10,7 @@ TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &Map
     View.LockGUI(true);
     View.ClearMemo();
     View.ProcessMessages();
-    Model.Generate(View.GetProgressBar(), View.GetStatusBar());
+    Generate(Model, View.GetProgressBar(), View.GetStatusBar());
     View.SetMemoLines(Model.GetWarnings());
 
     TProgressBar &progress = View.GetProgressBar();

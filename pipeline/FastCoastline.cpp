@@ -5,12 +5,6 @@
 
 namespace FastStages {
 
-namespace {
-
-constexpr int CoastAltitude = -15;
-
-} // namespace
-
 void MarkCoastline(TTerrainImage &Model)
 {
     TFastGrid grid(Model);
@@ -47,10 +41,10 @@ void FinishTiles(TTerrainImage &Model)
         if (cell->Code == COAST_MARK || cell->Code == COAST_WATER_MARK)
             cell->Code = COASTLINE;
     });
-    for (int32_t i = 0; i < Model.ErrorCount; ++i) {
-        TErrorItem &warning = Model.Errors[size_t(i)];
+    for (int32_t i = 0; i < Model.GetErrorCount(); ++i) {
+        const TErrorItem &warning = Model.GetErrors()[size_t(i)];
         if (warning.Kind == ListedWarning && Model.GetCell(warning.X + 1, warning.Y + 1).Code == COASTLINE)
-            warning.Kind = WithdrawnWarning;
+            Model.SetErrorKind(i, WithdrawnWarning);
     }
 }
 

@@ -2,7 +2,7 @@
 
 class TTerrainImage;
 
-// The stages in the form that Generate runs: the same results as the member
+// The stages in the form that Generate runs: the same results as the stage
 // functions named after the stages, which stay the straightforward reference
 // (every scan through the bounds-tested accessors), but walking the framed
 // arrays directly and using both cores where the result stays identical.

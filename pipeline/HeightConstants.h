@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -69,5 +70,18 @@ inline constexpr int MountainSeedsFromPass = 39;
 // The range of an altitude.
 inline constexpr int LowestAltitude = -128;
 inline constexpr int HighestAltitude = 127;
+// The largest limit, which the fast form's class bytes must be able to hold.
+inline constexpr int SteepestMountainLimit = *std::max_element(MountainSlopeLimits.begin(), MountainSlopeLimits.end());
+
+// round(s / 2) for an integer sum s, a half to the even neighbour (3 -> 2,
+// 5 -> 2, -1 -> 0, -3 -> -2): stages 8 and 9 take the middle of two altitudes
+// this way. Integer arithmetic, so that every build rounds alike.
+inline constexpr int RoundHalf(int s)
+{
+    const int floorHalf = (s - (s & 1)) / 2; // s - (s & 1) is even, so this divides exactly
+    const bool isHalf = (s & 1) != 0;
+    return isHalf && (floorHalf & 1) != 0 ? floorHalf + 1 : floorHalf;
+}
+static_assert(RoundHalf(3) == 2 && RoundHalf(5) == 2 && RoundHalf(-1) == 0 && RoundHalf(-3) == -2 && RoundHalf(4) == 2);
 
 } // namespace HeightConstants

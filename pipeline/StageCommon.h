@@ -44,6 +44,10 @@ enum TDirection : int {
 inline constexpr int KeepCode = -1;
 inline constexpr int KeepAltitude = -1000;
 
+// The altitude that stage 4 gives every cell it turns into coastline (and
+// the coast marks): just below the water line.
+inline constexpr int CoastAltitude = -15;
+
 // Warning kinds: listed by GetWarnings, and withdrawn because the cell has
 // since become coastline.
 inline constexpr uint8_t ListedWarning = 1;

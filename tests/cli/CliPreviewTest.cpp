@@ -5,6 +5,7 @@
 #include "CliProcess.h"
 #include "CliTestData.h"
 #include "MapPreview.h"
+#include "Pipeline.h"
 #include "Random.h"
 #include "TestSupport.h"
 #include "VoidReport.h"
@@ -50,7 +51,7 @@ std::unique_ptr<TTerrainImage> GenerateInProcess(const std::string &Tiles, const
     model->LoadFromBMP(Picture);
     TestSupport::TRecordingProgressBar progress;
     TestSupport::TRecordingStatusBar status;
-    model->Generate(progress, status);
+    Generate(*model, progress, status);
     Random::SetFixedSeed(std::nullopt);
     return model;
 }

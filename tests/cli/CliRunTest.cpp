@@ -5,6 +5,7 @@
 #include "CliProcess.h"
 #include "CliTestData.h"
 #include "MapWriter.h"
+#include "Pipeline.h"
 #include "Random.h"
 #include "TestSupport.h"
 
@@ -44,7 +45,7 @@ std::vector<std::string> GenerateInProcess(const std::string &picture, uint64_t 
     model.LoadFromBMP(picture);
     TestSupport::TRecordingProgressBar progress;
     TestSupport::TRecordingStatusBar status;
-    model.Generate(progress, status);
+    Generate(model, progress, status);
     std::vector<std::string> warnings = model.GetWarnings();
     WriteMapFile(model, mapFile);
     Random::SetFixedSeed(std::nullopt);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 TEST(Random, Pcg32MatchesTheReferenceOutputs)
@@ -54,11 +56,17 @@ TEST(Random, FixedSeedStartsEverySiteOnItsOwnStream)
     Random::SetFixedSeed(std::nullopt);
 }
 
+// Two re-seeds at clock readings that differ give different streams. The
+// second waits until the clock has moved past the first, however coarse the
+// clock is, so the test does not depend on its resolution.
 TEST(Random, ClockSeedsDifferBetweenReseeds)
 {
     Random::SetFixedSeed(std::nullopt);
     Random::Reseed(TSeedSite::ImageLoad);
     const uint64_t first = Random::Generator().State;
+    const auto afterFirst = std::chrono::system_clock::now();
+    while (std::chrono::system_clock::now() <= afterFirst)
+        std::this_thread::yield();
     Random::Reseed(TSeedSite::ImageLoad);
     EXPECT_NE(Random::Generator().State, first);
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using TestSupport::GridLetters;
 using TestSupport::PaintGrid;
 
@@ -23,6 +25,9 @@ struct TBorderCase
     std::vector<std::string> AfterMarkBorders;
     std::vector<std::string> AfterResolveSingleBorders;
 };
+
+// GoogleTest shows a case by its name, not as raw bytes.
+void PrintTo(const TBorderCase &c, std::ostream *out) { *out << c.Name; }
 
 const TBorderCase BorderCases[] = {
     {"vertical boundary",
@@ -96,9 +101,9 @@ TEST_P(BorderStages, MarkAndResolve)
     const auto altitudes = TestSupport::GridAltitudes(model);
     const auto flags = PipelineTest::GridFlags(model);
 
-    model.MarkBorders();
+    MarkBorders(model);
     EXPECT_EQ(GridLetters(model, Legend), c.AfterMarkBorders);
-    model.ResolveSingleBorders();
+    ResolveSingleBorders(model);
     EXPECT_EQ(GridLetters(model, Legend), c.AfterResolveSingleBorders);
 
     EXPECT_EQ(TestSupport::GridAltitudes(model), altitudes);
@@ -118,8 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Grids, BorderStages, ::testing::ValuesIn(BorderCases),
 TEST(BorderStagesEdge, EmptyGridIsLeftAlone)
 {
     TTerrainImage model(TestSupport::BundledTilesPath());
-    model.MarkBorders();
-    model.ResolveSingleBorders();
+    MarkBorders(model);
+    ResolveSingleBorders(model);
     EXPECT_EQ(model.GetWidth(), 0);
     EXPECT_EQ(model.GetCell(1, 1), TCell{});
 }
@@ -141,7 +146,7 @@ TEST(BorderStagesEdge, MarkBordersLooksBackAtFourNeighbours)
             model.SetCell(x, y, palette[painter.Random(8)], 0);
     const auto before = PipelineTest::GridCodes(model);
 
-    model.MarkBorders();
+    MarkBorders(model);
 
     // Rebuild the expected grid in scan order from the statement above.
     auto expected = before;

@@ -25,11 +25,11 @@ TEST(Coastline, WorkedExampleFourByThree)
     PaintGrid(model, {"GxWW", "GxWW", "GxWW"}, Legend);
     SetAltitudes(model, {{5, 3, -75, -75}, {6, 2, -74, -73}, {7, 1, -72, -71}});
 
-    model.MarkCoastline();
+    MarkCoastline(model);
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"CcwW", "CCCW", "CcwW"}));
     EXPECT_EQ(GridAltitudes(model), (TTable{{-15, -15, -15, -75}, {-15, -15, -15, -73}, {-15, -15, -15, -71}}));
 
-    model.FinishTiles();
+    FinishTiles(model);
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"CCCW", "CCCW", "CCCW"}));
     EXPECT_EQ(GridAltitudes(model), (TTable{{-15, -15, -15, -75}, {-15, -15, -15, -73}, {-15, -15, -15, -71}}));
 }
@@ -43,9 +43,9 @@ TEST(Coastline, CoastRunsOnAlongMarkedWater)
     PaintGrid(model, {"xWGG", "GGxG"}, Legend);
     SetAltitudes(model, {{1, -75, 2, 3}, {4, 5, 6, 7}});
 
-    model.MarkCoastline();
+    MarkCoastline(model);
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"cCCC", "CCcC"}));
-    model.FinishTiles();
+    FinishTiles(model);
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"CCCC", "CCCC"}));
     EXPECT_EQ(GridAltitudes(model), (TTable{{-15, -15, -15, -15}, {-15, -15, -15, -15}}));
 }
@@ -64,7 +64,7 @@ TEST(Coastline, CentreInACornerWritesItsThreeNeighbours)
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintGrid(model, c.Painted, Legend);
         SetAltitudes(model, {{7, 7, 7}, {7, 7, 7}, {7, 7, 7}});
-        model.MarkCoastline();
+        MarkCoastline(model);
         EXPECT_EQ(GridLetters(model, Legend), c.AfterMarkCoastline);
         EXPECT_EQ(GridAltitudes(model), c.Altitudes);
     }
@@ -77,8 +77,8 @@ TEST(Coastline, MarkersAwayFromWaterAndUntouchedWaterStay)
     SetAltitudes(model, {{1, 2, 3, 4, -75, -70}, {5, 6, 7, 8, -60, -50}});
     const auto altitudes = GridAltitudes(model);
 
-    model.MarkCoastline();
-    model.FinishTiles();
+    MarkCoastline(model);
+    FinishTiles(model);
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"GxG0WW", "GxG0WW"}));
     EXPECT_EQ(GridAltitudes(model), altitudes);
     EXPECT_EQ(model.GetErrorCount(), 0);
@@ -96,8 +96,8 @@ TEST(Coastline, WarningsOfCellsTurnedToCoastlineAreWithdrawn)
     model.AddError(3, 1, 2, ""); // already withdrawn: stays so
     model.AddError(4, 2, 1, ""); // names a cell of code 0: stays listed
 
-    model.MarkCoastline();
-    model.FinishTiles();
+    MarkCoastline(model);
+    FinishTiles(model);
 
     EXPECT_EQ(GridLetters(model, Legend), (std::vector<std::string>{"CCC000T", "CCC0000"}));
     EXPECT_EQ(model.GetCell(1, 1).Altitude, -15);
@@ -117,8 +117,8 @@ TEST(Coastline, WarningsOfCellsTurnedToCoastlineAreWithdrawn)
 TEST(Coastline, EmptyGridIsLeftAlone)
 {
     TTerrainImage model(TestSupport::BundledTilesPath());
-    model.MarkCoastline();
-    model.FinishTiles();
+    MarkCoastline(model);
+    FinishTiles(model);
     EXPECT_EQ(model.GetErrorCount(), 0);
     EXPECT_EQ(model.GetWidth(), 0);
 }

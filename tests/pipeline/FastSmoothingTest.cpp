@@ -1,10 +1,11 @@
-// The fast smoothing stages against the straightforward members SmoothTerrain
+// The fast smoothing stages against the straightforward SmoothTerrain
 // and SmoothMountains: the same grid, cell by cell and flag by flag, and the
 // same generator state afterwards, for every thread count and both kernel
 // forms (AVX2 where the processor has it, and portable).
 #include "ClassTerrainImage.h"
 #include "FastSmoothing.h"
 #include "FastStages.h"
+#include "Pipeline.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -85,9 +86,9 @@ void ExpectFastMatches(TTerrainImage &source, TStage stage, const std::string &w
     TTerrainImage expected(TestSupport::BundledTilesPath());
     CopyGrid(source, expected);
     if (stage == TStage::Terrain)
-        expected.SmoothTerrain();
+        SmoothTerrain(expected);
     else
-        expected.SmoothMountains();
+        SmoothMountains(expected);
     const TPcg32 generatorAfter = Random::Generator();
 
     for (const TVariant &variant : Variants) {
@@ -326,14 +327,14 @@ TEST(FastSmoothing, MatchesAfterTheRealPipeline)
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintWorld(model, world.Width, world.Height, world.Seed);
         const std::string name = std::to_string(world.Width) + " x " + std::to_string(world.Height);
-        model.MarkBorders();
-        model.ResolveSingleBorders();
-        model.BuildTransitions();
-        model.MarkCoastline();
-        model.FinishTiles();
+        MarkBorders(model);
+        ResolveSingleBorders(model);
+        BuildTransitions(model);
+        MarkCoastline(model);
+        FinishTiles(model);
         for (int run = 1; run <= 2; ++run) {
-            model.CoastHeights();
-            model.RandomHeights();
+            CoastHeights(model);
+            RandomHeights(model);
             ExpectFastMatches(model, TStage::Terrain, name + " terrain, run " + std::to_string(run));
             ExpectFastMatches(model, TStage::Mountains, name + " mountains, run " + std::to_string(run));
         }
@@ -349,8 +350,8 @@ TEST(FastSmoothing, StageEntryPointsMatch)
     DrawGrid(model, {"entry", 77, 45, MixedCodes, MixedFlags, -128, 127}, 33);
     TTerrainImage expected(TestSupport::BundledTilesPath());
     CopyGrid(model, expected);
-    expected.SmoothTerrain();
-    expected.SmoothMountains();
+    SmoothTerrain(expected);
+    SmoothMountains(expected);
     FastStages::SmoothTerrain(model);
     FastStages::SmoothMountains(model);
     EXPECT_TRUE(SameGrid(expected, model));

@@ -1,8 +1,9 @@
-// The fast forms of the stages against the straightforward member functions:
+// The fast forms of the stages against the straightforward ones (Pipeline.h):
 // two models painted alike run the stages side by side and must agree cell by
 // cell, flag by flag and warning by warning after every stage.
 #include "ClassTerrainImage.h"
-#include "FastStages.h"
+#include "Pipeline.h"
+#include "Stages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,25 +13,6 @@
 using namespace TestSupport;
 
 namespace {
-
-struct TStagePair
-{
-    const char *Name;
-    void (TTerrainImage::*Straightforward)();
-    void (*Fast)(TTerrainImage &);
-};
-
-const TStagePair StagePairs[] = {
-    {"MarkBorders", &TTerrainImage::MarkBorders, &FastStages::MarkBorders},
-    {"ResolveSingleBorders", &TTerrainImage::ResolveSingleBorders, &FastStages::ResolveSingleBorders},
-    {"BuildTransitions", &TTerrainImage::BuildTransitions, &FastStages::BuildTransitions},
-    {"MarkCoastline", &TTerrainImage::MarkCoastline, &FastStages::MarkCoastline},
-    {"FinishTiles", &TTerrainImage::FinishTiles, &FastStages::FinishTiles},
-    {"CoastHeights", &TTerrainImage::CoastHeights, &FastStages::CoastHeights},
-    {"RandomHeights", &TTerrainImage::RandomHeights, &FastStages::RandomHeights},
-    {"SmoothTerrain", &TTerrainImage::SmoothTerrain, &FastStages::SmoothTerrain},
-    {"SmoothMountains", &TTerrainImage::SmoothMountains, &FastStages::SmoothMountains},
-};
 
 // The codes a fresh image load gives.
 const uint16_t LoadedCodes[] = {NO_TERRAIN, DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER};
@@ -143,8 +125,8 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed)
     PaintPicture(reference, width, height, seed);
     CopyGrid(reference, fast);
     for (int run = 1; run <= 2; ++run)
-        for (const auto &stage : StagePairs) {
-            (reference.*stage.Straightforward)();
+        for (const Pipeline::TStage &stage : Pipeline::Stages) {
+            stage.Straightforward(reference);
             const TPcg32 afterReference = Random::Generator();
             stage.Fast(fast);
             const std::string difference = Difference(reference, fast);
@@ -182,8 +164,8 @@ TEST(FastStages, AgreeOnAnEmptyGrid)
 {
     Random::SetFixedSeed(5);
     TTerrainImage reference(BundledTilesPath()), fast(BundledTilesPath());
-    for (const auto &stage : StagePairs) {
-        (reference.*stage.Straightforward)();
+    for (const Pipeline::TStage &stage : Pipeline::Stages) {
+        stage.Straightforward(reference);
         const uint64_t state = Random::Generator().State;
         stage.Fast(fast);
         EXPECT_EQ(Random::Generator().State, state) << stage.Name;

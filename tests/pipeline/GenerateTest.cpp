@@ -1,6 +1,7 @@
 // The generation driver: texts and progress, the order of the stages, the
 // empty grid, and the warnings of repeated runs.
 #include "PipelineTestSupport.h"
+#include "Stages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,19 @@ const std::vector<std::string> StatusTexts = {
     "Smoothing the terrain height data",
     "Smoothing the mountain height data",
 };
+
+// The stages by name, in the order they run: the stage table holds them so.
+TEST(Generate, TheStageTableListsTheNineStagesInOrder)
+{
+    const std::vector<std::string> names = {"MarkBorders",  "ResolveSingleBorders", "BuildTransitions",
+                                            "MarkCoastline", "FinishTiles",          "CoastHeights",
+                                            "RandomHeights", "SmoothTerrain",        "SmoothMountains"};
+    ASSERT_EQ(Pipeline::Stages.size(), names.size());
+    for (size_t k = 0; k < names.size(); ++k) {
+        EXPECT_EQ(Pipeline::Stages[k].Name, names[k]);
+        EXPECT_EQ(Pipeline::Stages[k].StatusText, StatusTexts[k]);
+    }
+}
 
 // Everything the stages change: codes, altitudes, flags and warnings.
 struct TState
@@ -121,11 +135,6 @@ void PaintSmallWorld(TTerrainImage &model)
         }
 }
 
-const std::vector<void (TTerrainImage::*)()> Stages = {
-    &TTerrainImage::MarkBorders,   &TTerrainImage::ResolveSingleBorders, &TTerrainImage::BuildTransitions,
-    &TTerrainImage::MarkCoastline, &TTerrainImage::FinishTiles,          &TTerrainImage::CoastHeights,
-    &TTerrainImage::RandomHeights, &TTerrainImage::SmoothTerrain,        &TTerrainImage::SmoothMountains,
-};
 
 TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 {
@@ -136,7 +145,7 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
     TLoggingProgressBar bar(log, model);
     TLoggingStatusBar status(log);
 
-    model.Generate(bar, status);
+    Generate(model, bar, status);
 
     std::vector<std::string> expected = {"min 0", "max 9", "position 0"};
     for (size_t k = 0; k < StatusTexts.size(); ++k) {
@@ -152,8 +161,8 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
     PaintSmallWorld(reference);
     ASSERT_EQ(log.StateAtStep.size(), 10u);
     EXPECT_EQ(log.StateAtStep[0], StateOf(reference));
-    for (size_t k = 0; k < Stages.size(); ++k) {
-        (reference.*Stages[k])();
+    for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
+        Pipeline::Stages[k].Straightforward(reference);
         EXPECT_EQ(log.StateAtStep[k + 1], StateOf(reference)) << "after stage " << k + 1;
         if (k > 0) {
             EXPECT_NE(log.StateAtStep[k + 1], log.StateAtStep[k]) << "stage " << k + 1 << " changed nothing";
@@ -177,7 +186,7 @@ TEST(Generate, EmptyGridShowsAllTextsAndDraws)
             stateAfterRandomHeights = Random::Generator().State;
     };
 
-    model.Generate(bar, status);
+    Generate(model, bar, status);
 
     std::vector<std::string> texts;
     for (const std::string &call : log.Calls)
@@ -214,16 +223,16 @@ TEST(Generate, SecondRunStartsFromTheFirstRunsGridWithoutItsWarnings)
             warningsAtStage3.push_back(model.GetErrorCount());
     };
 
-    model.Generate(bar, status);
+    Generate(model, bar, status);
     const int firstCount = model.GetErrorCount();
     ASSERT_GT(firstCount, 0);
-    model.Generate(bar, status);
+    Generate(model, bar, status);
     EXPECT_EQ(warningsAtStage3, (std::vector<int>{0, 0}));
 
     // The reference runs the stages by hand twice and keeps all its warnings.
     for (int run = 0; run < 2; ++run)
-        for (auto stage : Stages)
-            (reference.*stage)();
+        for (const Pipeline::TStage &stage : Pipeline::Stages)
+            stage.Straightforward(reference);
     EXPECT_EQ(PipelineTest::GridCodes(model), PipelineTest::GridCodes(reference));
     EXPECT_EQ(TestSupport::GridAltitudes(model), TestSupport::GridAltitudes(reference));
     EXPECT_EQ(PipelineTest::GridFlags(model), PipelineTest::GridFlags(reference));

@@ -76,7 +76,7 @@ TEST(CoastHeights, RingsAtKingDistanceOneTwoThree)
     start[2][2] = 40;
     SetAltitudes(model, start);
 
-    model.CoastHeights();
+    CoastHeights(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{
                                         {-75, -15, -12, -1, 5, 5, 5},
                                         {-15, -15, -12, -1, 5, 5, 5},
@@ -94,7 +94,7 @@ TEST(CoastHeights, CoastlineIsFixedLikeWater)
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"GGGGGC"});
     SetAltitudes(model, {{9, 9, 9, 9, 9, -15}});
-    model.CoastHeights();
+    CoastHeights(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{{9, 9, -1, -12, -15, -15}}));
     EXPECT_EQ(FlagLetters(model), (std::vector<std::string>{"..FFFF"}));
 }
@@ -104,7 +104,7 @@ TEST(CoastHeights, WithoutWaterNothingIsFixed)
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"GMS", "F0D"});
     SetAltitudes(model, {{1, 2, 3}, {4, 5, 6}});
-    model.CoastHeights();
+    CoastHeights(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{{1, 2, 3}, {4, 5, 6}}));
     EXPECT_EQ(FlagLetters(model), (std::vector<std::string>{"...", "..."}));
 }
@@ -116,10 +116,10 @@ TEST(CoastHeights, SecondRunGrowsRingsOutsideTheOldOnes)
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"WGGGGGGGGG", "WGGGGGGGGG"});
     SetAltitudes(model, {{-75, 7, 7, 7, 7, 7, 7, 7, 7, 7}, {-75, 7, 7, 7, 7, 7, 7, 7, 7, 7}});
-    model.CoastHeights();
+    CoastHeights(model);
     model.SetFlag(6, 2, FLAG_SEED); // a seed of the first run
     model.SetCell(6, 2, -1, 44);
-    model.CoastHeights();
+    CoastHeights(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{{-75, -15, -12, -1, -15, -12, -1, 7, 7, 7},
                                             {-75, -15, -12, -1, -15, 44, -1, 7, 7, 7}}));
     EXPECT_EQ(FlagLetters(model), (std::vector<std::string>{"FFFFFFF...", "FFFFFSF..."}));
@@ -159,7 +159,7 @@ TEST(RandomHeights, MountainWindowIsNineByNineFromMinusSixToPlusTwo)
                 model.SetCell(xx, yy, MOUNTAIN, 50);
         model.SetCell(x + c.Dx, y + c.Dy, PipelineTest::Transition(MOUNTAIN, GRASS, 3), -1000);
 
-        model.RandomHeights();
+        RandomHeights(model);
 
         const std::string where = "other terrain at offset " + std::to_string(c.Dx) + "/" + std::to_string(c.Dy);
         if (c.Dx == 0 && c.Dy == 0) {
@@ -196,7 +196,7 @@ TEST(RandomHeights, WindowBeyondLeftAndTopEdgeIsTestedInside)
     for (int yy = 1; yy <= 10; ++yy)
         for (int xx = 1; xx <= 10; ++xx)
             model.SetCell(xx, yy, MOUNTAIN, 50);
-    model.RandomHeights();
+    RandomHeights(model);
     EXPECT_EQ(model.GetFlag(x, y), FLAG_SEED);
     EXPECT_EQ(model.GetCell(x, y).Altitude, 110 + draws[2]);
     EXPECT_GE(model.GetCell(x, y).Altitude, 110);
@@ -217,7 +217,7 @@ TEST(RandomHeights, WindowBeyondRightEdgeFails)
     for (int yy = 1; yy <= 13; ++yy)
         for (int xx = 1; xx <= 8; ++xx)
             model.SetCell(xx, yy, MOUNTAIN, 50);
-    model.RandomHeights();
+    RandomHeights(model);
     EXPECT_EQ(model.GetFlag(draws[0] - 6, draws[1] - 6), FLAG_NONE);
     EXPECT_EQ(GridAltitudes(model), Filled(8, 13, 50));
     EXPECT_EQ(Random::Generator().State, StateAfterDraws(seed, 2));
@@ -240,7 +240,7 @@ TEST(RandomHeights, WindowBeyondBottomEdgeFailsAndDrawsNothing)
     for (int yy = 1; yy <= 6; ++yy)
         for (int xx = 1; xx <= 20; ++xx)
             model.SetCell(xx, yy, xx <= 12 ? MOUNTAIN : GRASS, 50);
-    model.RandomHeights();
+    RandomHeights(model);
 
     auto expectedAltitudes = Filled(20, 6, 50);
     const int x1 = 8 + draws[2], y1 = draws[3] - 6;
@@ -269,7 +269,7 @@ TEST(RandomHeights, FixedOtherAndOutsidePoints)
                 model.SetCell(xx, yy, (xx + yy) % 2 ? GRASS : NO_TERRAIN, 4);
         if (fixedPoint)
             model.SetFlag(x, y, FLAG_FIXED);
-        model.RandomHeights();
+        RandomHeights(model);
         EXPECT_EQ(model.GetFlag(x, y), fixedPoint ? FLAG_FIXED : FLAG_SEED);
         EXPECT_EQ(model.GetCell(x, y).Altitude, fixedPoint ? 4 : draws[2] - 2);
         EXPECT_EQ(Random::Generator().State, StateAfterDraws(seed, fixedPoint ? 2 : 3));
@@ -278,7 +278,7 @@ TEST(RandomHeights, FixedOtherAndOutsidePoints)
     // An empty grid still has one point, outside: it draws x, y and random(62).
     TFixedSeed fixed(seed);
     TTerrainImage model(TestSupport::BundledTilesPath());
-    model.RandomHeights();
+    RandomHeights(model);
     EXPECT_EQ(Random::Generator().State, StateAfterDraws(seed, 3));
 }
 
@@ -292,7 +292,7 @@ TEST(RandomHeights, PointGridCoversTheMapWithJitter)
     for (int yy = 1; yy <= 29; ++yy)
         for (int xx = 1; xx <= 42; ++xx)
             model.SetCell(xx, yy, GRASS, 100);
-    model.RandomHeights();
+    RandomHeights(model);
     EXPECT_EQ(Random::Generator().State, StateAfterDraws(77, 4 * 3 * 3));
 
     TPcg32 replay = GeneratorAt(77, TSeedSite::RandomHeights);
@@ -337,7 +337,7 @@ TEST(SmoothTerrain, MiddleOfHighestAndLowestRoundsHalvesToEven)
     for (const TCase &c : cases) {
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintSmoothingProbe(model, c.A, c.Highest, c.Lowest);
-        model.SmoothTerrain();
+        SmoothTerrain(model);
         EXPECT_EQ(model.GetCell(2, 2).Altitude, c.Expected)
             << "a " << c.A << ", highest " << c.Highest << ", lowest " << c.Lowest;
         EXPECT_EQ(model.GetCell(2, 1).Altitude, c.Highest); // fixed cells stay
@@ -360,7 +360,7 @@ TEST(SmoothTerrain, StepsBySixTowardsTheNeighbours)
     for (const TCase &c : cases) {
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintSmoothingProbe(model, c.A, c.Highest, c.Lowest);
-        model.SmoothTerrain();
+        SmoothTerrain(model);
         EXPECT_EQ(model.GetCell(2, 2).Altitude, c.Expected) << "a " << c.A;
     }
 }
@@ -376,7 +376,7 @@ TEST(SmoothTerrain, WorksInPlaceAndStopsAfterOneCalmPass)
     PaintGrid(model, {"GGGG"});
     SetAltitudes(model, {{11, 5, 0, 0}});
     SetFlags(model, {"F..F"});
-    model.SmoothTerrain();
+    SmoothTerrain(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{{11, 6, 3, 0}}));
 }
 
@@ -386,7 +386,7 @@ TEST(SmoothTerrain, MountainsAndEmptyCellsAreNoNeighbours)
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"M0M", "0GM", "MMM"});
     SetAltitudes(model, {{100, 50, 100}, {-100, 40, 100}, {100, 100, 100}});
-    model.SmoothTerrain();
+    SmoothTerrain(model);
     // The grass cell sees only empty and mountain neighbours: highest -127,
     // lowest 127, so round(0 / 2) = 0 in the first pass, and the stage runs
     // all 51 passes. The two cells of code 0 are smoothed all the same and see
@@ -422,7 +422,7 @@ TEST(SmoothTerrain, OnePassOrFiftyOne)
         PaintGrid(model, {std::string("GGGM") + c.Around, "GGGMG", std::string("GGGM") + c.Around});
         SetAltitudes(model, {{-128, -128, -128, 60, 20}, {-128, 127, -128, 60, c.ProbeAltitude}, {-128, -128, -128, 60, 20}});
         SetFlags(model, {"FFF.F", std::string("FSF.") + c.Probe, "FFF.F"});
-        model.SmoothTerrain();
+        SmoothTerrain(model);
         EXPECT_EQ(model.GetCell(2, 2).Altitude, c.SeedAfter) << c.Name;
         EXPECT_EQ(model.GetCell(5, 2).Altitude, c.ProbeAfter) << c.Name;
         EXPECT_EQ(model.GetCell(4, 1).Altitude, 60) << c.Name; // mountains stay
@@ -440,7 +440,7 @@ TEST(SmoothMountains, SteepCellTakesTheMiddle)
     PaintGrid(model, {"GGG", "GMG", "GGG"});
     SetAltitudes(model, {{80, 80, 80}, {80, 100, 80}, {80, 80, 80}});
     SetFlags(model, {"...", ".F.", "..."});
-    model.SmoothMountains();
+    SmoothMountains(model);
     EXPECT_EQ(GridAltitudes(model), (TTable{{80, 80, 80}, {80, 80, 80}, {80, 80, 80}}));
 }
 
@@ -461,7 +461,7 @@ TEST(SmoothMountains, CellsNearTheMiddleOvershoot)
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintGrid(model, {"M0GGG", "M0GMG", "000GG"});
         SetAltitudes(model, {{80, 0, 80, 80, 80}, {100, 0, 80, c.A, 80}, {0, 0, 0, 80, 80}});
-        model.SmoothMountains();
+        SmoothMountains(model);
         EXPECT_EQ(model.GetCell(4, 2).Altitude, c.Expected) << "a " << c.A;
         EXPECT_EQ(model.GetCell(3, 1).Altitude, 80); // other terrain stays
     }
@@ -479,7 +479,7 @@ TEST(SmoothMountains, CornerCellAndCellsBeforeTheFirstSteepOne)
         TTerrainImage model(TestSupport::BundledTilesPath());
         PaintGrid(model, {"MG0M", "GG0M"});
         SetAltitudes(model, {{100, 75, 0, 80}, {75, 75, 0, steepPair ? 100 : 80}});
-        model.SmoothMountains();
+        SmoothMountains(model);
         EXPECT_EQ(model.GetCell(1, 1).Altitude, steepPair ? 86 : 100);
         EXPECT_EQ(model.GetCell(2, 1).Altitude, 75);
         if (!steepPair) {
@@ -500,7 +500,7 @@ TEST(SmoothMountains, OnePassOrFortyOne)
         PaintGrid(model, {"MG0M", "GG0M"});
         SetAltitudes(model, {{20, 0, 0, 80}, {0, 0, 0, steepPair ? 100 : 80}});
         SetFlags(model, {"S...", "...."});
-        model.SmoothMountains();
+        SmoothMountains(model);
         EXPECT_EQ(model.GetCell(1, 1).Altitude, steepPair ? -9 : 20) << (steepPair ? "41 passes" : "1 pass");
     }
 }
@@ -511,19 +511,19 @@ TEST(HeightStages, SmoothingStagesReseedAndDrawNothing)
     TFixedSeed fixed(31337);
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"GMG", "MGM"});
-    model.SmoothTerrain();
+    SmoothTerrain(model);
     EXPECT_EQ(Random::Generator().State, GeneratorAt(31337, TSeedSite::TerrainSmoothing).State);
-    model.SmoothMountains();
+    SmoothMountains(model);
     EXPECT_EQ(Random::Generator().State, GeneratorAt(31337, TSeedSite::MountainSmoothing).State);
 }
 
 TEST(HeightStages, EmptyGridIsLeftAlone)
 {
     TTerrainImage model(TestSupport::BundledTilesPath());
-    model.CoastHeights();
-    model.RandomHeights();
-    model.SmoothTerrain();
-    model.SmoothMountains();
+    CoastHeights(model);
+    RandomHeights(model);
+    SmoothTerrain(model);
+    SmoothMountains(model);
     EXPECT_EQ(model.GetWidth(), 0);
     EXPECT_EQ(model.GetCell(1, 1), TCell{});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassTerrainImage.h"
+#include "Pipeline.h"
 
 #include <string>
 #include <vector>

@@ -27,7 +27,7 @@ int DecideCentre(TTerrainImage &model, const std::vector<std::string> &excerpt)
         rows.push_back("0" + row + "0");
     rows.push_back("00000");
     PaintGrid(model, rows, Legend);
-    model.BuildTransitions();
+    BuildTransitions(model);
     return model.GetCell(3, 3).Code;
 }
 
@@ -95,6 +95,9 @@ struct TLinkCase
     bool EdgeFirstHigh;
 };
 
+// GoogleTest shows a case by its linked sides, not as raw bytes.
+void PrintTo(const TLinkCase &c, std::ostream *out) { *out << "linked \"" << c.Linked << "\""; }
+
 const TLinkCase LinkCases[] = {
     {"", 0, false, 0, false},
     {"N", 0, false, 3, false},
@@ -152,7 +155,7 @@ TEST_P(LinkPatterns, InsideTheGrid)
     const TLinkCase &c = GetParam();
     TTerrainImage model(TestSupport::BundledTilesPath());
     PlaceAt(model, Neighbourhood(c.Linked), 3, 3);
-    model.BuildTransitions();
+    BuildTransitions(model);
     // In neighbour order NE (forest) comes first, SE (grass) second.
     const int expected = c.InsideDirection == 0 ? BORDER_MARK
                          : c.InsideFirstHigh    ? Transition(FOREST, GRASS, c.InsideDirection)
@@ -183,7 +186,7 @@ TEST_P(LinkPatternsOnEdge, OnTheEdge)
             continue;
         TTerrainImage model(TestSupport::BundledTilesPath());
         PlaceAt(model, Neighbourhood(c.Linked), e.X, e.Y);
-        model.BuildTransitions();
+        BuildTransitions(model);
         const int expected = c.EdgeDirection == 0 ? BORDER_MARK
                              : c.EdgeFirstHigh    ? Transition(e.First, e.Second, c.EdgeDirection)
                                                   : Transition(e.Second, e.First, c.EdgeDirection);
@@ -207,12 +210,12 @@ TEST(BuildTransitions, LinesKeepTheirDirectionIntoTheEdge)
     // the straight line (E for vertical, N for horizontal).
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"GxF", "GxF", "GxF"}, Legend);
-    model.BuildTransitions();
+    BuildTransitions(model);
     for (int y = 1; y <= 3; ++y)
         EXPECT_EQ(model.GetCell(2, y).Code, Transition(GRASS, FOREST, 3)) << "row " << y;
 
     PaintGrid(model, {"GGG", "xxx", "FFF"}, Legend);
-    model.BuildTransitions();
+    BuildTransitions(model);
     // Neighbour order meets grass (N, NE or NW) first and forest second.
     for (int x = 1; x <= 3; ++x)
         EXPECT_EQ(model.GetCell(x, 2).Code, Transition(FOREST, GRASS, 1)) << "column " << x;
@@ -225,12 +228,12 @@ TEST(BuildTransitions, MarkersThatFindOneLandTerrainStay)
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintGrid(model, {"00000", "GxxxW", "GGxWW", "GGGWW"}, Legend);
     const auto before = PipelineTest::GridCodes(model);
-    model.BuildTransitions();
+    BuildTransitions(model);
     EXPECT_EQ(PipelineTest::GridCodes(model), before);
     EXPECT_EQ(model.GetErrorCount(), 0);
 
     PaintGrid(model, {"SSSSS", "SSxFF", "SSFFF"}, Legend);
-    model.BuildTransitions();
+    BuildTransitions(model);
     EXPECT_EQ(model.GetCell(3, 2).Code, BORDER_MARK); // no linked neighbour, inside
 }
 
@@ -243,7 +246,7 @@ TEST(BuildTransitions, CoastMarksAndTransitionCodesAreDecidedLikeMarkers)
     PaintGrid(model, {"DxS", "DxS", "DcS"}, Legend);
     model.SetCell(2, 1, Transition(GRASS, FOREST, 3), -1000);
     model.SetCell(2, 2, Transition(FOREST, GRASS, 6), -1000);
-    model.BuildTransitions();
+    BuildTransitions(model);
     // First in neighbour order: NE desert; second: SW/W/NW dirt. A = dirt.
     for (int y = 1; y <= 3; ++y)
         EXPECT_EQ(model.GetCell(2, y).Code, Transition(DIRT, DESERT, 3)) << "row " << y;
@@ -251,19 +254,19 @@ TEST(BuildTransitions, CoastMarksAndTransitionCodesAreDecidedLikeMarkers)
     // An old code with no direction or one land terrain around keeps its code.
     PaintGrid(model, {"00000", "0GGG0", "0G0G0", "0GGG0", "00000"}, Legend);
     model.SetCell(3, 3, Transition(GRASS, FOREST, 4), -1000);
-    model.BuildTransitions();
+    BuildTransitions(model);
     EXPECT_EQ(model.GetCell(3, 3).Code, Transition(GRASS, FOREST, 4));
 }
 
 TEST(BuildTransitions, AltitudesStayAndEmptyGridIsLeftAlone)
 {
     TTerrainImage model(TestSupport::BundledTilesPath());
-    model.BuildTransitions();
+    BuildTransitions(model);
     EXPECT_EQ(model.GetErrorCount(), 0);
 
     PaintGrid(model, {"GxF", "GxF", "SxF"}, Legend);
     PipelineTest::SetAltitudes(model, {{1, 2, 3}, {-4, -5, -6}, {70, 80, 90}});
-    model.BuildTransitions();
+    BuildTransitions(model);
     EXPECT_EQ(TestSupport::GridAltitudes(model),
               (std::vector<std::vector<int>>{{1, 2, 3}, {-4, -5, -6}, {70, 80, 90}}));
 }
@@ -291,9 +294,9 @@ TEST(BuildTransitions, NoCellLeavesWithSouthOrWest)
             for (int x = x0; x < x0 + w; ++x)
                 model.SetCell(x, y, code, 0);
     }
-    model.MarkBorders();
-    model.ResolveSingleBorders();
-    model.BuildTransitions();
+    MarkBorders(model);
+    ResolveSingleBorders(model);
+    BuildTransitions(model);
 
     int transitions = 0;
     int directionsSeen[9] = {};

@@ -115,7 +115,7 @@ protected:
         PaintWorld(*Model);
         TestSupport::TRecordingProgressBar bar;
         TestSupport::TRecordingStatusBar status;
-        Model->Generate(bar, status);
+        Generate(*Model, bar, status);
         Random::SetFixedSeed(std::nullopt);
     }
     static void TearDownTestSuite()
@@ -191,15 +191,15 @@ TEST(WholeRunByStages, MatchesTheKeptResult)
     Random::SetFixedSeed(WholeRunSeed);
     TTerrainImage model(TestSupport::BundledTilesPath());
     PaintWorld(model);
-    model.MarkBorders();
-    model.ResolveSingleBorders();
-    model.BuildTransitions();
-    model.MarkCoastline();
-    model.FinishTiles();
-    model.CoastHeights();
-    model.RandomHeights();
-    model.SmoothTerrain();
-    model.SmoothMountains();
+    MarkBorders(model);
+    ResolveSingleBorders(model);
+    BuildTransitions(model);
+    MarkCoastline(model);
+    FinishTiles(model);
+    CoastHeights(model);
+    RandomHeights(model);
+    SmoothTerrain(model);
+    SmoothMountains(model);
     Random::SetFixedSeed(std::nullopt);
 
     const auto gotLines = Lines(Describe(model)), expectedLines = Lines(TestSupport::ReadFile(FixturePath));

@@ -11,6 +11,12 @@
 
 namespace Smoothing {
 
+// The AVX2 kernels where the options allow them and the processor has them,
+// else the portable ones. The environment variable MORVANE_NO_AVX2 (set, not
+// empty and not "0") switches AVX2 off, as image libraries let one switch off
+// their vector code: to compare speed, or to rule the vector path out when
+// something looks wrong.
+bool Avx2SwitchedOff();
 const TKernelSet &KernelsFor(const FastSmoothing::TOptions &Options);
 
 // Fills every band (CompactRow as for TBandGrid::FillBand; it may be called
@@ -20,8 +26,5 @@ void FillBands(TBandGrid &Grid, int Threads, const TBandGrid::TCompactRow &Compa
 
 // Writes the altitudes of every band back into the model.
 void StoreBands(TBandGrid &Grid, int Threads, TTerrainImage &Model);
-
-// round(s / 2) for an integer sum s, halves to the even neighbour.
-inline int RoundHalf(int s) { return (s + ((s >> 1) & 1)) >> 1; }
 
 } // namespace Smoothing

@@ -14,25 +14,19 @@
 // FinishTiles turns the two temporary coast codes into COASTLINE and withdraws
 // the warnings of cells that have become coastline.
 #include "ClassTerrainImage.h"
+#include "Pipeline.h"
 #include "StageCommon.h"
 
-namespace {
-
-// Altitude of every coast cell: just below the water line.
-constexpr int CoastAltitude = -15;
-
-} // namespace
-
-void TTerrainImage::MarkCoastline()
+void MarkCoastline(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y) {
-        for (int x = 1; x <= Width; ++x) {
-            if (!IsBorderMarker(GetCell(x, y).Code))
+    for (int y = 1; y <= Model.GetHeight(); ++y) {
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            if (!TTerrainImage::IsBorderMarker(Model.GetCell(x, y).Code))
                 continue;
 
             bool nearWater = false;
             for (const TOffset &n : Neighbours) {
-                const uint16_t c = GetCell(x + n.Dx, y + n.Dy).Code;
+                const uint16_t c = Model.GetCell(x + n.Dx, y + n.Dy).Code;
                 if (c == WATER || c == COAST_WATER_MARK)
                     nearWater = true;
             }
@@ -40,27 +34,27 @@ void TTerrainImage::MarkCoastline()
                 continue;
 
             for (const TOffset &n : Neighbours) {
-                const uint16_t c = GetCell(x + n.Dx, y + n.Dy).Code;
-                SetCell(x + n.Dx, y + n.Dy, c == WATER ? COAST_WATER_MARK : COASTLINE, CoastAltitude);
+                const uint16_t c = Model.GetCell(x + n.Dx, y + n.Dy).Code;
+                Model.SetCell(x + n.Dx, y + n.Dy, c == WATER ? COAST_WATER_MARK : COASTLINE, CoastAltitude);
             }
-            SetCell(x, y, COAST_MARK, CoastAltitude);
+            Model.SetCell(x, y, COAST_MARK, CoastAltitude);
         }
     }
 }
 
-void TTerrainImage::FinishTiles()
+void FinishTiles(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y) {
-        for (int x = 1; x <= Width; ++x) {
-            const uint16_t c = GetCell(x, y).Code;
+    for (int y = 1; y <= Model.GetHeight(); ++y) {
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            const uint16_t c = Model.GetCell(x, y).Code;
             if (c == COAST_MARK || c == COAST_WATER_MARK)
-                SetCell(x, y, COASTLINE, KeepAltitude);
+                Model.SetCell(x, y, COASTLINE, KeepAltitude);
         }
     }
 
-    for (int32_t i = 0; i < ErrorCount; ++i) {
-        TErrorItem &warning = Errors[size_t(i)];
-        if (warning.Kind == ListedWarning && GetCell(warning.X + 1, warning.Y + 1).Code == COASTLINE)
-            warning.Kind = WithdrawnWarning;
+    for (int32_t i = 0; i < Model.GetErrorCount(); ++i) {
+        const TErrorItem &warning = Model.GetErrors()[size_t(i)];
+        if (warning.Kind == ListedWarning && Model.GetCell(warning.X + 1, warning.Y + 1).Code == COASTLINE)
+            Model.SetErrorKind(i, WithdrawnWarning);
     }
 }

@@ -20,38 +20,39 @@
 //     BABA      BxxA      BxAA      neighbour is B. (Judged on the grid before
 //              stage 1   stage 2    the stage it would have become B.)
 #include "ClassTerrainImage.h"
+#include "Pipeline.h"
 #include "StageCommon.h"
 
-void TTerrainImage::MarkBorders()
+void MarkBorders(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y) {
-        for (int x = 1; x <= Width; ++x) {
-            const uint16_t a = GetCell(x, y).Code;
-            if (!IsTerrainOrWater(a))
+    for (int y = 1; y <= Model.GetHeight(); ++y) {
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            const uint16_t a = Model.GetCell(x, y).Code;
+            if (!TTerrainImage::IsTerrainOrWater(a))
                 continue;
             for (const TOffset &n : Neighbours) {
-                const uint16_t b = GetCell(x + n.Dx, y + n.Dy).Code;
-                if (IsTerrainOrWater(b) && b != a)
-                    SetCell(x + n.Dx, y + n.Dy, BORDER_MARK, KeepAltitude);
+                const uint16_t b = Model.GetCell(x + n.Dx, y + n.Dy).Code;
+                if (TTerrainImage::IsTerrainOrWater(b) && b != a)
+                    Model.SetCell(x + n.Dx, y + n.Dy, BORDER_MARK, KeepAltitude);
             }
         }
     }
 }
 
-void TTerrainImage::ResolveSingleBorders()
+void ResolveSingleBorders(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y) {
-        for (int x = 1; x <= Width; ++x) {
-            const uint16_t k = GetCell(x, y).Code;
-            if (!NeedsTransition(k))
+    for (int y = 1; y <= Model.GetHeight(); ++y) {
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            const uint16_t k = Model.GetCell(x, y).Code;
+            if (!TTerrainImage::NeedsTransition(k))
                 continue;
             // a: the first terrain or water code around the cell; b: the last
             // one that differs from a.
             uint16_t a = 0;
             uint16_t b = 0;
             for (const TOffset &n : Neighbours) {
-                const uint16_t c = GetCell(x + n.Dx, y + n.Dy).Code;
-                if (!IsTerrainOrWater(c))
+                const uint16_t c = Model.GetCell(x + n.Dx, y + n.Dy).Code;
+                if (!TTerrainImage::IsTerrainOrWater(c))
                     continue;
                 if (a == 0)
                     a = c;
@@ -59,7 +60,7 @@ void TTerrainImage::ResolveSingleBorders()
                     b = c;
             }
             if (a != 0 && b == 0)
-                SetCell(x, y, a, KeepAltitude);
+                Model.SetCell(x, y, a, KeepAltitude);
         }
     }
 }

@@ -18,6 +18,7 @@
 // of x, lane 0 lane 31 of y), ShiftDown(x, y) (lane i takes lane i + 1 of x,
 // lane 31 lane 0 of y), the signed AddSatS, SubSatS, AbsS (|-128| = 128) and
 // SignS(a, b) (a, -a or 0 by the sign of b), and Any (some byte not 0).
+#include "HeightConstants.h"
 #include "SmoothingBands.h"
 
 #include <cstdint>
@@ -41,9 +42,10 @@ constexpr uint8_t MountainNotCounted = 0x80;
 constexpr uint8_t MountainKept = 0x7F;
 constexpr uint8_t MountainSeedBit = 0x40;
 constexpr uint8_t MountainStepBits = 0x3F;
+static_assert(HeightConstants::SteepestMountainLimit <= MountainStepBits, "a step must fit below the seed bit");
 // A cell is processed in a pass when its class is at most this limit.
-constexpr uint8_t MountainEarlyLimit = 30;
-constexpr uint8_t MountainLateLimit = MountainSeedBit | 30;
+constexpr uint8_t MountainEarlyLimit = HeightConstants::SteepestMountainLimit;
+constexpr uint8_t MountainLateLimit = MountainSeedBit | MountainEarlyLimit;
 
 // What a band computation needs: entry 0 of the band and of the bands above
 // and below it.
@@ -133,8 +135,8 @@ struct TBandKernels
     static bool Terrain(const TBandView &view, int First, int Last, uint8_t VisitMask)
     {
         const TBandView band = view; // a local copy: the stores cannot change it
-        const V step = O::Splat(6);
-        const V tolerance = O::Splat(8);
+        const V step = O::Splat(uint8_t(HeightConstants::TerrainStep));
+        const V tolerance = O::Splat(uint8_t(HeightConstants::TerrainTolerance));
         const V zero = O::Splat(0);
         const V visitMask = O::Splat(VisitMask);
         V far = zero;
@@ -151,9 +153,9 @@ struct TBandKernels
             high = O::MaxU(high, westHigh);
             low = O::MinU(low, westLow);
 
-            // a + 6 < highest: a + 6; a - 6 > lowest: a - 6; else the middle.
-            // Saturation keeps a + 6 and a - 6 in range exactly where the
-            // comparison fails anyway.
+            // a + step < highest: a + step; a - step > lowest: a - step; else
+            // the middle. Saturation keeps a + step and a - step in range
+            // exactly where the comparison fails anyway.
             const V raised = O::AddSatU(a, step);
             const V lowered = O::SubSatU(a, step);
             const V notRaised = O::Eq(O::SubSatU(high, raised), zero);

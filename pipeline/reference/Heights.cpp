@@ -28,71 +28,57 @@
 // the result is the same in every build.
 #include "ClassTerrainImage.h"
 #include "HeightConstants.h"
+#include "Pipeline.h"
 #include "StageCommon.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 
-namespace {
-
-// round(s / 2) for an integer sum s: a half goes to the even neighbour
-// (3 -> 2, 5 -> 2, -1 -> 0, -3 -> -2).
-int RoundHalf(int s)
-{
-    const int floorHalf = (s - (s & 1)) / 2; // s - (s & 1) is even, so this divides exactly
-    const bool isHalf = (s & 1) != 0;
-    if (isHalf && (floorHalf & 1) != 0)
-        return floorHalf + 1;
-    return floorHalf;
-}
-
-} // namespace
-
 using namespace HeightConstants;
 
 // --- Stage 6 -----------------------------------------------------------------
 
-void TTerrainImage::CoastHeights()
+void CoastHeights(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y)
-        for (int x = 1; x <= Width; ++x) {
-            const uint16_t code = GetCell(x, y).Code;
+    for (int y = 1; y <= Model.GetHeight(); ++y)
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            const uint16_t code = Model.GetCell(x, y).Code;
             if (code == WATER || code == COASTLINE)
-                SetFlag(x, y, FLAG_FIXED);
+                Model.SetFlag(x, y, FLAG_FIXED);
         }
 
     for (const int ringAltitude : RingAltitudes) {
         // A new ring cell is FLAG_RING, not yet fixed, so it does not pull a
         // later cell of the same scan into this ring: each ring is one cell wide.
-        for (int y = 1; y <= Height; ++y)
-            for (int x = 1; x <= Width; ++x) {
-                if (GetFlag(x, y) != FLAG_NONE)
+        for (int y = 1; y <= Model.GetHeight(); ++y)
+            for (int x = 1; x <= Model.GetWidth(); ++x) {
+                if (Model.GetFlag(x, y) != FLAG_NONE)
                     continue;
                 bool nextToFixed = false;
                 for (const TOffset &n : Neighbours)
-                    if (GetFlag(x + n.Dx, y + n.Dy) == FLAG_FIXED)
+                    if (Model.GetFlag(x + n.Dx, y + n.Dy) == FLAG_FIXED)
                         nextToFixed = true;
                 if (nextToFixed) {
-                    SetFlag(x, y, FLAG_RING);
-                    SetCell(x, y, KeepCode, ringAltitude);
+                    Model.SetFlag(x, y, FLAG_RING);
+                    Model.SetCell(x, y, KeepCode, ringAltitude);
                 }
             }
-        for (int y = 1; y <= Height; ++y)
-            for (int x = 1; x <= Width; ++x)
-                if (GetFlag(x, y) == FLAG_RING)
-                    SetFlag(x, y, FLAG_FIXED);
+        for (int y = 1; y <= Model.GetHeight(); ++y)
+            for (int x = 1; x <= Model.GetWidth(); ++x)
+                if (Model.GetFlag(x, y) == FLAG_RING)
+                    Model.SetFlag(x, y, FLAG_FIXED);
     }
 }
 
 // --- Stage 7 -----------------------------------------------------------------
 
-void TTerrainImage::RandomHeights()
+void RandomHeights(TTerrainImage &Model)
 {
     Random::Reseed(TSeedSite::RandomHeights);
 
-    const int pointRows = Height / SeedSpacing + 1;
-    const int pointColumns = Width / SeedSpacing + 1;
+    const int pointRows = Model.GetHeight() / SeedSpacing + 1;
+    const int pointColumns = Model.GetWidth() / SeedSpacing + 1;
     for (int r = 0; r < pointRows; ++r) {
         for (int c = 0; c < pointColumns; ++c) {
             // x is drawn first. The point may lie outside the grid; it still
@@ -100,10 +86,10 @@ void TTerrainImage::RandomHeights()
             const int x = SeedSpacing * c - SeedJitterBack + int(Random::Draw(SeedJitter));
             const int y = SeedSpacing * r - SeedJitterBack + int(Random::Draw(SeedJitter));
 
-            if (GetFlag(x, y) == FLAG_FIXED)
+            if (Model.GetFlag(x, y) == FLAG_FIXED)
                 continue;
 
-            if (GetCell(x, y).Code == MOUNTAIN) {
+            if (Model.GetCell(x, y).Code == MOUNTAIN) {
                 // Positions left of or above the grid are not tested; positions
                 // right of or below it read as empty and fail.
                 bool insideMountains = true;
@@ -111,18 +97,18 @@ void TTerrainImage::RandomHeights()
                     for (int dx = MountainWindowFrom; dx <= MountainWindowTo; ++dx) {
                         if (x + dx < 1 || y + dy < 1)
                             continue;
-                        if (GetCell(x + dx, y + dy).Code != MOUNTAIN)
+                        if (Model.GetCell(x + dx, y + dy).Code != MOUNTAIN)
                             insideMountains = false;
                     }
                 if (!insideMountains)
                     continue;
                 const int altitude = MountainSeedBase + int(Random::Draw(MountainSeedRange));
-                SetFlag(x, y, FLAG_SEED);
-                SetCell(x, y, KeepCode, altitude);
+                Model.SetFlag(x, y, FLAG_SEED);
+                Model.SetCell(x, y, KeepCode, altitude);
             } else {
                 const int altitude = OtherSeedBase + int(Random::Draw(OtherSeedRange));
-                SetFlag(x, y, FLAG_SEED);
-                SetCell(x, y, KeepCode, altitude);
+                Model.SetFlag(x, y, FLAG_SEED);
+                Model.SetCell(x, y, KeepCode, altitude);
             }
         }
     }
@@ -130,7 +116,7 @@ void TTerrainImage::RandomHeights()
 
 // --- Stage 8 -----------------------------------------------------------------
 
-void TTerrainImage::SmoothTerrain()
+void SmoothTerrain(TTerrainImage &Model)
 {
     Random::Reseed(TSeedSite::TerrainSmoothing); // nothing is drawn; the stream starts here
 
@@ -139,10 +125,10 @@ void TTerrainImage::SmoothTerrain()
     int pass = 0;
     do {
         ++pass;
-        for (int y = 1; y <= Height; ++y) {
-            for (int x = 1; x <= Width; ++x) {
-                const TCell cell = GetCell(x, y);
-                const uint8_t flag = GetFlag(x, y);
+        for (int y = 1; y <= Model.GetHeight(); ++y) {
+            for (int x = 1; x <= Model.GetWidth(); ++x) {
+                const TCell cell = Model.GetCell(x, y);
+                const uint8_t flag = Model.GetFlag(x, y);
                 if (cell.Code == MOUNTAIN || flag == FLAG_FIXED)
                     continue;
                 if (flag == FLAG_SEED && pass < TerrainSeedsFromPass)
@@ -152,7 +138,7 @@ void TTerrainImage::SmoothTerrain()
                 int highest = NoHighest;
                 int lowest = NoLowest;
                 for (const TOffset &o : Neighbours) {
-                    const TCell neighbour = GetCell(x + o.Dx, y + o.Dy);
+                    const TCell neighbour = Model.GetCell(x + o.Dx, y + o.Dy);
                     if (neighbour.Code == NO_TERRAIN || neighbour.Code == MOUNTAIN)
                         continue;
                     highest = std::max(highest, int(neighbour.Altitude));
@@ -169,7 +155,7 @@ void TTerrainImage::SmoothTerrain()
 
                 if (std::abs(highest - n) > TerrainTolerance || std::abs(lowest - n) > TerrainTolerance)
                     notConverged = true;
-                SetCell(x, y, KeepCode, n);
+                Model.SetCell(x, y, KeepCode, n);
             }
         }
     } while (pass <= TerrainLastPassToContinue && notConverged);
@@ -177,7 +163,7 @@ void TTerrainImage::SmoothTerrain()
 
 // --- Stage 9 -----------------------------------------------------------------
 
-void TTerrainImage::SmoothMountains()
+void SmoothMountains(TTerrainImage &Model)
 {
     Random::Reseed(TSeedSite::MountainSmoothing); // nothing is drawn; the map writer draws on from here
 
@@ -187,12 +173,12 @@ void TTerrainImage::SmoothMountains()
     int pass = 0;
     do {
         ++pass;
-        for (int y = 1; y <= Height; ++y) {
-            for (int x = 1; x <= Width; ++x) {
-                const TCell cell = GetCell(x, y);
+        for (int y = 1; y <= Model.GetHeight(); ++y) {
+            for (int x = 1; x <= Model.GetWidth(); ++x) {
+                const TCell cell = Model.GetCell(x, y);
                 if (cell.Code != MOUNTAIN)
                     continue;
-                if (GetFlag(x, y) == FLAG_SEED && pass < MountainSeedsFromPass)
+                if (Model.GetFlag(x, y) == FLAG_SEED && pass < MountainSeedsFromPass)
                     continue;
 
                 const int a = cell.Altitude;
@@ -200,7 +186,7 @@ void TTerrainImage::SmoothMountains()
                 int lowest = NoLowest;
                 int step = NoMountainStep;
                 for (size_t d = 0; d < Neighbours.size(); ++d) {
-                    const TCell neighbour = GetCell(x + Neighbours[d].Dx, y + Neighbours[d].Dy);
+                    const TCell neighbour = Model.GetCell(x + Neighbours[d].Dx, y + Neighbours[d].Dy);
                     if (neighbour.Code == NO_TERRAIN)
                         continue;
                     const int b = neighbour.Altitude;
@@ -223,7 +209,7 @@ void TTerrainImage::SmoothMountains()
                 else
                     n = m;
                 n = std::clamp(n, LowestAltitude, HighestAltitude);
-                SetCell(x, y, KeepCode, n);
+                Model.SetCell(x, y, KeepCode, n);
             }
         }
     } while (pass <= MountainLastPassToContinue && notConverged);

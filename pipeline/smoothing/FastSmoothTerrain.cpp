@@ -18,7 +18,7 @@ namespace {
 using namespace Smoothing;
 
 // The passes of the stage: 51 when the first does not converge, seeds
-// smoothed from pass 30 on (as in TTerrainImage::SmoothTerrain).
+// smoothed from pass 30 on (as in the straightforward SmoothTerrain).
 constexpr int LastPass = HeightConstants::TerrainLastPassToContinue + 1;
 constexpr int SeedsFromPass = HeightConstants::TerrainSeedsFromPass;
 

@@ -130,12 +130,31 @@ public:
     virtual void Compute(int Thread, int Band, int Pass, int First, int Last) = 0;
 };
 
+// What the scheduler tells a test about its threads, so that the test can
+// hold a band back and check what the others may do meanwhile. Called on the
+// worker threads; Progress values only grow while a pass runs.
+class TScheduleProbe
+{
+public:
+    virtual ~TScheduleProbe() = default;
+    // Band is about to compute steps First..Last of Pass, its waits over; its
+    // own published progress is OwnProgress.
+    virtual void Starting(int Thread, int Band, int Pass, int First, int Last, uint64_t OwnProgress) = 0;
+    // Band cannot go on yet: band On has only published Seen. Called on every
+    // look at On until it has come far enough.
+    virtual void Waiting(int Thread, int Band, int On, uint64_t Seen) = 0;
+    // Thread has no more work.
+    virtual void Finished(int Thread) = 0;
+};
+
 // Runs passes FirstPass..LastPass over all bands on Threads threads. A band
 // may run ahead of the band below it and passes overlap, as far as the
 // row-by-row in-place order allows: band b computes step t of a pass once
 // band b-1 has finished the steps up to t + Reach - 1 of the same pass (the
 // cells above are new) and band b+1 the steps up to t + 5 - Reach of the pass
-// before (the cells below are old and not yet overwritten).
-void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassWork &Work);
+// before (the cells below are old and not yet overwritten). Probe, when
+// given, watches the threads (tests only).
+void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassWork &Work,
+               TScheduleProbe *Probe = nullptr);
 
 } // namespace Smoothing

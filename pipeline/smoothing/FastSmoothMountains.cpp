@@ -34,7 +34,7 @@ namespace {
 
 using namespace Smoothing;
 
-// As in TTerrainImage::SmoothMountains: 41 passes when the flag is set,
+// As in the straightforward SmoothMountains: 41 passes when the flag is set,
 // seeds processed from pass 39 on, the limits by direction N .. NW, the step
 // of a cell without counting neighbours.
 constexpr int LastPass = HeightConstants::MountainLastPassToContinue + 1;
@@ -114,36 +114,29 @@ int LoneCellAltitude(int a)
 {
     int n = 0;
     if (0 < a && a < NoStep)
-        n = RoundHalf(a - NoStep);
+        n = HeightConstants::RoundHalf(a - NoStep);
     else if (0 < -a && -a < NoStep)
-        n = RoundHalf(a + NoStep);
+        n = HeightConstants::RoundHalf(a + NoStep);
     return std::clamp(n, -128, 127);
 }
 
-} // namespace
-
-void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
+// Fills the bands: the biased altitudes, and the class byte of each cell
+// (its step, and whether it is a seed, for a processed mountain cell). Finds
+// per band the first cell whose neighbours set the flag in pass 1 and the
+// mountain cells without counting neighbours.
+std::vector<TBandFindings> FillMountainBands(TBandGrid &grid, const TTerrainImage &model, int threads)
 {
-    Random::Reseed(TSeedSite::MountainSmoothing); // nothing is drawn; the map writer draws on from here
-
-    const int width = Model.GetWidth();
-    const int height = Model.GetHeight();
-    if (width == 0 || height == 0)
-        return;
-
-    TBandGrid grid(width, height, MountainNotCounted);
-    const int threads = ThreadsFor(grid.Bands(), Options.Threads);
-    const int stride = Model.Stride();
-
     std::vector<TBandFindings> findings(static_cast<size_t>(grid.Bands()));
     uint8_t activity[256];
     for (int k = 0; k < 256; ++k)
         activity[k] = uint8_t((k <= MountainEarlyLimit ? 1 : 0) | (k <= MountainLateLimit ? 2 : 0));
+    const int width = grid.Width();
+    const int stride = model.Stride();
     FillBands(grid, threads, [&](int y, uint8_t *altitudes, uint8_t *classes) {
         TBandFindings &found = findings[size_t((y - 1) / Lanes)];
-        const TCell *cells = Model.CellData();
-        const uint8_t *flags = Model.FlagData();
-        const TCell *row = cells + Model.Index(0, y);
+        const TCell *cells = model.CellData();
+        const uint8_t *flags = model.FlagData();
+        const TCell *row = cells + model.Index(0, y);
         // Local copies: stores through the byte pointers could change
         // anything the lambda reaches by reference, which keeps the compiler
         // from vector code.
@@ -164,7 +157,7 @@ void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
             if (row[x].Code != MOUNTAIN)
                 continue;
             // The frame around the grid reads as empty cells, as outside it.
-            const size_t i = Model.Index(x, y);
+            const size_t i = model.Index(x, y);
             const int a = row[x].Altitude;
             int step = NoStep;
             bool steep = false;
@@ -184,55 +177,102 @@ void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
                 found.FirstSetter = std::min(found.FirstSetter, int64_t(i));
         }
     }, activity);
+    return findings;
+}
 
-    int64_t firstSetter = NoCell;
+// The first cell of pass 1 whose neighbours set the flag, NoCell if none.
+int64_t FirstSetter(const std::vector<TBandFindings> &findings)
+{
+    int64_t first = NoCell;
     for (const TBandFindings &found : findings)
-        firstSetter = std::min(firstSetter, found.FirstSetter);
-    if (firstSetter == NoCell)
-        return; // no slope too steep: pass 1 changes nothing and is the last
+        first = std::min(first, found.FirstSetter);
+    return first;
+}
 
-    // Pass 1 leaves the cells before the first setter: in its band they are
-    // marked kept for that pass.
-    const int setterY = int(firstSetter / stride);
-    const int setterX = int(firstSetter % stride);
-    const int firstBand = (setterY - 1) / Lanes;
+// Pass 1 leaves the cells before the first setter as they are: for as long
+// as this object lives, the processed cells of the setter's band that come
+// before it are marked kept (the bands before it are skipped whole).
+class TKeptBeforeSetter
+{
+public:
+    TKeptBeforeSetter(TBandGrid &grid, int setterX, int setterY)
+    {
+        const int band = (setterY - 1) / Lanes;
+        for (int i = 0; i < grid.LanesIn(band); ++i) {
+            const int y = band * Lanes + i + 1;
+            const int endX = y < setterY ? grid.Width() + 1 : y == setterY ? setterX : 0;
+            for (int x = 1; x < endX; ++x) {
+                uint8_t *k = grid.Entry(band, x + RowSkew * i) + ClassOffset + i;
+                if (*k <= MountainEarlyLimit) {
+                    Patches.push_back({k, *k});
+                    *k = MountainKept;
+                }
+            }
+        }
+    }
+    ~TKeptBeforeSetter()
+    {
+        for (const TPatch &patch : Patches)
+            *patch.Class = patch.Was;
+    }
+    TKeptBeforeSetter(const TKeptBeforeSetter &) = delete;
+    TKeptBeforeSetter &operator=(const TKeptBeforeSetter &) = delete;
+
+private:
     struct TPatch
     {
         uint8_t *Class;
         uint8_t Was;
     };
-    std::vector<TPatch> patches;
-    for (int i = 0; i < grid.LanesIn(firstBand); ++i) {
-        const int y = firstBand * Lanes + i + 1;
-        const int endX = y < setterY ? width + 1 : y == setterY ? setterX : 0;
-        for (int x = 1; x < endX; ++x) {
-            uint8_t *k = grid.Entry(firstBand, x + RowSkew * i) + ClassOffset + i;
-            if (*k <= MountainEarlyLimit) {
-                patches.push_back({k, *k});
-                *k = MountainKept;
-            }
-        }
-    }
-    TMountainPasses passes(grid, KernelsFor(Options), firstBand);
-    RunPasses(grid, 1, 1, threads, passes);
-    for (const TPatch &patch : patches)
-        *patch.Class = patch.Was;
-    RunPasses(grid, 2, LastPass, threads, passes);
+    std::vector<TPatch> Patches;
+};
 
-    StoreBands(grid, threads, Model);
-
+// The mountain cells without counting neighbours, each on its own: the
+// passes that process it (pass 1 only from the first setter on, seeds only
+// from their pass on) each move it by the lone cell's rule.
+void SmoothLoneCells(TTerrainImage &model, const std::vector<TBandFindings> &findings, int64_t firstSetter)
+{
     for (const TBandFindings &found : findings)
         for (const TLoneCell &cell : found.Lone) {
-            int a = Model.GetCell(cell.X, cell.Y).Altitude;
+            int a = model.GetCell(cell.X, cell.Y).Altitude;
             for (int pass = 1; pass <= LastPass; ++pass) {
                 if (cell.Seed && pass < SeedsFromPass)
                     continue;
-                if (pass == 1 && int64_t(Model.Index(cell.X, cell.Y)) < firstSetter)
+                if (pass == 1 && int64_t(model.Index(cell.X, cell.Y)) < firstSetter)
                     continue;
                 a = LoneCellAltitude(a);
             }
-            Model.SetCell(cell.X, cell.Y, KeepCode, a);
+            model.SetCell(cell.X, cell.Y, KeepCode, a);
         }
+}
+
+} // namespace
+
+void SmoothMountains(TTerrainImage &Model, const TOptions &Options)
+{
+    Random::Reseed(TSeedSite::MountainSmoothing); // nothing is drawn; the map writer draws on from here
+
+    if (Model.GetWidth() == 0 || Model.GetHeight() == 0)
+        return;
+    TBandGrid grid(Model.GetWidth(), Model.GetHeight(), MountainNotCounted);
+    const int threads = ThreadsFor(grid.Bands(), Options.Threads);
+
+    const std::vector<TBandFindings> findings = FillMountainBands(grid, Model, threads);
+    const int64_t firstSetter = FirstSetter(findings);
+    if (firstSetter == NoCell)
+        return; // no slope too steep: pass 1 changes nothing and is the last
+
+    const int setterX = int(firstSetter % Model.Stride());
+    const int setterY = int(firstSetter / Model.Stride());
+    TMountainPasses passes(grid, KernelsFor(Options), (setterY - 1) / Lanes);
+    {
+        const TKeptBeforeSetter kept(grid, setterX, setterY);
+        RunPasses(grid, 1, 1, threads, passes);
+    }
+    RunPasses(grid, 2, LastPass, threads, passes);
+    StoreBands(grid, threads, Model);
+
+    SmoothLoneCells(Model, findings, firstSetter);
 }
 
 } // namespace FastSmoothing

@@ -1,4 +1,4 @@
-// Fast forms of the two smoothing stages: the same grids as the members
+// Fast forms of the two smoothing stages: the same grids as the straightforward
 // SmoothTerrain and SmoothMountains, computed on a banded copy of the
 // altitudes, 32 rows at a time, on every core (FastSmoothTerrain.cpp,
 // FastSmoothMountains.cpp, SmoothingBands.h).

@@ -16,6 +16,7 @@
 // More than two land terrains around a cell give one warning per land
 // neighbour that differs from both terrains found so far.
 #include "ClassTerrainImage.h"
+#include "Pipeline.h"
 #include "StageCommon.h"
 
 namespace {
@@ -30,19 +31,19 @@ struct TTransitionRule
 
 } // namespace
 
-void TTerrainImage::BuildTransitions()
+void BuildTransitions(TTerrainImage &Model)
 {
-    for (int y = 1; y <= Height; ++y) {
-        for (int x = 1; x <= Width; ++x) {
-            if (!NeedsTransition(GetCell(x, y).Code))
+    for (int y = 1; y <= Model.GetHeight(); ++y) {
+        for (int x = 1; x <= Model.GetWidth(); ++x) {
+            if (!TTerrainImage::NeedsTransition(Model.GetCell(x, y).Code))
                 continue;
 
             // Linked orthogonal neighbours: on the border line themselves.
-            const bool n = NeedsTransition(GetCell(x, y - 1).Code);
-            const bool e = NeedsTransition(GetCell(x + 1, y).Code);
-            const bool s = NeedsTransition(GetCell(x, y + 1).Code);
-            const bool w = NeedsTransition(GetCell(x - 1, y).Code);
-            const bool onEdge = x == 1 || x == Width || y == 1 || y == Height;
+            const bool n = TTerrainImage::NeedsTransition(Model.GetCell(x, y - 1).Code);
+            const bool e = TTerrainImage::NeedsTransition(Model.GetCell(x + 1, y).Code);
+            const bool s = TTerrainImage::NeedsTransition(Model.GetCell(x, y + 1).Code);
+            const bool w = TTerrainImage::NeedsTransition(Model.GetCell(x - 1, y).Code);
+            const bool onEdge = x == 1 || x == Model.GetWidth() || y == 1 || y == Model.GetHeight();
 
             // The first rule that fits decides; pairs first, in this order.
             TTransitionRule rule;
@@ -70,11 +71,11 @@ void TTerrainImage::BuildTransitions()
             uint16_t first = 0;
             uint16_t second = 0;
             for (const TOffset &o : Neighbours) {
-                const uint16_t c = GetCell(x + o.Dx, y + o.Dy).Code;
-                if (!IsLandTerrain(c))
+                const uint16_t c = Model.GetCell(x + o.Dx, y + o.Dy).Code;
+                if (!TTerrainImage::IsLandTerrain(c))
                     continue;
                 if (first != 0 && second != 0 && c != first && c != second)
-                    AddError(uint16_t(x), uint16_t(y), ListedWarning, "");
+                    Model.AddError(uint16_t(x), uint16_t(y), ListedWarning, "");
                 if (first == 0)
                     first = c;
                 else if (c != first)
@@ -85,7 +86,7 @@ void TTerrainImage::BuildTransitions()
 
             const int high = rule.FirstIsHigh ? first : second;
             const int middle = rule.FirstIsHigh ? second : first;
-            SetCell(x, y, high * 256 + middle * 16 + rule.Direction, KeepAltitude);
+            Model.SetCell(x, y, high * 256 + middle * 16 + rule.Direction, KeepAltitude);
         }
     }
 }

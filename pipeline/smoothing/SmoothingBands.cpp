@@ -279,10 +279,15 @@ void Pause()
 #endif
 }
 
-void WaitFor(const std::atomic<uint64_t> &progress, uint64_t value)
+// Waits until band 'on' has published at least value; band, on and thread
+// only tell the probe who waits for whom.
+void WaitFor(const std::vector<std::atomic<uint64_t>> &progress, int on, uint64_t value, TScheduleProbe *probe,
+             int thread, int band)
 {
     int spins = 0;
-    while (progress.load(std::memory_order_acquire) < value) {
+    for (uint64_t seen; (seen = progress[size_t(on)].load(std::memory_order_acquire)) < value;) {
+        if (probe)
+            probe->Waiting(thread, band, on, seen);
         if (++spins < SpinsBeforeYield) {
             Pause();
         } else {
@@ -293,7 +298,7 @@ void WaitFor(const std::atomic<uint64_t> &progress, uint64_t value)
 
 } // namespace
 
-void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassWork &Work)
+void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassWork &Work, TScheduleProbe *Probe)
 {
     const int bands = Grid.Bands();
     if (bands == 0 || LastPass < FirstPass)
@@ -325,21 +330,26 @@ void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassW
                 break;
             const int b = order[size_t(item)].first;
             const int pass = order[size_t(item)].second;
-            WaitFor(progress[size_t(b)], (uint64_t(pass - 1) << 32) | PassDone);
+            WaitFor(progress, b, (uint64_t(pass - 1) << 32) | PassDone, Probe, thread, b);
             for (const TStepRange &range : Work.StepsOf(b, pass)) {
                 for (int first = range.First; first <= range.Last; first += ChunkSteps) {
                     const int last = std::min(range.Last, first + ChunkSteps - 1);
-                    progress[size_t(b)].store(Progress(pass, first), std::memory_order_release);
+                    const uint64_t own = Progress(pass, first);
+                    progress[size_t(b)].store(own, std::memory_order_release);
                     if (b > 0)
-                        WaitFor(progress[size_t(b) - 1], Progress(pass, last + Reach));
+                        WaitFor(progress, b - 1, Progress(pass, last + Reach), Probe, thread, b);
                     if (b + 1 < bands)
-                        WaitFor(progress[size_t(b) + 1], Progress(pass - 1, last + 6 - Reach));
+                        WaitFor(progress, b + 1, Progress(pass - 1, last + 6 - Reach), Probe, thread, b);
+                    if (Probe)
+                        Probe->Starting(thread, b, pass, first, last, own);
                     Work.Compute(thread, b, pass, first, last);
                     progress[size_t(b)].store(Progress(pass, last + 1), std::memory_order_release);
                 }
             }
             progress[size_t(b)].store((uint64_t(pass) << 32) | PassDone, std::memory_order_release);
         }
+        if (Probe)
+            Probe->Finished(thread);
     });
 }
 

@@ -2,12 +2,20 @@
 #include "SmoothingStage.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 
 namespace Smoothing {
 
+bool Avx2SwitchedOff()
+{
+    const char *value = std::getenv("MORVANE_NO_AVX2");
+    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
+
 const TKernelSet &KernelsFor(const FastSmoothing::TOptions &Options)
 {
-    const TKernelSet *avx2 = Options.UseAvx2 ? Avx2Kernels() : nullptr;
+    const TKernelSet *avx2 = Options.UseAvx2 && !Avx2SwitchedOff() ? Avx2Kernels() : nullptr;
     return avx2 ? *avx2 : PortableKernels();
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+class TTerrainImage;
+class TProgressBar;
+class TStatusBar;
+
+// The generation pipeline over the one model: the driver and the nine stages
+// in their straightforward form, each stage a scan through the model's
+// bounds-tested accessors. Generate runs the fast forms (Stages.h), which give
+// exactly the same grid; these stay as the reference the tests compare with.
+
+// Runs the nine stages in order, showing each stage's text on the status bar
+// and stepping the progress bar (0 to 9) after each.
+void Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar);
+
+// Stages 1 and 2 (reference/Borders.cpp): the border line between terrains.
+void MarkBorders(TTerrainImage &Model);
+void ResolveSingleBorders(TTerrainImage &Model);
+// Stage 3 (reference/Transitions.cpp): border cells to transition codes.
+void BuildTransitions(TTerrainImage &Model);
+// Stages 4 and 5 (reference/Coastline.cpp): the border next to water to coastline.
+void MarkCoastline(TTerrainImage &Model);
+void FinishTiles(TTerrainImage &Model);
+// Stages 6 to 9 (reference/Heights.cpp): the altitudes.
+void CoastHeights(TTerrainImage &Model);
+void RandomHeights(TTerrainImage &Model);
+void SmoothTerrain(TTerrainImage &Model);
+void SmoothMountains(TTerrainImage &Model);
