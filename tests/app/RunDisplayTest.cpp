@@ -4,6 +4,7 @@
 // and the map file may not be one of the run's inputs.
 #include "MapPreviewForm.h"
 #include "MapPreviewView.h"
+#include "Stages.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -38,18 +39,16 @@ private:
     std::function<void()> Action;
 };
 
-const std::vector<std::string> StageTexts = {
-    "Generating a borderline on all terrain borders",
-    "Checking if all borderline tiles have two terrain tiles as neighbour",
-    "Transforming the borderline to correct border tiles",
-    "Transforming the borderline near water to a coastline",
-    "Fisnishing the tile calculations",
-    "Calculating the height of the coastline",
-    "Setting random heights on the map",
-    "Smoothing the terrain height data",
-    "Smoothing the mountain height data",
-    "Storing map0.mul",
-};
+// What the status bar says, stage by stage, and then while the map is stored.
+std::vector<std::string> StatusTexts()
+{
+    std::vector<std::string> texts;
+    for (const Pipeline::TStage &stage : Pipeline::Stages)
+        texts.push_back(stage.StatusText);
+    texts.push_back("Storing map0.mul");
+    return texts;
+}
+const std::vector<std::string> StageTexts = StatusTexts();
 
 class TRunDisplayTest : public TWindowTest
 {

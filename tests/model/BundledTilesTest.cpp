@@ -5,6 +5,7 @@
 #include "ClassTerrainImage.h"
 #include "IniFile.h"
 #include "Numbers.h"
+#include "Pipeline.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -221,9 +222,9 @@ TEST(BundledTiles, PaintedBordersGetTheEdgeTileOfTheirShape)
     for (const TPaintedBorder &c : cases) {
         TTerrainImage model(BundledTilesPath());
         PaintGrid(model, c.Rows);
-        model.MarkBorders();
-        model.ResolveSingleBorders();
-        model.BuildTransitions();
+        MarkBorders(model);
+        ResolveSingleBorders(model);
+        BuildTransitions(model);
         const uint16_t code = model.GetCell(c.X, c.Y).Code;
         EXPECT_GE(code, 256) << c.Name << ": no transition at the cell";
         EXPECT_EQ(model.TileForCode(code), c.Tile) << c.Name << ": code " << code;
