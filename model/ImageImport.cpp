@@ -7,9 +7,11 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <optional>
 #include <filesystem>
 #include <span>
 
@@ -24,28 +26,32 @@ constexpr uint32_t LandAltitudeRange = 10; // 0 .. 9
 // Grid sizes are 16-bit.
 constexpr int MaxImageSide = 65535;
 
-// The decoders that may read a picture, by its first bytes. Only BMP and PNG:
-// both are lossless and both are checked here before they are decoded; a
-// lossy format would change red values at every edge, and other formats would
-// go to the decoder unchecked.
-const char *PictureFormat(const std::string &fileName, std::span<const uint8_t> bytes)
+// The picture file, mapped into memory and checked before anything is decoded
+// or allocated for it. Only BMP and PNG are read: both are lossless and both
+// are checked here; a lossy format would change red values at every edge, and
+// other formats would go to the decoder unchecked.
+class TPictureFile
 {
-    if (LooksLikeBmp(bytes)) {
-        if (const std::string problem = BmpProblem(bytes); !problem.empty())
-            throw EImageLoadError(fileName + ": " + problem);
-        return "bmp";
-    }
-    if (LooksLikePng(bytes)) {
-        if (const std::string problem = PngProblem(bytes); !problem.empty())
-            throw EImageLoadError(fileName + ": " + problem);
-        return "png";
-    }
-    throw EImageLoadError(fileName + ": the file is neither a BMP nor a PNG picture");
-}
+public:
+    explicit TPictureFile(const std::string &fileName);
+    // The decoder to use: "bmp" or "png".
+    const char *Format() const { return DecoderFormat; }
+    // Starts the part of the check that costs as much as decoding (unpacking a
+    // PNG's data), to run while the picture is decoded.
+    void StartDataCheck();
+    // Waits for that part; throws what it found.
+    void FinishDataCheck();
 
-// Checks the file before anything is decoded or allocated for it; gives the
-// name of the decoder to use.
-const char *CheckPictureFile(const std::string &fileName)
+private:
+    std::string FileName;
+    QFile File;
+    std::span<const uint8_t> Bytes;
+    const char *DecoderFormat = nullptr;
+    std::optional<TPngCheck> Png;
+    std::future<std::string> DataCheck; // declared last: waited for before the mapping goes
+};
+
+TPictureFile::TPictureFile(const std::string &fileName) : FileName(fileName), File(QString::fromStdString(fileName))
 {
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
@@ -54,35 +60,70 @@ const char *CheckPictureFile(const std::string &fileName)
     if (!std::filesystem::is_regular_file(status))
         throw EImageLoadError(fileName + ": this is not a picture file but a " +
                               (std::filesystem::is_directory(status) ? "folder" : "device, pipe or socket"));
-    QFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImageLoadError(fileName + ": " + file.errorString().toStdString());
-    if (file.size() == 0)
+    if (!File.open(QIODevice::ReadOnly))
+        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
+    if (File.size() == 0)
         throw EImageLoadError(fileName + ": the file is empty");
     // Mapped, not read: only the pages the check looks at are read from disk,
     // and they stay in the cache for the decoder.
-    const uchar *bytes = file.map(0, file.size());
+    const uchar *bytes = File.map(0, File.size());
     if (!bytes)
-        throw EImageLoadError(fileName + ": " + file.errorString().toStdString());
-    return PictureFormat(fileName, std::span<const uint8_t>(bytes, size_t(file.size())));
+        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
+    Bytes = std::span<const uint8_t>(bytes, size_t(File.size()));
+
+    std::string problem;
+    if (LooksLikeBmp(Bytes)) {
+        DecoderFormat = "bmp";
+        // The colour indices of plain rows are checked in the decoded picture
+        // (CheckColourIndices), which is in memory anyway; reading them here
+        // too would cost a second pass over the file.
+        problem = BmpProblem(Bytes, false);
+    } else if (LooksLikePng(Bytes)) {
+        DecoderFormat = "png";
+        Png.emplace(Bytes);
+        problem = Png->LayoutProblem();
+    } else {
+        problem = "the file is neither a BMP nor a PNG picture";
+    }
+    if (!problem.empty())
+        throw EImageLoadError(fileName + ": " + problem);
 }
 
-// A paletted picture as decoded must have a colour for every index. The checks
-// before decoding make sure of it; this makes sure of it whatever the decoder
-// did, since an index without a colour would read as red value 0.
+void TPictureFile::StartDataCheck()
+{
+    if (Png)
+        DataCheck = std::async(std::launch::async, [this] { return Png->DataProblem(); });
+}
+
+void TPictureFile::FinishDataCheck()
+{
+    if (!DataCheck.valid())
+        return;
+    if (const std::string problem = DataCheck.get(); !problem.empty())
+        throw EImageLoadError(FileName + ": " + problem);
+}
+
+// A paletted picture as decoded must have a colour for every index: one
+// without would read as red value 0. The BMP decoder keeps the indices of
+// plain rows as the file has them, so this is where they are checked; those of
+// run-length data and of PNGs are checked before decoding.
 void CheckColourIndices(const std::string &fileName, const QImage &image)
 {
     const int colours = int(image.colorCount());
     if (colours >= 256)
         return;
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y) {
         const uchar *line = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x)
-            if (line[x] >= colours)
-                throw EImageLoadError(fileName + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                                      ") has colour index " + std::to_string(line[x]) +
-                                      ", but the colour table has only " + std::to_string(colours) +
-                                      (colours == 1 ? " colour" : " colours"));
+        uchar highest = 0; // a plain maximum first: this loop runs at memory speed
+        for (int x = 0; x < width; ++x)
+            highest = std::max(highest, line[x]);
+        if (highest < colours)
+            continue;
+        const int x = int(std::find_if(line, line + width, [colours](uchar i) { return i >= colours; }) - line);
+        throw EImageLoadError(fileName + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                              ") has colour index " + std::to_string(line[x]) + ", but the colour table has only " +
+                              std::to_string(colours) + (colours == 1 ? " colour" : " colours"));
     }
 }
 
@@ -117,9 +158,8 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
     } release{Bitmap};
 
     try {
-        const char *format = CheckPictureFile(FileName);
-
-        QImageReader reader(QString::fromStdString(FileName), format);
+        TPictureFile picture(FileName);
+        QImageReader reader(QString::fromStdString(FileName), picture.Format());
         reader.setAutoDetectImageFormat(false);
         QImageReader::setAllocationLimit(0); // a full-size world is larger than Qt's default limit
         const QSize size = reader.size();
@@ -129,6 +169,14 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
             throw EImageLoadError(FileName + ": the image is " + std::to_string(claimed.width()) + " x " +
                                   std::to_string(claimed.height()) + " pixels; at most 65535 x 65535 can be loaded");
         const QImage::Format pixelFormat = reader.imageFormat();
+        // The file's layout is checked: its data can hold the picture, so what
+        // is allocated from here on is what the file really holds. The rest of
+        // the check runs beside the decoder.
+        picture.StartDataCheck();
+        const auto readFailed = [&] {
+            picture.FinishDataCheck(); // a damaged file is named as such rather than by the decoder
+            return EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+        };
         if ((pixelFormat == QImage::Format_RGB32 || pixelFormat == QImage::Format_ARGB32) && !size.isEmpty()) {
             // Four bytes a pixel, as many as a cell: decode straight into the grid's
             // own rows and classify each pixel where it lies. This saves a second
@@ -137,15 +185,17 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
             uchar *first = reinterpret_cast<uchar *>(&Cells[Index(1, 1)]);
             *Bitmap = QImage(first, size.width(), size.height(), Stride() * int(sizeof(TCell)), pixelFormat);
             if (!reader.read(Bitmap.get()))
-                throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+                throw readFailed();
+            picture.FinishDataCheck();
             if (Bitmap->constBits() == first && Bitmap->size() == size && Bitmap->format() == pixelFormat) {
                 ClassifyPixelsInPlace();
                 return;
             }
             // The decoder made a picture of its own after all: classify that one.
         } else if (!reader.read(Bitmap.get())) {
-            throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+            throw readFailed();
         }
+        picture.FinishDataCheck();
         if (Bitmap->size() != claimed)
             throw EImageLoadError(FileName + ": the decoder made a picture of " + std::to_string(Bitmap->width()) +
                                   " x " + std::to_string(Bitmap->height()) + " pixels, but the header claims " +

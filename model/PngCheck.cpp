@@ -77,6 +77,8 @@ std::string InflateProblem(const std::vector<std::span<const uint8_t>> &parts, u
         return "the image data cannot be unpacked (out of memory)";
     std::array<uint8_t, 64 * 1024> sink;
     unpacked = 0;
+    if (kept)
+        kept->reserve(expected); // bounded: the layout check found the data can hold this much
     int status = Z_OK;
     std::string problem;
     for (size_t i = 0; i < parts.size() && status != Z_STREAM_END && problem.empty(); ++i) {
@@ -184,14 +186,13 @@ bool LooksLikePng(std::span<const uint8_t> File)
     return File.size() >= 8 && std::memcmp(File.data(), Signature, 8) == 0;
 }
 
-std::string PngProblem(std::span<const uint8_t> f)
+TPngCheck::TPngCheck(std::span<const uint8_t> File) : f(File) {}
+
+std::string TPngCheck::LayoutProblem()
 {
     uint64_t at = 8;
     bool headerSeen = false, paletteSeen = false, ended = false, dataEnded = false;
-    uint64_t width = 0, height = 0, packedBytes = 0, colours = 0;
-    uint32_t colourType = 0, bits = 0;
-    bool interlaced = false;
-    std::vector<std::span<const uint8_t>> data;
+    uint64_t packedBytes = 0;
     while (!ended) {
         if (f.size() - at < 12)
             return "the file is truncated: it ends at byte " + Num(f.size()) + " before its end chunk (IEND)";
@@ -245,22 +246,38 @@ std::string PngProblem(std::span<const uint8_t> f)
     if (data.empty())
         return "the file has no image data (no IDAT chunk)";
 
-    const uint64_t expected = UnpackedSize(width, height, bits, interlaced);
-    const std::string claim = "the header claims " + Num(width) + " x " + Num(height) + " pixels";
+    expected = UnpackedSize(width, height, bits, interlaced);
     if (expected > packedBytes * MaxDeflateRatio + 64)
-        return claim + ", but the file holds only " + Num(packedBytes) + " bytes of compressed image data (of " +
+        return Claim() + ", but the file holds only " + Num(packedBytes) + " bytes of compressed image data (of " +
                Num(f.size()) + " bytes in all), far too few for them";
+    return {};
+}
+
+std::string TPngCheck::Claim() const
+{
+    return "the header claims " + Num(width) + " x " + Num(height) + " pixels";
+}
+
+std::string TPngCheck::DataProblem() const
+{
     uint64_t unpacked = 0;
     std::vector<uint8_t> indices;
     const bool paletted = colourType == 3;
     if (std::string problem = InflateProblem(data, expected, unpacked, paletted ? &indices : nullptr); !problem.empty())
         return problem;
     if (unpacked < expected)
-        return claim + ", which need " + Num(expected) + " bytes of image data, but the file's data unpacks to only " +
+        return Claim() + ", which need " + Num(expected) + " bytes of image data, but the file's data unpacks to only " +
                Num(unpacked) + " bytes";
     if (unpacked > expected)
-        return claim + ", which need " + Num(expected) + " bytes of image data, but the file's data unpacks to more";
+        return Claim() + ", which need " + Num(expected) + " bytes of image data, but the file's data unpacks to more";
     if (paletted)
         return IndexProblem(indices, width, height, bits, interlaced, colours);
     return {};
+}
+
+std::string PngProblem(std::span<const uint8_t> File)
+{
+    TPngCheck check(File);
+    const std::string problem = check.LayoutProblem();
+    return problem.empty() ? check.DataProblem() : problem;
 }

@@ -456,9 +456,9 @@ TEST_F(PictureCheck, PngFilesAreCheckedToTheEndOfTheirData)
 
 TEST_F(PictureCheck, ByteMutationsAreRefusedOrLoadAsAPlainReadingGivesThem)
 {
-    // Every byte of a few small files changed in five ways, and every
-    // shortening: each result is refused, or loads to what a plain reading
-    // of it gives, never to anything else.
+    // Every byte of a few small files changed in three ways, and every other
+    // shortening: each result is refused, or loads to what a plain reading of
+    // it gives, never to anything else.
     const TBmp bases[] = {Paletted(8, 16), Paletted(8, 16, 1), Paletted(4, 9, 2), Paletted(1, 2), TrueColour(24),
                           HighByteRed(40)};
     const std::string path = Dir.File("mutant.bmp");
@@ -468,13 +468,14 @@ TEST_F(PictureCheck, ByteMutationsAreRefusedOrLoadAsAPlainReadingGivesThem)
         std::vector<std::string> mutants;
         for (size_t i = 0; i < original.size(); ++i) {
             const uint8_t b = uint8_t(original[i]);
-            for (uint8_t value : {uint8_t(b ^ 0x01), uint8_t(b ^ 0x04), uint8_t(b ^ 0x80), uint8_t(0), uint8_t(0xFF)}) {
+            for (uint8_t value : {uint8_t(b ^ 0x01), uint8_t(b ^ 0x80), uint8_t(b == 0 ? 0xFF : 0)}) {
                 if (value == b)
                     continue;
                 mutants.push_back(original);
                 mutants.back()[i] = char(value);
             }
-            mutants.push_back(original.substr(0, i));
+            if (i % 2 == 0)
+                mutants.push_back(original.substr(0, i));
         }
         for (const std::string &mutant : mutants) {
             WriteFile(path, mutant);
@@ -490,8 +491,8 @@ TEST_F(PictureCheck, ByteMutationsAreRefusedOrLoadAsAPlainReadingGivesThem)
             ASSERT_EQ(GridCodes(), CodesOf(*reds));
         }
     }
-    EXPECT_GT(loaded, 500);
-    EXPECT_GT(refused, 500);
+    EXPECT_GT(loaded, 300);
+    EXPECT_GT(refused, 300);
 
     // In a PNG every byte up to the end chunk is under a checksum: any change
     // of one byte is refused.
