@@ -224,6 +224,14 @@ bool LooksLikeBmp(std::span<const uint8_t> File)
     return File.size() >= 2 && File[0] == 'B' && File[1] == 'M';
 }
 
+std::pair<uint64_t, uint64_t> BmpSize(std::span<const uint8_t> f)
+{
+    if (Read32(f, 14) == 12)
+        return {Read16(f, 18), Read16(f, 20)};
+    const int64_t height = int32_t(Read32(f, 22));
+    return {Read32(f, 18), uint64_t(height < 0 ? -height : height)};
+}
+
 std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
 {
     const uint64_t fileSize = f.size();

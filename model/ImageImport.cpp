@@ -14,6 +14,7 @@
 #include <optional>
 #include <filesystem>
 #include <span>
+#include <string_view>
 
 namespace {
 
@@ -41,6 +42,8 @@ public:
     void StartDataCheck();
     // Waits for that part; throws what it found.
     void FinishDataCheck();
+    // Why the decoder may have refused a sound file, in words; empty if unknown.
+    std::string DecoderLimit() const;
 
 private:
     std::string FileName;
@@ -87,6 +90,20 @@ TPictureFile::TPictureFile(const std::string &fileName) : FileName(fileName), Fi
     }
     if (!problem.empty())
         throw EImageLoadError(fileName + ": " + problem);
+}
+
+std::string TPictureFile::DecoderLimit() const
+{
+    // The BMP decoder reads at most this many pixels and says only that it
+    // cannot read the data.
+    constexpr uint64_t MaxBmpPixels = 16384 * 16384;
+    if (std::string_view(DecoderFormat) != "bmp")
+        return {};
+    const auto [width, height] = BmpSize(Bytes);
+    if (width * height <= MaxBmpPixels)
+        return {};
+    return "the picture has " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+           std::to_string(MaxBmpPixels) + " (16384 x 16384) that the BMP decoder reads";
 }
 
 void TPictureFile::StartDataCheck()
@@ -175,7 +192,8 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
         picture.StartDataCheck();
         const auto readFailed = [&] {
             picture.FinishDataCheck(); // a damaged file is named as such rather than by the decoder
-            return EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+            const std::string limit = picture.DecoderLimit();
+            return EImageLoadError(FileName + ": " + (limit.empty() ? reader.errorString().toStdString() : limit));
         };
         if ((pixelFormat == QImage::Format_RGB32 || pixelFormat == QImage::Format_ARGB32) && !size.isEmpty()) {
             // Four bytes a pixel, as many as a cell: decode straight into the grid's

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Checks of a picture file's bytes before it is decoded: the headers must agree
@@ -17,6 +18,8 @@
 // checks the decoded rows, where the decoder keeps those indices as the file
 // has them, can leave it to that).
 std::string BmpProblem(std::span<const uint8_t> File, bool CheckPlainIndices = true);
+// Width and height of a BMP that BmpProblem found sound.
+std::pair<uint64_t, uint64_t> BmpSize(std::span<const uint8_t> File);
 
 // A PNG: signature, chunk checksums, header values, and the compressed image
 // data unpacked with its checksum checked to exactly the size the header gives.

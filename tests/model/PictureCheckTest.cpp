@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
 using namespace PictureFiles;
@@ -41,7 +43,7 @@ TBmp Paletted(uint32_t bits, uint32_t colours, uint32_t compression = 0)
     TBmp bmp;
     bmp.Bits = bits;
     bmp.Compression = compression;
-    bmp.Palette.assign(TerrainColours.begin(), TerrainColours.begin() + colours);
+    bmp.Palette.assign(TerrainColours.begin(), TerrainColours.begin() + std::min<size_t>(colours, TerrainColours.size()));
     bmp.Palette.resize(colours, 0x1E0000);
     bmp.Pixels = Indices(colours);
     return bmp;
@@ -511,4 +513,22 @@ TEST_F(PictureCheck, ByteMutationsAreRefusedOrLoadAsAPlainReadingGivesThem)
             WriteFile(path, mutant);
             ASSERT_NE(Refusal(path), "") << "byte " << i << " changed by " << int(flip);
         }
+}
+
+TEST_F(PictureCheck, APictureBeyondTheDecoderLimitIsRefusedWithThatLimit)
+{
+    // 16400 x 16400 pixels of 8 bits: a sound file (sparse on disk), which the
+    // BMP decoder refuses only saying that it cannot read the data.
+    TBmp bmp = Paletted(8, 16);
+    bmp.Palette.resize(256, 0x280000);
+    bmp.Pixels = {{0}};
+    std::string bytes = Encode(bmp);
+    const size_t offset = PixelDataOffset(bytes);
+    bytes.resize(offset);
+    Put32(bytes, WidthField, 16400);
+    Put32(bytes, HeightField, 16400);
+    const std::string path = Save(bytes, "large.bmp");
+    std::filesystem::resize_file(path, offset + size_t(16400) * 16400);
+    EXPECT_EQ(Refusal(path), path + ": the picture has 16400 x 16400 pixels, more than the 268435456 (16384 x 16384) "
+                                    "that the BMP decoder reads");
 }
