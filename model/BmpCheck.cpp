@@ -331,6 +331,9 @@ std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
     if (h.DataOffset >= fileSize)
         return "the file is truncated: the pixel data would begin at byte " + Num(h.DataOffset) + " of " +
                Num(fileSize);
+    if (tableEnd > h.DataOffset && h.Colours == 0)
+        return "the bit masks (bytes " + Num(tableStart - 12) + " to " + Num(tableStart) +
+               ") overlap the pixel data, which begins at byte " + Num(h.DataOffset);
     if (tableEnd > h.DataOffset)
         return "the colour table of " + Num(h.Colours) + " colours (bytes " + Num(tableStart) + " to " + Num(tableEnd) +
                ") overlaps the pixel data, which begins at byte " + Num(h.DataOffset);
