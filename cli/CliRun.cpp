@@ -35,6 +35,8 @@ std::string ProblemOfNamedTiles(const std::string &Path)
         return Path + ": the file does not exist";
     if (fs::is_directory(status))
         return Path + ": this is a folder";
+    if (!fs::is_regular_file(status)) // opening a pipe would wait for a writer
+        return Path + ": this is a device, pipe or socket, not a configuration file";
     std::ifstream in(Path, std::ios::binary);
     if (!in)
         return Path + ": " + std::strerror(errno);

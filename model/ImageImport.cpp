@@ -1,14 +1,20 @@
 // The image import: every pixel of the painted picture becomes one cell, its
 // terrain chosen by the pixel's red value alone, with a start altitude by terrain.
 #include "ClassTerrainImage.h"
+#include "PictureCheck.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <future>
+#include <optional>
 #include <filesystem>
-#include <fstream>
+#include <span>
+#include <string_view>
 
 namespace {
 
@@ -21,65 +27,121 @@ constexpr uint32_t LandAltitudeRange = 10; // 0 .. 9
 // Grid sizes are 16-bit.
 constexpr int MaxImageSide = 65535;
 
-uint32_t LittleEndian(const unsigned char *p, int bytes)
+// The picture file, mapped into memory and checked before anything is decoded
+// or allocated for it. Only BMP and PNG are read: both are lossless and both
+// are checked here; a lossy format would change red values at every edge, and
+// other formats would go to the decoder unchecked.
+class TPictureFile
 {
-    uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
+public:
+    explicit TPictureFile(const std::string &fileName);
+    // The decoder to use: "bmp" or "png".
+    const char *Format() const { return DecoderFormat; }
+    // Starts the part of the check that costs as much as decoding (unpacking a
+    // PNG's data), to run while the picture is decoded.
+    void StartDataCheck();
+    // Waits for that part; throws what it found.
+    void FinishDataCheck();
+    // Why the decoder may have refused a sound file, in words; empty if unknown.
+    std::string DecoderLimit() const;
+
+private:
+    std::string FileName;
+    QFile File;
+    std::span<const uint8_t> Bytes;
+    const char *DecoderFormat = nullptr;
+    std::optional<TPngCheck> Png;
+    std::future<std::string> DataCheck; // declared last: waited for before the mapping goes
+};
+
+TPictureFile::TPictureFile(const std::string &fileName) : FileName(fileName), File(QString::fromStdString(fileName))
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(fileName, error);
+    if (!std::filesystem::exists(status))
+        throw EImageLoadError(fileName + ": the file does not exist");
+    if (!std::filesystem::is_regular_file(status))
+        throw EImageLoadError(fileName + ": this is not a picture file but a " +
+                              (std::filesystem::is_directory(status) ? "folder" : "device, pipe or socket"));
+    if (!File.open(QIODevice::ReadOnly))
+        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
+    if (File.size() == 0)
+        throw EImageLoadError(fileName + ": the file is empty");
+    // Mapped, not read: only the pages the check looks at are read from disk,
+    // and they stay in the cache for the decoder.
+    const uchar *bytes = File.map(0, File.size());
+    if (!bytes)
+        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
+    Bytes = std::span<const uint8_t>(bytes, size_t(File.size()));
+
+    std::string problem;
+    if (LooksLikeBmp(Bytes)) {
+        DecoderFormat = "bmp";
+        // The colour indices of plain rows are checked in the decoded picture
+        // (CheckColourIndices), which is in memory anyway; reading them here
+        // too would cost a second pass over the file.
+        problem = BmpProblem(Bytes, false);
+    } else if (LooksLikePng(Bytes)) {
+        DecoderFormat = "png";
+        Png.emplace(Bytes);
+        problem = Png->LayoutProblem();
+    } else {
+        problem = "the file is neither a BMP nor a PNG picture";
+    }
+    if (!problem.empty())
+        throw EImageLoadError(fileName + ": " + problem);
 }
 
-// Qt decodes some damaged BMP files without an error, filling the missing part
-// with zeros. Refuse a BMP whose header promises more pixel data than the file holds.
-void CheckBmpIsComplete(const std::string &fileName)
+std::string TPictureFile::DecoderLimit() const
 {
-    std::ifstream in(fileName, std::ios::binary);
-    unsigned char header[40] = {};
-    in.read(reinterpret_cast<char *>(header), sizeof header);
-    const auto got = size_t(in.gcount());
-    if (got < 2 || header[0] != 'B' || header[1] != 'M')
-        return; // not a BMP: the decoder judges it
-    std::error_code error;
-    const uint64_t fileSize = std::filesystem::file_size(fileName, error);
-    if (error)
-        return;
-    const auto truncated = [&](const std::string &what) {
-        throw EImageLoadError(fileName + ": the file is truncated (" + what + ")");
-    };
-    if (got < 18)
-        truncated("the header is incomplete");
-    const uint64_t offset = LittleEndian(header + 10, 4);
-    const uint32_t infoSize = LittleEndian(header + 14, 4);
-    if (offset >= fileSize)
-        truncated("the pixel data would begin at byte " + std::to_string(offset) + " of " +
-                  std::to_string(fileSize));
+    // The BMP decoder reads at most this many pixels and says only that it
+    // cannot read the data.
+    constexpr uint64_t MaxBmpPixels = 16384 * 16384;
+    if (std::string_view(DecoderFormat) != "bmp")
+        return {};
+    const auto [width, height] = BmpSize(Bytes);
+    if (width * height <= MaxBmpPixels)
+        return {};
+    return "the picture has " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+           std::to_string(MaxBmpPixels) + " (16384 x 16384) that the BMP decoder reads";
+}
 
-    uint64_t width, height, bitsPerPixel, compression = 0, imageSize = 0;
-    if (infoSize == 12) { // OS/2 core header
-        if (got < 26)
-            truncated("the header is incomplete");
-        width = LittleEndian(header + 18, 2);
-        height = LittleEndian(header + 20, 2);
-        bitsPerPixel = LittleEndian(header + 24, 2);
-    } else {
-        if (got < 38)
-            truncated("the header is incomplete");
-        width = uint64_t(std::abs(int64_t(int32_t(LittleEndian(header + 18, 4)))));
-        height = uint64_t(std::abs(int64_t(int32_t(LittleEndian(header + 22, 4)))));
-        bitsPerPixel = LittleEndian(header + 28, 2);
-        compression = LittleEndian(header + 30, 4);
-        imageSize = LittleEndian(header + 34, 4);
+void TPictureFile::StartDataCheck()
+{
+    if (Png)
+        DataCheck = std::async(std::launch::async, [this] { return Png->DataProblem(); });
+}
+
+void TPictureFile::FinishDataCheck()
+{
+    if (!DataCheck.valid())
+        return;
+    if (const std::string problem = DataCheck.get(); !problem.empty())
+        throw EImageLoadError(FileName + ": " + problem);
+}
+
+// A paletted picture as decoded must have a colour for every index: one
+// without would read as red value 0. The BMP decoder keeps the indices of
+// plain rows as the file has them, so this is where they are checked; those of
+// run-length data and of PNGs are checked before decoding.
+void CheckColourIndices(const std::string &fileName, const QImage &image)
+{
+    const int colours = int(image.colorCount());
+    if (colours >= 256)
+        return;
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y) {
+        const uchar *line = image.constScanLine(y);
+        uchar highest = 0; // a plain maximum first: this loop runs at memory speed
+        for (int x = 0; x < width; ++x)
+            highest = std::max(highest, line[x]);
+        if (highest < colours)
+            continue;
+        const int x = int(std::find_if(line, line + width, [colours](uchar i) { return i >= colours; }) - line);
+        throw EImageLoadError(fileName + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                              ") has colour index " + std::to_string(line[x]) + ", but the colour table has only " +
+                              std::to_string(colours) + (colours == 1 ? " colour" : " colours"));
     }
-    uint64_t needed;
-    if (compression == 1 || compression == 2) // RLE8, RLE4
-        needed = offset + imageSize;
-    else if (compression == 0 || compression == 3 || compression == 6) // plain or bit fields
-        needed = offset + (width * bitsPerPixel + 31) / 32 * 4 * height;
-    else
-        return; // embedded JPEG or PNG: the decoder judges it
-    if (needed > fileSize)
-        truncated("the pixel data needs " + std::to_string(needed) + " bytes, the file has " +
-                  std::to_string(fileSize));
 }
 
 // The red value of each pixel of one decoded row; palette holds the red value
@@ -113,38 +175,55 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName)
     } release{Bitmap};
 
     try {
-        if (!std::filesystem::exists(FileName))
-            throw EImageLoadError(FileName + ": the file does not exist");
-        CheckBmpIsComplete(FileName);
-
-        QImageReader reader(QString::fromStdString(FileName));
+        TPictureFile picture(FileName);
+        QImageReader reader(QString::fromStdString(FileName), picture.Format());
+        reader.setAutoDetectImageFormat(false);
         QImageReader::setAllocationLimit(0); // a full-size world is larger than Qt's default limit
         const QSize size = reader.size();
-        if (size.width() > MaxImageSide || size.height() > MaxImageSide)
-            throw EImageLoadError(FileName + ": the image is " + std::to_string(size.width()) + " x " +
-                                  std::to_string(size.height()) + " pixels; at most 65535 x 65535 can be loaded");
-        const QImage::Format format = reader.imageFormat();
-        if ((format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) && !size.isEmpty()) {
+        // The BMP reader gives a top-down picture's height as negative.
+        const QSize claimed(std::abs(size.width()), std::abs(size.height()));
+        if (claimed.width() > MaxImageSide || claimed.height() > MaxImageSide)
+            throw EImageLoadError(FileName + ": the image is " + std::to_string(claimed.width()) + " x " +
+                                  std::to_string(claimed.height()) + " pixels; at most 65535 x 65535 can be loaded");
+        const QImage::Format pixelFormat = reader.imageFormat();
+        // The file's layout is checked: its data can hold the picture, so what
+        // is allocated from here on is what the file really holds. The rest of
+        // the check runs beside the decoder.
+        picture.StartDataCheck();
+        const auto readFailed = [&] {
+            picture.FinishDataCheck(); // a damaged file is named as such rather than by the decoder
+            const std::string limit = picture.DecoderLimit();
+            return EImageLoadError(FileName + ": " + (limit.empty() ? reader.errorString().toStdString() : limit));
+        };
+        if ((pixelFormat == QImage::Format_RGB32 || pixelFormat == QImage::Format_ARGB32) && !size.isEmpty()) {
             // Four bytes a pixel, as many as a cell: decode straight into the grid's
             // own rows and classify each pixel where it lies. This saves a second
             // picture-sized buffer, its memory and the time to fault it in.
             ResetGrid(uint16_t(size.width()), uint16_t(size.height()));
             uchar *first = reinterpret_cast<uchar *>(&Cells[Index(1, 1)]);
-            *Bitmap = QImage(first, size.width(), size.height(), Stride() * int(sizeof(TCell)), format);
+            *Bitmap = QImage(first, size.width(), size.height(), Stride() * int(sizeof(TCell)), pixelFormat);
             if (!reader.read(Bitmap.get()))
-                throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
-            if (Bitmap->constBits() == first && Bitmap->size() == size && Bitmap->format() == format) {
+                throw readFailed();
+            picture.FinishDataCheck();
+            if (Bitmap->constBits() == first && Bitmap->size() == size && Bitmap->format() == pixelFormat) {
                 ClassifyPixelsInPlace();
                 return;
             }
             // The decoder made a picture of its own after all: classify that one.
         } else if (!reader.read(Bitmap.get())) {
-            throw EImageLoadError(FileName + ": " + reader.errorString().toStdString());
+            throw readFailed();
         }
-        if (Bitmap->width() > MaxImageSide || Bitmap->height() > MaxImageSide)
-            throw EImageLoadError(FileName + ": the image is larger than 65535 x 65535 pixels");
+        picture.FinishDataCheck();
+        if (Bitmap->size() != claimed)
+            throw EImageLoadError(FileName + ": the decoder made a picture of " + std::to_string(Bitmap->width()) +
+                                  " x " + std::to_string(Bitmap->height()) + " pixels, but the header claims " +
+                                  std::to_string(claimed.width()) + " x " + std::to_string(claimed.height()));
+        if (Bitmap->format() == QImage::Format_Mono || Bitmap->format() == QImage::Format_MonoLSB)
+            Bitmap->convertTo(QImage::Format_Indexed8); // keeps the colour table as it is
         const QImage::Format decoded = Bitmap->format();
-        if (decoded != QImage::Format_RGB32 && decoded != QImage::Format_ARGB32 && decoded != QImage::Format_Indexed8)
+        if (decoded == QImage::Format_Indexed8)
+            CheckColourIndices(FileName, *Bitmap);
+        else if (decoded != QImage::Format_RGB32 && decoded != QImage::Format_ARGB32)
             Bitmap->convertTo(QImage::Format_ARGB32);
         if (Bitmap->isNull() && !(Bitmap->width() == 0 || Bitmap->height() == 0))
             throw EImageLoadError(FileName + ": not enough memory to decode the image");

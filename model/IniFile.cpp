@@ -7,25 +7,123 @@
 #define SI_IMPLEMENTATION // this is the one translation unit that holds SimpleIni's code
 #include <SimpleIni.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
 
 struct TIniFile::TImpl
 {
     CSimpleIniA Ini{false, true, false}; // names without regard to case; multi-key; no multi-line
 };
 
+namespace {
+
+struct TFileText
+{
+    bool Found = false;
+    std::string Text;
+    std::string Problem;
+};
+
+// Reads at most MaxFileSize + 1 bytes of a regular file. The file is opened
+// without waiting, so that a pipe with no writer cannot hold the program up,
+// and its type is checked before anything is read from it.
+TFileText ReadFileText(const std::string &path)
+{
+    TFileText result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            result.Problem = std::string("the file cannot be opened: ") + std::strerror(errno);
+        return result;
+    }
+    result.Found = true;
+    struct stat info{};
+    if (::fstat(fd, &info) != 0) {
+        result.Problem = std::string("the file cannot be read: ") + std::strerror(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        result.Problem = "this is a folder, not a configuration file";
+    } else if (!S_ISREG(info.st_mode)) {
+        result.Problem = "this is a device, pipe or socket, not a configuration file";
+    } else if (uint64_t(info.st_size) > TIniFile::MaxFileSize) {
+        result.Problem = "the file has " + std::to_string(info.st_size) + " bytes; a configuration file may have at most " +
+                         std::to_string(TIniFile::MaxFileSize);
+    } else {
+        result.Text.resize(TIniFile::MaxFileSize + 1);
+        size_t got = 0;
+        while (got < result.Text.size()) {
+            const ssize_t n = ::read(fd, result.Text.data() + got, result.Text.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                result.Problem = std::string("the file cannot be read: ") + std::strerror(errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            got += size_t(n);
+        }
+        result.Text.resize(got);
+        if (result.Problem.empty() && got > TIniFile::MaxFileSize)
+            result.Problem = "the file has more than " + std::to_string(TIniFile::MaxFileSize) +
+                             " bytes; a configuration file may have at most that many";
+    }
+    ::close(fd);
+    if (!result.Problem.empty())
+        result.Text.clear();
+    return result;
+}
+
+// What the INI parser could not take: a NUL byte (it would end the text
+// there) or a section or key name longer than MaxNameLength. One pass over
+// the text, line by line, as the parser splits it.
+std::string TextProblem(const std::string &text)
+{
+    size_t line = 1;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = at;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r' && text[end] != '\0')
+            ++end;
+        if (end < text.size() && text[end] == '\0')
+            return "line " + std::to_string(line) + " holds a NUL byte; this is not a text file";
+        const std::string_view content(text.data() + at, end - at);
+        const size_t first = content.find_first_not_of(" \t");
+        if (first != std::string_view::npos && content[first] != ';' && content[first] != '#') {
+            const bool section = content[first] == '[';
+            const size_t stop = content.find(section ? ']' : '=', first);
+            if (stop != std::string_view::npos && stop - first > TIniFile::MaxNameLength + (section ? 1 : 0))
+                return "line " + std::to_string(line) + " has a " + (section ? "section" : "key") + " name of " +
+                       std::to_string(stop - first - (section ? 1 : 0)) + " characters; names may have at most " +
+                       std::to_string(TIniFile::MaxNameLength);
+        }
+        at = end;
+        if (at < text.size()) {
+            // CR LF is one line end, so is either alone.
+            if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')
+                ++at;
+            ++at;
+            ++line;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 TIniFile::TIniFile(std::string FileName_) : Impl(std::make_unique<TImpl>()), FileName(std::move(FileName_))
 {
-    std::ifstream in(FileName, std::ios::binary);
-    if (!in)
-        return;
-    std::ostringstream data;
-    data << in.rdbuf();
-    const std::string text = data.str();
-    Found = true;
-    Impl->Ini.LoadData(text.data(), text.size());
+    TFileText file = ReadFileText(FileName);
+    Found = file.Found;
+    Problem = file.Problem;
+    if (Problem.empty())
+        Problem = TextProblem(file.Text);
+    if (Problem.empty())
+        Impl->Ini.LoadData(file.Text.data(), file.Text.size());
 }
 
 TIniFile::~TIniFile() = default;
@@ -93,5 +191,7 @@ void TIniFile::WriteBool(const std::string &Section, const std::string &Key, boo
 
 bool TIniFile::UpdateFile()
 {
+    if (!Problem.empty())
+        return false;
     return Impl->Ini.SaveFile(FileName.c_str(), false) == SI_OK;
 }

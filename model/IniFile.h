@@ -9,7 +9,9 @@
 // An INI file as Windows programs write them: section and key names without
 // regard to case, keys listed in file order, a key written twice listed twice,
 // a UTF-8 byte-order mark and CRLF line ends accepted. A missing file reads as
-// empty.
+// empty. A file that cannot be read as a configuration (larger than
+// MaxFileSize, not a regular file, a name longer than MaxNameLength, a NUL
+// byte) also reads as empty, and GetProblem says why.
 class TIniFile
 {
 public:
@@ -18,8 +20,17 @@ public:
     TIniFile(const TIniFile &) = delete;
     TIniFile &operator=(const TIniFile &) = delete;
 
+    // Configuration files are a few kilobytes; anything near this is no
+    // configuration, and reading it whole could take all memory or never end.
+    static constexpr size_t MaxFileSize = 4 * 1024 * 1024;
+    // Every key is looked up by its section's name, so long names would make
+    // reading slow beyond measure; real names are a few characters.
+    static constexpr size_t MaxNameLength = 255;
+
     const std::string &GetFileName() const { return FileName; }
     bool Exists() const { return Found; }
+    // Why the file could not be read; empty when it was read or is missing.
+    const std::string &GetProblem() const { return Problem; }
 
     // The key names of a section in file order; empty for a missing section.
     std::vector<std::string> ReadSection(const std::string &Section) const;
@@ -34,7 +45,8 @@ public:
     void WriteString(const std::string &Section, const std::string &Key, const std::string &Value);
     // Written as "1" or "0".
     void WriteBool(const std::string &Section, const std::string &Key, bool Value);
-    // Writes the whole file; false when it cannot be written.
+    // Writes the whole file; false when it cannot be written, and when the file
+    // is there but could not be read (it is left as it is).
     bool UpdateFile();
 
 private:
@@ -42,4 +54,5 @@ private:
     std::unique_ptr<TImpl> Impl;
     std::string FileName;
     bool Found = false;
+    std::string Problem;
 };

@@ -55,3 +55,11 @@ std::optional<int32_t> StrToIntStrict(std::string_view Text)
         return std::nullopt;
     return int32_t(value);
 }
+
+std::string QuoteForMessage(std::string_view Text)
+{
+    if (Text.size() <= MaxQuotedLength)
+        return "'" + std::string(Text) + "'";
+    return "'" + std::string(Text.substr(0, MaxQuotedLength)) + "...' (" + std::to_string(Text.size()) +
+           " characters)";
+}

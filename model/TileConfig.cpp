@@ -36,6 +36,15 @@ const TColorKey ColorKeys[] = {
     {"FOREST", FOREST, 9},  {"JUNGLE", JUNGLE, 145}, {"SWAMP", SWAMP, 191},
 };
 
+// Tile numbers are 16-bit; a larger or negative number is no tile, and
+// storing its low 16 bits would put some unrelated tile into the map.
+constexpr int32_t MaxTile = 65535;
+
+std::string NotATile(const std::string &text, const std::string &where)
+{
+    return QuoteForMessage(text) + " is not a valid tile number (0.." + std::to_string(MaxTile) + ") " + where;
+}
+
 } // namespace
 
 void TTerrainImage::Create(const std::string &tilesPath)
@@ -44,6 +53,8 @@ void TTerrainImage::Create(const std::string &tilesPath)
     ErrorCount = 0;
     TilesPath = tilesPath;
     TIniFile iniFile(tilesPath); // released on every path, a failure included
+    if (!iniFile.GetProblem().empty())
+        throw EConvertError(iniFile.GetProblem(), tilesPath);
     if (!iniFile.Exists())
         ConfigProblems.push_back(tilesPath + ": the tile configuration file is missing");
     LoadTransitions(iniFile);
@@ -62,8 +73,17 @@ void TTerrainImage::LoadTransitions(TIniFile &IniFile)
             if (a == b)
                 continue;
             const std::string section = std::string("TRANS_") + TerrainName(a) + "_" + TerrainName(b);
-            for (uint16_t d = 1; d <= 8; ++d)
-                Transitions[a * 256 + b * 16 + d] = uint16_t(IniFile.ReadInteger(section, DirectionKeys[d], 0));
+            for (uint16_t d = 1; d <= 8; ++d) {
+                // A value that is no number is no tile (0), without a message;
+                // a number outside the tile range is an error.
+                const std::optional<std::string> text = IniFile.ReadString(section, DirectionKeys[d]);
+                const int32_t tile = text ? StrToIntStrict(*text).value_or(0) : 0;
+                if (tile < 0 || tile > MaxTile)
+                    throw EConvertError(NotATile(*text, std::string("for the key ") + DirectionKeys[d] +
+                                                            " in section [" + section + "]"),
+                                        IniFile.GetFileName());
+                Transitions[a * 256 + b * 16 + d] = uint16_t(tile);
+            }
         }
     }
 }
@@ -76,7 +96,9 @@ void TTerrainImage::LoadTileList(TIniFile &IniFile, const std::string &Section, 
     for (size_t i = 0; i < keys.size(); ++i) {
         const auto value = StrToIntStrict(keys[i]);
         if (!value)
-            throw EConvertError("'" + keys[i] + "' is not a valid integer value", IniFile.GetFileName());
+            throw EConvertError(QuoteForMessage(keys[i]) + " is not a valid integer value", IniFile.GetFileName());
+        if (*value < 0 || *value > MaxTile)
+            throw EConvertError(NotATile(keys[i], "in section [" + Section + "]"), IniFile.GetFileName());
         list[i] = uint16_t(*value);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <map>
 
 using namespace TestSupport;
@@ -81,10 +83,69 @@ TEST(TileConfig, TheExampleFileGivesItsTilesTransitionsAndColours)
     Random::SetFixedSeed(std::nullopt);
 }
 
-TEST(TileConfig, TileKeysAreStrictNumbersStoredAsSixteenBits)
+TEST(TileConfig, TileKeysAreStrictNumbersWithinTheTileRange)
 {
-    TConfigured config("[DIRT]\n0x10=\n$10=\n-1=\n70000=\n0=\n[VOID]\n1=\n");
-    EXPECT_EQ(config.Model->GetTileList(DIRT), (std::vector<uint16_t>{16, 16, 65535, 4464, 0}));
+    TConfigured config("[DIRT]\n0x10=\n$10=\n65535=\n$FFFF=\n0=\n[VOID]\n1=\n");
+    EXPECT_EQ(config.Model->GetTileList(DIRT), (std::vector<uint16_t>{16, 16, 65535, 65535, 0}));
+}
+
+// Builds a model from the text, which must fail; gives the error.
+EConvertError ConstructionError(const std::string &ini, std::string &path, TTempDir &dir)
+{
+    path = dir.File("Tiles.ini");
+    WriteFile(path, ini);
+    try {
+        TTerrainImage model(path);
+    } catch (const EConvertError &error) {
+        return error;
+    }
+    ADD_FAILURE() << "construction went on with:\n" << ini.substr(0, 200);
+    return EConvertError("", "");
+}
+
+TEST(TileConfig, NumbersOutsideTheTileRangeStopConstruction)
+{
+    // Storing the low 16 bits would put an unrelated tile into the map.
+    struct TCase
+    {
+        std::string Ini;
+        std::string Expected; // the whole message
+    };
+    const TCase cases[] = {
+        {"[DIRT]\n65536=\n", "'65536' is not a valid tile number (0..65535) in section [DIRT]"},
+        {"[GRASS]\n3=\n70000=\n", "'70000' is not a valid tile number (0..65535) in section [GRASS]"},
+        {"[VOID]\n-1=\n", "'-1' is not a valid tile number (0..65535) in section [VOID]"},
+        {"[water]\n$FFFFFFFF=\n", "'$FFFFFFFF' is not a valid tile number (0..65535) in section [WATER]"},
+        {"[TRANS_DIRT_GRASS]\nN=121\nNE=70000\n",
+         "'70000' is not a valid tile number (0..65535) for the key NE in section [TRANS_DIRT_GRASS]"},
+        {"[TRANS_SWAMP_JUNGLE]\nNW=-1\n",
+         "'-1' is not a valid tile number (0..65535) for the key NW in section [TRANS_SWAMP_JUNGLE]"},
+        {"[TRANS_GRASS_DIRT]\nS=$FFFFFFFF\n",
+         "'$FFFFFFFF' is not a valid tile number (0..65535) for the key S in section [TRANS_GRASS_DIRT]"},
+        {"[TRANS_GRASS_DIRT]\nS=65536\n",
+         "'65536' is not a valid tile number (0..65535) for the key S in section [TRANS_GRASS_DIRT]"},
+    };
+    for (const auto &c : cases) {
+        TTempDir dir;
+        std::string path;
+        const EConvertError error = ConstructionError(c.Ini, path, dir);
+        EXPECT_EQ(std::string(error.what()), c.Expected) << c.Ini;
+        EXPECT_EQ(error.FileName, path);
+    }
+    // The edge of the range is a tile.
+    TConfigured edge("[VOID]\n1=\n[TRANS_DIRT_GRASS]\nN=65535\nNE=0\n");
+    EXPECT_EQ(edge.Model->GetTransitionTile(1 * 256 + 5 * 16 + 1), 65535);
+    EXPECT_EQ(edge.Model->GetTransitionTile(1 * 256 + 5 * 16 + 2), 0);
+}
+
+TEST(TileConfig, ALongKeyIsCutInTheMessage)
+{
+    TTempDir dir;
+    std::string path;
+    const std::string key = "7" + std::string(200, 'z');
+    const EConvertError error = ConstructionError("[GRASS]\n" + key + "=\n", path, dir);
+    EXPECT_EQ(std::string(error.what()),
+              "'" + key.substr(0, 60) + "...' (201 characters) is not a valid integer value");
 }
 
 TEST(TileConfig, AKeyThatIsNoNumberStopsConstruction)
@@ -219,6 +280,78 @@ TEST(TileConfig, ModelConstructionDrawsTheVoidTileFromItsOwnStream)
     TTerrainImage model(dir.File("Tiles.ini"));
     EXPECT_EQ(model.GetVoidTile(), 10 + index);
     Random::SetFixedSeed(std::nullopt);
+}
+
+TEST(IniFile, FilesThatAreNoConfigurationReadAsEmptyWithTheirReason)
+{
+    TTempDir dir;
+    struct TCase
+    {
+        std::string Name;
+        std::string Text;
+        std::string Problem; // a fragment
+    };
+    std::string nulInside = "[GRASS]\n3=\n";
+    nulInside += '\0';
+    nulInside += "4=\n";
+    const TCase cases[] = {
+        {"too large", "[GRASS]\n" + std::string(TIniFile::MaxFileSize, ';'), "at most 4194304"},
+        {"long section", "[" + std::string(1 << 20, 'S') + "]\n1=\n2=\n", "line 1 has a section name of 1048576"},
+        {"long key", "[GRASS]\n\n" + std::string(256, '1') + "=\n", "line 3 has a key name of 256"},
+        {"NUL byte", nulInside, "line 3 holds a NUL byte"},
+    };
+    for (const auto &c : cases) {
+        const std::string path = dir.File(c.Name + ".ini");
+        WriteFile(path, c.Text);
+        TIniFile ini(path);
+        EXPECT_TRUE(ini.Exists()) << c.Name;
+        EXPECT_NE(ini.GetProblem().find(c.Problem), std::string::npos) << c.Name << ": " << ini.GetProblem();
+        EXPECT_TRUE(ini.ReadSection("GRASS").empty()) << c.Name;
+        // What could not be read is never overwritten.
+        ini.WriteString("Main", "A", "1");
+        EXPECT_FALSE(ini.UpdateFile()) << c.Name;
+        EXPECT_EQ(ReadFile(path), c.Text) << c.Name;
+    }
+    // At the limits: names of 255 characters, a file of exactly the largest size.
+    const std::string name(TIniFile::MaxNameLength, 'k');
+    std::string largest = "[" + name + "]\n" + name + "=5\n";
+    largest += std::string(TIniFile::MaxFileSize - largest.size(), '\n');
+    WriteFile(dir.File("largest.ini"), largest);
+    TIniFile ini(dir.File("largest.ini"));
+    EXPECT_EQ(ini.GetProblem(), "");
+    EXPECT_EQ(ini.ReadInteger(name, name, 0), 5);
+}
+
+TEST(IniFile, DevicesPipesAndFoldersAreRefusedWithoutWaiting)
+{
+    TTempDir dir;
+    const std::string fifo = dir.File("pipe.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {std::string("/dev/zero"), fifo, dir.Path()}) {
+        TIniFile ini(path); // must return at once: nothing writes to the pipe
+        EXPECT_TRUE(ini.Exists()) << path;
+        EXPECT_FALSE(ini.GetProblem().empty()) << path;
+        EXPECT_TRUE(ini.ReadSection("GRASS").empty()) << path;
+    }
+    EXPECT_NE(TIniFile(dir.Path()).GetProblem().find("folder"), std::string::npos);
+    EXPECT_NE(TIniFile(fifo).GetProblem().find("pipe"), std::string::npos);
+    EXPECT_EQ(TIniFile(dir.File("missing.ini")).GetProblem(), "");
+}
+
+TEST(TileConfig, AConfigurationThatCannotBeReadStopsConstruction)
+{
+    TTempDir dir;
+    std::string path;
+    const EConvertError large = ConstructionError("[VOID]\n1=\n" + std::string(5 << 20, '\n'), path, dir);
+    EXPECT_NE(std::string(large.what()).find("at most 4194304"), std::string::npos) << large.what();
+    EXPECT_EQ(large.FileName, path);
+    try {
+        TTerrainImage model("/dev/zero");
+        ADD_FAILURE() << "/dev/zero was read";
+    } catch (const EConvertError &error) {
+        EXPECT_NE(std::string(error.what()).find("device"), std::string::npos) << error.what();
+        EXPECT_EQ(error.FileName, "/dev/zero");
+    }
 }
 
 TEST(IniFile, WritesAndReadsBack)
