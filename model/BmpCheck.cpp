@@ -340,8 +340,9 @@ std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
 
     if (h.Compression == RunLength8 || h.Compression == RunLength4) {
         if (h.ImageSize > fileSize - h.DataOffset)
-            return "the file is truncated: the run-length data needs " + Num(h.DataOffset + h.ImageSize) +
-                   " bytes, the file has " + Num(fileSize);
+            return "the file is truncated: its " + Num(h.ImageSize) + " bytes of run-length data from byte " +
+                   Num(h.DataOffset) + " need a file of " + Num(h.DataOffset + h.ImageSize) + " bytes, the file has " +
+                   Num(fileSize);
         return RunLengthProblem(f, h);
     }
 

@@ -288,7 +288,7 @@ TEST_F(PictureCheck, DamagedBmpFilesAreRefusedWithTheirFault)
              f += S{0, 7, 1, 2, 3};
              Put32(f, ImageSizeField, 0);
          }, "truncated"},
-        {"RLE8 image size past the end", Paletted(8, 16, 1), field32(ImageSizeField, 5000), "the file is truncated: the run-length data needs"},
+        {"RLE8 image size past the end", Paletted(8, 16, 1), field32(ImageSizeField, 5000), "5000 bytes of run-length data from byte "},
         {"RLE8 top-down", Paletted(8, 16, 1), field32(HeightField, uint32_t(-5)), "top-down"},
         {"RLE8 on a 4-bit picture", Paletted(4, 16), field32(CompressionField, 1), "8-bit run-length data for a picture of 4 bits"},
         // Headers.
