@@ -188,6 +188,16 @@ std::string TargetProblem(const std::string &Target)
 
 TAtomicSave::TAtomicSave(const std::vector<std::string> &Targets)
 {
+    try {
+        Open(Targets);
+    } catch (...) {
+        Cancel(); // the destructor does not run for an object never made
+        throw;
+    }
+}
+
+void TAtomicSave::Open(const std::vector<std::string> &Targets)
+{
     for (const std::string &target : Targets) {
         const TTargetInfo info = InspectTarget(target);
         if (!info.Problem.empty())

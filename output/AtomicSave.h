@@ -68,5 +68,6 @@ public:
 
 private:
     struct TFile;
+    void Open(const std::vector<std::string> &Targets);
     std::vector<std::unique_ptr<TFile>> Files;
 };
