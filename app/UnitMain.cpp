@@ -96,6 +96,9 @@ void TForm1::FormCreate()
     MAPFileName = settings.MAPFileName;
     LoadBMPOnStartup = settings.LoadBMPOnStartup;
     CBLoadBMPOnStartup->setChecked(LoadBMPOnStartup);
+    MapSize = settings.MapSize;
+    WriteStatics = settings.WriteStatics;
+    ShowMapChoice();
 
     CreateModel();
     Label6->setText(Q(MAPFileName));
@@ -204,7 +207,7 @@ void TForm1::BitBtn4Click()
     const std::string mapFileName = MAPFileName;
     bool generated = false;
     try {
-        RunGenerateCommand(*Model, mapFileName, *this);
+        RunGenerateCommand(*Model, TMapOutput::ForFile(mapFileName, MapSize, WriteStatics), *this);
         generated = true;
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
@@ -314,6 +317,8 @@ void TForm1::FormClose()
     settings.BMPFileName = BMPFileName;
     settings.MAPFileName = MAPFileName;
     settings.LoadBMPOnStartup = CBLoadBMPOnStartup->isChecked();
+    settings.MapSize = MapSize;
+    settings.WriteStatics = WriteStatics;
     if (!WriteSettings(SettingsPath, settings))
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle,
                        "The settings could not be written to " + SettingsPath + ".");
@@ -327,6 +332,7 @@ void TForm1::LockGUI(bool Lock)
     BitBtn6->setEnabled(!Lock);
     BitBtn3->setVisible(Lock);
     File1->menuAction()->setEnabled(!Lock);
+    Map1->menuAction()->setEnabled(!Lock);
     StatusBarAdapter->SetSimpleText("");
     ProgressBarAdapter->SetPosition(0);
 }
