@@ -204,10 +204,10 @@ void TForm1::BitBtn4Click()
         return;
     GenerateRunning = true;
     // The run writes where it started, whatever the output label says meanwhile.
-    const std::string mapFileName = MAPFileName;
+    const TMapOutput output = GetMapOutput();
     bool generated = false;
     try {
-        RunGenerateCommand(*Model, TMapOutput::ForFile(mapFileName, MapSize, WriteStatics), *this);
+        RunGenerateCommand(*Model, output, *this);
         generated = true;
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.

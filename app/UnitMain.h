@@ -122,8 +122,9 @@ public:
     const std::string &GetBMPFileName() const { return BMPFileName; }
     const std::string &GetMAPFileName() const { return MAPFileName; }
     const std::string &GetSettingsPath() const { return SettingsPath; }
-    // What Generate writes: the output file in the chosen size, its format by its name.
-    TMapOutput GetMapOutput() const { return TMapOutput::ForFile(MAPFileName, MapSize, WriteStatics); }
+    // What Generate writes: the output file in the chosen size, its format and
+    // facet number by its name (else the number of the one facet of that size).
+    TMapOutput GetMapOutput() const;
     TTerrainImage *GetModel() const { return Model.get(); }
     // The map preview window, made by the first Generate; nullptr before.
     TMapPreviewForm *GetPreviewForm() const { return PreviewForm; }

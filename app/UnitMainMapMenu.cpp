@@ -102,3 +102,12 @@ void TForm1::WriteStatics1Click()
     WriteStatics = WriteStatics1->isChecked();
     ShowMapChoice();
 }
+
+TMapOutput TForm1::GetMapOutput() const
+{
+    TMapOutput output = TMapOutput::ForFile(MAPFileName, MapSize, WriteStatics);
+    const std::vector<int> facets = FacetsOfSize(MapSize);
+    if (!MapNumberOfName(MAPFileName) && facets.size() == 1)
+        output.MapNumber = facets.front();
+    return output;
+}

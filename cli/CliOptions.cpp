@@ -66,7 +66,7 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         "Turns a painted BMP into the terrain map file map0.mul (6144 x 4096 cells), or a map of\n"
         "another size (--size, --facet) for current clients, also as map0LegacyMUL.uop.\n"
         "Warnings go to standard output; problems, progress and failures to standard error.\n"
-        "Exit status: 0 written; 1 usage error; 2 the image cannot be loaded;\n"
+        "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
         "3 the tile configuration cannot be read; 4 the map file cannot be written;\n"
         "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
         "written (it is written after the map file, which then stays written). Ctrl-C while\n"

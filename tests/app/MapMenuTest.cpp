@@ -58,6 +58,16 @@ TEST_F(TMapMenuTest, TheSizeAndStaticsComeFromTheSettingsAndGoBackToThem)
     auto again = MakeForm();
     EXPECT_EQ(Checked(*again)->objectName().toStdString(), "MapSizeFacet21");
     EXPECT_TRUE(again->WriteStatics1->isChecked());
+
+    // The facet number: the output's name says it, else the one facet of the size.
+    SetOutputThroughDialog(*again, Dir.File("world.uop"));
+    EXPECT_EQ(again->GetMapOutput().MapNumber, 2);
+    EXPECT_EQ(again->GetMapOutput().Format, TMapFormat::Uop);
+    SetOutputThroughDialog(*again, Dir.File("map1LegacyMUL.uop"));
+    EXPECT_EQ(again->GetMapOutput().MapNumber, 1);
+    again->findChild<QAction *>("MapSizeFacet01")->trigger(); // map0 and map1 share the size
+    SetOutputThroughDialog(*again, Dir.File("world.mul"));
+    EXPECT_EQ(again->GetMapOutput().MapNumber, 0);
 }
 
 TEST_F(TMapMenuTest, GenerateWritesTheChosenSizeInTheFormatOfTheName)
