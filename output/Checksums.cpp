@@ -38,7 +38,7 @@ inline uint32_t Word(const unsigned char *k, size_t Count)
 }
 
 // The largest count of bytes after which B cannot have overflowed 32 bits
-// before the modulo (zlib's NMAX).
+// before the modulo (zlib's NMAX), a multiple of 16.
 constexpr size_t AdlerRun = 5552;
 constexpr uint32_t AdlerBase = 65521;
 
@@ -73,18 +73,39 @@ uint64_t HashLittle2(const std::string &Name)
 void TAdler32::Add(const void *Data, size_t Bytes)
 {
     const auto *p = static_cast<const unsigned char *>(Data);
-    uint32_t a = A, b = B;
+    uint64_t a = A, b = B;
     while (Bytes > 0) {
-        const size_t run = Bytes < AdlerRun ? Bytes : AdlerRun;
-        for (size_t i = 0; i < run; ++i) {
-            a += p[i];
+        size_t run = Bytes < AdlerRun ? Bytes : AdlerRun;
+        Bytes -= run;
+        // Groups of 16 bytes, one lane per place in the group, in a form the
+        // compiler can vectorise. Over G groups, byte j of group g adds to a
+        // once and to b once for each step it is in a: 16 - j times in its own
+        // group and 16 times in every later one. So, with Sum[j] the sum of the
+        // bytes at place j and Before[j] the sum, over the groups, of those
+        // before it at place j:
+        //   a += sum of Sum,   b += 16 G a + 16 sum of Before + sum of (16 - j) Sum[j].
+        uint32_t sum[16] = {}, before[16] = {};
+        const size_t groups = run / 16;
+        for (size_t g = 0; g < groups; ++g, p += 16)
+            for (int j = 0; j < 16; ++j) {
+                before[j] += sum[j];
+                sum[j] += p[j];
+            }
+        uint64_t sums = 0, befores = 0, weighted = 0;
+        for (int j = 0; j < 16; ++j) {
+            sums += sum[j];
+            befores += before[j];
+            weighted += uint64_t(16 - j) * sum[j];
+        }
+        b += 16 * groups * a + 16 * befores + weighted;
+        a += sums;
+        for (run -= groups * 16; run > 0; --run) {
+            a += *p++;
             b += a;
         }
         a %= AdlerBase;
         b %= AdlerBase;
-        p += run;
-        Bytes -= run;
     }
-    A = a;
-    B = b;
+    A = uint32_t(a);
+    B = uint32_t(b);
 }
