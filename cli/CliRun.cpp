@@ -127,6 +127,15 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         }
     }
 
+    // Clients take map0 and map1 of a UOP file as 7168 x 4096 cells, whatever
+    // the file holds: a classic-sized one reads as another map there.
+    if (output.Format == TMapFormat::Uop && output.Size == MapSizes::Classic && output.MapNumber <= 1) {
+        std::fprintf(Err, "morvane-cli: note: %s is %s cells; clients that read map%d from a UOP file take it as "
+                          "7168 x 4096 (--facet %d makes that size)\n",
+                     output.FileName.c_str(), FormatMapSize(output.Size).c_str(), output.MapNumber, output.MapNumber);
+        std::fflush(Err);
+    }
+
     TTerminalView view(Out, Err, ShowProgress);
     switch (RunGenerateCommand(*model, output, view)) {
     case TGenerateOutcome::Written:

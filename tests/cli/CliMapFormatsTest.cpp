@@ -55,6 +55,18 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
             ASSERT_EQ(std::memcmp(a.data() + block * 196 + 4, b.data() + block * 196 + 4, 192), 0) << bx;
     }
 
+    EXPECT_EQ(uop.Err.find("note:"), std::string::npos) << uop.Err;
+    // A classic-sized UOP file of map0 is made, with a note on what clients make of it.
+    const auto classic = RunIn(dir, {"-q", "-o", "map0LegacyMUL.uop", "world.bmp"});
+    EXPECT_EQ(classic.ExitCode, 0);
+    EXPECT_NE(classic.Err.find("note: map0LegacyMUL.uop is 6144 x 4096 cells; clients that read map0 from a UOP file "
+                               "take it as 7168 x 4096 (--facet 0 makes that size)"),
+              std::string::npos)
+        << classic.Err;
+    EXPECT_EQ(TMapReader(dir.File("map0LegacyMUL.uop")).Size(), MapSizes::Classic);
+    const auto again = RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "world.bmp"});
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+
     const auto info = RunIn(dir, {"--info", "map0LegacyMUL.uop", "--cell", "3,2"});
     EXPECT_EQ(info.ExitCode, 0) << info.Err;
     const TMapCell cell = mulMap.Cell(3, 2);
