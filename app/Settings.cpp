@@ -11,6 +11,9 @@ const char *const Section = "Main";
 const char *const KeyBMPFileName = "BMPFileName";
 const char *const KeyMAPFileName = "MAPFileName";
 const char *const KeyLoadBMPOnStartup = "LoadBMPOnStartup";
+const char *const KeyMapWidth = "MapWidth";
+const char *const KeyMapHeight = "MapHeight";
+const char *const KeyWriteStatics = "WriteStatics";
 
 } // namespace
 
@@ -32,6 +35,10 @@ TSettings ReadSettings(const std::string &Path)
     settings.BMPFileName = ini.ReadString(Section, KeyBMPFileName, defaults.BMPFileName);
     settings.MAPFileName = ini.ReadString(Section, KeyMAPFileName, defaults.MAPFileName);
     settings.LoadBMPOnStartup = ini.ReadBool(Section, KeyLoadBMPOnStartup, defaults.LoadBMPOnStartup);
+    const TMapSize size{ini.ReadInteger(Section, KeyMapWidth, defaults.MapSize.Width),
+                        ini.ReadInteger(Section, KeyMapHeight, defaults.MapSize.Height)};
+    settings.MapSize = IsValidMapSize(size) ? size : defaults.MapSize;
+    settings.WriteStatics = ini.ReadBool(Section, KeyWriteStatics, defaults.WriteStatics);
     return settings;
 }
 
@@ -41,5 +48,8 @@ bool WriteSettings(const std::string &Path, const TSettings &Settings)
     ini.WriteString(Section, KeyBMPFileName, Settings.BMPFileName);
     ini.WriteString(Section, KeyMAPFileName, Settings.MAPFileName);
     ini.WriteBool(Section, KeyLoadBMPOnStartup, Settings.LoadBMPOnStartup);
+    ini.WriteString(Section, KeyMapWidth, std::to_string(Settings.MapSize.Width));
+    ini.WriteString(Section, KeyMapHeight, std::to_string(Settings.MapSize.Height));
+    ini.WriteBool(Section, KeyWriteStatics, Settings.WriteStatics);
     return ini.UpdateFile();
 }

@@ -97,6 +97,9 @@ void TForm1::FormCreate()
     MAPFileName = settings.MAPFileName;
     LoadBMPOnStartup = settings.LoadBMPOnStartup;
     CBLoadBMPOnStartup->setChecked(LoadBMPOnStartup);
+    MapSize = settings.MapSize;
+    WriteStatics = settings.WriteStatics;
+    ShowMapChoice();
 
     CreateModel();
     Label6->setText(Q(MAPFileName));
@@ -206,16 +209,16 @@ void TForm1::BitBtn4Click()
     if (!Model || GenerateRunning)
         return;
     // The run writes where it started, whatever the output label says meanwhile.
-    const std::string mapFileName = MAPFileName;
+    const TMapOutput output = GetMapOutput();
     // A remembered name may be the picture's since the settings were written.
-    if (const auto clash = MapFileClash(mapFileName)) {
-        ShowError("Clould not store MAP to " + mapFileName + "!", *clash);
+    if (const auto clash = MapFileClash(output.FileName)) {
+        ShowError("Clould not store MAP to " + output.FileName + "!", *clash);
         return;
     }
     GenerateRunning = true;
     TGenerateOutcome outcome = TGenerateOutcome::Failed;
     try {
-        outcome = RunGenerateCommand(*Model, mapFileName, *this);
+        outcome = RunGenerateCommand(*Model, output, *this);
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
@@ -228,15 +231,19 @@ void TForm1::BitBtn4Click()
     }
     // The preview shows the map that was written, under the file's name.
     if (outcome == TGenerateOutcome::Written)
-        ShowPreview(mapFileName);
+        ShowPreview(output.FileName);
 }
 
 std::optional<std::string> TForm1::MapFileClash(const std::string &MapFile) const
 {
+    // The map file first, then the statics files that go with it.
+    std::vector<TRunFile> outputs;
+    for (const std::string &path : MapOutputPaths(MapOutputFor(MapFile)))
+        outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
     return FindFileClash({{BMPFileName, "the picture"},
                           {TilesPath, "the tile configuration"},
                           {SettingsPath, "the settings file"}},
-                         {{MapFile, "the map file"}});
+                         outputs);
 }
 
 void TForm1::PaintPending()
@@ -333,6 +340,8 @@ void TForm1::FormClose()
     settings.BMPFileName = BMPFileName;
     settings.MAPFileName = MAPFileName;
     settings.LoadBMPOnStartup = CBLoadBMPOnStartup->isChecked();
+    settings.MapSize = MapSize;
+    settings.WriteStatics = WriteStatics;
     if (!WriteSettings(SettingsPath, settings))
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle,
                        "The settings could not be written to " + SettingsPath + ".");
@@ -346,6 +355,7 @@ void TForm1::LockGUI(bool Lock)
     BitBtn6->setEnabled(!Lock);
     BitBtn3->setVisible(Lock);
     File1->menuAction()->setEnabled(!Lock);
+    Map1->menuAction()->setEnabled(!Lock);
     StatusBarAdapter->SetSimpleText("");
     ProgressBarAdapter->SetPosition(0);
 }

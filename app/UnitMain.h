@@ -12,6 +12,7 @@
 #include <string>
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QFileDialog;
 class QFrame;
@@ -67,6 +68,9 @@ public:
     QMenu *Import1 = nullptr;
     QAction *BMPmap1 = nullptr;
     QAction *Exit1 = nullptr;
+    QMenu *Map1 = nullptr;              // the map's size and the statics files
+    QActionGroup *MapSizes1 = nullptr;  // one item per size, the chosen one checked
+    QAction *WriteStatics1 = nullptr;   // also write empty statics files
     QMenu *N1 = nullptr;
     QAction *Help1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
@@ -100,6 +104,9 @@ public:
     void Help1Click();
     // A click on line Line (from 0) of the memo: a warning's cell is shown in the preview.
     void Memo1Click(int Line);
+    // The "Map" menu: a size chosen, the statics files switched on or off.
+    void MapSizeClick(const TMapSize &Size);
+    void WriteStatics1Click();
 
     // What the Generate command needs of the window.
     void LockGUI(bool Lock) override;
@@ -117,6 +124,11 @@ public:
     const std::string &GetBMPFileName() const { return BMPFileName; }
     const std::string &GetMAPFileName() const { return MAPFileName; }
     const std::string &GetSettingsPath() const { return SettingsPath; }
+    // What Generate writes: the output file in the chosen size, its format and
+    // facet number by its name (else the number of the one facet of that size).
+    TMapOutput GetMapOutput() const;
+    // The same for another output file name.
+    TMapOutput MapOutputFor(const std::string &FileName) const;
     TTerrainImage *GetModel() const { return Model.get(); }
     // The map preview window, made by the first Generate; nullptr before.
     TMapPreviewForm *GetPreviewForm() const { return PreviewForm; }
@@ -128,6 +140,8 @@ protected:
 
 private:
     void CreateMenu();
+    void CreateMapMenu();
+    void ShowMapChoice();
     void CreateControls();
     void FormCreate();
     void FormClose();
@@ -149,6 +163,8 @@ private:
     std::string BMPFileName;
     std::string MAPFileName;
     bool LoadBMPOnStartup = false;
+    TMapSize MapSize = MapSizes::Classic;
+    bool WriteStatics = false;
     std::unique_ptr<TTerrainImage> Model;
     bool AbortFlag = false;
 

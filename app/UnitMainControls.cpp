@@ -119,6 +119,8 @@ void TForm1::CreateMenu()
     BMPmap1 = MakeAction(Import1, "BMPmap1", tr("&BMP map"), tr("Import BMP map"));
     Exit1 = MakeAction(File1, "Exit1", tr("&Exit"), tr("Close the application"));
 
+    CreateMapMenu();
+
     N1 = MainMenu1->addMenu(tr("Help"));
     N1->setObjectName("N1");
     N1->setToolTipsVisible(true);

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -18,6 +19,23 @@ TCliParse UsageError(const std::string &Message)
 }
 
 } // namespace
+
+TMapOutput MapOutputOf(const TCliOptions &Options)
+{
+    TMapOutput output = TMapOutput::ForFile(Options.MapPath, Options.MapSize, Options.Statics);
+    output.Format = Options.Format;
+    if (!MapNumberOfName(Options.MapPath) && Options.Facet)
+        output.MapNumber = *Options.Facet;
+    return output;
+}
+
+std::vector<std::string> OutputPathsOf(const TCliOptions &Options)
+{
+    std::vector<std::string> paths = MapOutputPaths(MapOutputOf(Options));
+    if (Options.PreviewPath)
+        paths.push_back(*Options.PreviewPath);
+    return paths;
+}
 
 std::optional<uint64_t> ParseSeed(const std::string &Text)
 {
@@ -45,9 +63,10 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Turns a painted BMP into the terrain map file map0.mul (6144 x 4096 cells).\n"
+        "Turns a painted BMP into the terrain map file map0.mul (6144 x 4096 cells), or a map of\n"
+        "another size (--size, --facet) for current clients, also as map0LegacyMUL.uop.\n"
         "Warnings go to standard output; problems, progress and failures to standard error.\n"
-        "Exit status: 0 written; 1 usage error; 2 the image cannot be loaded;\n"
+        "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
         "3 the tile configuration cannot be read; 4 the map file cannot be written;\n"
         "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
         "written (it is written after the map file, which then stays written). Ctrl-C while\n"
@@ -77,9 +96,33 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
                                     "Prints on standard error, after the warnings, how many map cells get the "
                                     "void tile and why (pixels of no terrain, border cells, transitions without "
                                     "a tile by section and direction, empty tile lists, outside the picture).");
+    const QCommandLineOption size("size",
+                                  "The map's size in cells, WxH, both multiples of 8 up to 65528 (default "
+                                  "6144x4096; a picture larger than the map is cut, a smaller one leaves void "
+                                  "tiles beyond it).",
+                                  "WxH");
+    const QCommandLineOption facet("facet",
+                                   "Makes map N of a current client: its size (0 and 1: 7168x4096, 2: 2304x1600, "
+                                   "3: 2560x2048, 4: 1448x1448, 5: 1280x4096) and its number in the file names "
+                                   "(default output mapN.mul, or mapNLegacyMUL.uop with --format uop).",
+                                   "N");
+    const QCommandLineOption format("format",
+                                     "mul or uop: the plain map file, or the UOP container that current clients "
+                                     "read (default: uop for an output name ending in .uop, else mul).",
+                                     "FORMAT");
+    const QCommandLineOption statics("statics",
+                                     "Also writes staidx<N>.mul (every block without statics) and an empty "
+                                     "statics<N>.mul next to the map file, so that no old statics stand on the "
+                                     "new terrain. All files are replaced together or not at all.");
+    const QCommandLineOption info("info",
+                                  "Reads the map file MAP (MUL or UOP) and prints its format, size and a cell, "
+                                  "instead of making a map.",
+                                  "MAP");
+    const QCommandLineOption cell("cell", "The cell --info shows (default 0,0).", "X,Y");
     const QCommandLineOption help({"h", "help"}, "Shows this help and stops.");
     const QCommandLineOption version("version", "Shows the version and stops.");
-    parser.addOptions({output, tiles, seed, quiet, preview, previewScale, report, help, version});
+    parser.addOptions({output, tiles, seed, quiet, preview, previewScale, report, size, facet, format, statics, info,
+                       cell, help, version});
     parser.addPositionalArgument("IMAGE", "The painted picture, a BMP whose red values name the terrains.");
 
     QStringList arguments;
@@ -100,12 +143,43 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         return result;
     }
 
+    TCliOptions &options = result.Options;
+    const auto text = [&](const QCommandLineOption &Option) { return parser.value(Option).toLocal8Bit().toStdString(); };
+    if (parser.isSet(size)) {
+        const std::optional<TMapSize> mapSize = ParseMapSize(text(size));
+        if (!mapSize)
+            return UsageError("The size '" + text(size) + "' is not WxH with both sides multiples of 8 from 8 to " +
+                              std::to_string(MapSizes::MaxSide) + ".");
+        options.MapSize = *mapSize;
+        options.SizeGiven = true;
+    }
     const QStringList images = parser.positionalArguments();
+    if (parser.isSet(info)) {
+        options.InfoPath = text(info);
+        if (options.InfoPath->empty())
+            return UsageError("The map file name is empty.");
+        if (!images.isEmpty())
+            return UsageError("--info reads a map file and takes no image.");
+        if (parser.isSet(cell)) {
+            const std::string value = text(cell);
+            const size_t comma = value.find_first_of(",/");
+            const std::optional<uint64_t> x = ParseSeed(value.substr(0, comma));
+            const std::optional<uint64_t> y =
+                comma == std::string::npos ? std::nullopt : ParseSeed(value.substr(comma + 1));
+            if (!x || !y || *x > uint64_t(MapSizes::MaxSide) || *y > uint64_t(MapSizes::MaxSide))
+                return UsageError("The cell '" + value + "' is not X,Y (two whole numbers from 0).");
+            options.InfoX = int(*x);
+            options.InfoY = int(*y);
+        }
+        result.Kind = TCliParse::Info;
+        return result;
+    }
+    if (parser.isSet(cell))
+        return UsageError("--cell goes with --info MAP.");
     if (images.isEmpty())
         return UsageError("No image given.");
     if (images.size() > 1)
         return UsageError("Only one image can be given; got " + std::to_string(images.size()) + ".");
-    TCliOptions &options = result.Options;
     options.ImagePath = images.front().toLocal8Bit().toStdString();
     if (options.ImagePath.empty())
         return UsageError("The image name is empty.");
@@ -142,6 +216,36 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         options.PreviewScale = *scale;
     }
     options.Report = parser.isSet(report);
+
+    if (parser.isSet(facet)) {
+        const std::optional<uint64_t> number = ParseSeed(text(facet));
+        if (!number || !FacetSize(int(std::min<uint64_t>(*number, 1000))))
+            return UsageError("The facet '" + text(facet) + "' is not a map number from 0 to " +
+                              std::to_string(FacetCount - 1) + ".");
+        options.Facet = int(*number);
+        if (!options.SizeGiven)
+            options.MapSize = *FacetSize(*options.Facet);
+    }
+    if (parser.isSet(format)) {
+        const QString value = parser.value(format).toLower();
+        if (value != "mul" && value != "uop")
+            return UsageError("The format '" + text(format) + "' is neither mul nor uop.");
+        options.Format = value == "uop" ? TMapFormat::Uop : TMapFormat::Mul;
+    } else if (parser.isSet(output)) {
+        options.Format = FormatForName(options.MapPath);
+    }
+    if (!parser.isSet(output) && options.Facet) {
+        const std::string n = std::to_string(*options.Facet);
+        options.MapPath = options.Format == TMapFormat::Uop ? "map" + n + "LegacyMUL.uop" : "map" + n + ".mul";
+    } else if (!parser.isSet(output) && options.Format == TMapFormat::Uop) {
+        options.MapPath = "map0LegacyMUL.uop";
+    }
+    // The number in the map file's name is the one clients and servers go by.
+    const std::optional<int> named = MapNumberOfName(options.MapPath);
+    if (named && options.Facet && *named != *options.Facet)
+        return UsageError("The map file " + options.MapPath + " is map " + std::to_string(*named) +
+                          ", but --facet says " + std::to_string(*options.Facet) + ".");
+    options.Statics = parser.isSet(statics);
     result.Kind = TCliParse::Run;
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapFormat.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,13 +18,26 @@ struct TCliOptions
     std::optional<std::string> PreviewPath; // none: no preview picture
     int PreviewScale = 1;                   // cells per preview pixel, each way
     bool Report = false;                    // the void-tile report on standard error
+    TMapSize MapSize = MapSizes::Classic;   // --size, or the size of --facet
+    std::optional<int> Facet;               // --facet N: its size and number
+    TMapFormat Format = TMapFormat::Mul;    // --format, else by the map file's name
+    bool Statics = false;                   // also the empty statics files
+    std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
+    int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)
+    bool SizeGiven = false;                 // --size was given (for --info)
 };
 
-// The outcome of reading the arguments: run with Options, print Text (help or
-// version, to standard output) and stop, or a usage error explained in Text.
+// The map output a run writes: the file, its size, format and facet number.
+TMapOutput MapOutputOf(const TCliOptions &Options);
+// Every file a run writes: the map file, the statics files, the preview.
+std::vector<std::string> OutputPathsOf(const TCliOptions &Options);
+
+// The outcome of reading the arguments: run with Options, describe the map file
+// Options.InfoPath, print Text (help or version, to standard output) and stop,
+// or a usage error explained in Text.
 struct TCliParse
 {
-    enum TKind { Run, Help, Version, UsageError };
+    enum TKind { Run, Info, Help, Version, UsageError };
     TKind Kind = UsageError;
     TCliOptions Options;
     std::string Text;

@@ -1,13 +1,17 @@
 #include "CliRun.h"
 
+#include "AtomicSave.h"
 #include "ClassTerrainImage.h"
 #include "GenerateCommand.h"
 #include "Interrupt.h"
 #include "MapPreview.h"
+#include "MapReader.h"
 #include "MapWriter.h"
 #include "Random.h"
 #include "TerminalView.h"
 #include "VoidReport.h"
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -43,15 +47,17 @@ std::string ProblemOfNamedTiles(const std::string &Path)
     return {};
 }
 
-// An output file's folder must exist: found out before the pipeline runs, not
-// after. Everything else about writing is the writer's to judge.
-std::string ProblemOfFolder(const std::string &Path)
+// The preview's folder must exist and its name fit the system: found out
+// before the pipeline runs. Everything else about the picture is found out
+// when it is saved, after the map file.
+std::string ProblemOfPreviewFolder(const std::string &Path)
 {
-    fs::path folder = fs::path(Path).parent_path();
-    if (folder.empty())
-        return {};
+    struct stat info{};
+    if (::stat(Path.c_str(), &info) != 0 && errno == ENAMETOOLONG)
+        return Path + ": " + DescribeFileError(errno);
+    const fs::path folder = fs::path(Path).parent_path();
     std::error_code error;
-    if (!fs::is_directory(folder, error))
+    if (!folder.empty() && !fs::is_directory(folder, error))
         return Path + ": the folder " + folder.string() + " does not exist";
     return {};
 }
@@ -107,19 +113,33 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         Report(Err, std::string("cannot load the image: ") + error.what());
         return ExitImage;
     }
-    if (const std::string problem = ProblemOfFolder(Options.MapPath); !problem.empty()) {
-        Report(Err, "cannot write the map file: " + problem);
-        return ExitMapFile;
+    // Outputs that cannot be written are found out before the pipeline runs,
+    // not after; the writer judges again when it writes.
+    const TMapOutput output = MapOutputOf(Options);
+    for (const std::string &path : MapOutputPaths(output)) {
+        if (const std::string problem = TargetProblem(path); !problem.empty()) {
+            Report(Err, "cannot write the map file: " + problem);
+            return ExitMapFile;
+        }
     }
     if (Options.PreviewPath) {
-        if (const std::string problem = ProblemOfFolder(*Options.PreviewPath); !problem.empty()) {
+        if (const std::string problem = ProblemOfPreviewFolder(*Options.PreviewPath); !problem.empty()) {
             Report(Err, "cannot write the preview: " + problem);
             return ExitPreview;
         }
     }
 
+    // Clients take map0 and map1 of a UOP file as 7168 x 4096 cells, whatever
+    // the file holds: a classic-sized one reads as another map there.
+    if (output.Format == TMapFormat::Uop && output.Size == MapSizes::Classic && output.MapNumber <= 1) {
+        std::fprintf(Err, "morvane-cli: note: %s is %s cells; clients that read map%d from a UOP file take it as "
+                          "7168 x 4096 (--facet %d makes that size)\n",
+                     output.FileName.c_str(), FormatMapSize(output.Size).c_str(), output.MapNumber, output.MapNumber);
+        std::fflush(Err);
+    }
+
     TTerminalView view(Out, Err, ShowProgress);
-    switch (RunGenerateCommand(*model, Options.MapPath, view)) {
+    switch (RunGenerateCommand(*model, output, view)) {
     case TGenerateOutcome::Written:
         if (Interrupt::Received() != 0 && (Options.Report || Options.PreviewPath)) {
             // The map file is complete; the extras are left out.
@@ -135,4 +155,34 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     }
     Report(Err, "interrupted; " + Options.MapPath + " was left as it was");
     return ExitInterrupted;
+}
+
+int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
+{
+    try {
+        TMapReader map(*Options.InfoPath, Options.SizeGiven ? std::optional<TMapSize>(Options.MapSize) : std::nullopt);
+        std::string facets;
+        for (const int facet : FacetsOfSize(map.Size()))
+            facets += (facets.empty() ? " (the size of map" : " and map") + std::to_string(facet);
+        if (!facets.empty())
+            facets += ")";
+        std::fprintf(Out, "%s: %s, %s cells%s\n", Options.InfoPath->c_str(), FormatName(map.Format()),
+                     FormatMapSize(map.Size()).c_str(), facets.c_str());
+        std::fprintf(Out, "blocks: %llu of 196 bytes, block-column-major (%d block-columns of %d blocks)\n",
+                     static_cast<unsigned long long>(map.Size().Blocks()), map.Size().BlockColumns(),
+                     map.Size().BlockRows());
+        if (map.Format() == TMapFormat::Uop)
+            std::fprintf(Out, "entries: build/map%dlegacymul/########.dat\n", map.MapNumber());
+        if (map.Blocks() > map.Size().Blocks())
+            std::fprintf(Out, "the file holds %llu blocks more than the map needs\n",
+                         static_cast<unsigned long long>(map.Blocks() - map.Size().Blocks()));
+        const TMapCell cell = map.Cell(Options.InfoX, Options.InfoY);
+        std::fprintf(Out, "cell %d,%d: tile %u (0x%04X), altitude %d\n", Options.InfoX, Options.InfoY,
+                     unsigned(cell.Tile), unsigned(cell.Tile), int(cell.Altitude));
+        std::fflush(Out);
+    } catch (const EMapReadError &error) {
+        Report(Err, std::string("cannot read the map file: ") + error.what());
+        return ExitImage;
+    }
+    return ExitWritten;
 }

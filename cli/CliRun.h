@@ -8,7 +8,7 @@
 enum TCliExit : int {
     ExitWritten = 0,
     ExitUsage = 1,
-    ExitImage = 2,       // the image cannot be loaded
+    ExitImage = 2,       // the image (or, with --info, the map file) cannot be read
     ExitTiles = 3,       // the tile configuration cannot be read
     ExitMapFile = 4,     // the map file cannot be written
     ExitUnexpected = 5,  // anything else, e.g. memory exhausted in the pipeline
@@ -21,3 +21,7 @@ enum TCliExit : int {
 // preview picture when asked for, and the exit status. Warnings go to Out;
 // configuration problems, progress, the report and failures to Err.
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress);
+
+// --info: the format, size and one cell of a map file on Out; a file that
+// cannot be read is reported on Err with ExitImage.
+int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err);

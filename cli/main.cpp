@@ -29,6 +29,8 @@ int main(int argc, char **argv)
     case TCliParse::UsageError:
         std::fprintf(stderr, "morvane-cli: %s\n", parse.Text.c_str());
         return ExitUsage;
+    case TCliParse::Info:
+        return RunInfo(parse.Options, stdout, stderr);
     case TCliParse::Run:
         break;
     }

@@ -7,6 +7,12 @@
 
 TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View)
 {
+    return RunGenerateCommand(Model, TMapOutput::ForFile(MapFileName), View);
+}
+
+TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateView &View)
+{
+    const std::string &MapFileName = Output.FileName;
     View.LockGUI(true);
     View.ClearMemo();
     View.ProcessMessages();
@@ -15,7 +21,7 @@ TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &Map
 
     TProgressBar &progress = View.GetProgressBar();
     progress.SetMin(0);
-    progress.SetMax(MapFile::BlockColumns - 1);
+    progress.SetMax(Output.Size.BlockColumns() - 1);
     progress.SetPosition(1);
     View.GetStatusBar().SetSimpleText("Storing map0.mul");
 
@@ -28,7 +34,7 @@ TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &Map
             View.ProcessMessages();
             return View.GetAbortFlag();
         };
-        if (WriteMapFile(Model, MapFileName, hooks) == TMapWriteResult::Aborted)
+        if (WriteMapFile(Model, Output, hooks) == TMapWriteResult::Aborted)
             outcome = TGenerateOutcome::Aborted;
     } catch (const EMapWriteError &error) {
         View.ShowError("Clould not store MAP to " + MapFileName + "!", error.what());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapFormat.h"
+
 #include <string>
 #include <vector>
 
@@ -29,8 +31,11 @@ public:
 enum class TGenerateOutcome { Written, Aborted, Failed };
 
 // The Generate command: lock, run the pipeline, list the warnings, write the
-// map file with progress and abort, unlock. Failures of the pipeline itself
-// pass to the caller, with the view left locked.
+// map file (and the statics files when asked for) with progress and abort,
+// unlock. Failures of the pipeline itself pass to the caller, with the view
+// left locked.
+TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateView &View);
+// The classic 6144 x 4096 map, in the format the name asks for.
 TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View);
 
 // The Abort command: unlock, raise the abort flag, progress back to 1.

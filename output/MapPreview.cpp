@@ -10,12 +10,11 @@
 // the south-east gives Rise = -2 and 236/256: 0x58943E, darker.
 #include "MapPreview.h"
 
+#include "AtomicSave.h"
 #include "ClassTerrainImage.h"
 #include "VoidReport.h"
 
-#include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <future>
@@ -312,27 +311,16 @@ QImage DownscaleMapPreview(const QImage &Preview, int Factor)
 
 void SaveMapPreview(const QImage &Preview, const std::string &FileName)
 {
-    const QString name = QString::fromStdString(FileName);
-    const auto fail = [&](const QString &Cause) {
-        throw EPreviewWriteError(FileName + ": " + Cause.toStdString());
-    };
-    // The atomic save would replace a write-protected file; honour the protection.
-    const QFileInfo target(name);
-    if (target.isDir())
-        fail("this is a folder");
-    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
-        fail("the file is write-protected");
-
-    QSaveFile file(name); // discarded, temporary file and all, unless committed
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    QImageWriter writer(&file, "png");
-    writer.setQuality(PngQuality);
-    if (!writer.write(Preview)) {
-        const QString cause = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        fail(cause);
+    try {
+        TAtomicSave save({FileName}); // discarded, temporary file and all, unless committed
+        QImageWriter writer(&save.Device(0), "png");
+        writer.setQuality(PngQuality);
+        if (!writer.write(Preview)) {
+            const std::string &cause = save.DeviceError(0);
+            throw EPreviewWriteError(!cause.empty() ? cause : FileName + ": " + writer.errorString().toStdString());
+        }
+        save.Commit();
+    } catch (const EFileWriteError &error) {
+        throw EPreviewWriteError(error.what());
     }
-    if (!file.commit())
-        fail(file.errorString());
 }

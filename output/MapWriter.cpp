@@ -2,22 +2,20 @@
 
 #include "ClassTerrainImage.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
-
-#if defined(__linux__)
-#include <fcntl.h>
-#endif
+#include "AtomicSave.h"
+#include "UopFile.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <filesystem>
 #include <future>
 #include <vector>
 
-void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer)
+void FillBlockColumn(TTerrainImage &Model, const TMapSize &Size, int BlockColumn, uint8_t *Buffer)
 {
     using namespace MapFile;
-    for (int by = 0; by < BlockRows; ++by) {
+    for (int by = 0; by < Size.BlockRows(); ++by) {
         uint8_t *block = Buffer + by * BlockBytes;
         for (int row = 0; row < BlockSide; ++row) {
             for (int column = 0; column < BlockSide; ++column) {
@@ -33,8 +31,14 @@ void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer)
     }
 }
 
-TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start)
-    : Model(Model_), FixedTiles(65536), ListOfCode(65536, 0), Starts(MapFile::BlockColumns + 1, Start)
+void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer)
+{
+    FillBlockColumn(Model, MapSizes::Classic, BlockColumn, Buffer);
+}
+
+TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const TMapSize &Size_)
+    : Model(Model_), Size(Size_), FixedTiles(65536), ListOfCode(65536, 0),
+      Starts(size_t(Size_.BlockColumns()) + 1, Start)
 {
     for (uint32_t code = 0; code < 65536; ++code) {
         const auto c = uint16_t(code);
@@ -48,9 +52,9 @@ TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start)
             FixedTiles[code] = TTerrainImage::HasTileList(c) ? Model.GetVoidTile() : Model.FixedTile(c);
         }
     }
-    std::vector<uint64_t> draws(MapFile::BlockColumns, 0);
+    std::vector<uint64_t> draws(size_t(Size.BlockColumns()), 0);
     CountDraws(draws);
-    for (int bx = 0; bx < MapFile::BlockColumns; ++bx) {
+    for (int bx = 0; bx < Size.BlockColumns(); ++bx) {
         Starts[size_t(bx) + 1] = Starts[size_t(bx)];
         Starts[size_t(bx) + 1].Advance(draws[size_t(bx)]);
     }
@@ -59,8 +63,8 @@ TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start)
 void TMapFiller::CountDraws(std::vector<uint64_t> &draws) const
 {
     using namespace MapFile;
-    const int width = std::min(Model.GetWidth(), BlockColumns * BlockSide);
-    const int height = std::min(Model.GetHeight(), BlockRows * BlockSide);
+    const int width = std::min(Model.GetWidth(), Size.Width);
+    const int height = std::min(Model.GetHeight(), Size.Height);
     for (int y = 1; y <= height; ++y) {
         const TCell *cells = Model.CellData() + Model.Index(1, y);
         for (int x0 = 0; x0 < width; x0 += BlockSide) {
@@ -79,12 +83,13 @@ void TMapFiller::FillBand(int First, int Count, uint8_t *Out) const
     const int width = Model.GetWidth();
     const int height = Model.GetHeight();
     const uint16_t voidTile = FixedTiles[NO_TERRAIN];
+    const size_t columnBytes = Size.ColumnBytes();
     std::vector<TPcg32> generators(Starts.begin() + First, Starts.begin() + First + Count);
-    for (int y = 1; y <= BlockRows * BlockSide; ++y) {
+    for (int y = 1; y <= Size.Height; ++y) {
         const int by = (y - 1) / BlockSide, row = (y - 1) % BlockSide;
         const TCell *cells = y <= height ? Model.CellData() + Model.Index(1, y) : nullptr;
         for (int j = 0; j < Count; ++j) {
-            uint8_t *block = Out + size_t(j) * ColumnBytes + size_t(by) * BlockBytes;
+            uint8_t *block = Out + size_t(j) * columnBytes + size_t(by) * BlockBytes;
             if (row == 0)
                 block[0] = block[1] = block[2] = block[3] = 0;
             uint8_t *out = block + BlockHeaderBytes + row * BlockSide * CellBytes;
@@ -124,76 +129,138 @@ namespace {
 // Block-columns filled at a time: wide enough that reading the grid row by row
 // pays, small enough that the two bands in flight stay a few megabytes.
 constexpr int BandColumns = 16;
-static_assert(MapFile::BlockColumns % BandColumns == 0);
+// Blocks of the statics index written at a time.
+constexpr uint64_t IndexRun = 8192;
+// A statics index record: no statics in the block (offset 0xFFFFFFFF, length 0, extra 0).
+constexpr uint8_t EmptyIndexRecord[12] = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
 
-// The atomic save ends by waiting until the whole file is on the disk. Start
-// the disk writing of each band already written while the next one is filled,
-// so that little is left to wait for at the end. Only a hint: nothing depends on it.
-void StartWriteback(QSaveFile &file, int bandsWritten)
+// Where the block-columns go: straight into a MUL file, or into a UOP file
+// with its tables and entry headers.
+class TMapSink
 {
-#if defined(__linux__)
-    if (bandsWritten == 0 || !file.flush())
-        return;
-    const off_t bandBytes = off_t(BandColumns) * MapFile::ColumnBytes;
-    sync_file_range(file.handle(), off_t(bandsWritten - 1) * bandBytes, bandBytes, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)file;
-    (void)bandsWritten;
-#endif
+public:
+    TMapSink(TAtomicSave &Save, const TMapOutput &Output) : Save(Save), Output(Output)
+    {
+        if (Output.Format == TMapFormat::Uop)
+            Uop = std::make_unique<TUopMapWriter>(Save, 0, Output.Size, Output.MapNumber);
+    }
+
+    // One block-column (Size.ColumnBytes()); the buffer may be changed.
+    void Column(uint8_t *Column)
+    {
+        if (Uop)
+            Uop->AddBlocks(Column, uint64_t(Output.Size.BlockRows()));
+        else
+            Save.Write(0, Column, Output.Size.ColumnBytes());
+    }
+
+    // The writing of what is written so far may start.
+    void StartWriteback()
+    {
+        const uint64_t written = Uop ? Uop->Position() : Mul;
+        if (written > Flushed)
+            Save.StartWriteback(0, Flushed, written - Flushed);
+        Flushed = written;
+    }
+    void CountColumn() { Mul += Output.Size.ColumnBytes(); }
+
+    void Finish()
+    {
+        if (Uop)
+            Uop->Finish();
+    }
+
+private:
+    TAtomicSave &Save;
+    const TMapOutput &Output;
+    std::unique_ptr<TUopMapWriter> Uop;
+    uint64_t Mul = 0;     // bytes of a MUL file written
+    uint64_t Flushed = 0; // bytes whose writing has been started
+};
+
+void WriteEmptyStatics(TAtomicSave &Save, size_t IndexFile, const TMapSize &Size)
+{
+    std::vector<uint8_t> records(size_t(IndexRun) * sizeof EmptyIndexRecord);
+    for (size_t i = 0; i < IndexRun; ++i)
+        std::memcpy(records.data() + i * sizeof EmptyIndexRecord, EmptyIndexRecord, sizeof EmptyIndexRecord);
+    for (uint64_t block = 0; block < Size.Blocks(); block += IndexRun) {
+        const uint64_t count = std::min(IndexRun, Size.Blocks() - block);
+        Save.Write(IndexFile, records.data(), size_t(count) * sizeof EmptyIndexRecord);
+    }
+    // The statics data file stays empty: no block points into it.
+}
+
+void CheckOutput(const TMapOutput &Output)
+{
+    if (!IsValidMapSize(Output.Size))
+        throw std::invalid_argument(FormatMapSize(Output.Size) + " is not a map size (sides multiples of 8, from 8 to " +
+                                    std::to_string(MapSizes::MaxSide) + ")");
+    const std::vector<std::string> paths = MapOutputPaths(Output);
+    for (size_t i = 1; i < paths.size(); ++i) {
+        std::error_code error;
+        if (paths[i] == paths[0] || std::filesystem::equivalent(paths[i], paths[0], error))
+            throw EMapWriteError(Output.FileName + ": the map file cannot also be the statics file " + paths[i]);
+    }
 }
 
 } // namespace
 
-TMapWriteResult WriteMapFile(TTerrainImage &Model, const std::string &FileName, const TMapWriterHooks &Hooks)
+TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
 {
-    const QString name = QString::fromStdString(FileName);
-    const auto fail = [&](const QString &cause) {
-        throw EMapWriteError(FileName + ": " + cause.toStdString());
-    };
+    CheckOutput(Output);
+    const TMapSize &size = Output.Size;
+    try {
+        TAtomicSave save(MapOutputPaths(Output)); // discarded, temporary files and all, unless committed
+        if (Hooks.Opened)
+            Hooks.Opened();
+        TMapSink sink(save, Output);
 
-    // The atomic save would replace a write-protected file; honour the protection.
-    const QFileInfo target(name);
-    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
-        fail("the file is write-protected");
-    if (target.isDir())
-        fail("this is a folder");
-
-    QSaveFile file(name); // discarded, temporary file and all, unless committed
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    if (Hooks.Opened)
-        Hooks.Opened();
-
-    // Bands of block-columns are filled on a second thread while the one
-    // before is written; each block-column is written and reported on its own.
-    const TMapFiller filler(Model, Random::Generator());
-    std::array<std::vector<uint8_t>, 2> bands;
-    for (auto &band : bands)
-        band.resize(size_t(BandColumns) * MapFile::ColumnBytes);
-    const auto fill = [&](int band) {
-        filler.FillBand(band * BandColumns, BandColumns, bands[size_t(band % 2)].data());
-    };
-    std::future<void> next = std::async(std::launch::async, fill, 0);
-    for (int band = 0; band < MapFile::BlockColumns / BandColumns; ++band) {
-        next.get();
-        StartWriteback(file, band);
-        if ((band + 1) * BandColumns < MapFile::BlockColumns)
-            next = std::async(std::launch::async, fill, band + 1);
-        for (int j = 0; j < BandColumns; ++j) {
-            const int bx = band * BandColumns + j;
-            const auto *column = reinterpret_cast<const char *>(bands[size_t(band % 2)].data()) +
-                                 size_t(j) * MapFile::ColumnBytes;
-            if (file.write(column, MapFile::ColumnBytes) != MapFile::ColumnBytes)
-                fail(file.errorString()); // the pending band finishes before the future goes
-            if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
-                file.cancelWriting();
-                Random::Generator() = filler.StateBefore(bx + 1);
-                return TMapWriteResult::Aborted;
+        // Bands of block-columns are filled on a second thread while the one
+        // before is written; each block-column is written and reported on its own.
+        const TMapFiller filler(Model, Random::Generator(), size);
+        const int columns = size.BlockColumns();
+        const int bandCount = (columns + BandColumns - 1) / BandColumns;
+        std::array<std::vector<uint8_t>, 2> bands;
+        for (auto &band : bands)
+            band.resize(size_t(BandColumns) * size.ColumnBytes());
+        const auto bandWidth = [&](int band) { return std::min(BandColumns, columns - band * BandColumns); };
+        const auto fill = [&](int band) {
+            filler.FillBand(band * BandColumns, bandWidth(band), bands[size_t(band % 2)].data());
+        };
+        std::future<void> next = std::async(std::launch::async, fill, 0);
+        for (int band = 0; band < bandCount; ++band) {
+            next.get();
+            // The atomic save ends by waiting until the files are on the disk:
+            // start the writing of each band already written while the next one
+            // is filled, so that little is left to wait for at the end.
+            sink.StartWriteback();
+            if (band + 1 < bandCount)
+                next = std::async(std::launch::async, fill, band + 1);
+            for (int j = 0; j < bandWidth(band); ++j) {
+                const int bx = band * BandColumns + j;
+                sink.Column(bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes());
+                sink.CountColumn();
+                if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
+                    if (next.valid())
+                        next.get(); // the band being filled uses the buffers
+                    save.Cancel();
+                    Random::Generator() = filler.StateBefore(bx + 1);
+                    return TMapWriteResult::Aborted;
+                }
             }
         }
+        Random::Generator() = filler.StateBefore(columns);
+        sink.Finish();
+        if (Output.Statics)
+            WriteEmptyStatics(save, 1, size);
+        save.Commit();
+    } catch (const EFileWriteError &error) {
+        throw EMapWriteError(error.what());
     }
-    Random::Generator() = filler.StateBefore(MapFile::BlockColumns);
-    if (!file.commit())
-        fail(file.errorString());
     return TMapWriteResult::Written;
+}
+
+TMapWriteResult WriteMapFile(TTerrainImage &Model, const std::string &FileName, const TMapWriterHooks &Hooks)
+{
+    return WriteMapFile(Model, TMapOutput::ForFile(FileName), Hooks);
 }

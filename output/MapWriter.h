@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MapFormat.h"
 #include "Random.h"
 
 #include <cstdint>
@@ -10,8 +11,10 @@
 
 class TTerrainImage;
 
-// The map file: 768 block-columns of 512 blocks, each block 8 x 8 cells after a
+// The map file: block-columns of blocks, each block 8 x 8 cells after a
 // four-byte header, each cell a little-endian tile number and a signed altitude.
+// The numbers of blocks here are those of the classic 6144 x 4096 map; a map of
+// another size (TMapSize) has Width / 8 block-columns of Height / 8 blocks.
 namespace MapFile {
 constexpr int BlockColumns = 768;
 constexpr int BlockRows = 512;
@@ -41,9 +44,11 @@ struct TMapWriterHooks
 
 enum class TMapWriteResult { Written, Aborted };
 
-// Fills buffer (MapFile::ColumnBytes) with block-column bx of the model, asking
+// Fills buffer (Size.ColumnBytes()) with block-column bx of the model, asking
 // TileForCode once per cell in file order. The straightforward form, kept as
-// the reference for the faster filler that the writer uses.
+// the reference for the faster filler that the writer uses. Block headers are 0.
+void FillBlockColumn(TTerrainImage &Model, const TMapSize &Size, int BlockColumn, uint8_t *Buffer);
+// The same for the classic 6144 x 4096 map.
 void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer);
 
 // The same bytes as FillBlockColumn, with the same draws, filled faster: the
@@ -56,9 +61,9 @@ class TMapFiller
 {
 public:
     // Start is the generator's state before the first draw of the file.
-    TMapFiller(const TTerrainImage &Model, const TPcg32 &Start);
+    TMapFiller(const TTerrainImage &Model, const TPcg32 &Start, const TMapSize &Size = MapSizes::Classic);
     // Fills Count block-columns from First on into Out, one after the other
-    // (Count * MapFile::ColumnBytes). Safe to call from several threads at once.
+    // (Count * Size.ColumnBytes()). Safe to call from several threads at once.
     void FillBand(int First, int Count, uint8_t *Out) const;
     // The generator as it stands after the draws of the block-columns before bx.
     const TPcg32 &StateBefore(int BlockColumn) const { return Starts[size_t(BlockColumn)]; }
@@ -67,6 +72,7 @@ private:
     void CountDraws(std::vector<uint64_t> &draws) const;
 
     const TTerrainImage &Model;
+    const TMapSize Size;
     std::vector<uint16_t> FixedTiles; // by code: the tile of a code that draws nothing
     std::vector<uint8_t> ListOfCode;  // by code: 1 + its tile list's slot, 0 for none
     struct TList
@@ -75,11 +81,15 @@ private:
         const uint16_t *Tiles = nullptr; // the model's own list
     };
     std::vector<TList> Lists;
-    std::vector<TPcg32> Starts; // BlockColumns + 1 states
+    std::vector<TPcg32> Starts; // Size.BlockColumns() + 1 states
 };
 
-// Writes the whole map file block-column by block-column and saves it
-// atomically: the file at FileName changes only when all of it is written.
-// After an abort the old file is untouched and no temporary file is left.
-// Throws EMapWriteError when the file cannot be written.
+// Writes the whole map file block-column by block-column in the output's size
+// and format, with the empty statics files when asked for, and saves all of
+// them atomically (TAtomicSave): the files change only when all of them are
+// written. After an abort or a failure the old files are untouched and no
+// temporary file is left. Throws EMapWriteError when a file cannot be
+// written, std::invalid_argument for a size that is no map size.
+TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks = {});
+// The classic 6144 x 4096 map at FileName, in the format its name asks for.
 TMapWriteResult WriteMapFile(TTerrainImage &Model, const std::string &FileName, const TMapWriterHooks &Hooks = {});

@@ -1,0 +1,118 @@
+// The window's "Map" menu: the size of the map that Generate writes (the
+// classic one or that of a facet of current clients) and whether empty statics
+// files go with it. The format follows the output file's name (*.uop).
+#include "UnitMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+struct TSizeItem
+{
+    const char *Name;
+    const char *Text;
+    TMapSize Size;
+};
+
+const TSizeItem SizeItems[] = {
+    {"MapSizeClassic1", "6144 x 4096: map0 or map1 of older clients", MapSizes::Classic},
+    {"MapSizeFacet01", "7168 x 4096: map0 or map1 (Felucca, Trammel)", {7168, 4096}},
+    {"MapSizeFacet21", "2304 x 1600: map2 (Ilshenar)", {2304, 1600}},
+    {"MapSizeFacet31", "2560 x 2048: map3 (Malas)", {2560, 2048}},
+    {"MapSizeFacet41", "1448 x 1448: map4 (Tokuno)", {1448, 1448}},
+    {"MapSizeFacet51", "1280 x 4096: map5 (Ter Mur)", {1280, 4096}},
+};
+
+// The size an item stands for, kept in the item's data as "WxH".
+TMapSize SizeOf(const QAction *Item)
+{
+    return ParseMapSize(Item->data().toString().toStdString()).value_or(MapSizes::Classic);
+}
+
+QString SizeData(const TMapSize &Size)
+{
+    return QStringLiteral("%1x%2").arg(Size.Width).arg(Size.Height);
+}
+
+} // namespace
+
+void TForm1::CreateMapMenu()
+{
+    Map1 = MainMenu1->addMenu(tr("Map"));
+    Map1->setObjectName("Map1");
+    Map1->setToolTipsVisible(true);
+    MapSizes1 = new QActionGroup(this);
+    MapSizes1->setObjectName("MapSizes1");
+    for (const TSizeItem &item : SizeItems) {
+        QAction *action = Map1->addAction(tr(item.Text));
+        action->setObjectName(item.Name);
+        action->setCheckable(true);
+        action->setData(SizeData(item.Size));
+        action->setStatusTip(tr("The size of the map file Generate writes"));
+        MapSizes1->addAction(action);
+        connect(action, &QAction::triggered, this, [this, action] { MapSizeClick(SizeOf(action)); });
+    }
+    Map1->addSeparator();
+    WriteStatics1 = Map1->addAction(tr("Write empty statics files"));
+    WriteStatics1->setObjectName("WriteStatics1");
+    WriteStatics1->setCheckable(true);
+    WriteStatics1->setStatusTip(tr("Also write staidxN.mul and staticsN.mul without statics next to the map file"));
+    connect(WriteStatics1, &QAction::triggered, this, &TForm1::WriteStatics1Click);
+}
+
+void TForm1::ShowMapChoice()
+{
+    QAction *chosen = nullptr;
+    for (QAction *action : MapSizes1->actions())
+        if (!chosen && SizeOf(action) == MapSize)
+            chosen = action;
+    if (!chosen) {
+        // A size from the settings file that no item has: an item of its own.
+        chosen = Map1->findChild<QAction *>("MapSizeOther1");
+        if (!chosen) {
+            chosen = new QAction(Map1);
+            chosen->setObjectName("MapSizeOther1");
+            chosen->setCheckable(true);
+            Map1->insertAction(Map1->actions().at(int(std::size(SizeItems))), chosen);
+            MapSizes1->addAction(chosen);
+            connect(chosen, &QAction::triggered, this, [this, chosen] { MapSizeClick(SizeOf(chosen)); });
+        }
+        chosen->setText(tr("%1 (from the settings)").arg(QString::fromStdString(FormatMapSize(MapSize))));
+        chosen->setData(SizeData(MapSize));
+    }
+    chosen->setChecked(true);
+    WriteStatics1->setChecked(WriteStatics);
+}
+
+void TForm1::MapSizeClick(const TMapSize &Size)
+{
+    if (GenerateRunning || !IsValidMapSize(Size))
+        return;
+    MapSize = Size;
+    ShowMapChoice();
+}
+
+void TForm1::WriteStatics1Click()
+{
+    if (GenerateRunning)
+        return;
+    WriteStatics = WriteStatics1->isChecked();
+    ShowMapChoice();
+}
+
+TMapOutput TForm1::GetMapOutput() const
+{
+    return MapOutputFor(MAPFileName);
+}
+
+TMapOutput TForm1::MapOutputFor(const std::string &FileName) const
+{
+    TMapOutput output = TMapOutput::ForFile(FileName, MapSize, WriteStatics);
+    const std::vector<int> facets = FacetsOfSize(MapSize);
+    if (!MapNumberOfName(FileName) && facets.size() == 1)
+        output.MapNumber = facets.front();
+    return output;
+}

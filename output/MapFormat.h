@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The size of a map in cells. The map is stored in blocks of 8 x 8 cells,
+// block-column after block-column (block index = bx * BlockRows() + by), so
+// both sides are multiples of 8.
+struct TMapSize
+{
+    int Width = 6144;
+    int Height = 4096;
+
+    int BlockColumns() const { return Width / 8; }
+    int BlockRows() const { return Height / 8; }
+    uint64_t Blocks() const { return uint64_t(BlockColumns()) * uint64_t(BlockRows()); }
+    uint64_t Cells() const { return uint64_t(Width) * uint64_t(Height); }
+    // One block-column of blocks, 196 bytes each.
+    size_t ColumnBytes() const;
+    // The blocks of the whole map one after the other: the whole of a MUL file.
+    uint64_t BlockBytes() const;
+
+    bool operator==(const TMapSize &) const = default;
+};
+
+namespace MapSizes {
+// The size of map0.mul before the fourth expansion; the default.
+constexpr TMapSize Classic{6144, 4096};
+// The largest side the model's grid (16-bit sizes) can cover, a multiple of 8.
+constexpr int MaxSide = 65528;
+} // namespace MapSizes
+
+// Sides that are multiples of 8 from 8 to MapSizes::MaxSide.
+bool IsValidMapSize(const TMapSize &Size);
+// "7168x4096" (an 'x' or 'X', plain decimal numbers); nullopt unless valid.
+std::optional<TMapSize> ParseMapSize(const std::string &Text);
+std::string FormatMapSize(const TMapSize &Size); // "7168 x 4096"
+
+// The size of facet N (map<N>) as the current clients have it: map0 and map1
+// 7168 x 4096, map2 2304 x 1600, map3 2560 x 2048, map4 1448 x 1448,
+// map5 1280 x 4096. nullopt for any other number.
+std::optional<TMapSize> FacetSize(int Facet);
+constexpr int FacetCount = 6;
+
+// The facets whose current size this is (map0 and map1 share one); empty for
+// any other size.
+std::vector<int> FacetsOfSize(const TMapSize &Size);
+
+// How the map file is stored: plain blocks (map<N>.mul) or the MYP container
+// that current clients read (map<N>LegacyMUL.uop).
+enum class TMapFormat { Mul, Uop };
+
+// The format a file name asks for: Uop for a name ending in ".uop" (any case).
+TMapFormat FormatForName(const std::string &FileName);
+const char *FormatName(TMapFormat Format); // "MUL", "UOP"
+
+// The facet number a map file's name carries: "map2LegacyMUL.uop" and
+// "MAP2.mul" give 2; nullopt when the name does not start with "map" and digits.
+std::optional<int> MapNumberOfName(const std::string &FileName);
+
+// Everything a run writes: the map file in its size and format and, when asked
+// for, empty statics files of the same size next to it.
+struct TMapOutput
+{
+    std::string FileName = "map0.mul";
+    TMapSize Size = MapSizes::Classic;
+    TMapFormat Format = TMapFormat::Mul;
+    // Also write staidx<N>.mul (every block without statics) and an empty
+    // statics<N>.mul, so that the old world's statics do not stand on the new terrain.
+    bool Statics = false;
+    int MapNumber = 0; // N of the statics files and of the UOP entry names
+
+    // Size from the settings, format and facet number from the name.
+    static TMapOutput ForFile(const std::string &FileName, const TMapSize &Size = MapSizes::Classic,
+                              bool Statics = false);
+};
+
+// The statics files of a map output: staidx<N>.mul and statics<N>.mul in the
+// folder of the map file.
+std::string StaticsIndexPath(const TMapOutput &Output);
+std::string StaticsDataPath(const TMapOutput &Output);
+
+// Every file that a run with this output writes, the map file first.
+std::vector<std::string> MapOutputPaths(const TMapOutput &Output);
