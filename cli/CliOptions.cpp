@@ -18,6 +18,19 @@ TCliParse UsageError(const std::string &Message)
     return result;
 }
 
+// An empty name, or "-", which other tools take for standard input or
+// output: files here are read whole and written atomically, so neither stream
+// can stand in for them.
+std::optional<std::string> FileNameProblem(const std::string &Name, const std::string &What, bool Written)
+{
+    if (Name.empty())
+        return "The " + What + " name is empty.";
+    if (Name == "-")
+        return std::string("The ") + What + (Written ? " cannot be written to standard output" : " cannot be read from standard input") +
+               " ('-'); name a file (./- for a file named -).";
+    return std::nullopt;
+}
+
 } // namespace
 
 TMapOutput MapOutputOf(const TCliOptions &Options)
@@ -27,14 +40,6 @@ TMapOutput MapOutputOf(const TCliOptions &Options)
     if (!MapNumberOfName(Options.MapPath) && Options.Facet)
         output.MapNumber = *Options.Facet;
     return output;
-}
-
-std::vector<std::string> OutputPathsOf(const TCliOptions &Options)
-{
-    std::vector<std::string> paths = MapOutputPaths(MapOutputOf(Options));
-    if (Options.PreviewPath)
-        paths.push_back(*Options.PreviewPath);
-    return paths;
 }
 
 std::optional<uint64_t> ParseSeed(const std::string &Text)
@@ -181,17 +186,17 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
     if (images.size() > 1)
         return UsageError("Only one image can be given; got " + std::to_string(images.size()) + ".");
     options.ImagePath = images.front().toLocal8Bit().toStdString();
-    if (options.ImagePath.empty())
-        return UsageError("The image name is empty.");
+    if (const auto problem = FileNameProblem(options.ImagePath, "image", false))
+        return UsageError(*problem);
     if (parser.isSet(output)) {
         options.MapPath = parser.value(output).toLocal8Bit().toStdString();
-        if (options.MapPath.empty())
-            return UsageError("The map file name is empty.");
+        if (const auto problem = FileNameProblem(options.MapPath, "map file", true))
+            return UsageError(*problem);
     }
     if (parser.isSet(tiles)) {
         options.TilesPath = parser.value(tiles).toLocal8Bit().toStdString();
-        if (options.TilesPath->empty())
-            return UsageError("The tile configuration name is empty.");
+        if (const auto problem = FileNameProblem(*options.TilesPath, "tile configuration", false))
+            return UsageError(*problem);
     }
     if (parser.isSet(seed)) {
         const std::string text = parser.value(seed).toLocal8Bit().toStdString();
@@ -202,8 +207,8 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
     options.Quiet = parser.isSet(quiet);
     if (parser.isSet(preview)) {
         options.PreviewPath = parser.value(preview).toLocal8Bit().toStdString();
-        if (options.PreviewPath->empty())
-            return UsageError("The preview file name is empty.");
+        if (const auto problem = FileNameProblem(*options.PreviewPath, "preview file", true))
+            return UsageError(*problem);
     }
     if (parser.isSet(previewScale)) {
         const std::string text = parser.value(previewScale).toLocal8Bit().toStdString();

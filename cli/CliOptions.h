@@ -29,8 +29,6 @@ struct TCliOptions
 
 // The map output a run writes: the file, its size, format and facet number.
 TMapOutput MapOutputOf(const TCliOptions &Options);
-// Every file a run writes: the map file, the statics files, the preview.
-std::vector<std::string> OutputPathsOf(const TCliOptions &Options);
 
 // The outcome of reading the arguments: run with Options, describe the map file
 // Options.InfoPath, print Text (help or version, to standard output) and stop,

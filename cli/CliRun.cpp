@@ -3,10 +3,12 @@
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
 #include "GenerateCommand.h"
+#include "ExecutablePath.h"
 #include "Interrupt.h"
 #include "MapPreview.h"
 #include "MapReader.h"
 #include "MapWriter.h"
+#include "OutputTarget.h"
 #include "Random.h"
 #include "TerminalView.h"
 #include "VoidReport.h"
@@ -83,10 +85,32 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, std::FIL
     return ExitWritten;
 }
 
+// The files a run reads and writes, with what they are to the user.
+std::vector<TRunFile> InputsOf(const TCliOptions &Options)
+{
+    return {{Options.ImagePath, "the picture"},
+            {Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini"), "the tile configuration"}};
+}
+
+std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
+{
+    std::vector<TRunFile> outputs;
+    for (const std::string &path : MapOutputPaths(MapOutputOf(Options)))
+        outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
+    if (Options.PreviewPath)
+        outputs.push_back({*Options.PreviewPath, "the preview"});
+    return outputs;
+}
+
 } // namespace
 
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress)
 {
+    // Before anything runs: no output may be an input or another output.
+    if (const auto clash = FindFileClash(InputsOf(Options), OutputsOf(Options))) {
+        Report(Err, *clash);
+        return ExitUsage;
+    }
     if (Options.TilesPath) {
         if (const std::string problem = ProblemOfNamedTiles(*Options.TilesPath); !problem.empty()) {
             Report(Err, "cannot read the tile configuration: " + problem);

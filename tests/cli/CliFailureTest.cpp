@@ -92,6 +92,34 @@ TEST(CliFailures, EachFailureHasItsStatusAndMessageAndLeavesTheMapFile)
              return std::vector<std::string>{"-o", d.File("locked.mul"), d.File("world.bmp")};
          },
          4, {"DIR/locked.mul", "write-protected"}, "locked.mul"},
+        // Outputs that are inputs, or each other, under any spelling: refused
+        // before anything runs.
+        {"map file is the picture",
+         [](const TTempDir &d) { return std::vector<std::string>{"-o", "world.bmp", d.File("world.bmp")}; },
+         1, {"the map file world.bmp is the picture ", "DIR/world.bmp: writing it would destroy"}, "world.bmp"},
+        {"preview is the map file",
+         [](const TTempDir &d) {
+             return std::vector<std::string>{"--preview", "pv.mul", "-o", d.File("pv.mul"), d.File("world.bmp")};
+         },
+         1, {"the preview pv.mul is the map file ", "DIR/pv.mul: two outputs cannot share one file"}},
+        {"preview is the picture",
+         [](const TTempDir &d) { return std::vector<std::string>{"--preview", d.File("./world.bmp"), "world.bmp"}; },
+         1, {"DIR/./world.bmp is the picture world.bmp"}, "world.bmp"},
+        {"map file is the tile configuration",
+         [](const TTempDir &d) {
+             WriteFile(d.File("t.ini"), ReadFile(TestSupport::BundledTilesPath()));
+             return std::vector<std::string>{"-t", "t.ini", "-o", d.File("t.ini"), d.File("world.bmp")};
+         },
+         1, {"is the tile configuration t.ini"}, "t.ini"},
+        {"statics file is the picture",
+         [](const TTempDir &d) {
+             std::filesystem::copy_file(d.File("world.bmp"), d.File("staidx0.mul"));
+             return std::vector<std::string>{"--statics", "-o", d.File("map0.mul"), "staidx0.mul"};
+         },
+         1, {"DIR/staidx0.mul is the picture staidx0.mul"}, "staidx0.mul"},
+        {"map file is standard output",
+         [](const TTempDir &d) { return std::vector<std::string>{"-o", "-", d.File("world.bmp")}; },
+         1, {"cannot be written to standard output", "./-"}},
     };
 
     for (const TFailureCase &c : cases) {
