@@ -71,3 +71,14 @@ const char *TTerrainImage::TerrainName(uint16_t Code)
     default: return "";
     }
 }
+
+const char *TTerrainImage::DirectionKey(int D)
+{
+    static const char *const keys[9] = {"", "N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+    return D >= 1 && D <= 8 ? keys[D] : "";
+}
+
+std::string TTerrainImage::TransitionSection(uint16_t A, uint16_t B)
+{
+    return std::string("TRANS_") + TerrainName(A) + "_" + TerrainName(B);
+}

@@ -183,6 +183,11 @@ public:
 
     // The names of the terrains as Tiles.ini writes them, by code; "" for none.
     static const char *TerrainName(uint16_t Code);
+    // The key of direction D (1 N to 8 NW, in the neighbour order) in a
+    // transition section; "" for any other number.
+    static const char *DirectionKey(int D);
+    // The transition section of the high terrain A and the middle terrain B.
+    static std::string TransitionSection(uint16_t A, uint16_t B);
 
 private:
     void Create(const std::string &tilesPath);

@@ -5,11 +5,7 @@
 #include "IniFile.h"
 #include "Numbers.h"
 
-
 namespace {
-
-// Keys of the transition sections, by direction code 1..8.
-const char *const DirectionKeys[9] = {"", "N", "NE", "E", "SE", "S", "SW", "W", "NW"};
 
 struct TTileListSection
 {
@@ -72,14 +68,14 @@ void TTerrainImage::LoadTransitions(TIniFile &IniFile)
         for (uint16_t b = 1; b <= 8; ++b) {
             if (a == b)
                 continue;
-            const std::string section = std::string("TRANS_") + TerrainName(a) + "_" + TerrainName(b);
+            const std::string section = TransitionSection(a, b);
             for (uint16_t d = 1; d <= 8; ++d) {
                 // A value that is no number is no tile (0), without a message;
                 // a number outside the tile range is an error.
-                const std::optional<std::string> text = IniFile.ReadString(section, DirectionKeys[d]);
+                const std::optional<std::string> text = IniFile.ReadString(section, DirectionKey(d));
                 const int32_t tile = text ? StrToIntStrict(*text).value_or(0) : 0;
                 if (tile < 0 || tile > MaxTile)
-                    throw EConvertError(NotATile(*text, std::string("for the key ") + DirectionKeys[d] +
+                    throw EConvertError(NotATile(*text, std::string("for the key ") + DirectionKey(d) +
                                                             " in section [" + section + "]"),
                                         IniFile.GetFileName());
                 Transitions[a * 256 + b * 16 + d] = uint16_t(tile);

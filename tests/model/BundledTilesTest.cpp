@@ -28,7 +28,7 @@ const char *const ArisingKeys[] = {"N", "NE", "E", "SE", "SW", "NW"};
 
 std::string TransSection(uint16_t A, uint16_t B)
 {
-    return std::string("TRANS_") + TTerrainImage::TerrainName(A) + "_" + TTerrainImage::TerrainName(B);
+    return TTerrainImage::TransitionSection(A, B);
 }
 
 // A tile number as the file writes it: decimal or hexadecimal, 0..65535.
