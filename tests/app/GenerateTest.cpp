@@ -161,8 +161,12 @@ TEST_F(TGenerateTest, FailingWriteShowsTheBoxAndUnlocks)
     auto form = MakeLoadedForm();
     const std::string missing = Dir.File("missing/map0.mul");
     SetOutputThroughDialog(*form, missing);
+    // The window is unlocked only once the box is closed.
+    bool lockedWhileShown = false;
+    WhileBoxShown = [&] { lockedWhileShown = !form->BitBtn3->isHidden() && !form->BitBtn4->isEnabled(); };
     form->BitBtn4->click();
 
+    EXPECT_TRUE(lockedWhileShown);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Title, "Error");
     EXPECT_EQ(Boxes[0].Icon, TMessageBoxRequest::Critical);
