@@ -7,13 +7,14 @@
 class QLabel;
 class QProgressBar;
 
-// The window's progress bar as Generate sees it. A position outside the range
-// is moved into it, and changing the range keeps the position within it, as a
-// classic progress bar does (QProgressBar would ignore or reset instead).
+// The window's progress bar as the Generate command's events move it. A
+// position outside the range is moved into it, and changing the range keeps
+// the position within it, as a classic progress bar does (QProgressBar would
+// ignore or reset instead).
 //
-// Generate runs without event processing, so both adapters paint their widget
-// when it changes and then call Changed, with which the window lets pending
-// paints of its other widgets happen.
+// The pipeline's stages run without event processing, so both adapters paint
+// their widget when it changes and then call Changed, with which the window
+// lets pending paints of its other widgets happen.
 class TProgressBarAdapter : public TProgressBar
 {
 public:
@@ -33,7 +34,7 @@ private:
     std::function<void()> Changed;
 };
 
-// The window's status bar as Generate sees it: one line of text.
+// The window's status bar: one line of text, painted when it changes.
 class TStatusBarAdapter : public TStatusBar
 {
 public:

@@ -216,9 +216,10 @@ void TForm1::BitBtn4Click()
         return;
     }
     GenerateRunning = true;
+    RunMapFileName = output.FileName;
     TGenerateOutcome outcome = TGenerateOutcome::Failed;
     try {
-        outcome = RunGenerateCommand(*Model, output, *this);
+        outcome = RunGenerateCommand(*Model, output, *this).Outcome;
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
@@ -295,7 +296,16 @@ bool TForm1::eventFilter(QObject *Watched, QEvent *Event)
 
 void TForm1::BitBtn3Click()
 {
-    RunAbortCommand(*this);
+    AbortRun();
+}
+
+void TForm1::AbortRun()
+{
+    // The controls open at once; the writing sees the flag when this event
+    // processing returns to it.
+    LockGUI(false);
+    AbortFlag = true;
+    ProgressBarAdapter->SetPosition(1);
 }
 
 void TForm1::BitBtn6Click()
@@ -321,7 +331,7 @@ void TForm1::closeEvent(QCloseEvent *Event)
         Event->ignore();
         if (!ClosePending) {
             ClosePending = true;
-            RunAbortCommand(*this);
+            AbortRun();
         }
         return;
     }
@@ -366,22 +376,65 @@ void TForm1::ClearMemo()
     WarningCells.clear();
 }
 
-void TForm1::SetMemoLines(const std::vector<std::string> &Lines)
+void TForm1::RunBegins()
+{
+    LockGUI(true);
+    ClearMemo();
+    // Shows the locked window and the empty memo before the stages run.
+    ProcessMessages();
+}
+
+void TForm1::StageBegins(int Stage, int StageCount, const std::string &StatusText)
+{
+    if (Stage == 1) {
+        ProgressBarAdapter->SetMin(0);
+        ProgressBarAdapter->SetMax(StageCount);
+        ProgressBarAdapter->SetPosition(0);
+    }
+    StatusBarAdapter->SetSimpleText(StatusText);
+}
+
+void TForm1::StageEnds(int Stage, int)
+{
+    ProgressBarAdapter->SetPosition(Stage);
+}
+
+void TForm1::WarningsReady(const std::vector<std::string> &Lines, const std::vector<TErrorItem> &Items)
 {
     QStringList lines;
     lines.reserve(qsizetype(Lines.size()));
     for (const std::string &line : Lines)
         lines.push_back(Q(line));
     Memo1->setPlainText(lines.join('\n'));
-    // The lines are the listed warnings of the model, one each and in order;
-    // their cells (from 0, as map cells) are kept for a click on a line.
+    // The cells of the warnings (from 0, as map cells), line by line, for a click on a line.
     WarningCells.clear();
-    if (Model)
-        for (const TErrorItem &item : Model->GetErrors())
-            if (item.Kind == 1)
-                WarningCells.emplace_back(item.X, item.Y);
-    if (WarningCells.size() != Lines.size())
-        WarningCells.clear(); // not the model's warnings: no cells to show
+    if (Items.size() == Lines.size())
+        for (const TErrorItem &item : Items)
+            WarningCells.emplace_back(item.X, item.Y);
+}
+
+void TForm1::WritingBegins(int BlockColumns, const std::string &StatusText)
+{
+    // The bar runs from 1 over 0 .. BlockColumns - 1, a step per block-column.
+    ProgressBarAdapter->SetMin(0);
+    ProgressBarAdapter->SetMax(BlockColumns - 1);
+    ProgressBarAdapter->SetPosition(1);
+    StatusBarAdapter->SetSimpleText(StatusText);
+    // An Abort pressed before the writing has nothing to stop.
+    AbortFlag = false;
+}
+
+void TForm1::ColumnWritten(int, int)
+{
+    ProgressBarAdapter->SetPosition(ProgressBarAdapter->GetPosition() + 1);
+    ProcessMessages();
+}
+
+void TForm1::RunEnds(const TGenerateResult &Result)
+{
+    if (Result.Outcome == TGenerateOutcome::Failed)
+        ShowError("Clould not store MAP to " + RunMapFileName + "!", Result.Error);
+    LockGUI(false);
 }
 
 void TForm1::ProcessMessages()

@@ -53,7 +53,7 @@ struct TForm1Options
 // runs the Generate command with progress and Abort, lists the warnings, and
 // keeps the file names in the settings file from one run to the next. It owns
 // the one terrain model.
-class TForm1 : public QMainWindow, public TGenerateView
+class TForm1 : public QMainWindow, public TGenerateObserver
 {
     Q_OBJECT
 
@@ -108,17 +108,27 @@ public:
     void MapSizeClick(const TMapSize &Size);
     void WriteStatics1Click();
 
-    // What the Generate command needs of the window.
-    void LockGUI(bool Lock) override;
-    void ClearMemo() override;
-    void SetMemoLines(const std::vector<std::string> &Lines) override;
-    TProgressBar &GetProgressBar() override { return *ProgressBarAdapter; }
-    TStatusBar &GetStatusBar() override { return *StatusBarAdapter; }
-    void ProcessMessages() override;
-    void ShowError(const std::string &Text, const std::string &Detail) override;
-    void SetAbortFlag(bool Value) override { AbortFlag = Value; }
-    // A close that waits for the command stops it like Abort does.
-    bool GetAbortFlag() const override { return AbortFlag || ClosePending; }
+    // Lock or unlock the window: the buttons, the "File" and "Map" menus and
+    // Abort's visibility; either way the status text empty and the progress 0.
+    void LockGUI(bool Lock);
+    void ClearMemo();
+    // Lets pending events run; this is where Abort and a close can act during a run.
+    virtual void ProcessMessages();
+    // Abort was pressed, or a close waits for the run: the writing stops.
+    bool GetAbortFlag() const { return AbortFlag || ClosePending; }
+
+    // The Generate command as the window shows it: locked with the memo
+    // cleared, the stages on the status bar with the progress bar 0 to 9, the
+    // warnings in the memo, the writing with one step and one event processing
+    // per block-column, the error box of a failed write, unlocked again.
+    void RunBegins() override;
+    void StageBegins(int Stage, int StageCount, const std::string &StatusText) override;
+    void StageEnds(int Stage, int StageCount) override;
+    void WarningsReady(const std::vector<std::string> &Lines, const std::vector<TErrorItem> &Items) override;
+    void WritingBegins(int BlockColumns, const std::string &StatusText) override;
+    void ColumnWritten(int BlockColumn, int BlockColumns) override;
+    bool StopRequested() override { return GetAbortFlag(); }
+    void RunEnds(const TGenerateResult &Result) override;
 
     // Program state, for whoever looks at the window from outside.
     const std::string &GetBMPFileName() const { return BMPFileName; }
@@ -148,6 +158,9 @@ private:
     void CreateModel();
     void ModelNotCreated(const std::string &Message, const std::string &FileName);
     void LoadImage();
+    void ShowError(const std::string &Text, const std::string &Detail);
+    // The Abort command: unlock, raise the abort flag, progress back to 1.
+    void AbortRun();
     void ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
                         const std::string &Detail = {});
     bool ExecuteDialog(QFileDialog &Dialog, QString &FileName);
@@ -174,6 +187,8 @@ private:
     bool GenerateRunning = false;
     // The window was asked to close while Generate ran; it closes once the command is out.
     bool ClosePending = false;
+    // The map file of the run under way, for its error box.
+    std::string RunMapFileName;
 
     // The map preview, a window of its own that the main window owns.
     TMapPreviewForm *PreviewForm = nullptr;

@@ -10,7 +10,7 @@
 #include "MapWriter.h"
 #include "OutputTarget.h"
 #include "Random.h"
-#include "TerminalView.h"
+#include "TerminalObserver.h"
 #include "VoidReport.h"
 
 #include <sys/stat.h>
@@ -162,8 +162,13 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         std::fflush(Err);
     }
 
-    TTerminalView view(Out, Err, ShowProgress);
-    switch (RunGenerateCommand(*model, output, view)) {
+    // From here on an interrupt does not end the process at once: the command
+    // asks after each block-column and stops, and the atomic save then leaves
+    // an earlier map file as it was and no temporary file behind.
+    Interrupt::DeferToAbort();
+    TTerminalObserver observer(Out, Err, ShowProgress);
+    const TGenerateResult result = RunGenerateCommand(*model, output, observer);
+    switch (result.Outcome) {
     case TGenerateOutcome::Written:
         if (Interrupt::Received() != 0 && (Options.Report || Options.PreviewPath)) {
             // The map file is complete; the extras are left out.
@@ -172,7 +177,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         }
         return WriteExtras(*model, Options, Err);
     case TGenerateOutcome::Failed:
-        Report(Err, "cannot write the map file: " + view.GetError());
+        Report(Err, "cannot write the map file: " + result.Error);
         return ExitMapFile;
     case TGenerateOutcome::Aborted:
         break;

@@ -17,7 +17,7 @@ enum TCliExit : int {
 };
 
 // One headless Generate: the model with the tile configuration, the image, the
-// Generate command with a terminal view, then the void-tile report and the
+// Generate command shown on the terminal, then the void-tile report and the
 // preview picture when asked for, and the exit status. Warnings go to Out;
 // configuration problems, progress, the report and failures to Err.
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress);

@@ -1,52 +1,94 @@
+// The Generate command, the same for every front end: the pipeline, the
+// warnings, then the map file with a stop check after each block-column.
+// What the front end shows of it, and how a stop is asked for, is its own
+// business (TGenerateObserver).
 #include "GenerateCommand.h"
 
 #include "ClassTerrainImage.h"
 #include "MapWriter.h"
 #include "Pipeline.h"
 #include "Progress.h"
+#include "Stages.h"
 
-TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View)
+#include <algorithm>
+
+namespace {
+
+// The status text while the map is written; a fixed text that does not name
+// the chosen file.
+const char *const StoringText = "Storing map0.mul";
+
+// Generate reports through a progress bar and a status line: it sets the
+// text of each stage before running it and steps the bar after it. These
+// turn that into the observer's stage events.
+class TStageEvents : public TProgressBar, public TStatusBar
 {
-    return RunGenerateCommand(Model, TMapOutput::ForFile(MapFileName), View);
-}
+public:
+    explicit TStageEvents(TGenerateObserver &Observer) : Observer(Observer) {}
 
-TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateView &View)
-{
-    const std::string &MapFileName = Output.FileName;
-    View.LockGUI(true);
-    View.ClearMemo();
-    View.ProcessMessages();
-    Generate(Model, View.GetProgressBar(), View.GetStatusBar());
-    View.SetMemoLines(Model.GetWarnings());
-
-    TProgressBar &progress = View.GetProgressBar();
-    progress.SetMin(0);
-    progress.SetMax(Output.Size.BlockColumns() - 1);
-    progress.SetPosition(1);
-    View.GetStatusBar().SetSimpleText("Storing map0.mul");
-
-    TGenerateOutcome outcome = TGenerateOutcome::Written;
-    try {
-        TMapWriterHooks hooks;
-        hooks.Opened = [&] { View.SetAbortFlag(false); };
-        hooks.AfterColumn = [&](int) {
-            progress.SetPosition(progress.GetPosition() + 1);
-            View.ProcessMessages();
-            return View.GetAbortFlag();
-        };
-        if (WriteMapFile(Model, Output, hooks) == TMapWriteResult::Aborted)
-            outcome = TGenerateOutcome::Aborted;
-    } catch (const EMapWriteError &error) {
-        View.ShowError("Clould not store MAP to " + MapFileName + "!", error.what());
-        outcome = TGenerateOutcome::Failed;
+    void SetMin(int) override {}
+    void SetMax(int) override {}
+    int GetPosition() const override { return Position; }
+    void SetPosition(int Value) override
+    {
+        Position = Value;
+        if (Stage > 0 && Value == Stage)
+            Observer.StageEnds(Stage, StageCount);
     }
-    View.LockGUI(false);
-    return outcome;
+    void SetSimpleText(const std::string &Text) override { Observer.StageBegins(++Stage, StageCount, Text); }
+
+private:
+    TGenerateObserver &Observer;
+    const int StageCount = int(Pipeline::Stages.size());
+    int Stage = 0;
+    int Position = 0;
+};
+
+// The listed warnings of the model, in the order of its warning lines.
+std::vector<TErrorItem> ListedWarnings(const TTerrainImage &Model)
+{
+    const std::vector<TErrorItem> &errors = Model.GetErrors();
+    const size_t count = std::min(errors.size(), size_t(std::max(Model.GetErrorCount(), 0)));
+    std::vector<TErrorItem> items;
+    for (size_t i = 0; i < count; ++i)
+        if (errors[i].Kind == 1)
+            items.push_back(errors[i]);
+    return items;
 }
 
-void RunAbortCommand(TGenerateView &View)
+TGenerateResult WriteMap(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer)
 {
-    View.LockGUI(false);
-    View.SetAbortFlag(true);
-    View.GetProgressBar().SetPosition(1);
+    const int columns = Output.Size.BlockColumns();
+    TMapWriterHooks hooks;
+    hooks.AfterColumn = [&](int BlockColumn) {
+        Observer.ColumnWritten(BlockColumn, columns);
+        return Observer.StopRequested();
+    };
+    try {
+        if (WriteMapFile(Model, Output, hooks) == TMapWriteResult::Aborted)
+            return {TGenerateOutcome::Aborted, {}};
+    } catch (const EMapWriteError &error) {
+        return {TGenerateOutcome::Failed, error.what()};
+    }
+    return {TGenerateOutcome::Written, {}};
+}
+
+} // namespace
+
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName,
+                                   TGenerateObserver &Observer)
+{
+    return RunGenerateCommand(Model, TMapOutput::ForFile(MapFileName), Observer);
+}
+
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer)
+{
+    Observer.RunBegins();
+    TStageEvents stages(Observer);
+    Generate(Model, stages, stages);
+    Observer.WarningsReady(Model.GetWarnings(), ListedWarnings(Model));
+    Observer.WritingBegins(Output.Size.BlockColumns(), StoringText);
+    const TGenerateResult result = WriteMap(Model, Output, Observer);
+    Observer.RunEnds(result);
+    return result;
 }

@@ -1,42 +1,23 @@
 #pragma once
 
+#include "GenerateObserver.h"
 #include "MapFormat.h"
 
 #include <string>
-#include <vector>
 
 class TTerrainImage;
-class TProgressBar;
-class TStatusBar;
 
-// What the Generate command needs of the front end that runs it: the window
-// passes itself, the command line a terminal view, the tests a recorder.
-class TGenerateView
-{
-public:
-    virtual ~TGenerateView() = default;
-    virtual void LockGUI(bool Lock) = 0;
-    virtual void ClearMemo() = 0;
-    virtual void SetMemoLines(const std::vector<std::string> &Lines) = 0;
-    virtual TProgressBar &GetProgressBar() = 0;
-    virtual TStatusBar &GetStatusBar() = 0;
-    // Lets pending events run; this is where an Abort request can arrive.
-    virtual void ProcessMessages() = 0;
-    // Text is the message box text; Detail names the file and the cause.
-    virtual void ShowError(const std::string &Text, const std::string &Detail) = 0;
-    virtual void SetAbortFlag(bool Value) = 0;
-    virtual bool GetAbortFlag() const = 0;
-};
-
-enum class TGenerateOutcome { Written, Aborted, Failed };
-
-// The Generate command: lock, run the pipeline, list the warnings, write the
-// map file (and the statics files when asked for) with progress and abort,
-// unlock. Failures of the pipeline itself pass to the caller, with the view
-// left locked.
-TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateView &View);
+// The Generate command: runs the pipeline over the model as it stands, hands
+// over the warnings and writes the map file (and the statics files when asked
+// for) block-column by block-column, telling Observer each step and asking it
+// after each block-column whether to stop. The files are saved atomically: a
+// stopped or failed run leaves them as they were.
+//
+// A file that cannot be written is a Failed result, not an exception. A
+// failure of the pipeline itself (memory exhausted, say) passes to the caller
+// as an exception, without RunEnds: the front end decides what a broken run
+// leaves on screen.
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer);
 // The classic 6144 x 4096 map, in the format the name asks for.
-TGenerateOutcome RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName, TGenerateView &View);
-
-// The Abort command: unlock, raise the abort flag, progress back to 1.
-void RunAbortCommand(TGenerateView &View);
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName,
+                                   TGenerateObserver &Observer);

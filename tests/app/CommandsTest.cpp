@@ -154,8 +154,11 @@ TEST_F(TWindowTest, LockAndUnlock)
     auto form = MakeForm();
     for (const bool lock : {true, false, true, false}) {
         SCOPED_TRACE(lock ? "locked" : "unlocked");
-        form->GetStatusBar().SetSimpleText("Smoothing the terrain height data");
-        form->GetProgressBar().SetPosition(5);
+        // As in the middle of storing the map: a status text and the bar moved on.
+        form->WritingBegins(768, "Storing map0.mul");
+        form->ColumnWritten(0, 768);
+        ASSERT_EQ(form->ProgressBar1->value(), 2);
+        ASSERT_FALSE(form->GetStatusText().isEmpty());
         form->CBLoadBMPOnStartup->setEnabled(true);
         form->LockGUI(lock);
         EXPECT_EQ(form->BitBtn1->isEnabled(), !lock);

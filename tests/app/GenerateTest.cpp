@@ -1,6 +1,7 @@
 // The Generate and Abort commands as the window runs them: the memo, the file,
 // the lock, an abort and a close while the map is being written.
 #include "MapWriter.h"
+#include "Stages.h"
 #include "WindowFixture.h"
 
 #include <QFileInfo>
@@ -76,6 +77,39 @@ TEST_F(TGenerateTest, WritesTheMapAndListsTheWarnings)
     EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"map0.mul", "world.bmp"}));
 }
 
+// What the progress bar and the status bar show, step by step: the stages
+// from 0 to 9, then the block-columns from 1 over 0 .. 767, the status text
+// of the writing set just after the bar's first step, and at the end the
+// unlocked window with an empty status and the bar at 0.
+TEST_F(TGenerateTest, TheBarsShowTheStagesAndThenTheBlockColumns)
+{
+    auto form = MakeLoadedForm();
+    std::vector<std::string> shown;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+        shown.push_back(std::to_string(value) + " of " + std::to_string(form->ProgressBar1->minimum()) + ".." +
+                        std::to_string(form->ProgressBar1->maximum()) + ": " + form->GetStatusText().toStdString());
+    });
+    form->BeforeEvents = [&](int Call) {
+        if (Call == 1)
+            shown.push_back(std::string("events: ") + (form->BitBtn3->isHidden() ? "unlocked" : "locked") +
+                            (form->Memo1->toPlainText().isEmpty() ? ", memo empty" : ", memo not empty"));
+    };
+    form->Memo1->setPlainText("from before");
+    form->BitBtn4->click();
+
+    std::vector<std::string> expected = {"events: locked, memo empty"};
+    int stage = 0;
+    for (const Pipeline::TStage &each : Pipeline::Stages)
+        expected.push_back(std::to_string(++stage) + " of 0..9: " + each.StatusText);
+    expected.push_back("1 of 0..767: Smoothing the mountain height data");
+    for (int value = 2; value <= 767; ++value) // the last two steps are past the end of the bar
+        expected.push_back(std::to_string(value) + " of 0..767: Storing map0.mul");
+    expected.push_back("0 of 0..767: ");
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(form->Calls, 1 + 768);
+    EXPECT_TRUE(Boxes.empty());
+}
+
 TEST_F(TGenerateTest, AbortDuringWritingKeepsThePreviousFile)
 {
     auto form = MakeLoadedForm();
@@ -127,8 +161,12 @@ TEST_F(TGenerateTest, FailingWriteShowsTheBoxAndUnlocks)
     auto form = MakeLoadedForm();
     const std::string missing = Dir.File("missing/map0.mul");
     SetOutputThroughDialog(*form, missing);
+    // The window is unlocked only once the box is closed.
+    bool lockedWhileShown = false;
+    WhileBoxShown = [&] { lockedWhileShown = !form->BitBtn3->isHidden() && !form->BitBtn4->isEnabled(); };
     form->BitBtn4->click();
 
+    EXPECT_TRUE(lockedWhileShown);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Title, "Error");
     EXPECT_EQ(Boxes[0].Icon, TMessageBoxRequest::Critical);

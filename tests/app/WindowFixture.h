@@ -108,7 +108,11 @@ protected:
         TForm1Options options;
         options.SettingsPath = SettingsPath();
         options.TilesPath = TilesPath;
-        options.ShowMessageBox = [this](const TMessageBoxRequest &Request) { Boxes.push_back(Request); };
+        options.ShowMessageBox = [this](const TMessageBoxRequest &Request) {
+            Boxes.push_back(Request);
+            if (WhileBoxShown)
+                WhileBoxShown();
+        };
         options.ExecuteDialog = [this](QFileDialog &Dialog, QString &FileName) {
             TShownDialog shown;
             shown.Name = Dialog.objectName();
@@ -156,6 +160,7 @@ protected:
     TestSupport::TTempDir Dir;
     QString PreviousDir;
     std::vector<TMessageBoxRequest> Boxes;
+    std::function<void()> WhileBoxShown; // called as each box is shown
     std::vector<TShownDialog> Dialogs;
     std::optional<std::string> DialogAnswer; // empty: the user cancels
 };

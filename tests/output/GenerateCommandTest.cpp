@@ -1,174 +1,181 @@
+// The Generate command as any front end sees it: the order of its events, a
+// stop asked for after a block-column, a map file that cannot be written.
 #include "ClassTerrainImage.h"
 #include "GenerateCommand.h"
+#include "Stages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
+#include <optional>
 
 using namespace TestSupport;
 
 namespace {
 
-// A view that writes down every call in order, as one line each.
-class TRecordingView : public TGenerateView
+// An observer that writes down every event in order, one line each, and
+// stops the run after block-column StopAfter when that is set.
+class TRecordingObserver : public TGenerateObserver
 {
 public:
-    struct TBar : TProgressBar
+    void RunBegins() override { Note("run begins"); }
+    void StageBegins(int stage, int count, const std::string &text) override
     {
-        explicit TBar(std::vector<std::string> &log) : Log(log) {}
-        void SetMin(int v) override { Log.push_back("min " + std::to_string(v)); }
-        void SetMax(int v) override { Log.push_back("max " + std::to_string(v)); }
-        int GetPosition() const override { return Position; }
-        void SetPosition(int v) override
-        {
-            Position = v;
-            Log.push_back("position " + std::to_string(v));
-        }
-        std::vector<std::string> &Log;
-        int Position = 0;
-    };
-    struct TStatus : TStatusBar
+        Note("stage " + std::to_string(stage) + "/" + std::to_string(count) + " " + text);
+    }
+    void StageEnds(int stage, int count) override
     {
-        explicit TStatus(std::vector<std::string> &log) : Log(log) {}
-        void SetSimpleText(const std::string &text) override { Log.push_back("status " + text); }
-        std::vector<std::string> &Log;
-    };
+        Note("stage " + std::to_string(stage) + "/" + std::to_string(count) + " ends");
+    }
+    void WarningsReady(const std::vector<std::string> &lines, const std::vector<TErrorItem> &items) override
+    {
+        Lines = lines;
+        Items = items;
+        Note("warnings " + std::to_string(lines.size()));
+    }
+    void WritingBegins(int columns, const std::string &text) override
+    {
+        Note("writing " + std::to_string(columns) + " " + text);
+    }
+    void ColumnWritten(int column, int columns) override
+    {
+        Note("column " + std::to_string(column) + " of " + std::to_string(columns));
+        LastColumn = column;
+    }
+    bool StopRequested() override
+    {
+        Note("stop?");
+        return StopAfter >= 0 && LastColumn >= StopAfter;
+    }
+    void RunEnds(const TGenerateResult &result) override
+    {
+        const char *names[] = {"Written", "Aborted", "Failed"};
+        Note(std::string("run ends ") + names[int(result.Outcome)]);
+        Ended = result;
+    }
 
-    void LockGUI(bool lock) override
+    // How many lines the log has that start with Prefix.
+    size_t Count(const std::string &prefix) const
     {
-        Log.push_back(lock ? "lock" : "unlock");
-        Status.SetSimpleText("");
-        Bar.SetPosition(0);
+        size_t count = 0;
+        for (const std::string &line : Log)
+            count += line.rfind(prefix, 0) == 0;
+        return count;
     }
-    void ClearMemo() override { Log.push_back("clear memo"); }
-    void SetMemoLines(const std::vector<std::string> &lines) override
-    {
-        Memo = lines;
-        Log.push_back("memo " + std::to_string(lines.size()));
-    }
-    TProgressBar &GetProgressBar() override { return Bar; }
-    TStatusBar &GetStatusBar() override { return Status; }
-    void ProcessMessages() override
-    {
-        ++Events;
-        if (Events == 1)
-            Log.push_back("events");
-        if (OnEvents)
-            OnEvents(Events);
-    }
-    void ShowError(const std::string &text, const std::string &detail) override
-    {
-        Log.push_back("error " + text);
-        Detail = detail;
-    }
-    void SetAbortFlag(bool value) override
-    {
-        Abort = value;
-        Log.push_back(value ? "abort set" : "abort cleared");
-    }
-    bool GetAbortFlag() const override { return Abort; }
 
     std::vector<std::string> Log;
-    TBar Bar{Log};
-    TStatus Status{Log};
-    std::vector<std::string> Memo;
-    std::string Detail;
-    int Events = 0;
-    bool Abort = true; // left set by an earlier abort: the command must clear it
-    std::function<void(int)> OnEvents;
-};
+    std::vector<std::string> Lines;
+    std::vector<TErrorItem> Items;
+    std::optional<TGenerateResult> Ended;
+    int LastColumn = -1;
+    int StopAfter = -1;
 
-std::vector<std::string> StageLines()
-{
-    return {"status Generating a borderline on all terrain borders",
-            "status Checking if all borderline tiles have two terrain tiles as neighbour",
-            "status Transforming the borderline to correct border tiles",
-            "status Transforming the borderline near water to a coastline",
-            "status Fisnishing the tile calculations",
-            "status Calculating the height of the coastline",
-            "status Setting random heights on the map",
-            "status Smoothing the terrain height data",
-            "status Smoothing the mountain height data"};
-}
+private:
+    void Note(const std::string &line) { Log.push_back(Ended ? "after the end: " + line : line); }
+};
 
 class GenerateCommand : public ::testing::Test
 {
 protected:
     TTempDir Dir;
     TTerrainImage Model{BundledTilesPath()};
-    TRecordingView View;
+    TRecordingObserver Observer;
     std::string MapPath = Dir.File("map0.mul");
 };
 
 } // namespace
 
-TEST_F(GenerateCommand, RunsItsStepsInOrder)
+TEST_F(GenerateCommand, ReportsItsStepsInOrder)
 {
-    // Three land terrains meet at the border cell below the forest: one warning.
+    // Three land terrains meet at the border cell below the forest: warnings.
     PaintGrid(Model, {"GGFFF", "GGFFF", "SSSSS", "SSSSS"});
-    EXPECT_EQ(RunGenerateCommand(Model, MapPath, View), TGenerateOutcome::Written);
+    const TGenerateResult result = RunGenerateCommand(Model, MapPath, Observer);
+    EXPECT_EQ(result.Outcome, TGenerateOutcome::Written);
+    EXPECT_EQ(result.Error, "");
 
-    std::vector<std::string> expected = {"lock", "status ", "position 0", "clear memo", "events",
-                                         "min 0", "max 9", "position 0"};
+    std::vector<std::string> expected = {"run begins"};
     int stage = 0;
-    for (const auto &text : StageLines()) {
-        expected.push_back(text);
-        expected.push_back("position " + std::to_string(++stage));
+    for (const Pipeline::TStage &each : Pipeline::Stages) {
+        ++stage;
+        expected.push_back("stage " + std::to_string(stage) + "/9 " + each.StatusText);
+        expected.push_back("stage " + std::to_string(stage) + "/9 ends");
     }
-    expected.insert(expected.end(), {"memo " + std::to_string(Model.GetWarnings().size()), "min 0", "max 767",
-                                     "position 1", "status Storing map0.mul", "abort cleared"});
-    for (int position = 2; position <= 769; ++position) // one step per block-column
-        expected.push_back("position " + std::to_string(position));
-    expected.insert(expected.end(), {"unlock", "status ", "position 0"});
-    EXPECT_EQ(View.Log, expected);
-    EXPECT_EQ(View.Memo, Model.GetWarnings());
-    EXPECT_FALSE(View.Memo.empty());
-    EXPECT_EQ(View.Events, 1 + 768);
+    expected.push_back("warnings " + std::to_string(Model.GetWarnings().size()));
+    expected.push_back("writing 768 Storing map0.mul");
+    for (int column = 0; column < 768; ++column) {
+        expected.push_back("column " + std::to_string(column) + " of 768");
+        expected.push_back("stop?");
+    }
+    expected.push_back("run ends Written");
+    EXPECT_EQ(Observer.Log, expected);
+    EXPECT_EQ(expected[1], "stage 1/9 Generating a borderline on all terrain borders");
+
+    // The lines and, one for one, the warnings they name.
+    ASSERT_FALSE(Observer.Lines.empty());
+    EXPECT_EQ(Observer.Lines, Model.GetWarnings());
+    ASSERT_EQ(Observer.Items.size(), Observer.Lines.size());
+    for (size_t i = 0; i < Observer.Items.size(); ++i) {
+        const TErrorItem &item = Observer.Items[i];
+        EXPECT_EQ(item.Kind, 1);
+        EXPECT_NE(Observer.Lines[i].find(" " + std::to_string(item.X) + "/" + std::to_string(item.Y) + "."),
+                  std::string::npos)
+            << Observer.Lines[i];
+    }
     EXPECT_EQ(std::filesystem::file_size(MapPath), 77070336u);
 }
 
-TEST_F(GenerateCommand, AbortStopsTheWritingAndKeepsTheOldFile)
+// Stopped after block-column k: exactly k + 1 block-columns were written and
+// asked about, and the earlier file is as it was, with nothing left beside it.
+TEST_F(GenerateCommand, AStopAfterAColumnLeavesTheEarlierFile)
 {
-    WriteFile(MapPath, "previous map");
-    PaintGrid(Model, {"GGWW", "GGWW"});
-    // The Abort button is pressed during the event processing after block-column 3.
-    View.OnEvents = [&](int events) {
-        if (events == 1 + 4)
-            RunAbortCommand(View);
-    };
-    EXPECT_EQ(RunGenerateCommand(Model, MapPath, View), TGenerateOutcome::Aborted);
-    EXPECT_EQ(View.Events, 1 + 4);
-    EXPECT_EQ(ReadFile(MapPath), "previous map");
-    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"map0.mul"}));
-    // Abort unlocks, sets the flag and puts the bar at 1; the command then unlocks again.
-    const std::vector<std::string> tail(View.Log.end() - 8, View.Log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"unlock", "status ", "position 0", "abort set", "position 1",
-                                              "unlock", "status ", "position 0"}));
+    for (const int k : {0, 3, 767}) {
+        SCOPED_TRACE(k);
+        WriteFile(MapPath, "previous map");
+        PaintGrid(Model, {"GGWW", "GGWW"});
+        TRecordingObserver observer;
+        observer.StopAfter = k;
+        const TGenerateResult result = RunGenerateCommand(Model, MapPath, observer);
+        EXPECT_EQ(result.Outcome, TGenerateOutcome::Aborted);
+        EXPECT_EQ(observer.Count("column "), size_t(k + 1));
+        EXPECT_EQ(observer.Count("stop?"), size_t(k + 1));
+        EXPECT_EQ(observer.LastColumn, k);
+        EXPECT_EQ(observer.Log.back(), "run ends Aborted");
+        ASSERT_TRUE(observer.Ended.has_value());
+        EXPECT_EQ(observer.Ended->Outcome, TGenerateOutcome::Aborted);
+        EXPECT_EQ(ReadFile(MapPath), "previous map");
+        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"map0.mul"}));
+    }
 }
 
-TEST_F(GenerateCommand, AnAbortBeforeTheFileIsOpenHasNoEffect)
+// A map file that cannot be written is a result, not an exception: Failed,
+// with a message that names the file, after the warnings were handed over.
+TEST_F(GenerateCommand, AnOutputThatCannotBeWrittenFails)
+{
+    std::filesystem::create_directory(Dir.File("folder"));
+    for (const std::string &path : {Dir.File("missing/map0.mul"), Dir.File("folder")}) {
+        SCOPED_TRACE(path);
+        PaintGrid(Model, {"GG"});
+        TRecordingObserver observer;
+        const TGenerateResult result = RunGenerateCommand(Model, path, observer);
+        EXPECT_EQ(result.Outcome, TGenerateOutcome::Failed);
+        EXPECT_NE(result.Error.find(path), std::string::npos) << result.Error;
+        ASSERT_TRUE(observer.Ended.has_value());
+        EXPECT_EQ(observer.Ended->Outcome, TGenerateOutcome::Failed);
+        EXPECT_EQ(observer.Ended->Error, result.Error);
+        const std::vector<std::string> tail(observer.Log.end() - 3, observer.Log.end());
+        EXPECT_EQ(tail, (std::vector<std::string>{"warnings 0", "writing 768 Storing map0.mul", "run ends Failed"}));
+        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"folder"}));
+        EXPECT_TRUE(std::filesystem::is_empty(Dir.File("folder")));
+    }
+}
+
+// A front end that shows nothing and never stops still gets the whole map.
+TEST_F(GenerateCommand, TheDefaultObserverLetsTheRunFinish)
 {
     PaintGrid(Model, {"GG"});
-    // Pressed while the pipeline ran: handled at the first event processing, before the
-    // file is opened; the command clears the flag once the file is open.
-    View.OnEvents = [&](int events) {
-        if (events == 1)
-            View.SetAbortFlag(true);
-    };
-    EXPECT_EQ(RunGenerateCommand(Model, MapPath, View), TGenerateOutcome::Written);
+    TGenerateObserver silent;
+    const TGenerateResult result = RunGenerateCommand(Model, MapPath, silent);
+    EXPECT_EQ(result.Outcome, TGenerateOutcome::Written);
     EXPECT_EQ(std::filesystem::file_size(MapPath), 77070336u);
-}
-
-TEST_F(GenerateCommand, AFailedWriteShowsTheErrorBoxAndUnlocks)
-{
-    PaintGrid(Model, {"GG"});
-    const std::string path = Dir.File("missing/map0.mul");
-    EXPECT_EQ(RunGenerateCommand(Model, path, View), TGenerateOutcome::Failed);
-    const std::vector<std::string> tail(View.Log.end() - 4, View.Log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"error Clould not store MAP to " + path + "!", "unlock", "status ",
-                                              "position 0"}));
-    EXPECT_NE(View.Detail.find(path), std::string::npos);
-    EXPECT_TRUE(ListDir(Dir.Path()).empty());
 }

@@ -158,26 +158,18 @@ TEST(MapSizes, TheGenerateCommandStepsOncePerBlockColumnOfTheMap)
     TTempDir dir;
     TTerrainImage model(BundledTilesPath());
     PaintGrid(model, {"GG"});
-    struct TView : TGenerateView
+    struct TObserver : TGenerateObserver
     {
-        void LockGUI(bool) override {}
-        void ClearMemo() override {}
-        void SetMemoLines(const std::vector<std::string> &) override {}
-        TProgressBar &GetProgressBar() override { return Bar; }
-        TStatusBar &GetStatusBar() override { return Status; }
-        void ProcessMessages() override { ++Events; }
-        void ShowError(const std::string &, const std::string &) override {}
-        void SetAbortFlag(bool Value) override { Abort = Value; }
-        bool GetAbortFlag() const override { return Abort; }
-        TRecordingProgressBar Bar;
-        TRecordingStatusBar Status;
-        int Events = 0;
-        bool Abort = false;
-    } view;
+        void WritingBegins(int BlockColumns, const std::string &) override { Announced = BlockColumns; }
+        void ColumnWritten(int BlockColumn, int) override { Columns.push_back(BlockColumn); }
+        int Announced = 0;
+        std::vector<int> Columns;
+    } observer;
     const TMapOutput output = TMapOutput::ForFile(dir.File("map5LegacyMUL.uop"), {1280, 4096}, true);
-    EXPECT_EQ(RunGenerateCommand(model, output, view), TGenerateOutcome::Written);
-    EXPECT_EQ(view.Bar.Max, 159);
-    EXPECT_EQ(view.Events, 1 + 160);
+    EXPECT_EQ(RunGenerateCommand(model, output, observer).Outcome, TGenerateOutcome::Written);
+    EXPECT_EQ(observer.Announced, 160);
+    ASSERT_EQ(observer.Columns.size(), 160u);
+    EXPECT_EQ(observer.Columns.back(), 159);
     TMapReader reader(output.FileName);
     EXPECT_EQ(reader.Size(), (TMapSize{1280, 4096}));
     EXPECT_EQ(reader.MapNumber(), 5);
