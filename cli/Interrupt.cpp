@@ -14,7 +14,9 @@ const int Handled[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void OnSignal(int number)
 {
-    if (!Deferred) {
+    // A second request does not wait for the command: the earlier map file
+    // is still whole (the atomic save replaces it only when complete).
+    if (!Deferred || Signal != 0) {
         std::signal(number, SIG_DFL);
         std::raise(number);
         return;

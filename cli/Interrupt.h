@@ -4,6 +4,7 @@
 // process at once, as usual (nothing is half-written then). Afterwards they
 // are only recorded, so that the writing can stop at its next check and
 // discard the unfinished file; Finish then ends the process by the signal.
+// A second request ends the process at once all the same.
 namespace Interrupt {
 
 void Install();

@@ -144,3 +144,26 @@ TEST(CliRun, InterruptDuringTheWritingLeavesTheEarlierMapFile)
     EXPECT_EQ(TestSupport::ReadFile(dir.File("map0.mul")), "an earlier map");
     EXPECT_EQ(TestSupport::ListDir(dir.Path()), before);
 }
+
+// A second interrupt does not wait for the command to stop: the process ends
+// at once, and the earlier map file is still whole.
+TEST(CliRun, ASecondInterruptEndsTheRunAtOnce)
+{
+    TTempDir dir;
+    const std::string picture = dir.File("world.bmp");
+    CliTestData::SaveTerrainPatches(picture, 2 * PictureWidth, 2 * PictureHeight);
+    TestSupport::WriteFile(dir.File("map0.mul"), "an earlier map");
+
+    CliProcess::TChild child({"-s", "5", "-o", dir.File("map0.mul"), picture}, CliProcess::TOptions().PipeSize(4096));
+    child.WaitForOutput(); // held while it prints its warnings
+    // Two different signals, since a second one of the same kind may merge
+    // with the first before it is handled.
+    child.Kill(SIGINT);
+    child.Kill(SIGTERM);
+    const auto result = child.Wait();
+
+    EXPECT_TRUE(result.Signal == SIGINT || result.Signal == SIGTERM)
+        << "exit status " << result.ExitCode << "\n" << result.Err;
+    EXPECT_EQ(result.Err.find("interrupted;"), std::string::npos) << result.Err;
+    EXPECT_EQ(TestSupport::ReadFile(dir.File("map0.mul")), "an earlier map");
+}
