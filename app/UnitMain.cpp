@@ -260,9 +260,11 @@ void TForm1::ShowPreview(const std::string &WrittenMap)
     if (!PreviewForm)
         PreviewForm = new TMapPreviewForm(this);
     try {
+        // The size of the map just written: the Map menu cannot change it while Generate runs.
+        const TMapSize size = GetMapOutput().Size;
         // Neither draws a random number: the next map file is the same with or without them.
-        const QImage picture = RenderMapPreview(*Model);
-        PreviewForm->SetMap(*Model, picture, FormatVoidReport(MakeVoidReport(*Model)));
+        const QImage picture = RenderMapPreview(*Model, size);
+        PreviewForm->SetMap(*Model, size, picture, FormatVoidReport(MakeVoidReport(*Model, size)));
     } catch (const std::exception &error) {
         PreviewForm->Clear();
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, "The map preview could not be drawn.", error.what());
