@@ -104,12 +104,12 @@ TMapPreviewForm::TMapPreviewForm(QWidget *Parent) : QWidget(Parent, Qt::Window)
     Clear();
 }
 
-void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const TMapSize &Size, const QImage &Picture,
+void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const TMapSize &Size, int Scale, const QImage &Picture,
                              const std::vector<std::string> &ReportLines)
 {
     Model = &NewModel;
     MapSize = Size;
-    View->SetPicture(Picture);
+    View->SetPicture(Picture, Scale);
     QStringList lines;
     for (const std::string &line : ReportLines)
         lines << QString::fromStdString(line);

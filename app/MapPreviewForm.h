@@ -25,9 +25,9 @@ public:
     explicit TMapPreviewForm(QWidget *Parent = nullptr);
 
     // Shows the map of the given size made from Model (which must outlive the
-    // map, or be cleared away first): its picture, one pixel per cell, and the
-    // void-tile report.
-    void SetMap(const TTerrainImage &Model, const TMapSize &Size, const QImage &Picture,
+    // map, or be cleared away first): its picture, one pixel per Scale x Scale
+    // cells, and the void-tile report.
+    void SetMap(const TTerrainImage &Model, const TMapSize &Size, int Scale, const QImage &Picture,
                 const std::vector<std::string> &ReportLines);
     // Forgets the map, e.g. when the model is given a new picture.
     void Clear();

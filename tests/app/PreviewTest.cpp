@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QWheelEvent>
@@ -128,6 +129,7 @@ TEST_F(TPreviewTest, ThePreviewHasTheSizeOfTheMapThatWasWritten)
         const TTerrainImage &model = *form->GetModel();
         const QImage &picture = preview->View->GetPicture();
         EXPECT_EQ(picture.size(), QSize(c.Size.Width, c.Size.Height));
+        EXPECT_EQ(preview->View->GetCellsPerPixel(), 1);
         EXPECT_TRUE(picture == RenderMapPreview(model, c.Size));
         EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n",
                   Lines(FormatVoidReport(MakeVoidReport(model, c.Size))));
@@ -247,4 +249,31 @@ TEST(MapPreviewView, TheWheelZoomsAroundTheMouseAndDraggingPans)
     for (int i = 0; i < 100; ++i)
         view.ZoomOut();
     EXPECT_DOUBLE_EQ(view.GetZoom(), 1.0 / 64);
+}
+
+TEST(MapPreviewView, APictureOfBlocksCoversTheCellsItStandsFor)
+{
+    TMapPreviewView view;
+    view.resize(400, 300);
+    // 800 x 600 pixels of 4 x 4 cells each, a map of 3200 x 2400 cells: red
+    // on the left (cells 0 to 1599), blue on the right.
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QPainter(&picture).fillRect(400, 0, 400, 600, Qt::blue);
+    view.SetPicture(picture, 4);
+    EXPECT_EQ(view.GetCellsPerPixel(), 4);
+    EXPECT_DOUBLE_EQ(view.GetZoom(), 0.125); // fitted: 400 / 3200 and 300 / 2400
+    EXPECT_EQ(view.GetCentre(), QPointF(1600, 1200));
+    EXPECT_EQ(view.CellAt(QPointF(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(view.CellAt(QPointF(399.9, 299.9)), QPoint(3199, 2399));
+
+    const QImage fitted = view.grab().toImage();
+    EXPECT_EQ(fitted.pixel(100, 150), qRgb(255, 0, 0));
+    EXPECT_EQ(fitted.pixel(300, 150), qRgb(0, 0, 255));
+    // Close up, a cell shows the colour of its block.
+    for (const auto &[cell, color] : {std::pair{QPoint(1599, 100), qRgb(255, 0, 0)},
+                                      std::pair{QPoint(1600, 2300), qRgb(0, 0, 255)}}) {
+        view.CentreOnCell(cell);
+        EXPECT_EQ(view.grab().toImage().pixel(200, 150), color) << cell.x();
+    }
 }
