@@ -104,11 +104,12 @@ TMapPreviewForm::TMapPreviewForm(QWidget *Parent) : QWidget(Parent, Qt::Window)
     Clear();
 }
 
-void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const QImage &Picture,
+void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const TMapSize &Size, int Scale, const QImage &Picture,
                              const std::vector<std::string> &ReportLines)
 {
     Model = &NewModel;
-    View->SetPicture(Picture);
+    MapSize = Size;
+    View->SetPicture(Picture, Scale);
     QStringList lines;
     for (const std::string &line : ReportLines)
         lines << QString::fromStdString(line);
@@ -176,7 +177,7 @@ void TMapPreviewForm::ShowCell(int X, int Y)
 
 void TMapPreviewForm::DescribeCell(const QPoint &Cell)
 {
-    if (!Model || Cell.x() < 0 || Cell.y() < 0 || Cell.x() >= MapArea::Width || Cell.y() >= MapArea::Height) {
+    if (!Model || Cell.x() < 0 || Cell.y() < 0 || Cell.x() >= MapSize.Width || Cell.y() >= MapSize.Height) {
         CellLabel->clear();
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapFormat.h"
+
 #include <QWidget>
 
 #include <string>
@@ -22,9 +24,11 @@ class TMapPreviewForm : public QWidget
 public:
     explicit TMapPreviewForm(QWidget *Parent = nullptr);
 
-    // Shows the map of Model (which must outlive the map, or be cleared away
-    // first): its picture, one pixel per cell, and the void-tile report.
-    void SetMap(const TTerrainImage &Model, const QImage &Picture, const std::vector<std::string> &ReportLines);
+    // Shows the map of the given size made from Model (which must outlive the
+    // map, or be cleared away first): its picture, one pixel per Scale x Scale
+    // cells, and the void-tile report.
+    void SetMap(const TTerrainImage &Model, const TMapSize &Size, int Scale, const QImage &Picture,
+                const std::vector<std::string> &ReportLines);
     // Forgets the map, e.g. when the model is given a new picture.
     void Clear();
     bool HasMap() const;
@@ -50,5 +54,6 @@ private:
     void DescribeCell(const QPoint &Cell);
 
     const TTerrainImage *Model = nullptr;
+    TMapSize MapSize; // of the map shown: the cells the mouse can name
     bool Placed = false;
 };

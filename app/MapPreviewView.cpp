@@ -39,8 +39,9 @@ TMapPreviewView::TMapPreviewView(QWidget *Parent) : QWidget(Parent)
     setMinimumSize(200, 150);
 }
 
-void TMapPreviewView::SetPicture(const QImage &Picture)
+void TMapPreviewView::SetPicture(const QImage &Picture, int CellsPerPixel)
 {
+    Scale = std::max(CellsPerPixel, 1);
     Levels.clear();
     Levels.push_back(Picture);
     while (Levels.back().width() > SmallestLevel && Levels.back().height() > 1)
@@ -83,12 +84,13 @@ void TMapPreviewView::FitToWindow()
     const QImage &picture = GetPicture();
     if (picture.isNull())
         return;
-    Centre = QPointF(picture.width() / 2.0, picture.height() / 2.0);
+    const QSizeF cells = QSizeF(picture.size()) * Scale;
+    Centre = QPointF(cells.width() / 2.0, cells.height() / 2.0);
     // Before it is shown the view has its minimum size, not the one the layout
     // will give it: fit again once it is shown.
     FitOnResize = !isVisible() || width() <= 1 || height() <= 1;
     if (width() > 1 && height() > 1)
-        Zoom = std::clamp(std::min(double(width()) / picture.width(), double(height()) / picture.height()), MinZoom,
+        Zoom = std::clamp(std::min(double(width()) / cells.width(), double(height()) / cells.height()), MinZoom,
                           MaxZoom);
     update();
 }
@@ -149,10 +151,10 @@ void TMapPreviewView::paintEvent(QPaintEvent *)
 
     // The smallest copy whose pixels are still no larger than a screen pixel.
     size_t level = 0;
-    while (level + 1 < Levels.size() && double(1 << (level + 1)) * Zoom <= 1.0)
+    while (level + 1 < Levels.size() && double(Scale) * double(1 << (level + 1)) * Zoom <= 1.0)
         ++level;
     const QImage &image = Levels[level];
-    const double cellsPerPixel = double(1 << level);
+    const double cellsPerPixel = double(Scale) * double(1 << level);
 
     // The part of the map in view, in pixels of that copy.
     const QPointF topLeft = MapPointAt(QPointF(0, 0)) / cellsPerPixel;

@@ -21,12 +21,14 @@ class TMapPreviewView : public QWidget
 public:
     explicit TMapPreviewView(QWidget *Parent = nullptr);
 
-    // Shows a new picture (one pixel per cell), fitted to the view, unmarked.
-    void SetPicture(const QImage &Picture);
+    // Shows a new picture, fitted to the view, unmarked: one pixel per
+    // CellsPerPixel x CellsPerPixel cells (1 but for the largest maps).
+    void SetPicture(const QImage &Picture, int CellsPerPixel = 1);
     // Shows nothing (and says how to get a picture).
     void Clear();
     bool HasPicture() const { return !Levels.empty(); }
     const QImage &GetPicture() const;
+    int GetCellsPerPixel() const { return Scale; }
 
     // Screen pixels per cell.
     double GetZoom() const { return Zoom; }
@@ -72,6 +74,7 @@ private:
     // The picture and smaller copies of it, each half the size of the one
     // before, so that a far view draws from a copy near its own size.
     std::vector<QImage> Levels;
+    int Scale = 1; // cells per pixel of the picture, each way
     double Zoom = 1.0;
     QPointF Centre;
     std::optional<QPoint> Marker;

@@ -261,9 +261,14 @@ void TForm1::ShowPreview(const std::string &WrittenMap)
     if (!PreviewForm)
         PreviewForm = new TMapPreviewForm(this);
     try {
+        // The size of the map just written: the Map menu cannot change it while Generate runs.
+        const TMapSize size = GetMapOutput().Size;
+        // One pixel per cell up to 16384 x 16384 cells; a larger map (a size
+        // from the settings file) in blocks, as large as a preview may be.
+        const int scale = MinPreviewScale(size);
         // Neither draws a random number: the next map file is the same with or without them.
-        const QImage picture = RenderMapPreview(*Model);
-        PreviewForm->SetMap(*Model, picture, FormatVoidReport(MakeVoidReport(*Model)));
+        const QImage picture = RenderMapPreview(*Model, size, scale);
+        PreviewForm->SetMap(*Model, size, scale, picture, FormatVoidReport(MakeVoidReport(*Model, size)));
     } catch (const std::exception &error) {
         PreviewForm->Clear();
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, "The map preview could not be drawn.", error.what());

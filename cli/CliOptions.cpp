@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "MapPreview.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -56,10 +58,10 @@ std::optional<uint64_t> ParseSeed(const std::string &Text)
     return value;
 }
 
-std::optional<int> ParsePreviewScale(const std::string &Text)
+std::optional<int> ParsePreviewScale(const std::string &Text, int MapWidth)
 {
     const std::optional<uint64_t> value = ParseSeed(Text); // the same plain digits
-    if (!value || *value < 1 || *value > uint64_t(MaxPreviewScale))
+    if (!value || *value < 1 || *value > uint64_t(MapWidth))
         return std::nullopt;
     return int(*value);
 }
@@ -90,12 +92,15 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
                                   "N");
     const QCommandLineOption quiet({"q", "quiet"}, "No progress display.");
     const QCommandLineOption preview("preview",
-                                     "Also writes a PNG picture of the map (6144 x 4096 pixels, one per cell) to "
-                                     "FILE, after the map file.",
+                                     "Also writes a PNG picture of the map to FILE, after the map file: one pixel "
+                                     "per cell, as large as the map (6144 x 4096 pixels by default, 7168 x 4096 "
+                                     "with --facet 0). At most 16384 x 16384 pixels: a larger map needs "
+                                     "--preview-scale.",
                                      "FILE");
     const QCommandLineOption previewScale("preview-scale",
-                                          "One preview pixel for each N x N cells (N from 1 to 6144): the block's "
-                                          "average colour, magenta if any of its cells gets the void tile.",
+                                          "One preview pixel for each N x N cells (N from 1 to the map's width, "
+                                          "6144 by default): the block's average colour, magenta if any of its "
+                                          "cells gets the void tile.",
                                           "N");
     const QCommandLineOption report("report",
                                     "Prints on standard error, after the warnings, how many map cells get the "
@@ -210,16 +215,6 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         if (const auto problem = FileNameProblem(*options.PreviewPath, "preview file", true))
             return UsageError(*problem);
     }
-    if (parser.isSet(previewScale)) {
-        const std::string text = parser.value(previewScale).toLocal8Bit().toStdString();
-        const std::optional<int> scale = ParsePreviewScale(text);
-        if (!scale)
-            return UsageError("The preview scale '" + text + "' is not a whole number from 1 to " +
-                              std::to_string(MaxPreviewScale) + ".");
-        if (!options.PreviewPath)
-            return UsageError("--preview-scale needs --preview FILE.");
-        options.PreviewScale = *scale;
-    }
     options.Report = parser.isSet(report);
 
     if (parser.isSet(facet)) {
@@ -230,6 +225,26 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         options.Facet = int(*number);
         if (!options.SizeGiven)
             options.MapSize = *FacetSize(*options.Facet);
+    }
+    // The scale's limit and the preview's size follow the map's size.
+    if (parser.isSet(previewScale)) {
+        const std::string text = parser.value(previewScale).toLocal8Bit().toStdString();
+        const std::optional<int> scale = ParsePreviewScale(text, options.MapSize.Width);
+        if (!scale)
+            return UsageError("The preview scale '" + text + "' is not a whole number from 1 to " +
+                              std::to_string(options.MapSize.Width) + " (the map's width).");
+        if (!options.PreviewPath)
+            return UsageError("--preview-scale needs --preview FILE.");
+        options.PreviewScale = *scale;
+    }
+    if (options.PreviewPath) {
+        const QSize picture = PreviewPictureSize(options.MapSize, options.PreviewScale);
+        if (uint64_t(picture.width()) * uint64_t(picture.height()) > MaxPreviewPixels)
+            return UsageError("A preview of the " + FormatMapSize(options.MapSize) + " map at scale " +
+                              std::to_string(options.PreviewScale) + " would be " +
+                              std::to_string(picture.width()) + " x " + std::to_string(picture.height()) +
+                              " pixels, more than a preview may have (16384 x 16384); give --preview-scale " +
+                              std::to_string(MinPreviewScale(options.MapSize)) + " or more.");
     }
     if (parser.isSet(format)) {
         const QString value = parser.value(format).toLower();

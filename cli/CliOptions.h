@@ -48,6 +48,6 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments);
 // blanks, at most 18446744073709551615.
 std::optional<uint64_t> ParseSeed(const std::string &Text);
 
-// A preview scale is a plain decimal number from 1 to MaxPreviewScale.
-constexpr int MaxPreviewScale = 6144; // one pixel for the whole map's width
-std::optional<int> ParsePreviewScale(const std::string &Text);
+// A preview scale is a plain decimal number from 1 to the map's width, which
+// gives one pixel for the whole width.
+std::optional<int> ParsePreviewScale(const std::string &Text, int MapWidth);

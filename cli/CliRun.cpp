@@ -64,18 +64,20 @@ std::string ProblemOfPreviewFolder(const std::string &Path)
     return {};
 }
 
-// The void-tile report and the preview, from the final grid; neither draws a
-// random number, so the map file is the same with them or without.
+// The void-tile report and the preview, from the final grid, both over the
+// map's size as it was written; neither draws a random number, so the map file
+// is the same with them or without.
 int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err)
 {
+    const TMapSize size = MapOutputOf(Options).Size;
     if (Options.Report) {
-        for (const std::string &line : FormatVoidReport(MakeVoidReport(Model)))
+        for (const std::string &line : FormatVoidReport(MakeVoidReport(Model, size)))
             std::fprintf(Err, "%s\n", line.c_str());
         std::fflush(Err);
     }
     if (Options.PreviewPath) {
         try {
-            SaveMapPreview(RenderMapPreview(Model, Options.PreviewScale), *Options.PreviewPath);
+            SaveMapPreview(RenderMapPreview(Model, size, Options.PreviewScale), *Options.PreviewPath);
         } catch (const EPreviewWriteError &error) {
             Report(Err, std::string("cannot write the preview: ") + error.what() + " (the map file " +
                             Options.MapPath + " was written)");

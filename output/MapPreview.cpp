@@ -70,9 +70,9 @@ inline QRgb ApplyFactor(QRgb Color, int Factor)
 class TRowPainter
 {
 public:
-    explicit TRowPainter(const TTerrainImage &Model)
-        : Model(Model), Width(std::min(Model.GetWidth(), MapArea::Width)),
-          Height(std::min(Model.GetHeight(), MapArea::Height)), Colors(65536), Factors(2 * MaxRise + 1)
+    TRowPainter(const TTerrainImage &Model, const TMapSize &Size)
+        : Model(Model), MapWidth(Size.Width), Width(std::min(Model.GetWidth(), Size.Width)),
+          Height(std::min(Model.GetHeight(), Size.Height)), Colors(65536), Factors(2 * MaxRise + 1)
     {
         const TVoidCodes voidCodes(Model);
         for (uint32_t c = 0; c < Colors.size(); ++c) {
@@ -88,11 +88,11 @@ public:
             Factors[size_t(rise + MaxRise)] = ShadeFactor(rise);
     }
 
-    // Map row MapRow (0-based) into Out, MapArea::Width colours.
+    // Map row MapRow (0-based) into Out, one colour for each of the map's columns.
     void PaintRow(int MapRow, QRgb *Out) const
     {
         if (MapRow >= Height) {
-            std::fill(Out, Out + MapArea::Width, PreviewColors::Void);
+            std::fill(Out, Out + MapWidth, PreviewColors::Void);
             return;
         }
         const int y = MapRow + 1;
@@ -113,12 +113,13 @@ public:
             const QRgb color = colors[cell.Code];
             Out[i] = color == PreviewColors::Void ? color : ApplyFactor(color, factors[rise]);
         }
-        std::fill(Out + width, Out + MapArea::Width, PreviewColors::Void);
+        std::fill(Out + width, Out + MapWidth, PreviewColors::Void);
     }
 
 private:
     const TTerrainImage &Model;
-    const int Width;  // columns of the grid inside the map
+    const int MapWidth; // columns of the map
+    const int Width;    // columns of the grid inside the map
     const int Height; // rows of the grid inside the map
     std::vector<QRgb> Colors; // by code; void codes are PreviewColors::Void
     std::vector<int> Factors; // by Rise + MaxRise
@@ -143,7 +144,8 @@ public:
         uint8_t *voids = Void.data();
         for (int block = 0; block < Blocks; ++block) {
             const int first = block * Factor, last = std::min(first + Factor, SourceWidth);
-            // One row of a block has at most 6144 pixels: its sums fit 32 bits.
+            // One row of a block has at most 65528 pixels (the widest map):
+            // its sums of 8-bit channels fit 32 bits.
             uint32_t red = 0, green = 0, blue = 0, count = 0;
             bool isVoid = false;
             for (int x = first; x < last; ++x) {
@@ -218,6 +220,11 @@ void InBands(int Rows, const TPaint &Paint)
 // default level, for a file a fraction of a percent larger.
 constexpr int PngQuality = 70;
 
+uint64_t PixelsOf(const QSize &Size)
+{
+    return uint64_t(Size.width()) * uint64_t(Size.height());
+}
+
 QImage NewPicture(int Width, int Height)
 {
     QImage picture(Width, Height, QImage::Format_RGB32);
@@ -254,13 +261,34 @@ QRgb Shade(QRgb Color, int Rise)
 
 } // namespace PreviewColors
 
-QImage RenderMapPreview(const TTerrainImage &Model, int Scale)
+QSize PreviewPictureSize(const TMapSize &Size, int Scale)
 {
     if (Scale < 1)
         throw std::invalid_argument("the preview scale must be at least 1");
-    const TRowPainter painter(Model);
-    const int width = (MapArea::Width + Scale - 1) / Scale;
-    const int height = (MapArea::Height + Scale - 1) / Scale;
+    return QSize((Size.Width + Scale - 1) / Scale, (Size.Height + Scale - 1) / Scale);
+}
+
+int MinPreviewScale(const TMapSize &Size)
+{
+    int scale = 1;
+    while (PixelsOf(PreviewPictureSize(Size, scale)) > MaxPreviewPixels)
+        ++scale;
+    return scale;
+}
+
+QImage RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale)
+{
+    if (!IsValidMapSize(Size))
+        throw std::invalid_argument("the preview needs a map size of whole blocks, not " + FormatMapSize(Size));
+    const QSize pictureSize = PreviewPictureSize(Size, Scale);
+    if (PixelsOf(pictureSize) > MaxPreviewPixels)
+        throw std::length_error("a preview of the " + FormatMapSize(Size) + " map at scale " + std::to_string(Scale) +
+                                " would have " + std::to_string(PixelsOf(pictureSize)) + " pixels, more than the " +
+                                std::to_string(MaxPreviewPixels) + " a preview may have; scale " +
+                                std::to_string(MinPreviewScale(Size)) + " or more fits");
+    const TRowPainter painter(Model, Size);
+    const int width = pictureSize.width();
+    const int height = pictureSize.height();
     QImage picture = NewPicture(width, height);
     // Row pointers taken once: scanLine() may not be called from several threads.
     uchar *bits = picture.bits();
@@ -273,10 +301,10 @@ QImage RenderMapPreview(const TTerrainImage &Model, int Scale)
                 painter.PaintRow(row, line(row));
             return;
         }
-        std::vector<QRgb> cells(MapArea::Width);
-        TBlockRow blocks(MapArea::Width, Scale);
+        std::vector<QRgb> cells(size_t(Size.Width));
+        TBlockRow blocks(Size.Width, Scale);
         for (int row = First; row < Last; ++row) {
-            const int lastMapRow = std::min((row + 1) * Scale, MapArea::Height);
+            const int lastMapRow = std::min((row + 1) * Scale, Size.Height);
             for (int mapRow = row * Scale; mapRow < lastMapRow; ++mapRow) {
                 painter.PaintRow(mapRow, cells.data());
                 blocks.Add(cells.data());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapFormat.h"
+
 #include <QImage>
 
 #include <cstdint>
@@ -24,18 +26,30 @@ QRgb Shade(QRgb Color, int Rise);
 } // namespace PreviewColors
 
 // A picture of the map as it will be written: one pixel per map cell, for the
-// whole map area (6144 x 4096 cells, whatever the picture's size), drawn from
-// the final grid (after Generate) and the tile configuration, without drawing
-// a random number. Terrains, water and coastline in their colours, transitions
+// whole map of the given size (whatever the picture's size), drawn from the
+// final grid (after Generate) and the tile configuration, without drawing a
+// random number. Terrains, water and coastline in their colours, transitions
 // as a blend of their two terrains, all hill-shaded; cells that get the void
-// tile (PreviewColors::Void) include those outside the picture.
+// tile (PreviewColors::Void) include those outside the picture. Grid cells
+// beyond the map are not in the file and not in the picture.
 //
 // With Scale N > 1, one pixel stands for a block of N x N cells (the blocks at
 // the right and bottom edge may be smaller): the block is magenta when any of
 // its cells is void, so that no void cell hides at a small scale, and otherwise
 // the average of its cells' shaded colours. The picture is then
-// ceil(6144 / N) x ceil(4096 / N) pixels.
-QImage RenderMapPreview(const TTerrainImage &Model, int Scale = 1);
+// ceil(width / N) x ceil(height / N) pixels (PreviewPictureSize). A picture of
+// more than MaxPreviewPixels is refused (std::length_error) before any memory
+// is taken for it.
+QImage RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale = 1);
+
+// The most pixels a preview picture may have: 16384 x 16384, 1 GiB in memory.
+// A full-size preview of the largest maps would take many times that.
+constexpr uint64_t MaxPreviewPixels = uint64_t(1) << 28;
+// The size of the preview picture of a map of this size at this scale.
+QSize PreviewPictureSize(const TMapSize &Size, int Scale);
+// The smallest scale at which the preview of a map of this size has at most
+// MaxPreviewPixels: 1 up to 16384 x 16384 cells, 4 for 65528 x 65528.
+int MinPreviewScale(const TMapSize &Size);
 
 // A preview made smaller by Factor with the same rule as RenderMapPreview's
 // scale: a block with a void pixel is void, any other the average of its pixels.

@@ -1,8 +1,9 @@
 // The void-tile report: which map cells get the void tile and why, counted
 // from the final grid and the tile configuration. Worked example, on a grid of
-// 2 x 1 cells {GRASS, code 0} with an empty GRASS list: the map has
-// 6144 x 4096 = 25165824 cells; grass 1 (empty list), no terrain 1, outside
-// the picture 25165824 - 2 = 25165822; total 25165824.
+// 2 x 1 cells {GRASS, code 0} with an empty GRASS list and a map of
+// 6144 x 4096 = 25165824 cells: grass 1 (empty list), no terrain 1, outside
+// the picture 25165824 - 2 = 25165822; total 25165824. The same grid in a map
+// of 8 x 8 cells: grass 1, no terrain 1, outside the picture 64 - 2 = 62.
 #include "VoidReport.h"
 
 #include "ClassTerrainImage.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <future>
+#include <stdexcept>
 
 namespace {
 
@@ -37,7 +39,9 @@ std::string TransitionSection(uint16_t Code)
            TTerrainImage::TerrainName((Code >> 4) & 15);
 }
 
-using THistogram = std::vector<uint32_t>; // cells by code; one band has fewer than 2^32
+// Cells by code. One band is at most 32764 rows of 65528 cells (the largest
+// map), fewer than 2^32.
+using THistogram = std::vector<uint32_t>;
 
 // Counts the codes of grid rows [First, Last] within the first Width columns,
 // run by run: long runs of one terrain cost one addition each.
@@ -57,11 +61,13 @@ void CountRows(const TTerrainImage &Model, int First, int Last, int Width, THist
     }
 }
 
-// The codes of the part of the grid that lies inside the map, counted on two threads.
-std::vector<uint64_t> CountCodes(const TTerrainImage &Model)
+// The codes of the part of the grid that lies inside the map, counted on two
+// threads: the upper and the lower half of the rows, whatever the machine, so
+// that the sums are the same everywhere.
+std::vector<uint64_t> CountCodes(const TTerrainImage &Model, const TMapSize &Size)
 {
-    const int width = std::min(Model.GetWidth(), MapArea::Width);
-    const int height = std::min(Model.GetHeight(), MapArea::Height);
+    const int width = std::min(Model.GetWidth(), Size.Width);
+    const int height = std::min(Model.GetHeight(), Size.Height);
     std::vector<uint64_t> total(65536, 0);
     if (width == 0 || height == 0)
         return total;
@@ -113,17 +119,20 @@ std::string CodeName(uint16_t Code)
     return name.empty() ? "code " + std::to_string(Code) : name;
 }
 
-TVoidReport MakeVoidReport(const TTerrainImage &Model)
+TVoidReport MakeVoidReport(const TTerrainImage &Model, const TMapSize &Size)
 {
+    if (!IsValidMapSize(Size))
+        throw std::invalid_argument("the void-tile report needs a map size of whole blocks, not " +
+                                    FormatMapSize(Size));
     const TVoidCodes voidCodes(Model);
-    const std::vector<uint64_t> counts = CountCodes(Model);
+    const std::vector<uint64_t> counts = CountCodes(Model, Size);
     TVoidReport report;
 
-    const uint64_t inside = uint64_t(std::min(Model.GetWidth(), MapArea::Width)) *
-                            uint64_t(std::min(Model.GetHeight(), MapArea::Height));
+    const uint64_t inside = uint64_t(std::min(Model.GetWidth(), Size.Width)) *
+                            uint64_t(std::min(Model.GetHeight(), Size.Height));
     // Map cells beyond the grid read as code 0, which never has a tile.
     if (voidCodes.IsVoid(NO_TERRAIN))
-        report.OutsidePicture = uint64_t(MapArea::Width) * MapArea::Height - inside;
+        report.OutsidePicture = Size.Cells() - inside;
 
     for (const uint16_t code : ListCodes)
         if (voidCodes.IsVoid(code))

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "MapWriter.h"
+#include "MapFormat.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class TTerrainImage;
-
-// The map area in cells: what the map file covers, whatever the picture's size.
-namespace MapArea {
-constexpr int Width = MapFile::BlockColumns * MapFile::BlockSide;  // 6144
-constexpr int Height = MapFile::BlockRows * MapFile::BlockSide;    // 4096
-} // namespace MapArea
 
 // Which codes have no tile of their own and so get the void tile in the map
 // file. It asks the model the same questions that TileForCode is built from: a
@@ -31,8 +25,8 @@ private:
     std::vector<uint8_t> Void; // by code, 65536 entries
 };
 
-// How many map cells get the void tile, and why. Counts cover the map's
-// 6144 x 4096 cells only; they add up to Total.
+// How many map cells get the void tile, and why. Counts cover the cells of the
+// map (its size, not the picture's) only; they add up to Total.
 struct TVoidReport
 {
     // A transition (A*256 + B*16 + D) whose tile is not configured.
@@ -72,8 +66,10 @@ struct TVoidReport
 // "BORDER_MARK", or "code 9" for a code without a name.
 std::string CodeName(uint16_t Code);
 
-// Counts the void cells of the model's grid as it stands (after Generate).
-TVoidReport MakeVoidReport(const TTerrainImage &Model);
+// Counts the void cells of a map of the given size made from the model's grid
+// as it stands (after Generate): grid cells beyond the map are not counted,
+// map cells beyond the grid are outside the picture.
+TVoidReport MakeVoidReport(const TTerrainImage &Model, const TMapSize &Size);
 
 // The report as a few plain lines: "Void tiles: N cells", then the causes indented.
 std::vector<std::string> FormatVoidReport(const TVoidReport &Report);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QWheelEvent>
@@ -93,9 +94,9 @@ TEST_F(TPreviewTest, AfterGenerateThePreviewShowsTheMapAndItsVoidTiles)
     EXPECT_TRUE(Boxes.empty());
 
     const TTerrainImage &model = *form->GetModel();
-    EXPECT_EQ(preview->View->GetPicture(), RenderMapPreview(model));
+    EXPECT_EQ(preview->View->GetPicture(), RenderMapPreview(model, MapSizes::Classic));
     EXPECT_EQ(preview->View->GetPicture().pixel(3, 2), PreviewColors::Void); // the pixel of no terrain
-    const std::vector<std::string> report = FormatVoidReport(MakeVoidReport(model));
+    const std::vector<std::string> report = FormatVoidReport(MakeVoidReport(model, MapSizes::Classic));
     EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n", Lines(report));
     EXPECT_NE(preview->ReportMemo->toPlainText().indexOf("pixels of no terrain: 1 cell"), -1);
 
@@ -103,6 +104,47 @@ TEST_F(TPreviewTest, AfterGenerateThePreviewShowsTheMapAndItsVoidTiles)
     const std::vector<std::string> warnings = model.GetWarnings();
     ASSERT_FALSE(warnings.empty());
     EXPECT_EQ(form->Memo1->toPlainText().toStdString() + "\n", Lines(warnings));
+}
+
+TEST_F(TPreviewTest, ThePreviewHasTheSizeOfTheMapThatWasWritten)
+{
+    struct TCase
+    {
+        const char *Item; // in the Map menu
+        TMapSize Size;
+    };
+    const TCase cases[] = {{"MapSizeFacet01", {7168, 4096}}, {"MapSizeFacet21", {2304, 1600}}};
+    SaveRedBmp(PicturePath, Picture());
+    auto form = MakeForm();
+    form->show();
+    LoadThroughDialog(*form, PicturePath);
+    SetOutputThroughDialog(*form, Dir.File("map.mul"));
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Item);
+        form->findChild<QAction *>(c.Item)->trigger();
+        form->BitBtn4->click();
+        TMapPreviewForm *preview = form->GetPreviewForm();
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(Boxes.empty());
+        const TTerrainImage &model = *form->GetModel();
+        const QImage &picture = preview->View->GetPicture();
+        EXPECT_EQ(picture.size(), QSize(c.Size.Width, c.Size.Height));
+        EXPECT_EQ(preview->View->GetCellsPerPixel(), 1);
+        EXPECT_TRUE(picture == RenderMapPreview(model, c.Size));
+        EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n",
+                  Lines(FormatVoidReport(MakeVoidReport(model, c.Size))));
+        // The picture is 16 x 12 pixels: the rest of the map is outside it.
+        const QString outside = QStringLiteral("outside the picture: %1 cells").arg(c.Size.Width * c.Size.Height - 16 * 12);
+        EXPECT_NE(preview->ReportMemo->toPlainText().indexOf(outside), -1) << preview->ReportMemo->toPlainText().toStdString();
+
+        // The map's last cell is named; the cell right of it is not in the map.
+        const int lastX = c.Size.Width - 1, lastY = c.Size.Height - 1;
+        preview->ShowCell(lastX, lastY);
+        EXPECT_EQ(preview->CellLabel->text(),
+                  QStringLiteral("Cell %1/%2: outside the picture, void tile").arg(lastX).arg(lastY));
+        preview->ShowCell(c.Size.Width, 0);
+        EXPECT_TRUE(preview->CellLabel->text().isEmpty()) << preview->CellLabel->text().toStdString();
+    }
 }
 
 TEST_F(TPreviewTest, ClickingAWarningCentresAndMarksItsCell)
@@ -207,4 +249,31 @@ TEST(MapPreviewView, TheWheelZoomsAroundTheMouseAndDraggingPans)
     for (int i = 0; i < 100; ++i)
         view.ZoomOut();
     EXPECT_DOUBLE_EQ(view.GetZoom(), 1.0 / 64);
+}
+
+TEST(MapPreviewView, APictureOfBlocksCoversTheCellsItStandsFor)
+{
+    TMapPreviewView view;
+    view.resize(400, 300);
+    // 800 x 600 pixels of 4 x 4 cells each, a map of 3200 x 2400 cells: red
+    // on the left (cells 0 to 1599), blue on the right.
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QPainter(&picture).fillRect(400, 0, 400, 600, Qt::blue);
+    view.SetPicture(picture, 4);
+    EXPECT_EQ(view.GetCellsPerPixel(), 4);
+    EXPECT_DOUBLE_EQ(view.GetZoom(), 0.125); // fitted: 400 / 3200 and 300 / 2400
+    EXPECT_EQ(view.GetCentre(), QPointF(1600, 1200));
+    EXPECT_EQ(view.CellAt(QPointF(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(view.CellAt(QPointF(399.9, 299.9)), QPoint(3199, 2399));
+
+    const QImage fitted = view.grab().toImage();
+    EXPECT_EQ(fitted.pixel(100, 150), qRgb(255, 0, 0));
+    EXPECT_EQ(fitted.pixel(300, 150), qRgb(0, 0, 255));
+    // Close up, a cell shows the colour of its block.
+    for (const auto &[cell, color] : {std::pair{QPoint(1599, 100), qRgb(255, 0, 0)},
+                                      std::pair{QPoint(1600, 2300), qRgb(0, 0, 255)}}) {
+        view.CentreOnCell(cell);
+        EXPECT_EQ(view.grab().toImage().pixel(200, 150), color) << cell.x();
+    }
 }

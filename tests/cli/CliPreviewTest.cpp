@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using CliTestData::Lines;
@@ -99,7 +100,7 @@ TEST_F(CliPreview, PreviewAndReportLeaveTheMapFileAsItWouldBe)
     EXPECT_EQ(extras.Out, plain.Out); // the warnings, unchanged
 
     const auto model = GenerateInProcess(Tiles, Picture);
-    const TVoidReport report = MakeVoidReport(*model);
+    const TVoidReport report = MakeVoidReport(*model, MapSizes::Classic);
     ASSERT_FALSE(report.MissingTransitions.empty()) << "the picture should need the removed transitions";
     // Standard error holds the configuration problems (none here) and then the report.
     EXPECT_EQ(plain.Err, "");
@@ -108,7 +109,7 @@ TEST_F(CliPreview, PreviewAndReportLeaveTheMapFileAsItWouldBe)
 
     const QImage png = ReadPng(Dir.File("p.png"));
     EXPECT_EQ(png.size(), QSize(768, 512));
-    EXPECT_EQ(png, RenderMapPreview(*model, 8));
+    EXPECT_EQ(png, RenderMapPreview(*model, MapSizes::Classic, 8));
     // The cells without a transition tile make some blocks of the picture's
     // own 5 x 4 blocks magenta.
     int voidBlocks = 0;
@@ -124,11 +125,53 @@ TEST_F(CliPreview, TheFullPreviewHasOnePixelPerMapCell)
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(QImageReader(QString::fromStdString(Dir.File("full.png"))).size(), QSize(6144, 4096));
     const auto model = GenerateInProcess(Tiles, Picture);
-    EXPECT_EQ(ReadPng(Dir.File("full.png")), RenderMapPreview(*model));
+    EXPECT_EQ(ReadPng(Dir.File("full.png")), RenderMapPreview(*model, MapSizes::Classic));
     // No report without --report, and no temporary file left behind.
     EXPECT_EQ(result.Err, "");
     EXPECT_EQ(TestSupport::ListDir(Dir.Path()),
               (std::vector<std::string>{"Tiles.ini", "full.png", "map0.mul", "world.bmp"}));
+}
+
+TEST_F(CliPreview, PreviewAndReportCoverTheMapOfTheFacet)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::vector<std::string> Arguments;
+        TMapSize Size;
+        int Scale;
+    };
+    const TCase cases[] = {
+        {"map1", {"--facet", "1"}, {7168, 4096}, 1},
+        {"map1, one pixel for its whole width", {"--facet", "1", "--preview-scale", "7168"}, {7168, 4096}, 7168},
+        {"map2", {"--facet", "2", "--preview-scale", "3"}, {2304, 1600}, 3},
+        {"a size of its own", {"--size", "64x40", "--format", "uop"}, {64, 40}, 1},
+    };
+    const auto model = GenerateInProcess(Tiles, Picture);
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<std::string> arguments = c.Arguments;
+        arguments.insert(arguments.end(), {"--report", "--preview", Dir.File("p.png")});
+        const auto result = Run(Dir.File("world.map"), arguments);
+        ASSERT_EQ(result.ExitCode, 0) << result.Err;
+        const QSize expected((c.Size.Width + c.Scale - 1) / c.Scale, (c.Size.Height + c.Scale - 1) / c.Scale);
+        EXPECT_EQ(QImageReader(QString::fromStdString(Dir.File("p.png"))).size(), expected);
+        const QImage png = ReadPng(Dir.File("p.png"));
+        EXPECT_EQ(png, RenderMapPreview(*model, c.Size, c.Scale));
+        // The last column is beyond the picture: magenta, in map1 too where it
+        // is column 7167; at full size the first cell is the picture's.
+        EXPECT_EQ(png.pixel(png.width() - 1, 0), PreviewColors::Void);
+        if (c.Scale == 1) {
+            EXPECT_NE(png.pixel(0, 0), PreviewColors::Void);
+        }
+        // The report counts the map's cells beyond the picture (40 x 30).
+        const TVoidReport report = MakeVoidReport(*model, c.Size);
+        EXPECT_EQ(result.Err, Lines(FormatVoidReport(report)));
+        const uint64_t outside = c.Size.Cells() - uint64_t(std::min(c.Size.Width, PictureWidth)) *
+                                                      uint64_t(std::min(c.Size.Height, PictureHeight));
+        EXPECT_NE(result.Err.find("  outside the picture: " + std::to_string(outside) + " cells\n"), std::string::npos)
+            << result.Err;
+    }
 }
 
 TEST_F(CliPreview, ABadScaleIsAUsageError)
@@ -146,7 +189,10 @@ TEST_F(CliPreview, ABadScaleIsAUsageError)
         {"letters", {"--preview", png, "--preview-scale", "x8"}, "The preview scale 'x8' is not"},
         {"fraction", {"--preview", png, "--preview-scale", "1.5"}, "The preview scale '1.5' is not"},
         {"empty", {"--preview", png, "--preview-scale="}, "The preview scale '' is not"},
-        {"larger than the map", {"--preview", png, "--preview-scale", "6145"}, "from 1 to 6144"},
+        {"wider than the map", {"--preview", png, "--preview-scale", "6145"}, "from 1 to 6144 (the map's width)"},
+        {"wider than map2", {"--facet", "2", "--preview", png, "--preview-scale", "2305"}, "from 1 to 2304"},
+        {"too many pixels", {"--size", "65528x65528", "--preview", png}, "give --preview-scale 4 or more"},
+        {"still too many", {"--size", "65528x65528", "--preview", png, "--preview-scale", "3"}, "21843 x 21843 pixels"},
         {"huge", {"--preview", png, "--preview-scale", "99999999999999999999"}, "is not a whole number"},
         {"scale without a preview", {"--preview-scale", "8"}, "--preview-scale needs --preview"},
         {"empty preview name", {"--preview", ""}, "The preview file name is empty"},

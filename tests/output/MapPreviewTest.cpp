@@ -4,6 +4,7 @@
 #include "MapPreview.h"
 #include "Random.h"
 #include "TestSupport.h"
+#include "VoidReport.h"
 
 #include <QImage>
 
@@ -63,6 +64,63 @@ std::string Hex(QRgb Color)
     return text;
 }
 
+// A grid wider than the classic map and higher than map2's: terrains,
+// transitions (one without a tile), void causes, and altitudes that change
+// from cell to cell, so that a column or row out of place shows.
+constexpr int WideGridWidth = 7200;
+constexpr int WideGridHeight = 1700;
+void PaintWideGrid(TTerrainImage &Model)
+{
+    const uint16_t codes[] = {GRASS, GRASS, DIRT, DirtGrassEast, DirtGrassSouth, WATER,
+                              COASTLINE, MOUNTAIN, NO_TERRAIN, SWAMP, FOREST};
+    Model.ResetGrid(WideGridWidth, WideGridHeight);
+    for (int y = 1; y <= WideGridHeight; ++y)
+        for (int x = 1; x <= WideGridWidth; ++x)
+            Model.SetCell(x, y, codes[size_t(x / 5 + y / 3) % std::size(codes)], (x * 7 + y * 13) % 41 - 20);
+}
+
+// The preview as its rules say, cell by cell through the accessors: map cell
+// (x, y) shows grid cell (x + 1, y + 1) in its flat colour, shaded by twice
+// its altitude less those of its north and west neighbours (itself on the
+// first row and column); void codes and cells beyond the grid are magenta.
+QImage ReferencePreview(const TTerrainImage &Model, const TMapSize &Size)
+{
+    const TVoidCodes voidCodes(Model);
+    QImage picture(Size.Width, Size.Height, QImage::Format_RGB32);
+    for (int y = 0; y < Size.Height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < Size.Width; ++x) {
+            const TCell cell = Model.GetCell(x + 1, y + 1);
+            if (!Model.IsInside(x + 1, y + 1) || voidCodes.IsVoid(cell.Code)) {
+                line[x] = PreviewColors::Void;
+                continue;
+            }
+            const QRgb flat = TTerrainImage::HasTileList(cell.Code)
+                                  ? PreviewColors::Terrain(cell.Code)
+                                  : PreviewColors::Blend(cell.Code >> 8, (cell.Code >> 4) & 15);
+            const int north = y > 0 ? Model.GetCell(x + 1, y).Altitude : cell.Altitude;
+            const int west = x > 0 ? Model.GetCell(x, y + 1).Altitude : cell.Altitude;
+            line[x] = PreviewColors::Shade(flat, 2 * cell.Altitude - north - west);
+        }
+    }
+    return picture;
+}
+
+// "" when the pictures are the same, else where they first differ (a short
+// text instead of gtest's dump of two whole pictures).
+std::string Difference(const QImage &Actual, const QImage &Expected)
+{
+    if (Actual.size() != Expected.size())
+        return "size " + std::to_string(Actual.width()) + "x" + std::to_string(Actual.height()) + ", expected " +
+               std::to_string(Expected.width()) + "x" + std::to_string(Expected.height());
+    for (int y = 0; y < Actual.height(); ++y)
+        for (int x = 0; x < Actual.width(); ++x)
+            if (Actual.pixel(x, y) != Expected.pixel(x, y))
+                return "pixel " + std::to_string(x) + "/" + std::to_string(y) + " is " + Hex(Actual.pixel(x, y)) +
+                       ", expected " + Hex(Expected.pixel(x, y));
+    return "";
+}
+
 } // namespace
 
 TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
@@ -80,7 +138,7 @@ TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
     for (const TCase &c : cases)
         row += c.Letter;
     Paint({row, row});
-    const QImage picture = RenderMapPreview(*Model);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
     ASSERT_EQ(picture.size(), QSize(6144, 4096));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(std::string(1, cases[i].Letter));
@@ -93,7 +151,7 @@ TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
 TEST_F(MapPreview, ATransitionIsTheBlendOfItsTwoTerrains)
 {
     Paint({"DtG"});
-    const QImage picture = RenderMapPreview(*Model);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
     // Dirt 8C6A43 and grass 5FA043, channel by channel halfway, halves up.
     EXPECT_EQ(Hex(picture.pixel(1, 0)), "#768543");
     EXPECT_EQ(picture.pixel(1, 0), PreviewColors::Blend(DIRT, GRASS));
@@ -104,7 +162,7 @@ TEST_F(MapPreview, EveryVoidCauseIsMagenta)
     // 0 no terrain, x a border cell without a transition, u a transition
     // without a tile, P swamp with an empty list, c a leftover coast mark.
     Paint({"G0GxGuGPGcG", "GGGGGGGGGGG"});
-    const QImage picture = RenderMapPreview(*Model);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
     struct TCase
     {
         const char *Name;
@@ -153,7 +211,7 @@ TEST_F(MapPreview, SlopesFacingNorthWestAreLighterThanThoseFacingSouthEast)
     Paint({std::string(3 * std::size(cases), 'G'), std::string(3 * std::size(cases), 'G'),
            std::string(3 * std::size(cases), 'G')});
     SetAltitudes([&](int x, int y) { return cases[x / 3].Altitude(x % 3, y); });
-    const QImage picture = RenderMapPreview(*Model);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].Name);
         EXPECT_EQ(Hex(picture.pixel(int(i) * 3 + 1, 1)), cases[i].Centre);
@@ -168,7 +226,7 @@ TEST_F(MapPreview, TheEdgeOfThePictureIsNotShadedByTheEmptyCellsAroundIt)
 {
     Paint({"GG", "GG"});
     SetAltitudes([](int, int) { return 50; });
-    const QImage picture = RenderMapPreview(*Model);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 2; ++x)
             EXPECT_EQ(Hex(picture.pixel(x, y)), "#5FA043") << x << "/" << y;
@@ -194,30 +252,102 @@ TEST_F(MapPreview, AScaledPixelIsItsBlocksAverageOrMagentaIfAnyCellIsVoid)
     Paint({"GGGG", "SSG0"});
     struct TCase
     {
+        TMapSize Map;
         int Scale;
         QSize Size;
     };
-    const TCase sizes[] = {{5, {1229, 820}}, {8, {768, 512}}, {6144, {1, 1}}};
-    for (const TCase &c : sizes)
-        EXPECT_EQ(RenderMapPreview(*Model, c.Scale).size(), c.Size) << c.Scale;
+    const TCase sizes[] = {
+        {MapSizes::Classic, 5, {1229, 820}}, {MapSizes::Classic, 8, {768, 512}}, {MapSizes::Classic, 6144, {1, 1}},
+        {{7168, 4096}, 8, {896, 512}},       {{7168, 4096}, 3, {2390, 1366}},    {{2304, 1600}, 7, {330, 229}},
+        {{1280, 4096}, 1280, {1, 4}},        {{8, 8}, 3, {3, 3}},
+    };
+    for (const TCase &c : sizes) {
+        SCOPED_TRACE(FormatMapSize(c.Map) + " at " + std::to_string(c.Scale));
+        EXPECT_EQ(RenderMapPreview(*Model, c.Map, c.Scale).size(), c.Size);
+        EXPECT_EQ(PreviewPictureSize(c.Map, c.Scale), c.Size);
+    }
 
-    const QImage picture = RenderMapPreview(*Model, 2);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 2);
     EXPECT_EQ(picture.size(), QSize(3072, 2048));
     // Grass 5FA043 twice and desert E3CD84 twice: (95+95+227+227)/4 = 161,
     // (160+160+205+205)/4 = 182.5 -> 183, (67+67+132+132)/4 = 99.5 -> 100.
     EXPECT_EQ(picture.pixel(0, 0), qRgb(161, 183, 100));
     EXPECT_EQ(picture.pixel(1, 0), PreviewColors::Void); // the code-0 cell
     EXPECT_EQ(picture.pixel(2, 0), PreviewColors::Void); // outside the picture
-    EXPECT_THROW(RenderMapPreview(*Model, 0), std::invalid_argument);
+    EXPECT_THROW(RenderMapPreview(*Model, MapSizes::Classic, 0), std::invalid_argument);
 }
 
 TEST_F(MapPreview, ScalingTheFullPictureGivesTheScaledRender)
 {
     Paint({"GGGGDDDDtt", "GGWWDDDDuS", "FFWWJJMMNN", "PPCCGG0GGG", "GSGSGSGSGS"});
     SetAltitudes([](int x, int y) { return (x * 7 + y * 13) % 23 - 11; });
-    const QImage full = RenderMapPreview(*Model);
+    const QImage full = RenderMapPreview(*Model, MapSizes::Classic);
     for (const int factor : {2, 4, 6})
-        EXPECT_EQ(DownscaleMapPreview(full, factor), RenderMapPreview(*Model, factor)) << factor;
+        EXPECT_EQ(DownscaleMapPreview(full, factor), RenderMapPreview(*Model, MapSizes::Classic, factor)) << factor;
+}
+
+TEST_F(MapPreview, ThePictureCoversTheMapOfItsSize)
+{
+    PaintWideGrid(*Model);
+    struct TCase
+    {
+        TMapSize Size;
+        std::vector<QPoint> InPicture; // map cells that show the grid
+        std::vector<QPoint> Outside;   // map cells beyond the grid: void
+    };
+    const TCase cases[] = {
+        // The classic map: the grid's columns from 6144 on are cut.
+        {MapSizes::Classic, {{6143, 0}, {6143, 1699}}, {{0, 1700}, {6143, 4095}}},
+        // The current clients' map0: those columns are in it, up to the last.
+        {{7168, 4096}, {{6144, 0}, {7000, 900}, {7167, 0}, {7167, 1699}}, {{7167, 1700}, {0, 4095}, {7167, 4095}}},
+        // map2: cut at the right and the bottom, nothing beyond the grid.
+        {{2304, 1600}, {{2303, 0}, {2303, 1599}, {0, 1599}}, {}},
+        {{1280, 4096}, {{1279, 1699}}, {{1279, 1700}}},
+    };
+    // Grass where the checks look for a cell of the grid, which may be void in the pattern.
+    for (const TCase &c : cases)
+        for (const QPoint &cell : c.InPicture)
+            Model->SetCell(cell.x() + 1, cell.y() + 1, GRASS, -1);
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(FormatMapSize(c.Size));
+        const QImage picture = RenderMapPreview(*Model, c.Size);
+        ASSERT_EQ(picture.size(), QSize(c.Size.Width, c.Size.Height));
+        EXPECT_EQ(Difference(picture, ReferencePreview(*Model, c.Size)), "");
+        for (const QPoint &cell : c.InPicture)
+            EXPECT_NE(picture.pixel(cell), PreviewColors::Void) << cell.x() << "/" << cell.y();
+        for (const QPoint &cell : c.Outside)
+            EXPECT_EQ(picture.pixel(cell), PreviewColors::Void) << cell.x() << "/" << cell.y();
+        // The scaled picture is the full one made smaller, blocks cut at the edges included.
+        for (const int scale : {3, 8})
+            EXPECT_EQ(Difference(RenderMapPreview(*Model, c.Size, scale), DownscaleMapPreview(picture, scale)), "")
+                << scale;
+    }
+}
+
+TEST_F(MapPreview, APictureBeyondTheLimitIsRefusedAndTheSmallestScaleThatFitsNamed)
+{
+    struct TCase
+    {
+        TMapSize Size;
+        int MinScale;
+    };
+    const TCase cases[] = {
+        {MapSizes::Classic, 1}, {{7168, 4096}, 1},  {{16384, 16384}, 1}, {{16392, 16384}, 2},
+        {{65528, 8}, 1},        {{65528, 65528}, 4}, {{65528, 32768}, 3},
+    };
+    for (const TCase &c : cases)
+        EXPECT_EQ(MinPreviewScale(c.Size), c.MinScale) << FormatMapSize(c.Size);
+
+    Paint({"GG"});
+    try {
+        RenderMapPreview(*Model, {65528, 65528}, 3);
+        ADD_FAILURE() << "no error";
+    } catch (const std::length_error &error) {
+        EXPECT_NE(std::string(error.what()).find("scale 4 or more"), std::string::npos) << error.what();
+    }
+    // Sizes the map file cannot have.
+    for (const TMapSize size : {TMapSize{0, 0}, TMapSize{6145, 4096}, TMapSize{8, -8}, TMapSize{65536, 8}})
+        EXPECT_THROW(RenderMapPreview(*Model, size), std::invalid_argument) << FormatMapSize(size);
 }
 
 TEST_F(MapPreview, DrawsNoRandomNumber)
@@ -225,15 +355,15 @@ TEST_F(MapPreview, DrawsNoRandomNumber)
     Paint({"GGDDWW", "GtGuSS"});
     Random::Generator().Seed(5, 6);
     const TPcg32 before = Random::Generator();
-    RenderMapPreview(*Model);
-    RenderMapPreview(*Model, 3);
+    RenderMapPreview(*Model, MapSizes::Classic);
+    RenderMapPreview(*Model, MapSizes::Classic, 3);
     EXPECT_EQ(Random::Generator().State, before.State);
 }
 
 TEST_F(MapPreview, SavesAPngThatReadsBackTheSame)
 {
     Paint({"GGDD", "WWSS"});
-    const QImage picture = RenderMapPreview(*Model, 16);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 16);
     const std::string path = Dir.File("preview.png");
     WriteFile(path, "an earlier preview");
     SaveMapPreview(picture, path);
@@ -245,7 +375,7 @@ TEST_F(MapPreview, SavesAPngThatReadsBackTheSame)
 
 TEST_F(MapPreview, SaveFailuresNameTheFileAndLeaveWhatWasThere)
 {
-    const QImage picture = RenderMapPreview(*Model, 64);
+    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 64);
     const std::string protectedFile = Dir.File("protected.png");
     WriteFile(protectedFile, "kept");
     ASSERT_EQ(chmod(protectedFile.c_str(), 0444), 0);

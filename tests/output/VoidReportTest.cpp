@@ -38,13 +38,13 @@ TLegend ReportLegend()
 }
 
 // Counts the map cells that TileForCode turns into the void tile, by asking it
-// for every cell of the map as the writer does. It draws from the generator.
-uint64_t CountVoidByTileForCode(TTerrainImage &Model)
+// for every cell of a map of the size as the writer does. It draws from the generator.
+uint64_t CountVoidByTileForCode(TTerrainImage &Model, const TMapSize &Size = MapSizes::Classic)
 {
     uint64_t count = 0;
     const uint16_t voidTile = Model.GetVoidTile();
-    for (int y = 1; y <= 4096; ++y)
-        for (int x = 1; x <= 6144; ++x)
+    for (int y = 1; y <= Size.Height; ++y)
+        for (int x = 1; x <= Size.Width; ++x)
             count += Model.TileForCode(Model.GetCell(x, y).Code) == voidTile;
     return count;
 }
@@ -78,7 +78,7 @@ TEST_F(VoidReport, CountsEachCauseAndNamesTheMissingTransitions)
         "00GGGGfvGGcc",
         "xDDWWCC9qGGG",
     });
-    const TVoidReport report = MakeVoidReport(*Model);
+    const TVoidReport report = MakeVoidReport(*Model, MapSizes::Classic);
 
     EXPECT_EQ(report.NoTerrain, 4u);
     EXPECT_EQ(report.BorderMarks, 2u);
@@ -135,11 +135,11 @@ TEST_F(VoidReport, TheTotalIsWhatTileForCodeGivesTheVoidTile)
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
         Paint(c.Rows);
-        const TVoidReport report = MakeVoidReport(*Model);
+        const TVoidReport report = MakeVoidReport(*Model, MapSizes::Classic);
         EXPECT_EQ(report.Total, CountVoidByTileForCode(*Model));
     }
     // The wide picture: the swamp pair, one code-0 cell and no transition are in the map.
-    const TVoidReport report = MakeVoidReport(*Model);
+    const TVoidReport report = MakeVoidReport(*Model, MapSizes::Classic);
     EXPECT_EQ(report.EmptyLists[1].Cells, 2u);
     EXPECT_EQ(report.NoTerrain, 1u);
     EXPECT_EQ(report.BorderMarks, 1u);
@@ -148,8 +148,61 @@ TEST_F(VoidReport, TheTotalIsWhatTileForCodeGivesTheVoidTile)
 
     // Without a picture every map cell is outside it.
     Paint({});
-    EXPECT_EQ(MakeVoidReport(*Model).Total, MapCells);
-    EXPECT_EQ(MakeVoidReport(*Model).OutsidePicture, MapCells);
+    EXPECT_EQ(MakeVoidReport(*Model, MapSizes::Classic).Total, MapCells);
+    EXPECT_EQ(MakeVoidReport(*Model, MapSizes::Classic).OutsidePicture, MapCells);
+}
+
+TEST_F(VoidReport, CountsTheCellsOfTheMapsSize)
+{
+    Configure(GappyTiles);
+    // Grass, wider than the classic map and higher than map2's, with void
+    // cells placed about the edges of the sizes (1-based grid cells).
+    Model->ResetGrid(7200, 1700);
+    for (int y = 1; y <= 1700; ++y)
+        for (int x = 1; x <= 7200; ++x)
+            Model->SetCell(x, y, GRASS, 0);
+    Model->SetCell(6145, 10, NO_TERRAIN, -1);  // right of the classic map, in 7168 x 4096
+    Model->SetCell(7168, 20, SWAMP, -1);       // the last column of 7168 x 4096
+    Model->SetCell(7169, 30, BORDER_MARK, -1); // right of every map here
+    Model->SetCell(2000, 1650, NO_TERRAIN, -1); // below map2
+    Model->SetCell(2304, 1600, BORDER_MARK, -1); // map2's last cell
+    Model->SetCell(2305, 1, NO_TERRAIN, -1);   // right of map2
+    struct TCase
+    {
+        TMapSize Size;
+        uint64_t NoTerrain, BorderMarks, Swamp, Outside;
+    };
+    const TCase cases[] = {
+        {MapSizes::Classic, 2, 1, 0, 6144ull * (4096 - 1700)},
+        {{7168, 4096}, 3, 1, 1, 7168ull * (4096 - 1700)},
+        {{2304, 1600}, 0, 1, 0, 0},
+        {{8, 8}, 0, 0, 0, 0},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(FormatMapSize(c.Size));
+        const TVoidReport report = MakeVoidReport(*Model, c.Size);
+        EXPECT_EQ(report.NoTerrain, c.NoTerrain);
+        EXPECT_EQ(report.BorderMarks, c.BorderMarks);
+        ASSERT_EQ(report.EmptyLists.size(), 2u);
+        EXPECT_EQ(report.EmptyLists[1].Name, "SWAMP");
+        EXPECT_EQ(report.EmptyLists[1].Cells, c.Swamp);
+        EXPECT_EQ(report.OutsidePicture, c.Outside);
+        EXPECT_EQ(report.Total, c.NoTerrain + c.BorderMarks + c.Swamp + c.Outside);
+        // The classic size is checked against TileForCode above.
+        if (c.Size != MapSizes::Classic) {
+            EXPECT_EQ(report.Total, CountVoidByTileForCode(*Model, c.Size));
+        }
+    }
+
+    // A picture smaller than the map: the rest of the map is outside it.
+    Paint({"GG0G", "GGGG"});
+    const TVoidReport small = MakeVoidReport(*Model, {2304, 1600});
+    EXPECT_EQ(small.OutsidePicture, 2304u * 1600u - 8u);
+    EXPECT_EQ(small.Total, 2304u * 1600u - 7u);
+    EXPECT_EQ(FormatVoidReport(small).back(), "  outside the picture: 3686392 cells");
+
+    for (const TMapSize size : {TMapSize{0, 0}, TMapSize{7, 8}, TMapSize{-8, 8}, TMapSize{65536, 8}})
+        EXPECT_THROW(MakeVoidReport(*Model, size), std::invalid_argument) << FormatMapSize(size);
 }
 
 TEST_F(VoidReport, ATileThatIsTheVoidTileItselfIsATileOfItsOwn)
@@ -157,7 +210,7 @@ TEST_F(VoidReport, ATileThatIsTheVoidTileItselfIsATileOfItsOwn)
     // Grass and one transition name tile 580, which is also the void tile.
     Configure("[DIRT]\n113=\n[GRASS]\n580=\n[VOID]\n580=\n[TRANS_DIRT_GRASS]\nS=580\n");
     Paint({"GGsD"});
-    const TVoidReport report = MakeVoidReport(*Model);
+    const TVoidReport report = MakeVoidReport(*Model, MapSizes::Classic);
     EXPECT_TRUE(report.MissingTransitions.empty());
     EXPECT_EQ(report.Total, MapCells - 4);
     EXPECT_FALSE(TVoidCodes::IsVoid(*Model, GRASS));
@@ -169,7 +222,7 @@ TEST_F(VoidReport, TheBundledConfigurationLeavesOnlyMarksAndEmptyPixels)
 {
     Configure(ReadFile(BundledTilesPath()));
     Paint({"GGsD", "0xeF"});
-    const TVoidReport report = MakeVoidReport(*Model);
+    const TVoidReport report = MakeVoidReport(*Model, MapSizes::Classic);
     EXPECT_TRUE(report.MissingTransitions.empty());
     EXPECT_TRUE(report.EmptyLists.empty());
     EXPECT_EQ(report.NoTerrain, 1u);
@@ -183,7 +236,7 @@ TEST_F(VoidReport, DrawsNoRandomNumber)
     Paint({"GGsD", "0xeF"});
     Random::Generator().Seed(9, 2);
     const uint64_t before = Random::Generator().State;
-    MakeVoidReport(*Model);
+    MakeVoidReport(*Model, MapSizes::Classic);
     EXPECT_EQ(Random::Generator().State, before);
 }
 
