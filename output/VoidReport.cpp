@@ -15,9 +15,6 @@
 
 namespace {
 
-// Keys of the transition sections, by direction code 1..8.
-const char *const DirectionKeys[9] = {"", "N", "NE", "E", "SE", "S", "SW", "W", "NW"};
-
 // The codes that have a tile list, in the order their counts are listed.
 constexpr std::array<uint16_t, 10> ListCodes = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS,
                                                 FOREST, JUNGLE, SWAMP, WATER, COASTLINE};
@@ -35,8 +32,7 @@ bool IsTransitionCode(uint16_t Code)
 // "TRANS_" + name of A + "_" + name of B, for a transition code.
 std::string TransitionSection(uint16_t Code)
 {
-    return std::string("TRANS_") + TTerrainImage::TerrainName(Code >> 8) + "_" +
-           TTerrainImage::TerrainName((Code >> 4) & 15);
+    return TTerrainImage::TransitionSection(uint16_t(Code >> 8), uint16_t((Code >> 4) & 15));
 }
 
 // Cells by code. One band is at most 32764 rows of 65528 cells (the largest
@@ -114,7 +110,7 @@ std::string CodeName(uint16_t Code)
     default: break;
     }
     if (IsTransitionCode(Code))
-        return TransitionSection(Code) + " " + DirectionKeys[Code & 15];
+        return TransitionSection(Code) + " " + TTerrainImage::DirectionKey(Code & 15);
     const std::string name = TTerrainImage::TerrainName(Code);
     return name.empty() ? "code " + std::to_string(Code) : name;
 }
@@ -148,7 +144,7 @@ TVoidReport MakeVoidReport(const TTerrainImage &Model, const TMapSize &Size)
         } else if (code == BORDER_MARK) {
             report.BorderMarks = cells;
         } else if (IsTransitionCode(code)) {
-            report.MissingTransitions.push_back({code, TransitionSection(code), DirectionKeys[code & 15], cells});
+            report.MissingTransitions.push_back({code, TransitionSection(code), TTerrainImage::DirectionKey(code & 15), cells});
             report.TransitionCells += cells;
         } else {
             report.Others.push_back({code, cells});
