@@ -2,8 +2,8 @@
 
 #include <string>
 
-// What Generate needs of a progress bar; the window, the command line and the
-// tests each pass their own.
+// What Generate needs of a progress bar: the Generate command passes one that
+// turns the steps into its observer's stage events; tests pass recorders.
 class TProgressBar
 {
 public:

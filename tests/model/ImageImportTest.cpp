@@ -1,4 +1,5 @@
 #include "ClassTerrainImage.h"
+#include "PictureFiles.h"
 #include "TestSupport.h"
 
 #include <QImage>
@@ -21,16 +22,8 @@ const TReds Picture = {
     {0, 30, 30, 150, 100},
 };
 
-void Put16(std::string &s, size_t at, uint32_t v)
-{
-    s[at] = char(v & 0xFF);
-    s[at + 1] = char((v >> 8) & 0xFF);
-}
-void Put32(std::string &s, size_t at, uint32_t v)
-{
-    Put16(s, at, v & 0xFFFF);
-    Put16(s, at + 2, v >> 16);
-}
+using PictureFiles::Put16;
+using PictureFiles::Put32;
 
 enum class TBmpKind { Rgb24, Rgb32, Paletted8, Rle8 };
 
