@@ -427,6 +427,7 @@ void TForm1::WritingBegins(int BlockColumns, const std::string &StatusText)
     StatusBarAdapter->SetSimpleText(StatusText);
     // An Abort pressed before the writing has nothing to stop.
     AbortFlag = false;
+    Writing = true;
 }
 
 void TForm1::ColumnWritten(int, int)
@@ -437,6 +438,7 @@ void TForm1::ColumnWritten(int, int)
 
 void TForm1::RunEnds(const TGenerateResult &Result)
 {
+    Writing = false;
     if (Result.Outcome == TGenerateOutcome::Failed)
         ShowError("Clould not store MAP to " + RunMapFileName + "!", Result.Error);
     LockGUI(false);

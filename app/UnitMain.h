@@ -127,7 +127,8 @@ public:
     void WarningsReady(const std::vector<std::string> &Lines, const std::vector<TErrorItem> &Items) override;
     void WritingBegins(int BlockColumns, const std::string &StatusText) override;
     void ColumnWritten(int BlockColumn, int BlockColumns) override;
-    bool StopRequested() override { return GetAbortFlag(); }
+    // During the pipeline only a close stops the run: Abort acts on the writing.
+    bool StopRequested() override { return Writing ? GetAbortFlag() : ClosePending; }
     void RunEnds(const TGenerateResult &Result) override;
 
     // Program state, for whoever looks at the window from outside.
@@ -180,6 +181,7 @@ private:
     bool WriteStatics = false;
     std::unique_ptr<TTerrainImage> Model;
     bool AbortFlag = false;
+    bool Writing = false; // the map file is being written
 
     // The model could not be made at start-up: the commands that need it stay off.
     bool ModelMissing = false;

@@ -1,5 +1,6 @@
 // The Generate command, the same for every front end: the pipeline, the
-// warnings, then the map file with a stop check after each block-column.
+// warnings, then the map file, with a stop check after each stage and after
+// each block-column.
 // What the front end shows of it, and how a stop is asked for, is its own
 // business (TGenerateObserver).
 #include "GenerateCommand.h"
@@ -85,7 +86,12 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
 {
     Observer.RunBegins();
     TStageEvents stages(Observer);
-    Generate(Model, stages, stages);
+    if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); })) {
+        // Nothing was written: the files are as they were.
+        const TGenerateResult stopped{TGenerateOutcome::Aborted, {}};
+        Observer.RunEnds(stopped);
+        return stopped;
+    }
     Observer.WarningsReady(Model.GetWarnings(), ListedWarnings(Model));
     Observer.WritingBegins(Output.Size.BlockColumns(), StoringText);
     const TGenerateResult result = WriteMap(Model, Output, Observer);

@@ -17,9 +17,10 @@ struct TGenerateResult
 };
 
 // What the Generate command tells the front end that runs it, in this order:
-// RunBegins; StageBegins and StageEnds for each of the pipeline's stages;
-// WarningsReady; WritingBegins; ColumnWritten then StopRequested after each
-// block-column; RunEnds, after which nothing more is called. Every event does
+// RunBegins; StageBegins, StageEnds and StopRequested for each of the
+// pipeline's stages (not asked after the last); WarningsReady; WritingBegins;
+// ColumnWritten then StopRequested after each block-column; RunEnds, after
+// which nothing more is called. Every event does
 // nothing by default, so a front end overrides only what it shows.
 class TGenerateObserver
 {
@@ -38,8 +39,9 @@ public:
     virtual void WritingBegins(int /*BlockColumns*/, const std::string & /*StatusText*/) {}
     // Block-column BlockColumn (from 0) of BlockColumns is written.
     virtual void ColumnWritten(int /*BlockColumn*/, int /*BlockColumns*/) {}
-    // Asked after each ColumnWritten: true ends the run as Aborted, leaving the
-    // files as they were before it.
+    // Asked after each stage but the last and after each ColumnWritten: true
+    // ends the run as Aborted, leaving the files as they were before it (and,
+    // during the pipeline, the grid only partly generated).
     virtual bool StopRequested() { return false; }
     // The same result that RunGenerateCommand returns.
     virtual void RunEnds(const TGenerateResult & /*Result*/) {}

@@ -11,7 +11,8 @@
 #include "Progress.h"
 #include "Stages.h"
 
-void Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar)
+bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
+              const std::function<bool()> &StopRequested)
 {
     ProgressBar.SetMin(0);
     ProgressBar.SetMax(int(Pipeline::Stages.size()));
@@ -20,9 +21,13 @@ void Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &Statu
     // The warnings of an earlier run are dropped.
     Model.ClearErrors();
 
-    for (const Pipeline::TStage &stage : Pipeline::Stages) {
+    for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
+        const Pipeline::TStage &stage = Pipeline::Stages[k];
         StatusBar.SetSimpleText(stage.StatusText);
         stage.Fast(Model);
         ProgressBar.SetPosition(ProgressBar.GetPosition() + 1);
+        if (k + 1 < Pipeline::Stages.size() && StopRequested && StopRequested())
+            return false;
     }
+    return true;
 }

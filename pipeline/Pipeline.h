@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class TTerrainImage;
 class TProgressBar;
 class TStatusBar;
@@ -10,8 +12,11 @@ class TStatusBar;
 // exactly the same grid; these stay as the reference the tests compare with.
 
 // Runs the nine stages in order, showing each stage's text on the status bar
-// and stepping the progress bar (0 to 9) after each.
-void Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar);
+// and stepping the progress bar (0 to 9) after each. StopRequested, when
+// given, is asked after each stage but the last: true leaves the other stages
+// out, and Generate returns false (the grid is then only partly generated).
+bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
+              const std::function<bool()> &StopRequested = {});
 
 // Stages 1 and 2 (reference/Borders.cpp): the border line between terrains.
 void MarkBorders(TTerrainImage &Model);

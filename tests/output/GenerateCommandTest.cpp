@@ -27,6 +27,7 @@ public:
     void StageEnds(int stage, int count) override
     {
         Note("stage " + std::to_string(stage) + "/" + std::to_string(count) + " ends");
+        StagesEnded = stage;
     }
     void WarningsReady(const std::vector<std::string> &lines, const std::vector<TErrorItem> &items) override
     {
@@ -46,6 +47,8 @@ public:
     bool StopRequested() override
     {
         Note("stop?");
+        if (StopAfterStage >= 0 && LastColumn < 0)
+            return StagesEnded >= StopAfterStage;
         return StopAfter >= 0 && LastColumn >= StopAfter;
     }
     void RunEnds(const TGenerateResult &result) override
@@ -69,7 +72,9 @@ public:
     std::vector<TErrorItem> Items;
     std::optional<TGenerateResult> Ended;
     int LastColumn = -1;
-    int StopAfter = -1;
+    int StopAfter = -1;      // stop after this block-column
+    int StopAfterStage = -1; // stop after this stage (from 1)
+    int StagesEnded = 0;
 
 private:
     void Note(const std::string &line) { Log.push_back(Ended ? "after the end: " + line : line); }
@@ -108,6 +113,9 @@ TEST_F(GenerateCommand, ReportsItsStepsInOrder)
         expected.push_back("stop?");
     }
     expected.push_back("run ends Written");
+    // A stop is asked for after every stage but the last.
+    for (int k = 8; k >= 1; --k)
+        expected.insert(expected.begin() + 1 + 2 * k, "stop?");
     EXPECT_EQ(Observer.Log, expected);
     EXPECT_EQ(expected[1], "stage 1/9 Generating a borderline on all terrain borders");
 
@@ -138,7 +146,7 @@ TEST_F(GenerateCommand, AStopAfterAColumnLeavesTheEarlierFile)
         const TGenerateResult result = RunGenerateCommand(Model, MapPath, observer);
         EXPECT_EQ(result.Outcome, TGenerateOutcome::Aborted);
         EXPECT_EQ(observer.Count("column "), size_t(k + 1));
-        EXPECT_EQ(observer.Count("stop?"), size_t(k + 1));
+        EXPECT_EQ(observer.Count("stop?"), size_t(8 + k + 1)); // after stages 1 to 8, then the columns
         EXPECT_EQ(observer.LastColumn, k);
         EXPECT_EQ(observer.Log.back(), "run ends Aborted");
         ASSERT_TRUE(observer.Ended.has_value());
@@ -178,4 +186,24 @@ TEST_F(GenerateCommand, TheDefaultObserverLetsTheRunFinish)
     const TGenerateResult result = RunGenerateCommand(Model, MapPath, silent);
     EXPECT_EQ(result.Outcome, TGenerateOutcome::Written);
     EXPECT_EQ(std::filesystem::file_size(MapPath), 77070336u);
+}
+
+TEST_F(GenerateCommand, AStopDuringThePipelineEndsTheRunBeforeAnyFileIsTouched)
+{
+    for (const int stage : {1, 4, 8}) {
+        SCOPED_TRACE(stage);
+        WriteFile(MapPath, "an earlier map");
+        TRecordingObserver observer;
+        observer.StopAfterStage = stage;
+        PaintGrid(Model, {"GGFFF", "GGFFF", "SSSSS", "SSSSS"});
+        const TGenerateResult result = RunGenerateCommand(Model, MapPath, observer);
+        EXPECT_EQ(result.Outcome, TGenerateOutcome::Aborted);
+        EXPECT_EQ(observer.StagesEnded, stage);
+        EXPECT_EQ(observer.Count("warnings"), 0u);
+        EXPECT_EQ(observer.Count("writing"), 0u);
+        ASSERT_FALSE(observer.Log.empty());
+        EXPECT_EQ(observer.Log.back(), "run ends Aborted");
+        EXPECT_EQ(ReadFile(MapPath), "an earlier map");
+        EXPECT_EQ(ListDir(Dir.Path()), std::vector<std::string>{"map0.mul"});
+    }
 }
