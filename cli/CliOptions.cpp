@@ -76,8 +76,9 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
         "3 the tile configuration cannot be read; 4 the map file cannot be written;\n"
         "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
-        "written (it is written after the map file, which then stays written). Ctrl-C while\n"
-        "the map file is written leaves an earlier file of that name as it was.\n"
+        "written (it is written after the map file, which then stays written). Ctrl-C stops\n"
+        "the run after the stage or block-column under way and leaves an earlier file of that\n"
+        "name as it was; a second Ctrl-C ends it at once, the earlier file still whole.\n"
         "The preview shows each terrain in its colour, transitions as a blend of their two\n"
         "terrains, altitudes as hill shading with the light from the north-west, and every\n"
         "cell that gets the void tile in magenta (#FF00FF).");
