@@ -76,6 +76,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How much a picture may demand, and how much of it is read.
+struct TLoadOptions
+{
+    // The most memory, in bytes, that a whole run over the picture's grid may
+    // need (the grid, its flags and the stages' buffers); a picture whose grid
+    // would need more is refused before anything is allocated for it.
+    uint64_t MemoryBudget = uint64_t(6) << 30;
+    // When not 0, the picture is cut to its top-left CropWidth x CropHeight
+    // pixels before anything else, as an image editor would.
+    uint32_t CropWidth = 0, CropHeight = 0;
+};
+
 // The terrain model: the grid of cells and flags, the tile configuration read
 // from Tiles.ini, the image import and the warnings of a generation. The
 // pipeline (pipeline/Pipeline.h) works on it through these operations.
@@ -179,7 +191,7 @@ public:
     const std::string &GetTilesPath() const { return TilesPath; }
 
     // Image import: fills the grid from the red values of an image file.
-    void LoadFromBMP(const std::string &FileName);
+    void LoadFromBMP(const std::string &FileName, const TLoadOptions &Options = {});
 
     // The names of the terrains as Tiles.ini writes them, by code; "" for none.
     static const char *TerrainName(uint16_t Code);

@@ -163,7 +163,7 @@ void RedValuesOfRow(const QImage &image, int row, const std::array<uint8_t, 256>
 
 } // namespace
 
-void TTerrainImage::LoadFromBMP(const std::string &FileName)
+void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions &)
 {
     ClearGrid();
     Bitmap = std::make_unique<QImage>();
