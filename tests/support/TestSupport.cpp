@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include <QImage>
+#include "PictureFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -114,14 +114,15 @@ std::vector<std::vector<int>> GridAltitudes(const TTerrainImage &model)
 
 void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>> &reds)
 {
-    const int height = int(reds.size());
-    const int width = height ? int(reds[0].size()) : 0;
-    QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(reds[size_t(y)][size_t(x)], (x * 37 + y) & 255, (y * 91) & 255));
-    if (!image.save(QString::fromStdString(path), "BMP"))
-        throw std::runtime_error("cannot save " + path);
+    PictureFiles::TBmp bmp;
+    for (size_t y = 0; y < reds.size(); ++y) {
+        bmp.Pixels.emplace_back();
+        for (size_t x = 0; x < reds[y].size(); ++x)
+            bmp.Pixels.back().push_back(uint32_t(reds[y][x]) << 16 | ((x * 37 + y) & 255) << 8 | ((y * 91) & 255));
+    }
+    if (bmp.Pixels.empty() || bmp.Pixels[0].empty())
+        throw std::runtime_error("cannot save " + path + ": a picture needs pixels");
+    WriteFile(path, PictureFiles::Encode(bmp));
 }
 
 } // namespace TestSupport
