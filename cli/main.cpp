@@ -5,21 +5,17 @@
 #include "CliRun.h"
 #include "Interrupt.h"
 
-#include <QCoreApplication>
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("morvane-cli");
-    QCoreApplication::setApplicationVersion(MORVANE_VERSION);
-
-    std::vector<std::string> arguments(argv, argv + argc);
+    const std::vector<std::string> arguments(argv, argv + argc);
     const TCliParse parse = ParseCliArguments(arguments);
     switch (parse.Kind) {
     case TCliParse::Help:
