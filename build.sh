@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
-          libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libcli11-dev)
 
 install_packages() {
     local missing=()
