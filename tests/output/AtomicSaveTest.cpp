@@ -187,12 +187,11 @@ TEST(AtomicSave, AFullDiskIsSaidToBeFullAndChangesNothing)
 
     // The preview picture goes through the same save.
     // Noise, so that the PNG cannot shrink below the disk's size.
-    QImage noise(1024, 1024, QImage::Format_RGB32);
+    TPreviewPicture noise{1024, 1024, std::vector<TPreviewColor>(1024 * 1024)};
     TPcg32 random;
     random.Seed(1, 1);
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, random.Next32() | 0xFF000000u);
+    for (TPreviewColor &pixel : noise.Pixels)
+        pixel = random.Next32() | 0xFF000000u;
     const std::string picture = dir.File("preview.png");
     const std::string previewMessage = MessageOf([&] { SaveMapPreview(noise, picture); });
     EXPECT_EQ(previewMessage, picture + ": the disk is full");
