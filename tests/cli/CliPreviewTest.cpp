@@ -225,15 +225,14 @@ TEST_F(CliPreview, APreviewThatCannotBeWrittenHasStatusSix)
     EXPECT_EQ(early.Out, "");
     EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
 
-    // A folder in its place is found when the picture is saved: the map file is written by then.
+    // A folder, a device or a pipe in its place is found before anything runs too.
     std::filesystem::create_directory(Dir.File("pictures"));
-    const auto late = Run(Dir.File("map0.mul"), {"--report", "--preview", Dir.File("pictures")});
-    EXPECT_EQ(late.ExitCode, 6);
-    EXPECT_NE(late.Err.find("cannot write the preview: " + Dir.File("pictures") + ": this is a folder"),
+    const auto folder = Run(Dir.File("map0.mul"), {"--report", "--preview", Dir.File("pictures")});
+    EXPECT_EQ(folder.ExitCode, 6);
+    EXPECT_NE(folder.Err.find("cannot write the preview: " + Dir.File("pictures") + ": this is a folder"),
               std::string::npos)
-        << late.Err;
-    EXPECT_NE(late.Err.find("Void tiles: "), std::string::npos) << late.Err;
-    EXPECT_EQ(std::filesystem::file_size(Dir.File("map0.mul")), 77070336u);
+        << folder.Err;
+    EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
 }
 
 TEST(CliPreviewHelp, HelpNamesTheOptionsAndStatusSix)
