@@ -126,6 +126,13 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         Report(Err, *clash);
         return ExitUsage;
     }
+    // A save of an earlier run that was killed is finished or undone first, so
+    // that the checks below see the files as that save left them.
+    std::vector<std::string> targets;
+    for (const TRunFile &file : OutputsOf(Options))
+        targets.push_back(file.Path);
+    for (const std::string &line : RecoverInterruptedSaves(targets))
+        Report(Err, line);
     // Every output, the preview's too, before anything runs: a device, a pipe or
     // a missing folder is found now, not after the map file was replaced.
     const TMapOutput output = MapOutputOf(Options);
@@ -191,6 +198,8 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
 
 int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
 {
+    for (const std::string &line : RecoverInterruptedSaves({*Options.InfoPath}))
+        Report(Err, line);
     try {
         TMapReader map(*Options.InfoPath, Options.SizeGiven ? std::optional<TMapSize>(Options.MapSize) : std::nullopt);
         std::string facets;

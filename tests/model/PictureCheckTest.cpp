@@ -782,3 +782,37 @@ TEST_F(PictureCheck, FewerBitsOfRedMatchTheTerrainsReducedToAsManyBits)
     EXPECT_EQ(Refusal(Save(Encode(six))), "");
     EXPECT_EQ(GridCodes(), (std::vector<std::vector<uint16_t>>{{JUNGLE, MOUNTAIN, WATER, GRASS}}));
 }
+
+TEST_F(PictureCheck, OddLiteralRunsAndEmptyInterlacedPassesAreSound)
+{
+    // A 5-pixel-wide 4-bit run-length picture written as literal runs: each
+    // row is one literal of 5 nibbles, 3 bytes and a pad byte.
+    TBmp literal = Paletted(4, 16, 2);
+    literal.Literals = true;
+    literal.Pixels = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 0}};
+    const std::string rle = Encode(literal);
+    // The bottom row comes first: literal 6 7 8 9 0, pad byte, end of line.
+    EXPECT_EQ(rle.substr(PixelDataOffset(rle), 8), (std::string{0, 5, 0x67, char(0x89), 0, 0, 0, 0}));
+    EXPECT_EQ(Refusal(Save(rle)), "");
+    EXPECT_EQ(GridCodes(), *CodesOf(*ReferenceReds(rle)));
+    EXPECT_EQ(GridCodes()[0][0], MOUNTAIN); // index 1: red 150
+
+    // Interlaced PNGs narrower or lower than 5 pixels: some of the seven
+    // passes have no pixel at all and no bytes in the data.
+    for (uint32_t size = 1; size <= 4; ++size) {
+        SCOPED_TRACE(size);
+        TPng png;
+        png.Width = size;
+        png.Height = size;
+        png.Interlaced = true;
+        for (uint32_t y = 0; y < size; ++y) {
+            png.Pixels.emplace_back();
+            for (uint32_t x = 0; x < size; ++x)
+                png.Pixels.back().push_back({uint16_t((x + y) % 2 ? 30 : 40), 0, 0});
+        }
+        EXPECT_EQ(Refusal(Save(Encode(png), "narrow.png")), "");
+        for (uint32_t y = 0; y < size; ++y)
+            for (uint32_t x = 0; x < size; ++x)
+                EXPECT_EQ(Model.GetCell(int(x) + 1, int(y) + 1).Code, (x + y) % 2 ? WATER : GRASS);
+    }
+}
