@@ -7,8 +7,10 @@
 //   morvane-bench --load-only                             only the picture load
 #include "ClassTerrainImage.h"
 #include "ExecutablePath.h"
+#include "MapPreview.h"
 #include "MapReader.h"
 #include "MapWriter.h"
+#include "SmoothingBands.h"
 #include "Stages.h"
 #include "WorldImage.h"
 #include "WorldPainter.h"
@@ -167,6 +169,8 @@ int main(int argc, char **argv)
     std::printf("%-26s %14s %10s %8s\n", "stage", "straightforward", "fast", "ratio");
     double totalStraightforward = 0, totalFast = 0;
     bool identical = true;
+    // As in Generate: stage 8 hands its band memory to stage 9 through the run's memory.
+    Smoothing::TRunMemory runMemory;
     for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
         const Pipeline::TStage &stage = Pipeline::Stages[k];
         start = TClock::now();
@@ -202,6 +206,16 @@ int main(int argc, char **argv)
                 sameMap ? "" : "  DIFFERENT BYTES");
     std::printf("%-26s %12.1f ms %7.1f ms %7.1fx\n", "Generate + writer", totalStraightforward, totalFast,
                 totalStraightforward / totalFast);
+
+    // The preview of the whole map and its PNG file.
+    start = TClock::now();
+    const TPreviewPicture preview = RenderMapPreview(fast, MapSizes::Classic);
+    const double renderMs = MillisecondsSince(start);
+    const std::string previewFile = (dir / "preview.png").string();
+    start = TClock::now();
+    SaveMapPreview(preview, previewFile);
+    std::printf("%-26s %10.1f ms\n%-26s %10.1f ms %8.1f MB\n", "preview picture", renderMs, "preview PNG file",
+                MillisecondsSince(start), double(std::filesystem::file_size(previewFile)) / 1e6);
 
     // The writer at the classic and the current size, in both forms.
     std::printf("\n");
