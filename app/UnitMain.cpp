@@ -8,6 +8,7 @@
 #include "Settings.h"
 #include "VoidReport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCoreApplication>
 #include <QCheckBox>
@@ -446,6 +447,12 @@ void TForm1::RunEnds(const TGenerateResult &Result)
 
 void TForm1::ProcessMessages()
 {
+    // The glib event loop hands queued window-system input (a click on Abort,
+    // the close box) on only in a pass that follows a wake-up. The repaint
+    // passes of the progress steps (PaintPending, input set aside) take that
+    // wake-up, so without a fresh one the input would wait for the run's end.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
     QCoreApplication::processEvents();
 }
 

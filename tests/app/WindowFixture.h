@@ -59,6 +59,14 @@ public:
     // Called after the events ran.
     std::function<void(int Call)> AfterEvents;
     int Calls = 0;
+    // How many runs of the Generate command have ended.
+    int RunsEnded = 0;
+
+    void RunEnds(const TGenerateResult &Result) override
+    {
+        TForm1::RunEnds(Result);
+        ++RunsEnded;
+    }
 
     void ProcessMessages() override
     {
