@@ -100,6 +100,8 @@ TEST_F(TQueuedInputTest, AClickOnAbortStopsTheWritingAndKeepsTheEarlierMap)
     EXPECT_TRUE(Boxes.empty());
     EXPECT_TRUE(Form->BitBtn3->isHidden());
     EXPECT_TRUE(Form->BitBtn4->isEnabled());
+    const std::string said = Form->GetRunResultText().toStdString();
+    EXPECT_EQ(said, "The run was aborted: the earlier files were kept (map0.mul).");
 }
 
 TEST_F(TQueuedInputTest, ClosingTheWindowStopsTheWritingAndKeepsTheEarlierMap)
