@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
+PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-private-dev libsimpleini-dev
           libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libcli11-dev)
 
 install_packages() {

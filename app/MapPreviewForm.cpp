@@ -135,33 +135,48 @@ void TMapPreviewForm::ShowBeside(const QWidget &Main)
     if (!Placed) {
         Placed = true;
         const QScreen *screen = Main.screen() ? Main.screen() : QGuiApplication::primaryScreen();
-        const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, FormWidth, FormHeight);
-        const QRect main = Main.frameGeometry();
-        // The frame adds to the client size; taken from the main window, as
-        // this one has none before it is shown.
-        const QSize frame = main.size() - Main.size();
-        const QSize least = minimumSizeHint().expandedTo(minimumSize()) + frame;
-        const int rightRoom = room.right() - main.right() - Gap;
-        const int leftRoom = main.left() - room.left() - Gap;
-        const int belowRoom = room.bottom() - main.bottom() - Gap;
-        QRect place;
-        if (rightRoom >= least.width() || (rightRoom >= leftRoom && rightRoom >= belowRoom && rightRoom > 0)) {
-            place = QRect(main.right() + 1 + Gap, main.top(), std::min(FormWidth + frame.width(), rightRoom),
-                          std::min(FormHeight + frame.height(), room.bottom() - main.top() + 1));
-        } else if (leftRoom >= least.width() || (leftRoom >= belowRoom && leftRoom > 0)) {
-            const int width = std::min(FormWidth + frame.width(), leftRoom);
-            place = QRect(main.left() - Gap - width, main.top(), width,
-                          std::min(FormHeight + frame.height(), room.bottom() - main.top() + 1));
-        } else {
-            place = QRect(main.left(), main.bottom() + 1 + Gap, std::min(FormWidth + frame.width(), room.width()),
-                          std::min(FormHeight + frame.height(), std::max(belowRoom, 0)));
-        }
-        place.setSize(place.size().expandedTo(least));
-        resize(place.size() - frame);
-        move(place.topLeft());
+        PlaceBeside(Main, screen ? screen->availableGeometry() : QRect(0, 0, FormWidth, FormHeight));
     }
     show();
     raise();
+}
+
+void TMapPreviewForm::PlaceBeside(const QWidget &Main, const QRect &Room)
+{
+    const QRect main = Main.frameGeometry();
+    // The frame adds to the client size; taken from the main window, as
+    // this one has none before it is shown.
+    const QSize frame = main.size() - Main.size();
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()) + frame;
+    const int rightRoom = Room.right() - main.right() - Gap;
+    const int leftRoom = main.left() - Room.left() - Gap;
+    const int belowRoom = Room.bottom() - main.bottom() - Gap;
+    QRect place;
+    if (rightRoom >= least.width() || (rightRoom >= leftRoom && rightRoom >= belowRoom && rightRoom > 0)) {
+        place = QRect(main.right() + 1 + Gap, main.top(), std::min(FormWidth + frame.width(), rightRoom),
+                      std::min(FormHeight + frame.height(), Room.bottom() - main.top() + 1));
+    } else if (leftRoom >= least.width() || (leftRoom >= belowRoom && leftRoom > 0)) {
+        const int width = std::min(FormWidth + frame.width(), leftRoom);
+        place = QRect(main.left() - Gap - width, main.top(), width,
+                      std::min(FormHeight + frame.height(), Room.bottom() - main.top() + 1));
+    } else {
+        place = QRect(main.left(), main.bottom() + 1 + Gap, std::min(FormWidth + frame.width(), Room.width()),
+                      std::min(FormHeight + frame.height(), std::max(belowRoom, 0)));
+    }
+    place.setSize(place.size().expandedTo(least));
+    // Where there is no room beside the main window (a small screen, a
+    // large scale factor), the preview overlaps it rather than leaving the
+    // screen: against the screen's right edge, leaving a third of the main
+    // window (its labels and buttons) in sight where the screen allows.
+    if (!Room.contains(place)) {
+        const int width = std::clamp(Room.width() - main.width() / 3, least.width(), FormWidth + frame.width());
+        const QSize wanted(width, FormHeight + frame.height());
+        place.setSize(wanted.boundedTo(Room.size()).expandedTo(least.boundedTo(Room.size())));
+        place.moveTopLeft({std::max(Room.left(), Room.right() + 1 - place.width()),
+                           std::clamp(main.top(), Room.top(), std::max(Room.top(), Room.bottom() + 1 - place.height()))});
+    }
+    resize(place.size() - frame);
+    move(place.topLeft());
 }
 
 void TMapPreviewForm::ShowCell(int X, int Y)

@@ -37,6 +37,8 @@ public:
     // sized to the room there, so that it covers as little of Main as the
     // screen allows; the first time only: later the user's place is kept.
     void ShowBeside(const QWidget &Main);
+    // Places it as ShowBeside does on a screen whose free part is Room.
+    void PlaceBeside(const QWidget &Main, const QRect &Room);
 
     // Brings the window up with the cell (0-based) in the middle, marked.
     void ShowCell(int X, int Y);

@@ -13,8 +13,9 @@
 
 namespace {
 
-// Screen pixels per cell: from far enough out to see the whole map in a small
-// window to close enough in to tell single cells apart.
+// Screen pixels per cell: from far out to close enough in to tell single cells
+// apart. A map too large to fit the view even at MinZoom may go further out,
+// as far as fitting it whole takes.
 constexpr double MinZoom = 1.0 / 64;
 constexpr double MaxZoom = 32.0;
 // One wheel notch or one key press zooms by this factor.
@@ -94,9 +95,16 @@ void TMapPreviewView::FitToWindow()
     // will give it: fit again once it is shown.
     FitOnResize = !isVisible() || width() <= 1 || height() <= 1;
     if (width() > 1 && height() > 1)
-        Zoom = std::clamp(std::min(double(width()) / cells.width(), double(height()) / cells.height()), MinZoom,
-                          MaxZoom);
+        Zoom = std::min(FitZoom(), MaxZoom);
     update();
+}
+
+double TMapPreviewView::FitZoom() const
+{
+    const QSizeF cells = QSizeF(GetPicture().size()) * Scale;
+    if (cells.isEmpty() || width() <= 1 || height() <= 1)
+        return MinZoom;
+    return std::min(double(width()) / cells.width(), double(height()) / cells.height());
 }
 
 void TMapPreviewView::CentreOnCell(const QPoint &Cell)
@@ -138,7 +146,7 @@ void TMapPreviewView::ZoomAround(double NewZoom, const QPointF &ViewPoint)
 {
     const QPointF anchor = MapPointAt(ViewPoint);
     FitOnResize = false;
-    Zoom = std::clamp(NewZoom, MinZoom, MaxZoom);
+    Zoom = std::clamp(NewZoom, std::min(MinZoom, FitZoom()), MaxZoom);
     Centre = anchor - (ViewPoint - ViewMiddle()) / Zoom;
     update();
 }

@@ -69,6 +69,8 @@ private:
     QPointF MapPointAt(const QPointF &ViewPoint) const;
     // Zooms to NewZoom keeping the map point under ViewPoint where it is.
     void ZoomAround(double NewZoom, const QPointF &ViewPoint);
+    // The zoom at which the whole map fills the view in one direction.
+    double FitZoom() const;
     void DrawMarker(QPainter &Painter) const;
 
     // The picture and smaller copies of it, each half the size of the one

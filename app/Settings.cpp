@@ -3,6 +3,12 @@
 #include "ExecutablePath.h"
 #include "IniFile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
 #include <filesystem>
 
 namespace {
@@ -15,11 +21,76 @@ const char *const KeyMapWidth = "MapWidth";
 const char *const KeyMapHeight = "MapHeight";
 const char *const KeyWriteStatics = "WriteStatics";
 
+QString Q(const std::string &Text) { return QString::fromStdString(Text); }
+
+// Whether Path can be written: the file itself when it is there, else a file
+// in its folder. Tried rather than judged from permission bits, which say
+// nothing of read-only disks and little when run as an administrator.
+bool CanWrite(const std::string &Path)
+{
+    const QFileInfo file(Q(Path));
+    if (file.exists()) {
+        QFile probe(file.absoluteFilePath());
+        return file.isFile() && probe.open(QIODevice::ReadWrite); // opening changes nothing
+    }
+    QTemporaryFile probe(file.absolutePath() + "/.morvane-probe-XXXXXX");
+    return probe.open();
+}
+
+// A settings file that is there but cannot be read is set aside as
+// "<file>.bad" (replacing an older one) and a fresh file written.
+void SetAsideDamaged(const std::string &Path, std::vector<std::string> &Notes)
+{
+    const TIniFile ini(Path);
+    if (!ini.Exists() || ini.GetProblem().empty())
+        return;
+    const std::string bad = Path + ".bad";
+    QFile::remove(Q(bad));
+    if (!QFile::rename(Q(Path), Q(bad))) {
+        Notes.push_back("The settings file " + Path + " cannot be read (" + ini.GetProblem() +
+                        ") and could not be set aside as " + bad + ": the defaults are used.");
+        return;
+    }
+    const bool written = WriteSettings(Path, TSettings{});
+    Notes.push_back("The settings file " + Path + " could not be read (" + ini.GetProblem() + "): it is kept as " +
+                    bad + (written ? ", and a fresh one was written." : "; the defaults are used."));
+}
+
 } // namespace
 
 std::string DefaultSettingsPath()
 {
     return std::filesystem::path(ExecutablePath()).replace_extension(".ini").string();
+}
+
+std::string DefaultUserSettingsPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("morvane.ini"))
+        .toStdString();
+}
+
+TSettingsPlace PrepareSettingsFile(const std::string &ProgramPath, const std::string &UserPath)
+{
+    TSettingsPlace place{ProgramPath, {}};
+    if (!CanWrite(ProgramPath)) {
+        const QFileInfo user(Q(UserPath));
+        QDir().mkpath(user.absolutePath());
+        if (!CanWrite(UserPath)) {
+            // Nowhere to keep them: read where they are, and say so at exit.
+            place.Notes.push_back("The settings cannot be kept: neither " + ProgramPath + " nor " + UserPath +
+                                  " can be written.");
+            return place;
+        }
+        // The first time, the settings carry over from the program's folder.
+        if (!user.exists() && QFileInfo(Q(ProgramPath)).isFile())
+            QFile::copy(Q(ProgramPath), Q(UserPath));
+        place.Path = UserPath;
+        place.Notes.push_back("The folder of " + ProgramPath + " cannot be written: the settings are kept in " +
+                              UserPath + ".");
+    }
+    SetAsideDamaged(place.Path, place.Notes);
+    return place;
 }
 
 std::string DefaultTilesPath()

@@ -3,6 +3,7 @@
 #include "MapFormat.h"
 
 #include <string>
+#include <vector>
 
 // The window's settings file: the two file names, the start-up option and the
 // map's size and statics choice, carried from one run to the next in the
@@ -22,6 +23,23 @@ std::string DefaultSettingsPath();
 
 // The tile configuration the program reads: Tiles.ini next to the executable.
 std::string DefaultTilesPath();
+
+// The settings file in the user's configuration folder (Qt's standard place),
+// for when the program's own folder cannot be written.
+std::string DefaultUserSettingsPath();
+
+// Where the settings are kept, and what had to be done to keep them there.
+struct TSettingsPlace
+{
+    std::string Path;
+    std::vector<std::string> Notes; // to be said once, at start-up
+};
+
+// ProgramPath when the file there (or its folder) can be written, else
+// UserPath, whose folder is made and which starts as a copy of ProgramPath. A
+// file that cannot be read as settings (a NUL byte after a crash, say) is
+// kept beside as "<file>.bad" and a fresh one written in its place.
+TSettingsPlace PrepareSettingsFile(const std::string &ProgramPath, const std::string &UserPath);
 
 // A missing file, section or key gives the defaults above.
 TSettings ReadSettings(const std::string &Path);

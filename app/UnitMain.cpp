@@ -9,6 +9,7 @@
 #include "Settings.h"
 #include "VoidReport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCoreApplication>
 #include <QCheckBox>
@@ -25,6 +26,8 @@
 #include <QTextBlock>
 
 #include <exception>
+#include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -40,7 +43,20 @@ const char *const AboutText = "UO Morvane\r"
 const char *const OpenPictureTitle = "Load the image of the map";
 const char *const SaveInitialDir = "F:\\Games\\UO\\Ultima Online 2D";
 
+// The size the clients read a UOP file of map0 or map1 as, whatever it holds.
+constexpr TMapSize UopFacet01Size{7168, 4096};
+
 QString Q(const std::string &Text) { return QString::fromStdString(Text); }
+
+std::string FileNameOf(const std::string &Path)
+{
+    return std::filesystem::path(Path).filename().string();
+}
+
+std::string Count(size_t Number, const char *One, const char *Many)
+{
+    return std::to_string(Number) + " " + (Number == 1 ? One : Many);
+}
 
 // Shows a dialog on a preset file name: in its folder when it names one that
 // exists, else in Fallback when that exists, else in the current folder.
@@ -71,12 +87,25 @@ void ShowModalBox(QWidget *Parent, const TMessageBoxRequest &Request)
     box.exec();
 }
 
+bool AskModal(QWidget *Parent, const TMessageBoxRequest &Request)
+{
+    QMessageBox box(QMessageBox::Question, Q(Request.Title), Q(Request.Text), QMessageBox::Yes | QMessageBox::No,
+                    Parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace
 
 TForm1::TForm1(TForm1Options Options_, QWidget *Parent)
     : QMainWindow(Parent), Options(std::move(Options_))
 {
-    SettingsPath = Options.SettingsPath.empty() ? DefaultSettingsPath() : Options.SettingsPath;
+    TSettingsPlace settings =
+        PrepareSettingsFile(Options.SettingsPath.empty() ? DefaultSettingsPath() : Options.SettingsPath,
+                            Options.UserSettingsPath.empty() ? DefaultUserSettingsPath() : Options.UserSettingsPath);
+    SettingsPath = settings.Path;
+    StartupLines = std::move(settings.Notes);
     TilesPath = Options.TilesPath.empty() ? DefaultTilesPath() : Options.TilesPath;
     setObjectName("Form1");
     CreateMenu();
@@ -104,8 +133,11 @@ void TForm1::FormCreate()
 
     CreateModel();
     Label6->setText(Q(MAPFileName));
+    FitSizeToTarget();
+    ShowTarget();
     if (LoadBMPOnStartup && Model)
         LoadImage();
+    ShowMemo({});
     setWindowTitle(Caption);
 }
 
@@ -120,13 +152,9 @@ void TForm1::CreateModel()
         ModelNotCreated(error.what(), TilesPath);
         return;
     }
-    const auto &problems = Model->GetConfigProblems();
-    if (!problems.empty()) {
-        std::string text = "The tile configuration has problems:";
-        for (const std::string &problem : problems)
-            text += "\n" + problem;
-        ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, text);
-    }
+    // Values read as no tile or as the default: the map is made all the
+    // same, so they are warnings in the memo rather than an error box.
+    ConfigLines = Model->GetConfigProblems();
 }
 
 void TForm1::ModelNotCreated(const std::string &Message, const std::string &FileName)
@@ -146,7 +174,8 @@ void TForm1::LoadImage()
     // The preview and the warnings belong to the grid that is about to be replaced.
     if (PreviewForm)
         PreviewForm->Clear();
-    ClearMemo();
+    ShowMemo({});
+    Label8->clear();
     try {
         Model->LoadFromBMP(BMPFileName);
         Label3->setText(Q(BMPFileName));
@@ -203,6 +232,10 @@ void TForm1::BitBtn2Click()
     }
     MAPFileName = chosen.toStdString();
     Label6->setText(Q(MAPFileName));
+    if (FitSizeToTarget())
+        StatusBarAdapter->SetSimpleText("Clients read a UOP file of map0 or map1 as " + FormatMapSize(UopFacet01Size) +
+                                        ": the Map menu is set to " + FormatMapSize(UopFacet01Size) + ".");
+    ShowTarget();
 }
 
 void TForm1::BitBtn4Click()
@@ -216,11 +249,19 @@ void TForm1::BitBtn4Click()
         ShowError("Clould not store MAP to " + output.FileName + "!", *clash);
         return;
     }
+    if (!ConfirmVoidMap(output))
+        return;
     GenerateRunning = true;
     RunMapFileName = output.FileName;
-    TGenerateOutcome outcome = TGenerateOutcome::Failed;
+    RunStart = std::chrono::steady_clock::now();
+    RunTargetExisted = false;
+    for (const std::string &path : MapOutputPaths(output))
+        RunTargetExisted = RunTargetExisted || QFileInfo::exists(Q(path));
+    RunWarnings = 0;
+    Label8->clear();
+    TGenerateResult result{TGenerateOutcome::Failed, {}};
     try {
-        outcome = RunGenerateCommand(*Model, output, *this).Outcome;
+        result = RunGenerateCommand(*Model, output, *this);
     } catch (const std::exception &error) {
         // A failure of the pipeline itself; the window stays locked and Abort unlocks it.
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, error.what());
@@ -231,9 +272,55 @@ void TForm1::BitBtn4Click()
         close();
         return;
     }
+    if (result.Outcome != TGenerateOutcome::Written) {
+        ShowRunResult(result.Outcome, output);
+        return;
+    }
+    // Counted before the preview, which the report also feeds; neither draws a random number.
+    const TVoidReport voids = MakeVoidReport(*Model, output.Size);
+    ShowRunResult(result.Outcome, output, voids.Total);
     // The preview shows the map that was written, under the file's name.
-    if (outcome == TGenerateOutcome::Written)
-        ShowPreview(output.FileName);
+    ShowPreview(output.FileName, voids);
+}
+
+bool TForm1::ConfirmVoidMap(const TMapOutput &Output)
+{
+    // Without a picture (none loaded, or the last load failed) the map is
+    // void tiles only: worth a question before it replaces a map.
+    if (Model->GetWidth() > 0 && Model->GetHeight() > 0)
+        return true;
+    std::vector<std::string> existing;
+    for (const std::string &path : MapOutputPaths(Output))
+        if (QFileInfo::exists(Q(path)))
+            existing.push_back(path);
+    if (existing.empty())
+        return true;
+    std::string files;
+    for (const std::string &path : existing)
+        files += "\n" + path;
+    return AskQuestion("Replace the map?", "No picture is loaded: Generate writes a map of void tiles only, and it "
+                                           "replaces" +
+                                               files + "\n\nReplace the existing map with void tiles?");
+}
+
+void TForm1::ShowRunResult(TGenerateOutcome Outcome, const TMapOutput &Output, uint64_t VoidCells)
+{
+    const std::vector<std::string> paths = MapOutputPaths(Output);
+    std::string names;
+    for (const std::string &path : paths)
+        names += (names.empty() ? "" : ", ") + FileNameOf(path);
+    std::string text;
+    if (Outcome == TGenerateOutcome::Written) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - RunStart).count();
+        text = QStringLiteral("Written in %1 s: ").arg(seconds, 0, 'f', 1).toStdString() + names + " (" +
+               FormatName(Output.Format) + ", " + FormatMapSize(Output.Size) + "); " +
+               Count(RunWarnings, "warning", "warnings") + ", " + Count(VoidCells, "void cell.", "void cells.");
+    } else {
+        text = Outcome == TGenerateOutcome::Aborted ? "The run was aborted" : "The map could not be written";
+        text += RunTargetExisted ? ": the earlier files were kept (" + names + ")." : ": nothing was written.";
+    }
+    Label8->setText(Q(text));
 }
 
 std::optional<std::string> TForm1::MapFileClash(const std::string &MapFile) const
@@ -257,7 +344,7 @@ void TForm1::PaintPending()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TForm1::ShowPreview(const std::string &WrittenMap)
+void TForm1::ShowPreview(const std::string &WrittenMap, const TVoidReport &Voids)
 {
     if (!PreviewForm)
         PreviewForm = new TMapPreviewForm(this);
@@ -269,7 +356,7 @@ void TForm1::ShowPreview(const std::string &WrittenMap)
         const int scale = MinPreviewScale(size);
         // Neither draws a random number: the next map file is the same with or without them.
         const QImage picture = PreviewImage(RenderMapPreview(*Model, size, scale));
-        PreviewForm->SetMap(*Model, size, scale, picture, FormatVoidReport(MakeVoidReport(*Model, size)));
+        PreviewForm->SetMap(*Model, size, scale, picture, FormatVoidReport(Voids));
     } catch (const std::exception &error) {
         PreviewForm->Clear();
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle, "The map preview could not be drawn.", error.what());
@@ -281,9 +368,11 @@ void TForm1::ShowPreview(const std::string &WrittenMap)
 
 void TForm1::Memo1Click(int Line)
 {
-    if (!PreviewForm || !PreviewForm->HasMap() || Line < 0 || size_t(Line) >= WarningCells.size())
+    // The notices on top of the memo have no cell.
+    const int warning = Line - MemoHeaderLines;
+    if (!PreviewForm || !PreviewForm->HasMap() || warning < 0 || size_t(warning) >= WarningCells.size())
         return;
-    PreviewForm->ShowCell(WarningCells[size_t(Line)].x(), WarningCells[size_t(Line)].y());
+    PreviewForm->ShowCell(WarningCells[size_t(warning)].x(), WarningCells[size_t(warning)].y());
 }
 
 bool TForm1::eventFilter(QObject *Watched, QEvent *Event)
@@ -376,16 +465,23 @@ void TForm1::LockGUI(bool Lock)
     ProgressBarAdapter->SetPosition(0);
 }
 
-void TForm1::ClearMemo()
+void TForm1::ShowMemo(const std::vector<std::string> &Warnings)
 {
-    Memo1->clear();
+    QStringList lines;
+    for (const std::vector<std::string> *part : {&std::as_const(StartupLines), &std::as_const(ConfigLines), &Warnings})
+        for (const std::string &line : *part)
+            lines.push_back(Q(line));
+    Memo1->setPlainText(lines.join('\n'));
     WarningCells.clear();
+    MemoHeaderLines = int(StartupLines.size() + ConfigLines.size());
 }
 
 void TForm1::RunBegins()
 {
     LockGUI(true);
-    ClearMemo();
+    // What start-up had to say is said; the configuration's problems stay on top.
+    StartupLines.clear();
+    ShowMemo({});
     // Shows the locked window and the empty memo before the stages run.
     ProcessMessages();
 }
@@ -407,13 +503,9 @@ void TForm1::StageEnds(int Stage, int)
 
 void TForm1::WarningsReady(const std::vector<std::string> &Lines, const std::vector<TErrorItem> &Items)
 {
-    QStringList lines;
-    lines.reserve(qsizetype(Lines.size()));
-    for (const std::string &line : Lines)
-        lines.push_back(Q(line));
-    Memo1->setPlainText(lines.join('\n'));
+    ShowMemo(Lines);
+    RunWarnings = Lines.size();
     // The cells of the warnings (from 0, as map cells), line by line, for a click on a line.
-    WarningCells.clear();
     if (Items.size() == Lines.size())
         for (const TErrorItem &item : Items)
             WarningCells.emplace_back(item.X, item.Y);
@@ -447,6 +539,12 @@ void TForm1::RunEnds(const TGenerateResult &Result)
 
 void TForm1::ProcessMessages()
 {
+    // The glib event loop hands queued window-system input (a click on Abort,
+    // the close box) on only in a pass that follows a wake-up. The repaint
+    // passes of the progress steps (PaintPending, input set aside) take that
+    // wake-up, so without a fresh one the input would wait for the run's end.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
     QCoreApplication::processEvents();
 }
 
@@ -458,6 +556,17 @@ void TForm1::ShowError(const std::string &Text, const std::string &Detail)
 QString TForm1::GetStatusText() const
 {
     return StatusText->text();
+}
+
+QString TForm1::GetRunResultText() const
+{
+    return Label8->text();
+}
+
+bool TForm1::AskQuestion(const std::string &Title, const std::string &Text)
+{
+    const TMessageBoxRequest request{TMessageBoxRequest::Question, Title, Text, {}};
+    return Options.AskQuestion ? Options.AskQuestion(request) : AskModal(this, request);
 }
 
 void TForm1::ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,

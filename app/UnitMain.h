@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QPoint>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,11 +28,12 @@ class QPushButton;
 class QStatusBar;
 class TMapPreviewForm;
 class TTerrainImage;
+struct TVoidReport;
 
 // One modal message box of the window: an error box or the About box.
 struct TMessageBoxRequest
 {
-    enum TIcon { Information, Critical };
+    enum TIcon { Information, Critical, Question };
     TIcon Icon = Critical;
     std::string Title;
     std::string Text;
@@ -38,13 +41,17 @@ struct TMessageBoxRequest
 };
 
 // Where the window finds its files and how it shows its modal windows. Empty
-// paths mean the files next to the executable; empty hooks the real modal
-// boxes and dialogs. Tests put their own folders and recorders here.
+// paths mean the files next to the executable (and the user's configuration
+// folder where the program's folder cannot be written); empty hooks the real
+// modal boxes and dialogs. Tests put their own folders and recorders here.
 struct TForm1Options
 {
     std::string SettingsPath;
+    std::string UserSettingsPath;
     std::string TilesPath;
     std::function<void(const TMessageBoxRequest &Request)> ShowMessageBox;
+    // Asks a yes/no question (Question icon); true for yes. No is the default button.
+    std::function<bool(const TMessageBoxRequest &Request)> AskQuestion;
     // Shows the dialog; true with the chosen path in FileName when confirmed.
     std::function<bool(QFileDialog &Dialog, QString &FileName)> ExecuteDialog;
 };
@@ -83,12 +90,14 @@ public:
     QGroupBox *GroupBox2 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr; // what Generate writes: full path, format, size, statics
     QPushButton *BitBtn2 = nullptr;
     QGroupBox *GroupBox3 = nullptr;
     QPushButton *BitBtn4 = nullptr;
     QPushButton *BitBtn3 = nullptr;
     QGroupBox *GroupBox4 = nullptr;
     QPlainTextEdit *Memo1 = nullptr;
+    QLabel *Label8 = nullptr; // under the memo: what the last run wrote, or kept
     QFrame *Panel2 = nullptr;
     QPushButton *BitBtn6 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
@@ -111,7 +120,6 @@ public:
     // Lock or unlock the window: the buttons, the "File" and "Map" menus and
     // Abort's visibility; either way the status text empty and the progress 0.
     void LockGUI(bool Lock);
-    void ClearMemo();
     // Lets pending events run; this is where Abort and a close can act during a run.
     virtual void ProcessMessages();
     // Abort was pressed, or a close waits for the run: the writing stops.
@@ -144,6 +152,8 @@ public:
     // The map preview window, made by the first Generate; nullptr before.
     TMapPreviewForm *GetPreviewForm() const { return PreviewForm; }
     QString GetStatusText() const;
+    // The line under the memo that says how the last run ended.
+    QString GetRunResultText() const;
 
 protected:
     void closeEvent(QCloseEvent *Event) override;
@@ -165,7 +175,19 @@ private:
     void ShowMessageBox(TMessageBoxRequest::TIcon Icon, const std::string &Title, const std::string &Text,
                         const std::string &Detail = {});
     bool ExecuteDialog(QFileDialog &Dialog, QString &FileName);
-    void ShowPreview(const std::string &WrittenMap);
+    void ShowPreview(const std::string &WrittenMap, const TVoidReport &Voids);
+    // The memo as a run or the start shows it: the notices (configuration
+    // problems) on top, then the warning lines.
+    void ShowMemo(const std::vector<std::string> &Warnings);
+    // The target beside the output label, and the Map menu's size for a UOP
+    // of map0 or map1 (clients read those as 7168 x 4096).
+    void ShowTarget();
+    bool FitSizeToTarget();
+    // False when the user keeps an existing map rather than replacing it with void tiles.
+    bool ConfirmVoidMap(const TMapOutput &Output);
+    // The line under the memo: what was written (VoidCells: its void tiles), or what was kept.
+    void ShowRunResult(TGenerateOutcome Outcome, const TMapOutput &Output, uint64_t VoidCells = 0);
+    bool AskQuestion(const std::string &Title, const std::string &Text);
     void PaintPending();
     // An input of the run that the map file would overwrite, said as a message.
     std::optional<std::string> MapFileClash(const std::string &MapFile) const;
@@ -194,8 +216,17 @@ private:
 
     // The map preview, a window of its own that the main window owns.
     TMapPreviewForm *PreviewForm = nullptr;
-    // The cells of the warnings in the memo, line by line.
+    // The cells of the warnings in the memo, line by line after the notices.
     std::vector<QPoint> WarningCells;
+    // Lines at the top of the memo: the tile configuration's problems (again
+    // with every run) and, until the first run, what start-up did about the settings.
+    std::vector<std::string> ConfigLines;
+    std::vector<std::string> StartupLines;
+    int MemoHeaderLines = 0;
+    // Of the run under way: when it began, whether its files were there before, its warnings.
+    std::chrono::steady_clock::time_point RunStart;
+    bool RunTargetExisted = false;
+    size_t RunWarnings = 0;
 
     QLabel *StatusText = nullptr;
     std::unique_ptr<TProgressBarAdapter> ProgressBarAdapter;

@@ -169,10 +169,17 @@ void TForm1::CreateControls()
     Label1 = MakeLabel(GroupBox2, "Label1", tr("map0.mul file:"));
     Label6 = MakeValueLabel(GroupBox2, "Label6", QString());
     BitBtn2 = MakeButton(GroupBox2, "BitBtn2", tr("Set map0.mul"), QStyle::SP_CustomBase);
+    // Under the name as it was chosen: the file it stands for and how it is written.
+    Label7 = MakeLabel(GroupBox2, "Label7", QString());
+    Label7->setTextFormat(Qt::PlainText);
+    Label7->setMinimumWidth(1);
+    Label7->setWordWrap(true);
+    Label7->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *outputGrid = new QGridLayout(GroupBox2);
     outputGrid->addWidget(Label1, 0, 0);
     outputGrid->addWidget(Label6, 0, 1);
     outputGrid->addWidget(BitBtn2, 0, 2);
+    outputGrid->addWidget(Label7, 1, 1, 1, 2);
     outputGrid->setColumnStretch(1, 1);
     column->addWidget(GroupBox2);
 
@@ -202,8 +209,15 @@ void TForm1::CreateControls()
     memoPalette.setColor(QPalette::Base, MemoColor);
     memoPalette.setColor(QPalette::Text, Qt::black);
     Memo1->setPalette(memoPalette);
+    // Under the memo, not in it (its lines are warnings with cells): how the last run ended.
+    Label8 = MakeLabel(GroupBox4, "Label8", QString());
+    Label8->setTextFormat(Qt::PlainText);
+    Label8->setMinimumWidth(1);
+    Label8->setWordWrap(true);
+    Label8->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *memoBox = new QVBoxLayout(GroupBox4);
     memoBox->addWidget(Memo1);
+    memoBox->addWidget(Label8);
     column->addWidget(GroupBox4, 1);
 
     // Quit.

@@ -5,8 +5,12 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <filesystem>
 
 namespace {
 
@@ -35,6 +39,15 @@ TMapSize SizeOf(const QAction *Item)
 QString SizeData(const TMapSize &Size)
 {
     return QStringLiteral("%1x%2").arg(Size.Width).arg(Size.Height);
+}
+
+// Clients read a UOP file of map0 or map1 as this size, whatever it holds.
+constexpr TMapSize UopFacet01Size{7168, 4096};
+
+bool IsUopOfFacet01(const TMapOutput &Output)
+{
+    const std::optional<int> facet = MapNumberOfName(Output.FileName);
+    return Output.Format == TMapFormat::Uop && facet && *facet <= 1;
 }
 
 } // namespace
@@ -92,7 +105,11 @@ void TForm1::MapSizeClick(const TMapSize &Size)
     if (GenerateRunning || !IsValidMapSize(Size))
         return;
     MapSize = Size;
+    if (FitSizeToTarget())
+        StatusText->setText(tr("Clients read a UOP file of map0 or map1 as %1: choose a .mul name for another size.")
+                                .arg(QString::fromStdString(FormatMapSize(UopFacet01Size))));
     ShowMapChoice();
+    ShowTarget();
 }
 
 void TForm1::WriteStatics1Click()
@@ -101,6 +118,33 @@ void TForm1::WriteStatics1Click()
         return;
     WriteStatics = WriteStatics1->isChecked();
     ShowMapChoice();
+    ShowTarget();
+}
+
+bool TForm1::FitSizeToTarget()
+{
+    if (!IsUopOfFacet01(GetMapOutput()) || MapSize == UopFacet01Size)
+        return false;
+    MapSize = UopFacet01Size;
+    ShowMapChoice();
+    return true;
+}
+
+void TForm1::ShowTarget()
+{
+    const TMapOutput output = GetMapOutput();
+    const std::vector<std::string> paths = MapOutputPaths(output);
+    QString statics = tr("no statics files");
+    if (paths.size() > 1) {
+        QStringList names;
+        for (size_t i = 1; i < paths.size(); ++i)
+            names.push_back(QString::fromStdString(std::filesystem::path(paths[i]).filename().string()));
+        statics = tr("with %1").arg(names.join(tr(" and ")));
+    }
+    Label7->setText(QStringLiteral("%1 (%2, %3, %4)")
+                        .arg(QFileInfo(QString::fromStdString(output.FileName)).absoluteFilePath(),
+                             QString::fromLatin1(FormatName(output.Format)),
+                             QString::fromStdString(FormatMapSize(output.Size)), statics));
 }
 
 TMapOutput TForm1::GetMapOutput() const

@@ -60,7 +60,8 @@ struct TErrorItem
     std::string Text;
 };
 
-// A tile configuration that cannot be used: a tile-list key that is no number.
+// A tile configuration that cannot be used: a tile-list key that is no number,
+// a file that holds no tile at all (missing, empty, not an INI file).
 // what() is the conversion message itself; FileName names the file it came from.
 class EConvertError : public std::runtime_error
 {
@@ -198,7 +199,9 @@ public:
     const std::vector<uint16_t> &GetTileList(uint8_t Code) const { return TileLists[Code]; }
     uint16_t GetTransitionTile(uint16_t Code) const { return Transitions[Code]; }
     // Problems of the tile configuration that did not stop construction, each
-    // naming the file and the section or key.
+    // naming the file and the section or key: empty tile lists, transition and
+    // red values that are no numbers (read as no tile or the default), red
+    // values out of range or given to two terrains.
     const std::vector<std::string> &GetConfigProblems() const { return ConfigProblems; }
     const std::string &GetTilesPath() const { return TilesPath; }
 
@@ -219,6 +222,7 @@ private:
     void LoadTileList(TIniFile &IniFile, const std::string &Section, uint16_t Code);
     void LoadColors(TIniFile &IniFile);
     void CheckTileLists();
+    bool HasAnyTile() const;
     void ClearGrid();
     void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);
     friend class TGridRows;

@@ -36,6 +36,13 @@ const TColorKey ColorKeys[] = {
 // storing its low 16 bits would put some unrelated tile into the map.
 constexpr int32_t MaxTile = 65535;
 
+const char *const ColorSection = "ColorTileCodeMatch";
+
+bool IsBlank(const std::string &Text)
+{
+    return Text.find_first_not_of(" \t") == std::string::npos;
+}
+
 std::string NotATile(const std::string &text, const std::string &where)
 {
     return QuoteForMessage(text) + " is not a valid tile number (0.." + std::to_string(MaxTile) + ") " + where;
@@ -51,13 +58,16 @@ void TTerrainImage::Create(const std::string &tilesPath)
     TIniFile iniFile(tilesPath); // released on every path, a failure included
     if (!iniFile.GetProblem().empty())
         throw EConvertError(iniFile.GetProblem(), tilesPath);
-    if (!iniFile.Exists())
-        ConfigProblems.push_back(tilesPath + ": the tile configuration file is missing");
     LoadTransitions(iniFile);
     for (const auto &section : TileListSections)
         LoadTileList(iniFile, section.Name, section.Code);
-    if (iniFile.Exists()) // a missing file is one problem, not eleven
-        CheckTileLists();
+    // Without a single tile every cell of the map would be tile 0: that is a
+    // missing or wrong file, not a configuration.
+    if (!HasAnyTile())
+        throw EConvertError(iniFile.Exists() ? "the file holds no tile at all: it is empty or no tile configuration"
+                                             : "the tile configuration file is missing",
+                            tilesPath);
+    CheckTileLists();
     VoidTile = RandomTile(VOID);
     LoadColors(iniFile);
 }
@@ -70,10 +80,15 @@ void TTerrainImage::LoadTransitions(TIniFile &IniFile)
                 continue;
             const std::string section = TransitionSection(a, b);
             for (uint16_t d = 1; d <= 8; ++d) {
-                // A value that is no number is no tile (0), without a message;
-                // a number outside the tile range is an error.
+                // An empty value is no tile (0). A value that is no number is
+                // no tile either, as before, but it is said: it is most likely a
+                // typing error. A number outside the tile range is an error.
                 const std::optional<std::string> text = IniFile.ReadString(section, DirectionKey(d));
-                const int32_t tile = text ? StrToIntStrict(*text).value_or(0) : 0;
+                const std::optional<int32_t> number = text ? StrToIntStrict(*text) : std::optional<int32_t>(0);
+                if (!number && !IsBlank(*text))
+                    ConfigProblems.push_back(TilesPath + ": [" + section + "] " + DirectionKey(d) + "=" +
+                                             QuoteForMessage(*text) + " is not a tile number; no tile is used");
+                const int32_t tile = number.value_or(0);
                 if (tile < 0 || tile > MaxTile)
                     throw EConvertError(NotATile(*text, std::string("for the key ") + DirectionKey(d) +
                                                             " in section [" + section + "]"),
@@ -99,6 +114,17 @@ void TTerrainImage::LoadTileList(TIniFile &IniFile, const std::string &Section, 
     }
 }
 
+bool TTerrainImage::HasAnyTile() const
+{
+    for (const auto &section : TileListSections)
+        if (!TileLists[section.Code].empty())
+            return true;
+    for (uint16_t tile : Transitions)
+        if (tile != 0)
+            return true;
+    return false;
+}
+
 void TTerrainImage::CheckTileLists()
 {
     for (const auto &section : TileListSections)
@@ -109,14 +135,28 @@ void TTerrainImage::CheckTileLists()
 
 void TTerrainImage::LoadColors(TIniFile &IniFile)
 {
+    const std::string where = TilesPath + ": [" + ColorSection + "] ";
+    std::array<const char *, 256> named{}; // the terrain that has each red so far
     for (const auto &key : ColorKeys) {
-        int32_t red = IniFile.ReadInteger("ColorTileCodeMatch", key.Name, key.DefaultRed);
+        // A value that is no number gives the default, as it always did, but
+        // "40.0" or "30 ; sea" is surely meant as a red value: it is said.
+        const std::optional<std::string> text = IniFile.ReadString(ColorSection, key.Name);
+        const std::optional<int32_t> number = text ? StrToIntStrict(*text) : std::optional<int32_t>(key.DefaultRed);
+        if (!number)
+            ConfigProblems.push_back(where + key.Name + "=" + QuoteForMessage(*text) +
+                                     " is not a number; the default " + std::to_string(key.DefaultRed) + " is used");
+        int32_t red = number.value_or(key.DefaultRed);
         if (red < 0 || red > 255) {
-            ConfigProblems.push_back(TilesPath + ": [ColorTileCodeMatch] " + key.Name + "=" + std::to_string(red) +
+            ConfigProblems.push_back(where + key.Name + "=" + std::to_string(red) +
                                      " is outside 0..255; the default " + std::to_string(key.DefaultRed) +
                                      " is used");
             red = key.DefaultRed;
         }
+        if (named[size_t(red)])
+            ConfigProblems.push_back(where + named[size_t(red)] + " and " + key.Name + " both have the red value " +
+                                     std::to_string(red) + "; it paints " + key.Name + ", and " +
+                                     named[size_t(red)] + " cannot be painted");
+        named[size_t(red)] = key.Name;
         ColorToCode[size_t(red)] = key.Code;
     }
 }

@@ -9,6 +9,7 @@
 #include "MapWriter.h"
 #include "Pipeline.h"
 #include "Progress.h"
+#include "StageCommon.h"
 #include "Stages.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ std::vector<TErrorItem> ListedWarnings(const TTerrainImage &Model)
     const size_t count = std::min(errors.size(), size_t(std::max(Model.GetErrorCount(), 0)));
     std::vector<TErrorItem> items;
     for (size_t i = 0; i < count; ++i)
-        if (errors[i].Kind == 1)
+        if (errors[i].Kind == ListedWarning)
             items.push_back(errors[i]);
     return items;
 }

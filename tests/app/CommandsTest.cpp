@@ -217,6 +217,9 @@ TEST_F(TWindowTest, UnwritableSettingsFileStillCloses)
 {
     TForm1Options options;
     options.SettingsPath = Dir.File("missing/morvane.ini");
+    // Nor can the user's configuration folder be made: a file stands in its way.
+    TestSupport::WriteFile(Dir.File("config"), "a file");
+    options.UserSettingsPath = Dir.File("config/morvane.ini");
     options.TilesPath = TestSupport::BundledTilesPath();
     options.ShowMessageBox = [this](const TMessageBoxRequest &Request) { Boxes.push_back(Request); };
     TForm1 form(options);

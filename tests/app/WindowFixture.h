@@ -59,6 +59,14 @@ public:
     // Called after the events ran.
     std::function<void(int Call)> AfterEvents;
     int Calls = 0;
+    // How many runs of the Generate command have ended.
+    int RunsEnded = 0;
+
+    void RunEnds(const TGenerateResult &Result) override
+    {
+        TForm1::RunEnds(Result);
+        ++RunsEnded;
+    }
 
     void ProcessMessages() override
     {
@@ -99,7 +107,10 @@ protected:
     }
     void TearDown() override { QDir::setCurrent(PreviousDir); }
 
-    std::string SettingsPath() const { return Dir.File("morvane.ini"); }
+    // The settings file next to the program, unless a test moves the program.
+    std::string SettingsPath() const { return ProgramSettings.empty() ? Dir.File("morvane.ini") : ProgramSettings; }
+    // Where the settings go when the program's folder cannot be written.
+    std::string UserSettings() const { return Dir.File("user/morvane.ini"); }
 
     void WriteSettings(const std::string &Text) { TestSupport::WriteFile(SettingsPath(), Text); }
 
@@ -107,7 +118,12 @@ protected:
     {
         TForm1Options options;
         options.SettingsPath = SettingsPath();
+        options.UserSettingsPath = UserSettings();
         options.TilesPath = TilesPath;
+        options.AskQuestion = [this](const TMessageBoxRequest &Request) {
+            Questions.push_back(Request);
+            return QuestionAnswer;
+        };
         options.ShowMessageBox = [this](const TMessageBoxRequest &Request) {
             Boxes.push_back(Request);
             if (WhileBoxShown)
@@ -162,5 +178,8 @@ protected:
     std::vector<TMessageBoxRequest> Boxes;
     std::function<void()> WhileBoxShown; // called as each box is shown
     std::vector<TShownDialog> Dialogs;
+    std::vector<TMessageBoxRequest> Questions;
+    bool QuestionAnswer = false; // the default button: No
+    std::string ProgramSettings;
     std::optional<std::string> DialogAnswer; // empty: the user cancels
 };

@@ -104,9 +104,9 @@ TEST(CliRun, TheSameSeedRepeatsTheFileAnotherSeedChangesIt)
     EXPECT_FALSE(SameBytes(dir.File("other.mul"), dir.File("first.mul")));
 }
 
-// Without Tiles.ini next to the executable the model runs on an empty
-// configuration and reports it; that is a problem line, not a failure.
-TEST(CliRun, MissingDefaultTilesIsOnlyAProblemLine)
+// Without Tiles.ini next to the executable there is no tile to write: the run
+// is refused, naming the file, and nothing is written.
+TEST(CliRun, MissingDefaultTilesIsRefused)
 {
     TTempDir dir;
     const std::string executable = dir.File("morvane-cli");
@@ -115,8 +115,34 @@ TEST(CliRun, MissingDefaultTilesIsOnlyAProblemLine)
     TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40, 100}, {40, 100, 100}});
 
     const auto result = CliProcess::RunCli({"-s", "1", "-o", dir.File("map0.mul"), dir.File("world.bmp")}, CliProcess::TOptions().Program(executable));
+    EXPECT_EQ(result.ExitCode, 3) << result.Err;
+    EXPECT_NE(result.Err.find(dir.File("Tiles.ini") + ": the tile configuration file is missing"), std::string::npos)
+        << result.Err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("map0.mul")));
+}
+
+// Values read as no tile or as the default make the same map as before, with
+// a line on standard error for each that names the file, section and key.
+TEST(CliRun, ConfigurationValuesReadAsDefaultsAreWarnedAbout)
+{
+    TTempDir dir;
+    const std::string tiles = dir.File("Tiles.ini");
+    std::string text = TestSupport::ReadFile(TestSupport::BundledTilesPath());
+    for (const auto &[from, to] : {std::pair<std::string, std::string>{"\nWATER=30\n", "\nWATER=forty\n"},
+                                   {"[TRANS_DIRT_MOUNTAIN]\nN=0x00DF\n", "[TRANS_DIRT_MOUNTAIN]\nN=0x00DFh\n"}}) {
+        ASSERT_NE(text.find(from), std::string::npos) << from;
+        text.replace(text.find(from), from.size(), to);
+    }
+    TestSupport::WriteFile(tiles, text);
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40, 100}, {40, 100, 100}});
+    const auto result = CliProcess::RunCli({"-s", "1", "-t", tiles, "-o", dir.File("map0.mul"), dir.File("world.bmp")});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(result.Err, dir.File("Tiles.ini") + ": the tile configuration file is missing\n");
+    EXPECT_NE(result.Err.find(tiles + ": [ColorTileCodeMatch] WATER='forty' is not a number; the default 30 is used\n"),
+              std::string::npos)
+        << result.Err;
+    EXPECT_NE(result.Err.find(tiles + ": [TRANS_DIRT_MOUNTAIN] N='0x00DFh' is not a tile number; no tile is used\n"),
+              std::string::npos)
+        << result.Err;
     EXPECT_EQ(FileSize(dir.File("map0.mul")), uintmax_t(MapFile::FileBytes));
 }
 

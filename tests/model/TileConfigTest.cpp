@@ -179,16 +179,16 @@ TEST(TileConfig, BadTransitionValuesAndMissingKeysGiveTheVoidTile)
 
 TEST(TileConfig, ColourClashesGoToTheLaterTerrain)
 {
-    TConfigured grassOnDirt("[ColorTileCodeMatch]\nGRASS=100\n");
+    TConfigured grassOnDirt("[VOID]\n1=\n[ColorTileCodeMatch]\nGRASS=100\n");
     EXPECT_EQ(grassOnDirt.Model->CodeForColor(100), GRASS);
     EXPECT_EQ(grassOnDirt.Model->CodeForColor(40), NO_TERRAIN);
 
-    TConfigured waterAtZero("[ColorTileCodeMatch]\nWATER=0\n");
+    TConfigured waterAtZero("[VOID]\n1=\n[ColorTileCodeMatch]\nWATER=0\n");
     EXPECT_EQ(waterAtZero.Model->CodeForColor(0), WATER);
     EXPECT_EQ(waterAtZero.Model->CodeForColor(30), NO_TERRAIN);
 
-    // Not a number: the default, silently. Out of range: the default, and a problem line.
-    TConfigured bad("[ColorTileCodeMatch]\nSNOW=white\nFOREST=300\nDESERT=-1\n");
+    // Not a number, or out of range: the default, and a problem line.
+    TConfigured bad("[VOID]\n1=\n[ColorTileCodeMatch]\nSNOW=white\nFOREST=300\nDESERT=-1\n");
     EXPECT_EQ(bad.Model->CodeForColor(250), SNOW);
     EXPECT_EQ(bad.Model->CodeForColor(9), FOREST);
     EXPECT_EQ(bad.Model->CodeForColor(230), DESERT);
@@ -197,8 +197,95 @@ TEST(TileConfig, ColourClashesGoToTheLaterTerrain)
         problems += line + "\n";
     EXPECT_NE(problems.find("FOREST=300"), std::string::npos) << problems;
     EXPECT_NE(problems.find("DESERT=-1"), std::string::npos) << problems;
-    EXPECT_EQ(problems.find("SNOW="), std::string::npos) << problems;
+    EXPECT_NE(problems.find("SNOW='white'"), std::string::npos) << problems;
     EXPECT_NE(problems.find(bad.Path), std::string::npos) << problems;
+}
+
+// Values read as no tile or as the default, as ever, are now said: one line
+// each, naming the file, the section and the key; the map is unchanged.
+TEST(TileConfig, ValuesReadAsNoTileOrTheDefaultAreWarnedAbout)
+{
+    struct TCase
+    {
+        const char *Ini;       // after a [VOID] tile
+        const char *Expected;  // the whole problem line after "<file>: "; empty: no line
+        uint16_t Code;         // a transition code, or 0 for a red value
+        uint16_t Tile;         // the transition's tile, or the terrain of Red
+        uint8_t Red = 0;
+    };
+    const TCase cases[] = {
+        {"[TRANS_DIRT_GRASS]\nN=0x0085h\n", "[TRANS_DIRT_GRASS] N='0x0085h' is not a tile number; no tile is used",
+         1 * 256 + 5 * 16 + 1, 0},
+        {"[TRANS_GRASS_DIRT]\nNE=99999999999999999999999\n",
+         "[TRANS_GRASS_DIRT] NE='99999999999999999999999' is not a tile number; no tile is used",
+         5 * 256 + 1 * 16 + 2, 0},
+        {"[TRANS_GRASS_DIRT]\nE=\n", "", 5 * 256 + 1 * 16 + 3, 0},
+        {"[TRANS_GRASS_DIRT]\nE=  \n", "", 5 * 256 + 1 * 16 + 3, 0},
+        {"[TRANS_GRASS_DIRT]\nE=0x85\n", "", 5 * 256 + 1 * 16 + 3, 0x85},
+        {"[ColorTileCodeMatch]\nWATER=forty\n",
+         "[ColorTileCodeMatch] WATER='forty' is not a number; the default 30 is used", 0, WATER, 30},
+        {"[ColorTileCodeMatch]\nGRASS=40.0\n",
+         "[ColorTileCodeMatch] GRASS='40.0' is not a number; the default 40 is used", 0, GRASS, 40},
+        {"[ColorTileCodeMatch]\nWATER=31 ; my sea colour\n",
+         "[ColorTileCodeMatch] WATER='31 ; my sea colour' is not a number; the default 30 is used", 0, WATER, 30},
+        {"[ColorTileCodeMatch]\nGRASS=150\n",
+         "[ColorTileCodeMatch] MOUNTAIN and GRASS both have the red value 150; it paints GRASS, and MOUNTAIN "
+         "cannot be painted",
+         0, GRASS, 150},
+        {"[ColorTileCodeMatch]\nDIRT=9\nFOREST=9\n",
+         "[ColorTileCodeMatch] DIRT and FOREST both have the red value 9; it paints FOREST, and DIRT cannot be "
+         "painted",
+         0, FOREST, 9},
+        {"[ColorTileCodeMatch]\nWATER=31\n", "", 0, WATER, 31},
+    };
+    for (const TCase &c : cases) {
+        TConfigured config(std::string("[VOID]\n1=\n") + c.Ini);
+        const TTerrainImage &model = *config.Model;
+        std::vector<std::string> lines;
+        for (const std::string &line : model.GetConfigProblems())
+            if (line.find("lists no tiles") == std::string::npos) // the empty lists of this small file
+                lines.push_back(line);
+        if (*c.Expected)
+            EXPECT_EQ(lines, std::vector<std::string>{config.Path + ": " + c.Expected}) << c.Ini;
+        else
+            EXPECT_TRUE(lines.empty()) << c.Ini << lines.front();
+        if (c.Code)
+            EXPECT_EQ(model.GetTransitionTile(c.Code), c.Tile) << c.Ini;
+        else
+            EXPECT_EQ(model.CodeForColor(c.Red), c.Tile) << c.Ini;
+    }
+}
+
+// Without a single tile every cell of the map would be tile 0.
+TEST(TileConfig, AConfigurationWithoutAnyTileIsRefused)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::string Text;
+        const char *Message;
+    };
+    const TCase cases[] = {
+        {"empty", "", "the file holds no tile at all: it is empty or no tile configuration"},
+        {"colours only", "[ColorTileCodeMatch]\nGRASS=40\n",
+         "the file holds no tile at all: it is empty or no tile configuration"},
+        {"not an INI file", "This is a letter, not a configuration.\nKind regards\n",
+         "the file holds no tile at all: it is empty or no tile configuration"},
+        {"only zeros", "[TRANS_DIRT_GRASS]\nN=0\n[GRASS]\n",
+         "the file holds no tile at all: it is empty or no tile configuration"},
+    };
+    for (const TCase &c : cases) {
+        TTempDir dir;
+        std::string path;
+        const EConvertError error = ConstructionError(c.Text, path, dir);
+        EXPECT_STREQ(error.what(), c.Message) << c.Name;
+        EXPECT_EQ(error.FileName, path) << c.Name;
+    }
+    // One tile anywhere is a configuration (its problems are listed).
+    for (const char *one : {"[SWAMP]\n7=\n", "[TRANS_SNOW_SWAMP]\nNW=9\n", "[VOID]\n0=\n"}) {
+        TConfigured config(one);
+        EXPECT_FALSE(config.Model->GetConfigProblems().empty()) << one;
+    }
 }
 
 TEST(TileConfig, NamesAreMatchedWithoutRegardToCase)
@@ -244,15 +331,16 @@ TEST(TileConfig, EmptyListsNeverCrashAndAreReported)
     Random::SetFixedSeed(std::nullopt);
 }
 
-TEST(TileConfig, AMissingFileReadsAsEmpty)
+TEST(TileConfig, AMissingFileIsRefused)
 {
     TTempDir dir;
-    TTerrainImage model(dir.File("nowhere.ini"));
-    EXPECT_EQ(model.GetVoidTile(), 0);
-    EXPECT_EQ(model.CodeForColor(150), MOUNTAIN); // the nine defaults
-    EXPECT_EQ(model.CodeForColor(30), WATER);
-    ASSERT_EQ(model.GetConfigProblems().size(), 1u);
-    EXPECT_NE(model.GetConfigProblems()[0].find(dir.File("nowhere.ini")), std::string::npos);
+    try {
+        TTerrainImage model(dir.File("nowhere.ini"));
+        FAIL() << "construction went on";
+    } catch (const EConvertError &error) {
+        EXPECT_STREQ(error.what(), "the tile configuration file is missing");
+        EXPECT_EQ(error.FileName, dir.File("nowhere.ini"));
+    }
 }
 
 TEST(TileConfig, TheBundledFileIsComplete)
