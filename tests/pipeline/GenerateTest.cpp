@@ -139,7 +139,7 @@ void PaintSmallWorld(TTerrainImage &model)
 TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 {
     TFixedSeed fixed(4242);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintSmallWorld(model);
     TLog log;
     TLoggingProgressBar bar(log, model);
@@ -157,7 +157,7 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 
     // The state after each step of the bar is the state after that many
     // stages, run one by one on the same world with the same seed.
-    TTerrainImage reference(TestSupport::BundledTilesPath());
+    TTerrainImage reference(TestSupport::FrozenTilesPath());
     PaintSmallWorld(reference);
     ASSERT_EQ(log.StateAtStep.size(), 10u);
     EXPECT_EQ(log.StateAtStep[0], StateOf(reference));
@@ -176,7 +176,7 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 TEST(Generate, EmptyGridShowsAllTextsAndDraws)
 {
     TFixedSeed fixed(99);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     TLog log;
     TLoggingProgressBar bar(log, model);
     TLoggingStatusBar status(log);
@@ -210,8 +210,8 @@ TEST(Generate, EmptyGridShowsAllTextsAndDraws)
 TEST(Generate, SecondRunStartsFromTheFirstRunsGridWithoutItsWarnings)
 {
     TFixedSeed fixed(5150);
-    TTerrainImage model(TestSupport::BundledTilesPath());
-    TTerrainImage reference(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
+    TTerrainImage reference(TestSupport::FrozenTilesPath());
     PaintSmallWorld(model);
     PaintSmallWorld(reference);
     TLog log;
