@@ -184,11 +184,23 @@ private:
     {
         static constexpr int Dx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
         static constexpr int Dy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+        const bool inside = x > 0 && y > 0 && x + 1 < Width && y + 1 < Height;
+        if (inside) {
+            // Most cells have no water around them: find that out with plain
+            // reads before the loop below.
+            const TCell *c = Cells + Model.Index(x + 1, y + 1);
+            const size_t stride = size_t(Model.Stride());
+            const TCell *above = c - stride, *below = c + stride;
+            if (((above[-1].Code == WATER) | (above[0].Code == WATER) | (above[1].Code == WATER) |
+                 (c[-1].Code == WATER) | (c[1].Code == WATER) | (below[-1].Code == WATER) |
+                 (below[0].Code == WATER) | (below[1].Code == WATER)) == 0)
+                return 0;
+        }
         uint8_t mask = 0;
         int z = -128;
         for (int d = 0; d < 8; ++d) {
             const int nx = x + Dx[d], ny = y + Dy[d];
-            if (nx < 0 || ny < 0 || nx >= Width || ny >= Height)
+            if (!inside && (nx < 0 || ny < 0 || nx >= Width || ny >= Height))
                 continue; // beyond the map, or no cell of the picture
             const TCell cell = At(nx, ny);
             if (cell.Code == WATER) {
