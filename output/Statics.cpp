@@ -1,8 +1,7 @@
 // Decoration and shore waves as statics, and the bytes of the statics files.
-// One pass over the map in file order: the blocks come out in index order, so
-// each block's records are appended to the statics file as soon as its cells
-// are done, and the decoration's draws follow that same order whatever the
-// number of threads elsewhere.
+// One pass over the grid row by row on one thread, so the decoration's draws
+// come in one fixed order whatever the number of threads elsewhere; then the
+// statics are sorted into their blocks, which the files hold in index order.
 #include "Statics.h"
 
 #include "ByteOrder.h"
@@ -63,16 +62,15 @@ void PutIndexEntry(uint8_t *Entry, uint32_t Offset, uint32_t Length)
     ByteOrder::PutLe32(Entry + 8, 0);
 }
 
-void AppendRecord(std::vector<uint8_t> &Data, uint16_t Id, int X, int Y, int8_t Z)
+// A static on its way to its block: the records come out of the pass over
+// the grid row by row, and are put in block order once all are known.
+struct TPendingStatic
 {
-    uint8_t record[StaticsFile::RecordBytes];
-    ByteOrder::PutLe16(record, Id);
-    record[2] = uint8_t(X);
-    record[3] = uint8_t(Y);
-    record[4] = uint8_t(Z);
-    ByteOrder::PutLe16(record + 5, 0);
-    Data.insert(Data.end(), record, record + StaticsFile::RecordBytes);
-}
+    uint32_t Block; // index of the block in the map's block order
+    uint16_t Id;
+    uint8_t Cell;   // x + 8 * y within the block
+    int8_t Z;
+};
 
 // Walks the map once and writes both files.
 class TStaticsBuilder
@@ -82,60 +80,70 @@ public:
                     TPcg32 Generator_, TStaticsCounts &Counts_)
         : Model(Model_), Size(Size_), Config(Config_), Generator(Generator_), Counts(Counts_),
           Width(std::min(Size_.Width, Model_.GetWidth())), Height(std::min(Size_.Height, Model_.GetHeight())),
-          Placed(Width, Height), Cells(Model_.CellData())
+          Placed(Width, Height), Cells(Model_.CellData()), PerBlock(size_t(Size_.Blocks()), 0), Bears(65536, 0)
     {
+        for (uint32_t code = 0; code < 65536; ++code)
+            Bears[code] = code != WATER && !IsVoid(uint16_t(code));
     }
 
     void Build(TStaticsFiles &Files)
     {
-        Files.Index.assign(size_t(Size.Blocks()) * StaticsFile::IndexEntryBytes, 0);
-        Files.Data.assign(StaticsFile::RecordBytes, 0); // the record no block uses
-        uint8_t *entry = Files.Index.data();
-        for (int bx = 0; bx < Size.BlockColumns(); ++bx) {
-            for (int by = 0; by < Size.BlockRows(); ++by, entry += StaticsFile::IndexEntryBytes) {
-                const size_t start = Files.Data.size();
-                if (bx * 8 < Width && by * 8 < Height)
-                    Block(bx, by, Files.Data);
-                const size_t length = Files.Data.size() - start;
-                if (Files.Data.size() > StaticsFile::MaxDataBytes)
-                    throw EMapWriteError("the statics of this map would take more than " +
-                                         std::to_string(StaticsFile::MaxDataBytes) +
-                                         " bytes, more than the statics file can address");
-                if (length == 0)
-                    PutIndexEntry(entry, 0xFFFFFFFFu, 0);
-                else
-                    PutIndexEntry(entry, uint32_t(start), uint32_t(length));
-            }
+        // The grid is read row by row, as it lies in memory; reading it down
+        // block-columns would miss the cache on every row.
+        for (int y = 0; y < Height; ++y) {
+            const TCell *row = Cells + Model.Index(1, y + 1);
+            for (int x = 0; x < Width; ++x)
+                if (Bears[row[x].Code])
+                    Cell(x, y, row + x);
+        }
+        Counts.Records = Pending.size();
+
+        const uint64_t total = StaticsFile::RecordBytes + uint64_t(Pending.size()) * StaticsFile::RecordBytes;
+        if (total > StaticsFile::MaxDataBytes)
+            throw EMapWriteError("the statics of this map would take " + std::to_string(total) +
+                                 " bytes, more than the statics file can address (" +
+                                 std::to_string(StaticsFile::MaxDataBytes) + ")");
+        // Each block's place in the statics file, in index order; PerBlock
+        // becomes the offset at which the block's next record goes.
+        Files.Index.resize(size_t(Size.Blocks()) * StaticsFile::IndexEntryBytes);
+        uint32_t offset = StaticsFile::RecordBytes; // after the record no block uses
+        for (size_t block = 0; block < PerBlock.size(); ++block) {
+            uint8_t *entry = Files.Index.data() + block * StaticsFile::IndexEntryBytes;
+            const uint32_t length = PerBlock[block] * StaticsFile::RecordBytes;
+            PutIndexEntry(entry, length == 0 ? 0xFFFFFFFFu : offset, length);
+            PerBlock[block] = offset;
+            offset += length;
+        }
+        Files.Data.assign(size_t(total), 0);
+        for (const TPendingStatic &s : Pending) {
+            uint8_t *record = Files.Data.data() + PerBlock[s.Block];
+            PerBlock[s.Block] += StaticsFile::RecordBytes;
+            ByteOrder::PutLe16(record, s.Id);
+            record[2] = uint8_t(s.Cell % 8);
+            record[3] = uint8_t(s.Cell / 8);
+            record[4] = uint8_t(s.Z);
+            // the hue stays 0
         }
     }
 
 private:
-    void Block(int bx, int by, std::vector<uint8_t> &Data)
+    void Add(int x, int y, uint16_t Id, int8_t Z)
     {
-        for (int row = 0; row < 8; ++row) {
-            const int y = by * 8 + row;
-            if (y >= Height)
-                break;
-            for (int column = 0; column < 8; ++column) {
-                const int x = bx * 8 + column;
-                if (x >= Width)
-                    break;
-                Cell(x, y, column, row, Data);
-            }
-        }
+        const uint32_t block = uint32_t(x / 8) * uint32_t(Size.BlockRows()) + uint32_t(y / 8);
+        ++PerBlock[block];
+        Pending.push_back({block, Id, uint8_t(x % 8 + 8 * (y % 8)), Z});
     }
 
-    void Cell(int x, int y, int column, int row, std::vector<uint8_t> &Data)
+    // A cell that bears statics: not water, not void.
+    void Cell(int x, int y, const TCell *c)
     {
-        const uint16_t code = At(x, y).Code;
-        if (code == WATER || IsVoid(code))
-            return;
+        const uint16_t code = c->Code;
         int8_t waterZ = 0;
-        const uint16_t wave = ShoreWaves::WaveFor(WaterAround(x, y, waterZ), x, y);
+        const uint8_t water = WaterAround(x, y, c, waterZ);
+        const uint16_t wave = water != 0 ? ShoreWaves::WaveFor(water, x, y) : 0;
         if (wave != 0) {
-            AppendRecord(Data, wave, column, row, waterZ);
+            Add(x, y, wave, waterZ);
             ++Counts.Waves;
-            ++Counts.Records;
             return;
         }
         if (code > SWAMP)
@@ -152,8 +160,7 @@ private:
         const int8_t z = StaticAltitude(Model, Size, x, y);
         for (const TDecorationPart &part : group.Parts) {
             const uint32_t index = part.Count > 1 ? Generator.Random(part.Count) : 0;
-            AppendRecord(Data, part.Id(index), column, row, z);
-            ++Counts.Records;
+            Add(x, y, part.Id(index), z);
         }
     }
 
@@ -180,7 +187,7 @@ private:
     }
 
     // The directions of the water neighbours, and the highest altitude among them.
-    uint8_t WaterAround(int x, int y, int8_t &WaterZ) const
+    uint8_t WaterAround(int x, int y, const TCell *c, int8_t &WaterZ) const
     {
         static constexpr int Dx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
         static constexpr int Dy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
@@ -188,7 +195,6 @@ private:
         if (inside) {
             // Most cells have no water around them: find that out with plain
             // reads before the loop below.
-            const TCell *c = Cells + Model.Index(x + 1, y + 1);
             const size_t stride = size_t(Model.Stride());
             const TCell *above = c - stride, *below = c + stride;
             if (((above[-1].Code == WATER) | (above[0].Code == WATER) | (above[1].Code == WATER) |
@@ -220,6 +226,9 @@ private:
     const int Width, Height; // the map cells that have a grid cell
     TPlacedCells Placed;
     const TCell *Cells;
+    std::vector<uint32_t> PerBlock; // statics per block, then where the next one goes
+    std::vector<TPendingStatic> Pending;
+    std::vector<uint8_t> Bears; // by code: 1 for a cell that may bear statics
 };
 
 } // namespace

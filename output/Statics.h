@@ -46,8 +46,8 @@ struct TStaticsCounts
 
 // The statics of a decorated map, from the model's final grid, for a map of
 // Size (map cell (x, y) is grid cell (x + 1, y + 1), as the map writer has it):
-//  - each plain cell of a land terrain with decoration draws random(10000) in
-//    file order (block-column, block-row, cell row, cell column); below the
+//  - each plain cell of a land terrain with decoration draws random(10000),
+//    row by row from the top, each row from the left; below the
 //    terrain's density, and with no item placed within Spacing - 1 cells, it
 //    gets a group drawn by weight (random(total weight)) and, for every part
 //    with more than one id, an id (random(count)). Transition, coastline,
