@@ -41,7 +41,9 @@ void SetFixedSeed(std::optional<uint64_t> seed) { TheFixedSeed = seed; }
 
 std::optional<uint64_t> FixedSeed() { return TheFixedSeed; }
 
-void Reseed(TSeedSite site)
+void Reseed(TSeedSite site) { TheGenerator = NewStream(site); }
+
+TPcg32 NewStream(TSeedSite site)
 {
     uint64_t seed;
     if (TheFixedSeed) {
@@ -50,7 +52,9 @@ void Reseed(TSeedSite site)
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         seed = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
     }
-    TheGenerator.Seed(seed, uint64_t(site));
+    TPcg32 generator;
+    generator.Seed(seed, uint64_t(site));
+    return generator;
 }
 
 } // namespace Random

@@ -31,14 +31,17 @@ public:
     uint64_t Inc = 0;
 };
 
-// The five places where the generator is re-seeded; the number is the stream
-// (initseq) used there.
+// The places where a generator is seeded; the number is the stream (initseq)
+// used there. Sites 1 to 5 re-seed the shared generator of the map; the
+// extras beyond the map draw from streams of their own (NewStream), so that
+// the map's draws are the same whether the extras are made or not.
 enum class TSeedSite : uint64_t {
     ModelConstruction = 1,
     ImageLoad = 2,
     RandomHeights = 3,
     TerrainSmoothing = 4,
     MountainSmoothing = 5,
+    Decoration = 6, // decoration statics; shore waves draw nothing
 };
 
 namespace Random {
@@ -51,6 +54,9 @@ TPcg32 &Generator();
 void SetFixedSeed(std::optional<uint64_t> seed);
 std::optional<uint64_t> FixedSeed();
 void Reseed(TSeedSite site);
+// A generator of its own, seeded for that site as Reseed would seed the
+// shared one; the shared generator is left as it is.
+TPcg32 NewStream(TSeedSite site);
 
 // random(n) of the shared generator.
 inline uint32_t Draw(uint32_t n) { return Generator().Random(n); }

@@ -1,8 +1,10 @@
 // The bundled Tiles.ini: every section once with its keys, every number a
-// tile, each edge tile drawn for one pair and one shape only, and painted
-// borders that get the edge tile of their shape (a mix-up of the direction
-// keys shows there as a wrong tile).
+// tile, the plain tiles of each terrain, each edge tile drawn for one pair and
+// one shape only and never a plain tile, painted borders that get the edge
+// tile of their shape (a mix-up of the direction keys shows there as a wrong
+// tile), and decoration for every land terrain.
 #include "ClassTerrainImage.h"
+#include "DecorationConfig.h"
 #include "IniFile.h"
 #include "Numbers.h"
 #include "Pipeline.h"
@@ -90,7 +92,9 @@ TEST(BundledTiles, EverySectionOnceAndNoOther)
         for (uint16_t b = DIRT; b <= SWAMP; ++b)
             if (a != b)
                 expected.insert(TransSection(a, b));
-    ASSERT_EQ(expected.size(), 68u);
+    for (uint16_t code = DIRT; code <= SWAMP; ++code)
+        expected.insert(DecorationSection(code));
+    ASSERT_EQ(expected.size(), 76u);
 
     const std::vector<std::string> headers = SectionHeaders(ReadFile(BundledTilesPath()));
     EXPECT_EQ(std::multiset<std::string>(headers.begin(), headers.end()), expected);
@@ -134,6 +138,40 @@ TEST(BundledTiles, EveryNumberIsATile)
     }
 }
 
+// The plain tiles, as the game's own maps use them: rock for mountains, plain
+// sand for the coast (not the corner pieces of other borders that look alike).
+TEST(BundledTiles, PlainTilesOfEachTerrain)
+{
+    const auto span = [](uint16_t First, uint16_t Last) {
+        std::set<uint16_t> tiles;
+        for (uint32_t t = First; t <= Last; ++t)
+            tiles.insert(uint16_t(t));
+        return tiles;
+    };
+    const auto join = [](std::set<uint16_t> A, const std::set<uint16_t> &B) {
+        A.insert(B.begin(), B.end());
+        return A;
+    };
+    const std::pair<uint16_t, std::set<uint16_t>> expected[] = {
+        {DIRT, span(0x71, 0x78)},
+        {WATER, join(span(0xA8, 0xAB), span(0x136, 0x137))},
+        {MOUNTAIN, span(0x22C, 0x22F)},
+        {DESERT, span(0x16, 0x19)},
+        {SNOW, span(0x11A, 0x11D)},
+        {GRASS, span(0x03, 0x06)},
+        {FOREST, join(span(0xC4, 0xC7), span(0xF8, 0xFB))},
+        {JUNGLE, join(span(0xAC, 0xAF), span(0x108, 0x10B))},
+        {SWAMP, span(0x3DC0, 0x3DC3)}, // unverified, as the file says
+        {COASTLINE, span(0x16, 0x19)},
+    };
+    const TTerrainImage model(BundledTilesPath());
+    for (const auto &[code, tiles] : expected) {
+        const std::vector<uint16_t> &list = model.GetTileList(uint8_t(code));
+        EXPECT_EQ(std::set<uint16_t>(list.begin(), list.end()), tiles) << TTerrainImage::TerrainName(code);
+        EXPECT_EQ(list.size(), tiles.size()) << TTerrainImage::TerrainName(code) << " lists a tile twice";
+    }
+}
+
 // Each pair of terrains with edge tiles has twelve shapes of border cell (a
 // line with either terrain on its north or east side, four turns with either
 // terrain in the inner angle), and the tile of a shape serves no other shape
@@ -156,6 +194,12 @@ TEST(BundledTiles, EachEdgeTileServesOnePairAndOneShape)
                 if (!HasEdgeTile(a, b, key)) {
                     EXPECT_EQ(tile, model.GetTileList(uint8_t(b)).front()) << where << " should be the plain middle terrain";
                     continue;
+                }
+                for (const uint16_t code : {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER, COASTLINE}) {
+                    const std::vector<uint16_t> &plain = model.GetTileList(uint8_t(code));
+                    EXPECT_EQ(std::count(plain.begin(), plain.end(), tile), 0)
+                        << where << ": the edge tile " << tile << " is also a plain tile of "
+                        << TTerrainImage::TerrainName(code);
                 }
                 const auto [at, fresh] = owner.emplace(tile, where);
                 EXPECT_TRUE(fresh) << where << " has the tile of " << at->second;
@@ -229,4 +273,31 @@ TEST(BundledTiles, PaintedBordersGetTheEdgeTileOfTheirShape)
         EXPECT_GE(code, 256) << c.Name << ": no transition at the cell";
         EXPECT_EQ(model.TileForCode(code), c.Tile) << c.Name << ": code " << code;
     }
+}
+
+// Every land terrain is decorated; the forest's trees (the groups of trunk and
+// leaves) are all ids that the servers' lumberjacking accepts, so they can be
+// chopped.
+TEST(BundledTiles, DecoratesEveryLandTerrainWithChoppableForestTrees)
+{
+    const TDecorationConfig config = ReadDecorationConfig(BundledTilesPath());
+    for (uint16_t code = DIRT; code <= SWAMP; ++code)
+        EXPECT_TRUE(config.Terrains[code].Places()) << TTerrainImage::TerrainName(code);
+
+    const auto choppable = [](uint32_t id) {
+        return (id >= 0x0CCA && id <= 0x0D03) || (id >= 0x0D41 && id <= 0x0DAB) || (id >= 0x12B5 && id <= 0x12C7);
+    };
+    int trees = 0;
+    for (const TDecorationGroup &group : config.Terrains[FOREST].Groups) {
+        if (group.Parts.size() < 2)
+            continue;
+        ++trees;
+        for (const TDecorationPart &part : group.Parts)
+            for (const TIdRange &range : part.Ranges)
+                for (uint32_t id = range.First; id <= range.Last; ++id)
+                    EXPECT_TRUE(choppable(id)) << group.Name << " has " << id;
+    }
+    EXPECT_GE(trees, 10);
+    // Trees stand apart, so that forests keep paths.
+    EXPECT_GE(config.Terrains[FOREST].Spacing, 2u);
 }

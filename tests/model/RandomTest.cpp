@@ -56,6 +56,25 @@ TEST(Random, FixedSeedStartsEverySiteOnItsOwnStream)
     Random::SetFixedSeed(std::nullopt);
 }
 
+// The decoration draws from a stream of its own, seed(S, 6) with a fixed
+// seed; taking it leaves the map's generator where it was.
+TEST(Random, DecorationStreamLeavesTheMapsGeneratorAlone)
+{
+    Random::SetFixedSeed(12345);
+    Random::Reseed(TSeedSite::ImageLoad);
+    Random::Draw(10);
+    const TPcg32 map = Random::Generator();
+    TPcg32 decoration = Random::NewStream(TSeedSite::Decoration);
+    TPcg32 expected;
+    expected.Seed(12345, 6);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(decoration.Next32(), expected.Next32());
+    EXPECT_EQ(Random::Generator().State, map.State);
+    EXPECT_EQ(Random::Generator().Inc, map.Inc);
+    EXPECT_EQ(Random::Draw(10), 3u); // the second of the check values of stream 2
+    Random::SetFixedSeed(std::nullopt);
+}
+
 // Two re-seeds at clock readings that differ give different streams. The
 // second waits until the clock has moved past the first, however coarse the
 // clock is, so the test does not depend on its resolution.

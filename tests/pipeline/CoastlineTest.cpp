@@ -21,7 +21,7 @@ const TestSupport::TLegend Legend = {
 
 TEST(Coastline, WorkedExampleFourByThree)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GxWW", "GxWW", "GxWW"}, Legend);
     SetAltitudes(model, {{5, 3, -75, -75}, {6, 2, -74, -73}, {7, 1, -72, -71}});
 
@@ -39,7 +39,7 @@ TEST(Coastline, WorkedExampleFourByThree)
 // centre too and rewrites (2, 1) as coastline.
 TEST(Coastline, CoastRunsOnAlongMarkedWater)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"xWGG", "GGxG"}, Legend);
     SetAltitudes(model, {{1, -75, 2, 3}, {4, 5, 6, 7}});
 
@@ -61,7 +61,7 @@ TEST(Coastline, CentreInACornerWritesItsThreeNeighbours)
         {{"GGG", "GGG", "GWx"}, {"GGG", "GCC", "Gwc"}, {{7, 7, 7}, {7, -15, -15}, {7, -15, -15}}},
     };
     for (const TCase &c : cases) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintGrid(model, c.Painted, Legend);
         SetAltitudes(model, {{7, 7, 7}, {7, 7, 7}, {7, 7, 7}});
         MarkCoastline(model);
@@ -72,7 +72,7 @@ TEST(Coastline, CentreInACornerWritesItsThreeNeighbours)
 
 TEST(Coastline, MarkersAwayFromWaterAndUntouchedWaterStay)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GxG0WW", "GxG0WW"}, Legend);
     SetAltitudes(model, {{1, 2, 3, 4, -75, -70}, {5, 6, 7, 8, -60, -50}});
     const auto altitudes = GridAltitudes(model);
@@ -89,7 +89,7 @@ TEST(Coastline, MarkersAwayFromWaterAndUntouchedWaterStay)
 // keeps its warning. Order and number of entries stay.
 TEST(Coastline, WarningsOfCellsTurnedToCoastlineAreWithdrawn)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"TxW000T", "0000000"}, Legend);
     model.AddError(1, 1, 1, "");
     model.AddError(7, 1, 1, "");
@@ -116,7 +116,7 @@ TEST(Coastline, WarningsOfCellsTurnedToCoastlineAreWithdrawn)
 
 TEST(Coastline, EmptyGridIsLeftAlone)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     MarkCoastline(model);
     FinishTiles(model);
     EXPECT_EQ(model.GetErrorCount(), 0);

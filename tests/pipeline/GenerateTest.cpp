@@ -140,7 +140,7 @@ void PaintSmallWorld(TTerrainImage &model)
 TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 {
     TFixedSeed fixed(4242);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintSmallWorld(model);
     TLog log;
     TLoggingProgressBar bar(log, model);
@@ -158,7 +158,7 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 
     // The state after each step of the bar is the state after that many
     // stages, run one by one on the same world with the same seed.
-    TTerrainImage reference(TestSupport::BundledTilesPath());
+    TTerrainImage reference(TestSupport::FrozenTilesPath());
     PaintSmallWorld(reference);
     ASSERT_EQ(log.StateAtStep.size(), 10u);
     EXPECT_EQ(log.StateAtStep[0], StateOf(reference));
@@ -177,7 +177,7 @@ TEST(Generate, ShowsEveryStageAndStepsTheBarAfterIt)
 TEST(Generate, EmptyGridShowsAllTextsAndDraws)
 {
     TFixedSeed fixed(99);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     TLog log;
     TLoggingProgressBar bar(log, model);
     TLoggingStatusBar status(log);
@@ -211,8 +211,8 @@ TEST(Generate, EmptyGridShowsAllTextsAndDraws)
 TEST(Generate, SecondRunStartsFromTheFirstRunsGridWithoutItsWarnings)
 {
     TFixedSeed fixed(5150);
-    TTerrainImage model(TestSupport::BundledTilesPath());
-    TTerrainImage reference(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
+    TTerrainImage reference(TestSupport::FrozenTilesPath());
     PaintSmallWorld(model);
     PaintSmallWorld(reference);
     TLog log;

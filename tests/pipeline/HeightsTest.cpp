@@ -69,7 +69,7 @@ TTable Filled(int width, int height, int value) { return TTable(size_t(height), 
 // whatever their terrain (mountain and no terrain included), and are fixed.
 TEST(CoastHeights, RingsAtKingDistanceOneTwoThree)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"WGGGGGG", "GGGGGGG", "GGMGGGG", "GG0GGGG", "GGGGGGG"});
     auto start = Filled(7, 5, 5);
     start[0][0] = -75;
@@ -91,7 +91,7 @@ TEST(CoastHeights, RingsAtKingDistanceOneTwoThree)
 
 TEST(CoastHeights, CoastlineIsFixedLikeWater)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GGGGGC"});
     SetAltitudes(model, {{9, 9, 9, 9, 9, -15}});
     CoastHeights(model);
@@ -101,7 +101,7 @@ TEST(CoastHeights, CoastlineIsFixedLikeWater)
 
 TEST(CoastHeights, WithoutWaterNothingIsFixed)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GMS", "F0D"});
     SetAltitudes(model, {{1, 2, 3}, {4, 5, 6}});
     CoastHeights(model);
@@ -113,7 +113,7 @@ TEST(CoastHeights, WithoutWaterNothingIsFixed)
 // rings form outside them, and an old seed never becomes a ring cell.
 TEST(CoastHeights, SecondRunGrowsRingsOutsideTheOldOnes)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"WGGGGGGGGG", "WGGGGGGGGG"});
     SetAltitudes(model, {{-75, 7, 7, 7, 7, 7, 7, 7, 7, 7}, {-75, 7, 7, 7, 7, 7, 7, 7, 7, 7}});
     CoastHeights(model);
@@ -152,7 +152,7 @@ TEST(RandomHeights, MountainWindowIsNineByNineFromMinusSixToPlusTwo)
     };
     for (const TCase &c : cases) {
         TFixedSeed fixed(seed);
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         model.ResetGrid(12, 12);
         for (int yy = 1; yy <= 12; ++yy)
             for (int xx = 1; xx <= 12; ++xx)
@@ -191,7 +191,7 @@ TEST(RandomHeights, WindowBeyondLeftAndTopEdgeIsTestedInside)
     const int x = draws[0] - 6, y = draws[1] - 6;
 
     TFixedSeed fixed(seed);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     model.ResetGrid(10, 10);
     for (int yy = 1; yy <= 10; ++yy)
         for (int xx = 1; xx <= 10; ++xx)
@@ -212,7 +212,7 @@ TEST(RandomHeights, WindowBeyondRightEdgeFails)
     });
     const auto draws = SeedPointDraws(seed, {15, 15});
     TFixedSeed fixed(seed);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     model.ResetGrid(8, 13); // x is 7 or 8, so x + 2 lies beyond column 8
     for (int yy = 1; yy <= 13; ++yy)
         for (int xx = 1; xx <= 8; ++xx)
@@ -235,7 +235,7 @@ TEST(RandomHeights, WindowBeyondBottomEdgeFailsAndDrawsNothing)
     });
     const auto draws = SeedPointDraws(seed, {15, 15, 15, 15, 62});
     TFixedSeed fixed(seed);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     model.ResetGrid(20, 6); // one row of two points
     for (int yy = 1; yy <= 6; ++yy)
         for (int xx = 1; xx <= 20; ++xx)
@@ -262,7 +262,7 @@ TEST(RandomHeights, FixedOtherAndOutsidePoints)
     const int x = draws[0] - 6, y = draws[1] - 6;
     for (const bool fixedPoint : {false, true}) {
         TFixedSeed fixed(seed);
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         model.ResetGrid(9, 9);
         for (int yy = 1; yy <= 9; ++yy)
             for (int xx = 1; xx <= 9; ++xx)
@@ -277,7 +277,7 @@ TEST(RandomHeights, FixedOtherAndOutsidePoints)
 
     // An empty grid still has one point, outside: it draws x, y and random(62).
     TFixedSeed fixed(seed);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     RandomHeights(model);
     EXPECT_EQ(Random::Generator().State, StateAfterDraws(seed, 3));
 }
@@ -287,7 +287,7 @@ TEST(RandomHeights, FixedOtherAndOutsidePoints)
 TEST(RandomHeights, PointGridCoversTheMapWithJitter)
 {
     TFixedSeed fixed(77);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     model.ResetGrid(42, 29); // 4 columns and 3 rows of points
     for (int yy = 1; yy <= 29; ++yy)
         for (int xx = 1; xx <= 42; ++xx)
@@ -335,7 +335,7 @@ TEST(SmoothTerrain, MiddleOfHighestAndLowestRoundsHalvesToEven)
         {1, 1, 1, 1},
     };
     for (const TCase &c : cases) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintSmoothingProbe(model, c.A, c.Highest, c.Lowest);
         SmoothTerrain(model);
         EXPECT_EQ(model.GetCell(2, 2).Altitude, c.Expected)
@@ -358,7 +358,7 @@ TEST(SmoothTerrain, StepsBySixTowardsTheNeighbours)
         {40, 30, 20, 22},
     };
     for (const TCase &c : cases) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintSmoothingProbe(model, c.A, c.Highest, c.Lowest);
         SmoothTerrain(model);
         EXPECT_EQ(model.GetCell(2, 2).Altitude, c.Expected) << "a " << c.A;
@@ -372,7 +372,7 @@ TEST(SmoothTerrain, StepsBySixTowardsTheNeighbours)
 // the first free cell to round(14 / 2) = 7.
 TEST(SmoothTerrain, WorksInPlaceAndStopsAfterOneCalmPass)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GGGG"});
     SetAltitudes(model, {{11, 5, 0, 0}});
     SetFlags(model, {"F..F"});
@@ -383,7 +383,7 @@ TEST(SmoothTerrain, WorksInPlaceAndStopsAfterOneCalmPass)
 // Mountain and empty cells are no neighbours; cells of code 0 are smoothed.
 TEST(SmoothTerrain, MountainsAndEmptyCellsAreNoNeighbours)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"M0M", "0GM", "MMM"});
     SetAltitudes(model, {{100, 50, 100}, {-100, 40, 100}, {100, 100, 100}});
     SmoothTerrain(model);
@@ -418,7 +418,7 @@ TEST(SmoothTerrain, OnePassOrFiftyOne)
         {"34 steps to 28: 8 above its neighbours", 'G', '.', 34, 28, 127},
     };
     for (const TCase &c : cases) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintGrid(model, {std::string("GGGM") + c.Around, "GGGMG", std::string("GGGM") + c.Around});
         SetAltitudes(model, {{-128, -128, -128, 60, 20}, {-128, 127, -128, 60, c.ProbeAltitude}, {-128, -128, -128, 60, 20}});
         SetFlags(model, {"FFF.F", std::string("FSF.") + c.Probe, "FFF.F"});
@@ -436,7 +436,7 @@ TEST(SmoothTerrain, OnePassOrFiftyOne)
 // the flag is set; step 7, m = 80, a - m = 20 is not below the step: 80.
 TEST(SmoothMountains, SteepCellTakesTheMiddle)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GGG", "GMG", "GGG"});
     SetAltitudes(model, {{80, 80, 80}, {80, 100, 80}, {80, 80, 80}});
     SetFlags(model, {"...", ".F.", "..."});
@@ -458,7 +458,7 @@ TEST(SmoothMountains, CellsNearTheMiddleOvershoot)
         int A, Expected;
     } cases[] = {{84, 78}, {76, 82}, {80, 80}, {100, 80}};
     for (const TCase &c : cases) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintGrid(model, {"M0GGG", "M0GMG", "000GG"});
         SetAltitudes(model, {{80, 0, 80, 80, 80}, {100, 0, 80, c.A, 80}, {0, 0, 0, 80, 80}});
         SmoothMountains(model);
@@ -476,7 +476,7 @@ TEST(SmoothMountains, CellsNearTheMiddleOvershoot)
 TEST(SmoothMountains, CornerCellAndCellsBeforeTheFirstSteepOne)
 {
     for (const bool steepPair : {false, true}) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintGrid(model, {"MG0M", "GG0M"});
         SetAltitudes(model, {{100, 75, 0, 80}, {75, 75, 0, steepPair ? 100 : 80}});
         SmoothMountains(model);
@@ -496,7 +496,7 @@ TEST(SmoothMountains, CornerCellAndCellsBeforeTheFirstSteepOne)
 TEST(SmoothMountains, OnePassOrFortyOne)
 {
     for (const bool steepPair : {false, true}) {
-        TTerrainImage model(TestSupport::BundledTilesPath());
+        TTerrainImage model(TestSupport::FrozenTilesPath());
         PaintGrid(model, {"MG0M", "GG0M"});
         SetAltitudes(model, {{20, 0, 0, 80}, {0, 0, 0, steepPair ? 100 : 80}});
         SetFlags(model, {"S...", "...."});
@@ -509,7 +509,7 @@ TEST(SmoothMountains, OnePassOrFortyOne)
 TEST(HeightStages, SmoothingStagesReseedAndDrawNothing)
 {
     TFixedSeed fixed(31337);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintGrid(model, {"GMG", "MGM"});
     SmoothTerrain(model);
     EXPECT_EQ(Random::Generator().State, GeneratorAt(31337, TSeedSite::TerrainSmoothing).State);
@@ -519,7 +519,7 @@ TEST(HeightStages, SmoothingStagesReseedAndDrawNothing)
 
 TEST(HeightStages, EmptyGridIsLeftAlone)
 {
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     CoastHeights(model);
     RandomHeights(model);
     SmoothTerrain(model);

@@ -111,7 +111,7 @@ protected:
     static void SetUpTestSuite()
     {
         Random::SetFixedSeed(WholeRunSeed);
-        Model = new TTerrainImage(TestSupport::BundledTilesPath());
+        Model = new TTerrainImage(TestSupport::FrozenTilesPath());
         PaintWorld(*Model);
         TestSupport::TRecordingProgressBar bar;
         TestSupport::TRecordingStatusBar status;
@@ -189,7 +189,7 @@ TEST_F(WholeRun, MatchesTheKeptResult)
 TEST(WholeRunByStages, MatchesTheKeptResult)
 {
     Random::SetFixedSeed(WholeRunSeed);
-    TTerrainImage model(TestSupport::BundledTilesPath());
+    TTerrainImage model(TestSupport::FrozenTilesPath());
     PaintWorld(model);
     MarkBorders(model);
     ResolveSingleBorders(model);

@@ -56,6 +56,11 @@ std::string BundledTilesPath()
     return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles.ini").string();
 }
 
+std::string FrozenTilesPath()
+{
+    return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles-0.5.ini").string();
+}
+
 const TLegend &DefaultLegend()
 {
     static const TLegend legend = {

@@ -32,6 +32,9 @@ std::vector<std::string> ListDir(const std::string &path);
 
 // The bundled Tiles.ini that the build puts next to the test executables.
 std::string BundledTilesPath();
+// The tile configuration of Morvane 0.5 (tests/data/Tiles-0.5.ini), copied
+// next to the test executables: tests that pin whole maps made with it load it.
+std::string FrozenTilesPath();
 
 // Letters for painted grids: 0 none, D dirt, M mountain, S desert (sand), N snow,
 // G grass, F forest, J jungle, P swamp, W water, C coastline, x BORDER_MARK,

@@ -1,0 +1,269 @@
+// Decoration and shore waves as statics, and the bytes of the statics files.
+// One pass over the grid row by row on one thread, so the decoration's draws
+// come in one fixed order whatever the number of threads elsewhere; then the
+// statics are sorted into their blocks, which the files hold in index order.
+#include "Statics.h"
+
+#include "ByteOrder.h"
+#include "ClassTerrainImage.h"
+#include "MapWriter.h"
+#include "ShoreWaves.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// Cells that hold a decoration item, one bit per cell, to keep the spacing.
+class TPlacedCells
+{
+public:
+    TPlacedCells(int Width_, int Height_)
+        : Width(Width_), Height(Height_), WordsPerRow((size_t(Width_) + 63) / 64),
+          Words(WordsPerRow * size_t(Height_), 0)
+    {
+    }
+    void Mark(int X, int Y) { Words[size_t(Y) * WordsPerRow + size_t(X) / 64] |= uint64_t(1) << (X % 64); }
+    // True when no marked cell lies within Reach cells (Chebyshev) of (X, Y).
+    bool Clear(int X, int Y, int Reach) const
+    {
+        const int x0 = std::max(0, X - Reach), x1 = std::min(Width - 1, X + Reach);
+        for (int y = std::max(0, Y - Reach); y <= std::min(Height - 1, Y + Reach); ++y)
+            if (AnyIn(y, x0, x1))
+                return false;
+        return true;
+    }
+
+private:
+    bool AnyIn(int Y, int X0, int X1) const
+    {
+        const uint64_t *row = Words.data() + size_t(Y) * WordsPerRow;
+        for (int w = X0 / 64; w <= X1 / 64; ++w) {
+            uint64_t mask = ~uint64_t(0);
+            if (w == X0 / 64)
+                mask &= ~uint64_t(0) << (X0 % 64);
+            if (w == X1 / 64 && X1 % 64 != 63)
+                mask &= (uint64_t(1) << (X1 % 64 + 1)) - 1;
+            if (row[w] & mask)
+                return true;
+        }
+        return false;
+    }
+
+    int Width, Height;
+    size_t WordsPerRow;
+    std::vector<uint64_t> Words;
+};
+
+void PutIndexEntry(uint8_t *Entry, uint32_t Offset, uint32_t Length)
+{
+    ByteOrder::PutLe32(Entry, Offset);
+    ByteOrder::PutLe32(Entry + 4, Length);
+    ByteOrder::PutLe32(Entry + 8, 0);
+}
+
+// A static on its way to its block: the records come out of the pass over
+// the grid row by row, and are put in block order once all are known.
+struct TPendingStatic
+{
+    uint32_t Block; // index of the block in the map's block order
+    uint16_t Id;
+    uint8_t Cell;   // x + 8 * y within the block
+    int8_t Z;
+};
+
+// Walks the map once and writes both files.
+class TStaticsBuilder
+{
+public:
+    TStaticsBuilder(const TTerrainImage &Model_, const TMapSize &Size_, const TDecorationConfig &Config_,
+                    TPcg32 Generator_, TStaticsCounts &Counts_)
+        : Model(Model_), Size(Size_), Config(Config_), Generator(Generator_), Counts(Counts_),
+          Width(std::min(Size_.Width, Model_.GetWidth())), Height(std::min(Size_.Height, Model_.GetHeight())),
+          Placed(Width, Height), Cells(Model_.CellData()), PerBlock(size_t(Size_.Blocks()), 0), Bears(65536, 0)
+    {
+        for (uint32_t code = 0; code < 65536; ++code)
+            Bears[code] = code != WATER && !IsVoid(uint16_t(code));
+    }
+
+    void Build(TStaticsFiles &Files)
+    {
+        // The grid is read row by row, as it lies in memory; reading it down
+        // block-columns would miss the cache on every row.
+        for (int y = 0; y < Height; ++y) {
+            const TCell *row = Cells + Model.Index(1, y + 1);
+            for (int x = 0; x < Width; ++x)
+                if (Bears[row[x].Code])
+                    Cell(x, y, row + x);
+        }
+        Counts.Records = Pending.size();
+
+        const uint64_t total = StaticsFile::RecordBytes + uint64_t(Pending.size()) * StaticsFile::RecordBytes;
+        if (total > StaticsFile::MaxDataBytes)
+            throw EMapWriteError("the statics of this map would take " + std::to_string(total) +
+                                 " bytes, more than the statics file can address (" +
+                                 std::to_string(StaticsFile::MaxDataBytes) + ")");
+        // Each block's place in the statics file, in index order; PerBlock
+        // becomes the offset at which the block's next record goes.
+        Files.Index.resize(size_t(Size.Blocks()) * StaticsFile::IndexEntryBytes);
+        uint32_t offset = StaticsFile::RecordBytes; // after the record no block uses
+        for (size_t block = 0; block < PerBlock.size(); ++block) {
+            uint8_t *entry = Files.Index.data() + block * StaticsFile::IndexEntryBytes;
+            const uint32_t length = PerBlock[block] * StaticsFile::RecordBytes;
+            PutIndexEntry(entry, length == 0 ? 0xFFFFFFFFu : offset, length);
+            PerBlock[block] = offset;
+            offset += length;
+        }
+        Files.Data.assign(size_t(total), 0);
+        for (const TPendingStatic &s : Pending) {
+            uint8_t *record = Files.Data.data() + PerBlock[s.Block];
+            PerBlock[s.Block] += StaticsFile::RecordBytes;
+            ByteOrder::PutLe16(record, s.Id);
+            record[2] = uint8_t(s.Cell % 8);
+            record[3] = uint8_t(s.Cell / 8);
+            record[4] = uint8_t(s.Z);
+            // the hue stays 0
+        }
+    }
+
+private:
+    void Add(int x, int y, uint16_t Id, int8_t Z)
+    {
+        const uint32_t block = uint32_t(x / 8) * uint32_t(Size.BlockRows()) + uint32_t(y / 8);
+        ++PerBlock[block];
+        Pending.push_back({block, Id, uint8_t(x % 8 + 8 * (y % 8)), Z});
+    }
+
+    // A cell that bears statics: not water, not void.
+    void Cell(int x, int y, const TCell *c)
+    {
+        const uint16_t code = c->Code;
+        int8_t waterZ = 0;
+        const uint8_t water = WaterAround(x, y, c, waterZ);
+        const uint16_t wave = water != 0 ? ShoreWaves::WaveFor(water, x, y) : 0;
+        if (wave != 0) {
+            Add(x, y, wave, waterZ);
+            ++Counts.Waves;
+            return;
+        }
+        if (code > SWAMP)
+            return; // transitions and coastline get no decoration
+        ++Counts.PlainCells[code];
+        const TTerrainDecoration &terrain = Config.Terrains[code];
+        if (!terrain.Places() || Generator.Random(TDecorationConfig::DensityScale) >= terrain.Density)
+            return;
+        if (!Placed.Clear(x, y, int(terrain.Spacing) - 1))
+            return;
+        Placed.Mark(x, y);
+        ++Counts.Decorated[code];
+        const TDecorationGroup &group = PickGroup(terrain);
+        const int8_t z = StaticAltitude(Model, Size, x, y);
+        for (const TDecorationPart &part : group.Parts) {
+            const uint32_t index = part.Count > 1 ? Generator.Random(part.Count) : 0;
+            Add(x, y, part.Id(index), z);
+        }
+    }
+
+    const TDecorationGroup &PickGroup(const TTerrainDecoration &Terrain)
+    {
+        uint32_t pick = Generator.Random(Terrain.TotalWeight);
+        for (const TDecorationGroup &group : Terrain.Groups) {
+            if (pick < group.Weight)
+                return group;
+            pick -= group.Weight;
+        }
+        return Terrain.Groups.back(); // not reached: the weights add up to the total
+    }
+
+    // The cell of map position (x, y), for 0 <= x < Width and 0 <= y < Height.
+    TCell At(int x, int y) const { return Cells[Model.Index(x + 1, y + 1)]; }
+
+    // A cell that the map shows with the void tile gets no statics.
+    bool IsVoid(uint16_t Code) const
+    {
+        if (TTerrainImage::HasTileList(Code))
+            return Model.GetTileList(uint8_t(Code)).empty();
+        return Code < 256 || Model.GetTransitionTile(Code) == 0;
+    }
+
+    // The directions of the water neighbours, and the highest altitude among them.
+    uint8_t WaterAround(int x, int y, const TCell *c, int8_t &WaterZ) const
+    {
+        static constexpr int Dx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+        static constexpr int Dy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+        const bool inside = x > 0 && y > 0 && x + 1 < Width && y + 1 < Height;
+        if (inside) {
+            // Most cells have no water around them: find that out with plain
+            // reads before the loop below.
+            const size_t stride = size_t(Model.Stride());
+            const TCell *above = c - stride, *below = c + stride;
+            if (((above[-1].Code == WATER) | (above[0].Code == WATER) | (above[1].Code == WATER) |
+                 (c[-1].Code == WATER) | (c[1].Code == WATER) | (below[-1].Code == WATER) |
+                 (below[0].Code == WATER) | (below[1].Code == WATER)) == 0)
+                return 0;
+        }
+        uint8_t mask = 0;
+        int z = -128;
+        for (int d = 0; d < 8; ++d) {
+            const int nx = x + Dx[d], ny = y + Dy[d];
+            if (!inside && (nx < 0 || ny < 0 || nx >= Width || ny >= Height))
+                continue; // beyond the map, or no cell of the picture
+            const TCell cell = At(nx, ny);
+            if (cell.Code == WATER) {
+                mask |= uint8_t(1u << d);
+                z = std::max(z, int(cell.Altitude));
+            }
+        }
+        WaterZ = int8_t(z);
+        return mask;
+    }
+
+    const TTerrainImage &Model;
+    const TMapSize Size;
+    const TDecorationConfig &Config;
+    TPcg32 Generator;
+    TStaticsCounts &Counts;
+    const int Width, Height; // the map cells that have a grid cell
+    TPlacedCells Placed;
+    const TCell *Cells;
+    std::vector<uint32_t> PerBlock; // statics per block, then where the next one goes
+    std::vector<TPendingStatic> Pending;
+    std::vector<uint8_t> Bears; // by code: 1 for a cell that may bear statics
+};
+
+} // namespace
+
+TStaticsFiles BuildStatics(const TTerrainImage &Model, const TMapSize &Size, const TDecorationConfig &Config,
+                           TPcg32 Generator, TStaticsCounts *Counts)
+{
+    TStaticsCounts counts;
+    TStaticsFiles files;
+    TStaticsBuilder(Model, Size, Config, Generator, counts).Build(files);
+    if (Counts)
+        *Counts = counts;
+    return files;
+}
+
+TStaticsFiles BuildEmptyStatics(const TMapSize &Size)
+{
+    TStaticsFiles files;
+    files.Index.resize(size_t(Size.Blocks()) * StaticsFile::IndexEntryBytes);
+    for (size_t i = 0; i < files.Index.size(); i += StaticsFile::IndexEntryBytes)
+        PutIndexEntry(files.Index.data() + i, 0xFFFFFFFFu, 0);
+    files.Data.assign(StaticsFile::RecordBytes, 0);
+    return files;
+}
+
+int8_t StaticAltitude(const TTerrainImage &Model, const TMapSize &Size, int X, int Y)
+{
+    const int z = Model.GetCell(X + 1, Y + 1).Altitude;
+    const auto altitude = [&](int x, int y) {
+        if (x >= Size.Width || y >= Size.Height)
+            return z;
+        return int(Model.GetCell(x + 1, y + 1).Altitude);
+    };
+    const int east = altitude(X + 1, Y), south = altitude(X, Y + 1), southEast = altitude(X + 1, Y + 1);
+    // Floor of the mean: an arithmetic shift rounds down for negative sums too.
+    const int average = std::abs(z - southEast) <= std::abs(east - south) ? (z + southEast) >> 1 : (east + south) >> 1;
+    return int8_t(std::max(z, average));
+}
