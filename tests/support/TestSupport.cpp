@@ -1,13 +1,16 @@
 #include "TestSupport.h"
 
-#include <QImage>
+#include "ExecutablePath.h"
+#include "PictureFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -16,10 +19,21 @@ namespace TestSupport {
 
 TTempDir::TTempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "morvane-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary folder");
-    Dir = pattern;
+    // A random name, taken only if no folder has it yet (create_directory
+    // reports whether it made the folder), as mkdtemp does on POSIX.
+    thread_local std::mt19937_64 names{std::random_device{}()};
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(names()));
+        const fs::path candidate = base / (std::string("morvane-test-") + suffix);
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            Dir = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TTempDir::~TTempDir()
@@ -51,9 +65,21 @@ std::vector<std::string> ListDir(const std::string &path)
     return names;
 }
 
+void SetEnv(const std::string &Name, const char *Value)
+{
+#ifdef _WIN32
+    _putenv_s(Name.c_str(), Value ? Value : "");
+#else
+    if (Value)
+        setenv(Name.c_str(), Value, 1);
+    else
+        unsetenv(Name.c_str());
+#endif
+}
+
 std::string BundledTilesPath()
 {
-    return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles.ini").string();
+    return FileNextToExecutable("Tiles.ini");
 }
 
 const TLegend &DefaultLegend()
@@ -114,13 +140,16 @@ std::vector<std::vector<int>> GridAltitudes(const TTerrainImage &model)
 
 void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>> &reds)
 {
-    const int height = int(reds.size());
-    const int width = height ? int(reds[0].size()) : 0;
-    QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(reds[size_t(y)][size_t(x)], (x * 37 + y) & 255, (y * 91) & 255));
-    if (!image.save(QString::fromStdString(path), "BMP"))
+    PictureFiles::TBmp bmp;
+    for (size_t y = 0; y < reds.size(); ++y) {
+        std::vector<uint32_t> row;
+        for (size_t x = 0; x < reds[y].size(); ++x)
+            row.push_back(uint32_t(reds[y][x]) << 16 | uint32_t((x * 37 + y) & 255) << 8 | uint32_t((y * 91) & 255));
+        bmp.Pixels.push_back(std::move(row));
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << PictureFiles::Encode(bmp);
+    if (!out.flush())
         throw std::runtime_error("cannot save " + path);
 }
 

@@ -30,6 +30,10 @@ std::string ReadFile(const std::string &path);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListDir(const std::string &path);
 
+// Sets an environment variable of this process, or removes it (Value nullptr).
+// On Windows an empty value removes the variable too.
+void SetEnv(const std::string &Name, const char *Value);
+
 // The bundled Tiles.ini that the build puts next to the test executables.
 std::string BundledTilesPath();
 
@@ -49,7 +53,7 @@ std::vector<std::string> GridLetters(const TTerrainImage &model, const TLegend &
 std::vector<std::vector<int>> GridAltitudes(const TTerrainImage &model);
 
 // A 24-bit picture whose pixels have the given red values (green and blue vary),
-// saved as a BMP file by Qt.
+// saved as a plain bottom-up BMP file.
 void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>> &reds);
 
 // A progress bar and a status bar that remember what they were told.
