@@ -77,8 +77,8 @@ case "${1:-}" in
         install_packages "${WINDOWS_PACKAGES[@]}"
         timed "Linux tests with sanitizers (build-test)" run_asan_tests
         timed "ThreadSanitizer (build-tsan)" run_tsan
-        # The Windows results are compared with the command line just built.
-        timed "Windows build and Wine tests (build-windows)" bash tools/windows-pass.sh build-test/bin
+        # The Windows results are compared with the Linux command line just built.
+        ASAN_OPTIONS=detect_leaks=0 timed "Windows build and Wine tests (build-windows)" bash tools/windows-pass.sh build-test/bin
         print_times
         ;;
     windows)
