@@ -13,8 +13,6 @@
 #include "TerminalObserver.h"
 #include "VoidReport.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -46,21 +44,6 @@ std::string ProblemOfNamedTiles(const std::string &Path)
     std::ifstream in(Path, std::ios::binary);
     if (!in)
         return Path + ": " + std::strerror(errno);
-    return {};
-}
-
-// The preview's folder must exist and its name fit the system: found out
-// before the pipeline runs. Everything else about the picture is found out
-// when it is saved, after the map file.
-std::string ProblemOfPreviewFolder(const std::string &Path)
-{
-    struct stat info{};
-    if (::stat(Path.c_str(), &info) != 0 && errno == ENAMETOOLONG)
-        return Path + ": " + DescribeFileError(errno);
-    const fs::path folder = fs::path(Path).parent_path();
-    std::error_code error;
-    if (!folder.empty() && !fs::is_directory(folder, error))
-        return Path + ": the folder " + folder.string() + " does not exist";
     return {};
 }
 
@@ -149,7 +132,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         }
     }
     if (Options.PreviewPath) {
-        if (const std::string problem = ProblemOfPreviewFolder(*Options.PreviewPath); !problem.empty()) {
+        if (const std::string problem = TargetProblem(*Options.PreviewPath); !problem.empty()) {
             Report(Err, "cannot write the preview: " + problem);
             return ExitPreview;
         }

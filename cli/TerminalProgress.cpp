@@ -1,7 +1,6 @@
 #include "TerminalProgress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "Platform.h"
 
 #include <algorithm>
 
@@ -15,10 +14,8 @@ constexpr int ShortestBar = 10;
 
 int TerminalColumns(std::FILE *Out)
 {
-    winsize size{};
-    if (ioctl(fileno(Out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return DefaultColumns;
+    const int columns = Platform::TerminalColumns(Out);
+    return columns > 0 ? columns : DefaultColumns;
 }
 
 } // namespace
@@ -85,7 +82,7 @@ void TTerminalProgress::Draw()
     line += std::to_string(percent) + "%";
     if (int(line.size()) > columns)
         line.resize(size_t(std::max(columns, 0)));
-    std::fprintf(Out, "\r%s\x1b[K", line.c_str());
+    Platform::WriteText(Out, "\r" + line + "\x1b[K");
     std::fflush(Out);
     LineOpen = true;
 }

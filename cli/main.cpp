@@ -5,9 +5,9 @@
 #include "CliRun.h"
 #include "Interrupt.h"
 
-#include <QCoreApplication>
+#include "Platform.h"
 
-#include <unistd.h>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <exception>
@@ -19,7 +19,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName("morvane-cli");
     QCoreApplication::setApplicationVersion(MORVANE_VERSION);
 
-    std::vector<std::string> arguments(argv, argv + argc);
+    const std::vector<std::string> arguments = Platform::Arguments(argc, argv);
     const TCliParse parse = ParseCliArguments(arguments);
     switch (parse.Kind) {
     case TCliParse::Help:
@@ -36,7 +36,7 @@ int main(int argc, char **argv)
     }
 
     Interrupt::Install();
-    const bool showProgress = !parse.Options.Quiet && isatty(STDERR_FILENO);
+    const bool showProgress = !parse.Options.Quiet && Platform::IsTerminal(stderr);
     int status;
     try {
         status = RunCli(parse.Options, stdout, stderr, showProgress);

@@ -1,13 +1,13 @@
 // The BMP check: the file header, the info header, the bit masks, the colour
-// table and the pixel data must agree. The decoder trusts them: it reads the
-// colour table right after the header whatever the pixel data offset says,
-// gives a colour index beyond the table no colour, clamps runs and jumps that
-// leave the picture, and leaves pixels that run-length data skips unwritten.
-// Each of these would turn into terrain that nobody painted, so such a file is
-// refused, with the place where its data and its headers part.
+// table and the pixel data must agree. The decoder (BmpDecode.cpp) trusts
+// them: it reads the colour table right after the header, and walks run-length
+// data without bounds of its own. A run or jump that leaves the picture, or
+// pixels that run-length data skips, would turn into terrain that nobody
+// painted, so such a file is refused, with the place where its data and its
+// headers part.
+#include "ByteOrder.h"
 #include "PictureCheck.h"
 
-#include <algorithm>
 #include <bit>
 
 namespace {
@@ -20,11 +20,11 @@ constexpr uint32_t RunLength8 = 1;
 constexpr uint32_t RunLength4 = 2;
 constexpr uint32_t BitFields = 3;
 
-uint32_t Read16(std::span<const uint8_t> f, uint64_t at) { return uint32_t(f[at] | f[at + 1] << 8); }
-uint32_t Read32(std::span<const uint8_t> f, uint64_t at)
-{
-    return uint32_t(f[at]) | uint32_t(f[at + 1]) << 8 | uint32_t(f[at + 2]) << 16 | uint32_t(f[at + 3]) << 24;
-}
+// The info header of OS/2 2.x, whose compression types 3 and 4 are its own.
+constexpr uint32_t Os2InfoSize = 64;
+
+uint32_t Read16(std::span<const uint8_t> f, uint64_t at) { return ByteOrder::Le16(f.data() + at); }
+uint32_t Read32(std::span<const uint8_t> f, uint64_t at) { return ByteOrder::Le32(f.data() + at); }
 
 std::string Num(uint64_t n) { return std::to_string(n); }
 
@@ -37,19 +37,7 @@ std::string Hex(uint32_t n)
     return s;
 }
 
-// The header values the rest of the check needs.
-struct THeader
-{
-    uint64_t DataOffset = 0;
-    uint32_t InfoSize = 0;
-    uint64_t Width = 0;
-    uint64_t Height = 0;
-    bool TopDown = false;
-    uint32_t BitsPerPixel = 0;
-    uint32_t Compression = PlainPixels;
-    uint64_t ImageSize = 0;
-    uint64_t Colours = 0; // entries of the colour table
-};
+using THeader = TBmpLayout;
 
 // Pixel (x, y) of the file's row order, named as the map maker sees it:
 // counted from the top left corner.
@@ -61,8 +49,7 @@ std::string Place(const THeader &h, uint64_t x, uint64_t fileRow)
 
 std::string IndexProblem(const THeader &h, uint64_t x, uint64_t fileRow, uint32_t index)
 {
-    return Place(h, x, fileRow) + " has colour index " + Num(index) + ", but the colour table has only " +
-           Num(h.Colours) + (h.Colours == 1 ? " colour" : " colours");
+    return ColourIndexProblem(x, h.TopDown ? fileRow : h.Height - 1 - fileRow, index, h.Colours);
 }
 
 bool Contiguous(uint32_t mask)
@@ -74,7 +61,7 @@ bool Contiguous(uint32_t mask)
 std::string MaskProblem(std::span<const uint8_t> f, const THeader &h)
 {
     const uint64_t at = FileHeaderSize + 40; // right after the 40-byte part, in every version
-    const int count = h.InfoSize >= 108 ? 4 : 3;
+    const int count = h.InfoSize >= 56 ? 4 : 3; // the 56-byte header and later ones have an alpha mask
     const char *const names[] = {"red", "green", "blue", "alpha"};
     uint32_t masks[4] = {};
     for (int i = 0; i < count; ++i)
@@ -94,30 +81,6 @@ std::string MaskProblem(std::span<const uint8_t> f, const THeader &h)
             if (masks[i] & masks[j])
                 return std::string("the ") + names[j] + " and " + names[i] + " bit masks " + Hex(masks[j]) +
                        " and " + Hex(masks[i]) + " overlap";
-    }
-    return {};
-}
-
-// Colour indices of plain 1, 4 and 8-bit rows, needed only when the table is
-// shorter than the indices can reach.
-std::string PlainIndexProblem(std::span<const uint8_t> f, const THeader &h, uint64_t stride)
-{
-    const uint32_t bits = h.BitsPerPixel;
-    for (uint64_t row = 0; row < h.Height; ++row) {
-        const uint8_t *p = f.data() + h.DataOffset + row * stride;
-        if (bits == 8) { // a plain maximum first: this loop runs at memory speed
-            uint8_t highest = 0;
-            for (uint64_t x = 0; x < h.Width; ++x)
-                highest = std::max(highest, p[x]);
-            if (highest < h.Colours)
-                continue;
-        }
-        for (uint64_t x = 0; x < h.Width; ++x) {
-            const uint64_t bit = x * bits;
-            const uint32_t index = (p[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-            if (index >= h.Colours)
-                return IndexProblem(h, x, row, index);
-        }
     }
     return {};
 }
@@ -224,28 +187,36 @@ bool LooksLikeBmp(std::span<const uint8_t> File)
     return File.size() >= 2 && File[0] == 'B' && File[1] == 'M';
 }
 
-std::pair<uint64_t, uint64_t> BmpSize(std::span<const uint8_t> f)
+std::string ColourIndexProblem(uint64_t X, uint64_t Y, uint32_t Index, uint64_t Colours)
 {
-    if (Read32(f, 14) == 12)
-        return {Read16(f, 18), Read16(f, 20)};
-    const int64_t height = int32_t(Read32(f, 22));
-    return {Read32(f, 18), uint64_t(height < 0 ? -height : height)};
+    return "pixel (" + Num(X) + ", " + Num(Y) + ") has colour index " + Num(Index) +
+           ", but the colour table has only " + Num(Colours) + (Colours == 1 ? " colour" : " colours");
 }
 
-std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
+uint32_t BmpRedBits(const TBmpLayout &Layout)
+{
+    if (Layout.BitsPerPixel != 16 && Layout.BitsPerPixel != 32)
+        return 8;
+    const int bits = std::popcount(Layout.RedMask);
+    return bits == 0 ? 8 : uint32_t(bits); // no red at all reads as red 0
+}
+
+bool BmpRowsStandAlone(const TBmpLayout &Layout)
+{
+    return Layout.Compression != RunLength8 && Layout.Compression != RunLength4;
+}
+
+std::string BmpProblem(std::span<const uint8_t> f, TBmpLayout &h)
 {
     const uint64_t fileSize = f.size();
     if (fileSize < FileHeaderSize + 4)
         return "the file is truncated: it ends inside the file header (" + Num(fileSize) + " bytes)";
-    THeader h;
+    h = TBmpLayout{};
     h.DataOffset = Read32(f, 10);
     h.InfoSize = Read32(f, 14);
     switch (h.InfoSize) {
-    case 12: case 40: case 108: case 124:
+    case 12: case 40: case 52: case 56: case Os2InfoSize: case 108: case 124:
         break;
-    case 52: case 56: case 64:
-        return "its info header of " + Num(h.InfoSize) + " bytes is a version that cannot be read; "
-               "save the picture with a header of 40, 108 or 124 bytes";
     default:
         return "the info header claims a size of " + Num(h.InfoSize) + " bytes, which no BMP version has";
     }
@@ -281,6 +252,10 @@ std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return "the header claims " + Num(bits) + " bits per pixel; a BMP has 1, 4, 8, 16, 24 or 32";
 
+    if (h.InfoSize == Os2InfoSize && h.Compression == 3)
+        return "the pixel data is compressed with the OS/2 Huffman coding, which cannot be read";
+    if (h.InfoSize == Os2InfoSize && h.Compression == 4)
+        return "the pixel data is OS/2 24-bit run-length data (RLE24), which cannot be read";
     switch (h.Compression) {
     case PlainPixels:
         break;
@@ -316,7 +291,13 @@ std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
         }
         if (std::string problem = MaskProblem(f, h); !problem.empty())
             return problem;
+        h.RedMask = Read32(f, FileHeaderSize + 40);
+    } else if (bits == 16) {
+        h.RedMask = 0x7C00; // 5-5-5
+    } else if (bits == 32) {
+        h.RedMask = 0x00FF0000;
     }
+    h.TableStart = tableStart;
 
     // The colour table lies between the headers and the pixel data.
     if (bits <= 8) {
@@ -352,9 +333,7 @@ std::string BmpProblem(std::span<const uint8_t> f, bool CheckPlainIndices)
         return "the file is truncated: " + Num(h.Width) + " x " + Num(h.Height) + " pixels of " + Num(bits) +
                " bits need " + Num(needed) + " bytes of pixel data from byte " + Num(h.DataOffset) +
                ", the file has " + Num(fileSize) + " bytes";
-    // The decoder turns 1-bit rows into a picture of its own kind, which does
-    // not keep an index beyond the table: those rows are always read here.
-    if ((CheckPlainIndices || bits == 1) && bits <= 8 && h.Colours < (uint64_t(1) << bits))
-        return PlainIndexProblem(f, h, stride);
+    // Colour indices of plain rows are checked as they are decoded: reading
+    // them here too would cost a second pass over the file.
     return {};
 }

@@ -2,8 +2,6 @@
 
 #include "ExecutablePath.h"
 
-#include <QImage>
-
 TTerrainImage::TTerrainImage() : TTerrainImage(FileNextToExecutable("Tiles.ini")) {}
 
 TTerrainImage::TTerrainImage(const std::string &tilesPath) : Transitions(65536, 0)
@@ -20,8 +18,8 @@ void TTerrainImage::ResetGrid(uint16_t NewWidth, uint16_t NewHeight)
     if (NewWidth == 0 || NewHeight == 0)
         return;
     const size_t count = size_t(NewWidth + 2) * size_t(NewHeight + 2);
-    Cells.assign(count, TCell{});
-    Flags.assign(count, FLAG_NONE);
+    Cells.Reset(count);
+    Flags.Reset(count);
     Width = NewWidth;
     Height = NewHeight;
 }
@@ -31,8 +29,8 @@ void TTerrainImage::ClearGrid()
     Width = 0;
     Height = 0;
     // Give the memory back: a failed load must not keep a full-size grid alive.
-    std::vector<TCell>().swap(Cells);
-    std::vector<uint8_t>().swap(Flags);
+    Cells.Clear();
+    Flags.Clear();
 }
 
 void TTerrainImage::AddError(uint16_t X, uint16_t Y, uint8_t Kind, const std::string &Text)

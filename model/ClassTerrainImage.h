@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Random.h"
+#include "ZeroedArray.h"
 
 #include <array>
 #include <cstdint>
@@ -9,8 +10,8 @@
 #include <string>
 #include <vector>
 
-class QImage;
 class TIniFile;
+class TRedRows;
 
 // Terrain codes of a cell. The image load gives 0..8 and WATER; the pipeline
 // rewrites them; codes from 256 up are transitions A*256 + B*16 + D.
@@ -79,10 +80,21 @@ public:
 // How much a picture may demand, and how much of it is read.
 struct TLoadOptions
 {
+    // What a whole run (load, the nine stages, the map writer) needs per grid
+    // cell, in bytes: the cell (4) and its flag (1), the smoothing stages' band
+    // buffers (about 2.1) and the writer's buffers, rounded up. Measured: a run
+    // over the 6144 x 4096 example world peaks at 192 MB of memory, 7.6 bytes
+    // per cell with the program itself.
+    static constexpr uint64_t BytesPerCell = 8;
+    // The default budget, 4 GiB: half of a machine of 8 GB, leaving the rest to
+    // the system, the window and the preview picture. It admits 16384 x 16384
+    // pixels (2 GiB) and refuses 65535 x 65535 (32 GiB).
+    static constexpr uint64_t DefaultMemoryBudget = uint64_t(4) << 30;
+
     // The most memory, in bytes, that a whole run over the picture's grid may
     // need (the grid, its flags and the stages' buffers); a picture whose grid
     // would need more is refused before anything is allocated for it.
-    uint64_t MemoryBudget = uint64_t(6) << 30;
+    uint64_t MemoryBudget = DefaultMemoryBudget;
     // When not 0, the picture is cut to its top-left CropWidth x CropHeight
     // pixels before anything else, as an image editor would.
     uint32_t CropWidth = 0, CropHeight = 0;
@@ -208,13 +220,11 @@ private:
     void LoadColors(TIniFile &IniFile);
     void CheckTileLists();
     void ClearGrid();
-    void FillFromBitmap();
-    void ClassifyPixelsInPlace();
-    void DrawStartAltitudes();
+    void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);
+    friend class TGridRows;
 
-    std::unique_ptr<QImage> Bitmap;                // only while LoadFromBMP runs
-    std::vector<TCell> Cells;                      // (Width + 2) x (Height + 2), framed
-    std::vector<uint8_t> Flags;                    // same shape as Cells
+    TZeroedArray<TCell> Cells;                     // (Width + 2) x (Height + 2), framed
+    TZeroedArray<uint8_t> Flags;                   // same shape as Cells
     std::array<uint16_t, 256> ColorToCode{};       // red value -> terrain code
     std::array<std::vector<uint16_t>, 256> TileLists; // by terrain code 1..255
     uint16_t Width = 0;

@@ -1,13 +1,12 @@
 #include "ExecutablePath.h"
 
+#include "Platform.h"
+
 #include <filesystem>
 
 std::string ExecutablePath()
 {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    // Without /proc the program is taken to be in the current folder.
-    return error ? std::string("morvane") : exe.string();
+    return Platform::ExecutablePath();
 }
 
 std::string FileNextToExecutable(const std::string &Name)

@@ -1,20 +1,15 @@
 // The image import: every pixel of the painted picture becomes one cell, its
-// terrain chosen by the pixel's red value alone, with a start altitude by terrain.
+// terrain chosen by the pixel's red value alone, with a start altitude by
+// terrain. The file is checked first (PictureCheck.h), its size is weighed
+// against the memory budget, and then one pass decodes it straight into the
+// grid's cells, row by row; a plain BMP's two halves are decoded at once.
 #include "ClassTerrainImage.h"
 #include "PictureCheck.h"
+#include "Platform.h"
 
-#include <QFile>
-#include <QImage>
-#include <QImageReader>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <future>
 #include <optional>
-#include <filesystem>
-#include <span>
-#include <string_view>
+#include <type_traits>
 
 namespace {
 
@@ -25,273 +20,209 @@ constexpr int WaterAltitude = -75;
 constexpr uint32_t LandAltitudeRange = 10; // 0 .. 9
 
 // Grid sizes are 16-bit.
-constexpr int MaxImageSide = 65535;
+constexpr uint64_t MaxImageSide = 65535;
 
-// The picture file, mapped into memory and checked before anything is decoded
-// or allocated for it. Only BMP and PNG are read: both are lossless and both
-// are checked here; a lossy format would change red values at every edge, and
-// other formats would go to the decoder unchecked.
-class TPictureFile
+static_assert(std::is_trivially_copyable_v<TCell> && sizeof(TCell) == 4);
+
+std::string Num(uint64_t n) { return std::to_string(n); }
+
+// An amount of memory for the map maker: whole megabytes (rounded up), bytes below one.
+std::string Amount(uint64_t bytes)
 {
-public:
-    explicit TPictureFile(const std::string &fileName);
-    // The decoder to use: "bmp" or "png".
-    const char *Format() const { return DecoderFormat; }
-    // Starts the part of the check that costs as much as decoding (unpacking a
-    // PNG's data), to run while the picture is decoded.
-    void StartDataCheck();
-    // Waits for that part; throws what it found.
-    void FinishDataCheck();
-    // Why the decoder may have refused a sound file, in words; empty if unknown.
-    std::string DecoderLimit() const;
-
-private:
-    std::string FileName;
-    QFile File;
-    std::span<const uint8_t> Bytes;
-    const char *DecoderFormat = nullptr;
-    std::optional<TPngCheck> Png;
-    std::future<std::string> DataCheck; // declared last: waited for before the mapping goes
-};
-
-TPictureFile::TPictureFile(const std::string &fileName) : FileName(fileName), File(QString::fromStdString(fileName))
-{
-    std::error_code error;
-    const auto status = std::filesystem::status(fileName, error);
-    if (!std::filesystem::exists(status))
-        throw EImageLoadError(fileName + ": the file does not exist");
-    if (!std::filesystem::is_regular_file(status))
-        throw EImageLoadError(fileName + ": this is not a picture file but a " +
-                              (std::filesystem::is_directory(status) ? "folder" : "device, pipe or socket"));
-    if (!File.open(QIODevice::ReadOnly))
-        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
-    if (File.size() == 0)
-        throw EImageLoadError(fileName + ": the file is empty");
-    // Mapped, not read: only the pages the check looks at are read from disk,
-    // and they stay in the cache for the decoder.
-    const uchar *bytes = File.map(0, File.size());
-    if (!bytes)
-        throw EImageLoadError(fileName + ": " + File.errorString().toStdString());
-    Bytes = std::span<const uint8_t>(bytes, size_t(File.size()));
-
-    std::string problem;
-    if (LooksLikeBmp(Bytes)) {
-        DecoderFormat = "bmp";
-        // The colour indices of plain rows are checked in the decoded picture
-        // (CheckColourIndices), which is in memory anyway; reading them here
-        // too would cost a second pass over the file.
-        problem = BmpProblem(Bytes, false);
-    } else if (LooksLikePng(Bytes)) {
-        DecoderFormat = "png";
-        Png.emplace(Bytes);
-        problem = Png->LayoutProblem();
-    } else {
-        problem = "the file is neither a BMP nor a PNG picture";
-    }
-    if (!problem.empty())
-        throw EImageLoadError(fileName + ": " + problem);
-}
-
-std::string TPictureFile::DecoderLimit() const
-{
-    // The BMP decoder reads at most this many pixels and says only that it
-    // cannot read the data.
-    constexpr uint64_t MaxBmpPixels = 16384 * 16384;
-    if (std::string_view(DecoderFormat) != "bmp")
-        return {};
-    const auto [width, height] = BmpSize(Bytes);
-    if (width * height <= MaxBmpPixels)
-        return {};
-    return "the picture has " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
-           std::to_string(MaxBmpPixels) + " (16384 x 16384) that the BMP decoder reads";
-}
-
-void TPictureFile::StartDataCheck()
-{
-    if (Png)
-        DataCheck = std::async(std::launch::async, [this] { return Png->DataProblem(); });
-}
-
-void TPictureFile::FinishDataCheck()
-{
-    if (!DataCheck.valid())
-        return;
-    if (const std::string problem = DataCheck.get(); !problem.empty())
-        throw EImageLoadError(FileName + ": " + problem);
-}
-
-// A paletted picture as decoded must have a colour for every index: one
-// without would read as red value 0. The BMP decoder keeps the indices of
-// plain rows as the file has them, so this is where they are checked; those of
-// run-length data and of PNGs are checked before decoding.
-void CheckColourIndices(const std::string &fileName, const QImage &image)
-{
-    const int colours = int(image.colorCount());
-    if (colours >= 256)
-        return;
-    const int width = image.width(), height = image.height();
-    for (int y = 0; y < height; ++y) {
-        const uchar *line = image.constScanLine(y);
-        uchar highest = 0; // a plain maximum first: this loop runs at memory speed
-        for (int x = 0; x < width; ++x)
-            highest = std::max(highest, line[x]);
-        if (highest < colours)
-            continue;
-        const int x = int(std::find_if(line, line + width, [colours](uchar i) { return i >= colours; }) - line);
-        throw EImageLoadError(fileName + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                              ") has colour index " + std::to_string(line[x]) + ", but the colour table has only " +
-                              std::to_string(colours) + (colours == 1 ? " colour" : " colours"));
-    }
-}
-
-// The red value of each pixel of one decoded row; palette holds the red value
-// of each colour index of a paletted image.
-void RedValuesOfRow(const QImage &image, int row, const std::array<uint8_t, 256> &palette,
-                    std::vector<uint8_t> &reds)
-{
-    const int width = image.width();
-    const uchar *line = image.constScanLine(row);
-    if (image.format() == QImage::Format_Indexed8) {
-        for (int x = 0; x < width; ++x)
-            reds[size_t(x)] = palette[line[x]];
-    } else { // RGB32 or ARGB32, see below
-        const auto *pixels = reinterpret_cast<const QRgb *>(line);
-        for (int x = 0; x < width; ++x)
-            reds[size_t(x)] = uint8_t(qRed(pixels[x]));
-    }
+    return bytes < (1 << 20) ? Num(bytes) + " bytes" : Num((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
 } // namespace
 
-void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions &)
+// The terrain of each red value of the picture's red bits. A picture with
+// fewer than 8 bits of red (a 16-bit BMP has 5) is matched to the terrains by
+// reducing each configured red value to as many bits: with 5 bits, red r
+// becomes round(r * 31 / 255), so water's 30 becomes 4, grass's 40 becomes 5.
+// Two terrains that reduce to one value cannot be told apart in such a picture.
+struct TRedTable
+{
+    uint32_t Bits = 8;
+    std::array<uint16_t, 256> Codes{};
+    bool AnyAmbiguous = false;
+    std::array<bool, 256> Ambiguous{};
+    std::array<uint8_t, 256> Red{};                   // the configured red of Codes[v]
+    std::array<uint8_t, 256> OtherRed{};              // another red reducing to v, of another terrain
+
+    TRedTable(const std::array<uint16_t, 256> &colorToCode, uint32_t bits) : Bits(bits)
+    {
+        if (bits >= 8) {
+            Codes = colorToCode;
+            return;
+        }
+        const uint32_t top = (1u << bits) - 1;
+        for (uint32_t red = 0; red < 256; ++red) {
+            const uint16_t code = colorToCode[red];
+            if (code == NO_TERRAIN)
+                continue;
+            const uint32_t v = (red * top + 127) / 255; // never an exact half: 255 is odd
+            if (Codes[v] == NO_TERRAIN) {
+                Codes[v] = code;
+                Red[v] = uint8_t(red);
+            } else if (Codes[v] != code && !Ambiguous[v]) {
+                Ambiguous[v] = AnyAmbiguous = true;
+                OtherRed[v] = uint8_t(red);
+            }
+        }
+    }
+};
+
+// Where the decoders' rows go: each red value's terrain straight into the
+// grid's row, counting the cells that will draw a start altitude.
+class TGridRows final : public TRedRows
+{
+public:
+    TGridRows(TTerrainImage &model, const TRedTable &table)
+        : Model(model), Table(table), RowDraws(model.Height), FirstAmbiguous(table.AnyAmbiguous ? model.Height : 0)
+    {
+    }
+
+    void Row(uint32_t Y, const uint8_t *Reds) override
+    {
+        const int width = Model.Width;
+        if (Table.AnyAmbiguous)
+            for (int x = 0; x < width; ++x)
+                if (Table.Ambiguous[Reds[x]]) {
+                    FirstAmbiguous[Y] = {x, Reds[x]};
+                    break;
+                }
+        TCell *cell = &Model.Cells[Model.Index(1, int32_t(Y) + 1)];
+        uint32_t draws = 0;
+        for (int x = 0; x < width; ++x) {
+            const uint16_t code = Table.Codes[Reds[x]];
+            cell[x] = TCell{code, 0};
+            draws += code != WATER;
+        }
+        RowDraws[Y] = draws;
+    }
+
+    struct TPixel
+    {
+        uint32_t X, Y;
+        uint8_t Value;
+    };
+    // The first pixel, top to bottom, whose red value two terrains reduce to.
+    std::optional<TPixel> Ambiguity() const
+    {
+        for (size_t y = 0; y < FirstAmbiguous.size(); ++y)
+            if (FirstAmbiguous[y].Column >= 0)
+                return TPixel{uint32_t(FirstAmbiguous[y].Column), uint32_t(y), FirstAmbiguous[y].Value};
+        return std::nullopt;
+    }
+
+    TTerrainImage &Model;
+    const TRedTable &Table;
+    std::vector<uint32_t> RowDraws; // by row, written by the thread that decodes it
+    struct TFound
+    {
+        int32_t Column = -1;
+        uint8_t Value = 0;
+    };
+    std::vector<TFound> FirstAmbiguous; // by row
+};
+
+void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions &Options)
 {
     ClearGrid();
-    Bitmap = std::make_unique<QImage>();
     Random::Reseed(TSeedSite::ImageLoad);
-    struct TReleaseBitmap
-    {
-        std::unique_ptr<QImage> &Bitmap;
-        ~TReleaseBitmap() { Bitmap.reset(); }
-    } release{Bitmap};
-
+    const auto fail = [&](const std::string &problem) { return EImageLoadError(FileName + ": " + problem); };
     try {
-        TPictureFile picture(FileName);
-        QImageReader reader(QString::fromStdString(FileName), picture.Format());
-        reader.setAutoDetectImageFormat(false);
-        QImageReader::setAllocationLimit(0); // a full-size world is larger than Qt's default limit
-        const QSize size = reader.size();
-        // The BMP reader gives a top-down picture's height as negative.
-        const QSize claimed(std::abs(size.width()), std::abs(size.height()));
-        if (claimed.width() > MaxImageSide || claimed.height() > MaxImageSide)
-            throw EImageLoadError(FileName + ": the image is " + std::to_string(claimed.width()) + " x " +
-                                  std::to_string(claimed.height()) + " pixels; at most 65535 x 65535 can be loaded");
-        const QImage::Format pixelFormat = reader.imageFormat();
-        // The file's layout is checked: its data can hold the picture, so what
-        // is allocated from here on is what the file really holds. The rest of
-        // the check runs beside the decoder.
-        picture.StartDataCheck();
-        const auto readFailed = [&] {
-            picture.FinishDataCheck(); // a damaged file is named as such rather than by the decoder
-            const std::string limit = picture.DecoderLimit();
-            return EImageLoadError(FileName + ": " + (limit.empty() ? reader.errorString().toStdString() : limit));
-        };
-        if ((pixelFormat == QImage::Format_RGB32 || pixelFormat == QImage::Format_ARGB32) && !size.isEmpty()) {
-            // Four bytes a pixel, as many as a cell: decode straight into the grid's
-            // own rows and classify each pixel where it lies. This saves a second
-            // picture-sized buffer, its memory and the time to fault it in.
-            ResetGrid(uint16_t(size.width()), uint16_t(size.height()));
-            uchar *first = reinterpret_cast<uchar *>(&Cells[Index(1, 1)]);
-            *Bitmap = QImage(first, size.width(), size.height(), Stride() * int(sizeof(TCell)), pixelFormat);
-            if (!reader.read(Bitmap.get()))
-                throw readFailed();
-            picture.FinishDataCheck();
-            if (Bitmap->constBits() == first && Bitmap->size() == size && Bitmap->format() == pixelFormat) {
-                ClassifyPixelsInPlace();
-                return;
-            }
-            // The decoder made a picture of its own after all: classify that one.
-        } else if (!reader.read(Bitmap.get())) {
-            throw readFailed();
+        const Platform::TFileView file(FileName);
+        const std::span<const uint8_t> bytes = file.Bytes();
+        if (bytes.empty())
+            throw fail("the file is empty");
+
+        // Only BMP and PNG are read: both are lossless; a lossy format would
+        // change red values at every edge.
+        TBmpLayout bmp;
+        std::optional<TPngCheck> png;
+        std::string problem;
+        uint64_t width = 0, height = 0;
+        uint32_t redBits = 8;
+        if (LooksLikeBmp(bytes)) {
+            problem = BmpProblem(bytes, bmp);
+            width = bmp.Width;
+            height = bmp.Height;
+            redBits = BmpRedBits(bmp);
+        } else if (LooksLikePng(bytes)) {
+            png.emplace(bytes);
+            problem = png->LayoutProblem();
+            width = png->Width();
+            height = png->Height();
+            redBits = png->RedBits();
+        } else {
+            problem = "the file is neither a BMP nor a PNG picture";
         }
-        picture.FinishDataCheck();
-        if (Bitmap->size() != claimed)
-            throw EImageLoadError(FileName + ": the decoder made a picture of " + std::to_string(Bitmap->width()) +
-                                  " x " + std::to_string(Bitmap->height()) + " pixels, but the header claims " +
-                                  std::to_string(claimed.width()) + " x " + std::to_string(claimed.height()));
-        if (Bitmap->format() == QImage::Format_Mono || Bitmap->format() == QImage::Format_MonoLSB)
-            Bitmap->convertTo(QImage::Format_Indexed8); // keeps the colour table as it is
-        const QImage::Format decoded = Bitmap->format();
-        if (decoded == QImage::Format_Indexed8)
-            CheckColourIndices(FileName, *Bitmap);
-        else if (decoded != QImage::Format_RGB32 && decoded != QImage::Format_ARGB32)
-            Bitmap->convertTo(QImage::Format_ARGB32);
-        if (Bitmap->isNull() && !(Bitmap->width() == 0 || Bitmap->height() == 0))
-            throw EImageLoadError(FileName + ": not enough memory to decode the image");
-        FillFromBitmap();
+        if (!problem.empty())
+            throw fail(problem);
+
+        // The crop comes first: a picture too large to load may be cut to a
+        // part that is not.
+        const bool cropped = (Options.CropWidth != 0 && Options.CropWidth < width) ||
+                             (Options.CropHeight != 0 && Options.CropHeight < height);
+        const uint64_t cropWidth = Options.CropWidth != 0 ? std::min<uint64_t>(Options.CropWidth, width) : width;
+        const uint64_t cropHeight = Options.CropHeight != 0 ? std::min<uint64_t>(Options.CropHeight, height) : height;
+        const std::string size = Num(width) + " x " + Num(height) + " pixels" +
+                                 (cropped ? ", cut to " + Num(cropWidth) + " x " + Num(cropHeight) : std::string());
+        if (cropWidth > MaxImageSide || cropHeight > MaxImageSide)
+            throw fail("the image is " + size + "; at most 65535 x 65535 can be loaded");
+        const uint64_t need = (cropWidth + 2) * (cropHeight + 2) * TLoadOptions::BytesPerCell;
+        if (need > Options.MemoryBudget)
+            throw fail("the image is " + size + "; a run over a grid of that size needs about " + Amount(need) +
+                       " of memory, more than the budget of " + Amount(Options.MemoryBudget));
+
+        const TRedTable table(ColorToCode, redBits);
+        ResetGrid(uint16_t(cropWidth), uint16_t(cropHeight));
+        TGridRows rows(*this, table);
+        const TPictureCrop crop{uint32_t(cropWidth), uint32_t(cropHeight)};
+        if (png) {
+            problem = png->Decode(crop, rows);
+        } else if (BmpRowsStandAlone(bmp)) {
+            // The top half here, the bottom half beside it; the top half's
+            // problem is the one reported, as a top-down reading finds it first.
+            const uint32_t split = crop.Height / 2;
+            auto bottom = std::async(std::launch::async,
+                                     [&] { return DecodeBmp(bytes, bmp, crop, split, crop.Height, rows); });
+            problem = DecodeBmp(bytes, bmp, crop, 0, split, rows);
+            const std::string bottomProblem = bottom.get();
+            if (problem.empty())
+                problem = bottomProblem;
+        } else {
+            problem = DecodeBmp(bytes, bmp, crop, 0, crop.Height, rows);
+        }
+        if (!problem.empty())
+            throw fail(problem);
+        if (const auto at = rows.Ambiguity()) {
+            const uint8_t v = at->Value;
+            throw fail("pixel (" + Num(at->X) + ", " + Num(at->Y) + ") has the red value " + Num(v) + " of " +
+                       Num(redBits) + " bits, to which both " + TerrainName(table.Codes[v]) + " (red " +
+                       Num(table.Red[v]) + ") and " + TerrainName(ColorToCode[table.OtherRed[v]]) + " (red " +
+                       Num(table.OtherRed[v]) + ") reduce, so the picture cannot tell them apart; save it with 8 "
+                       "bits of red, or give the two terrains red values further apart in " + TilesPath);
+        }
+        DrawStartAltitudes(rows.RowDraws);
+    } catch (const Platform::EFileError &error) {
+        ClearGrid();
+        throw EImageLoadError(error.what());
     } catch (const std::bad_alloc &) {
         ClearGrid();
-        throw EImageLoadError(FileName + ": not enough memory for the grid of this image");
+        throw fail("not enough memory for the grid of this image");
     } catch (...) {
         ClearGrid();
         throw;
     }
 }
 
-void TTerrainImage::FillFromBitmap()
-{
-    const QImage &image = *Bitmap;
-    ResetGrid(uint16_t(image.width()), uint16_t(image.height()));
-    std::array<uint8_t, 256> palette{};
-    const QList<QRgb> colors = image.colorTable();
-    for (qsizetype i = 0; i < colors.size() && i < 256; ++i)
-        palette[size_t(i)] = uint8_t(qRed(colors[i]));
-    std::vector<uint8_t> reds(static_cast<size_t>(Width));
-    for (int row = 0; row < Height; ++row) {
-        RedValuesOfRow(image, row, palette, reds);
-        TCell *cell = &Cells[Index(1, row + 1)];
-        for (int x = 0; x < Width; ++x)
-            cell[x] = TCell{ColorToCode[reds[size_t(x)]], 0};
-    }
-    Bitmap.reset();
-    DrawStartAltitudes();
-}
-
-void TTerrainImage::ClassifyPixelsInPlace()
-{
-    // Each cell still holds its pixel as a 32-bit 0xAARRGGBB value.
-    *Bitmap = QImage(); // lets go of the grid's memory
-    const auto classifyRows = [this](int firstRow, int lastRow) {
-        for (int y = firstRow; y <= lastRow; ++y) {
-            TCell *cell = &Cells[Index(1, y)];
-            for (int x = 0; x < Width; ++x) {
-                uint32_t pixel;
-                std::memcpy(&pixel, &cell[x], sizeof pixel);
-                cell[x] = TCell{ColorToCode[qRed(pixel)], 0};
-            }
-        }
-    };
-    const int split = Height / 2;
-    auto secondHalf = std::async(std::launch::async, classifyRows, split + 1, int(Height));
-    classifyRows(1, split);
-    secondHalf.get();
-    DrawStartAltitudes();
-}
-
-void TTerrainImage::DrawStartAltitudes()
+void TTerrainImage::DrawStartAltitudes(const std::vector<uint32_t> &RowDraws)
 {
     // One draw for every cell that is not water, row by row from the top. The
     // rows are shared between two threads; the second half starts from the
     // generator moved on past the draws of the first half, so every cell gets
     // the number that the one-by-one order gives it.
-    const auto drawsIn = [this](int firstRow, int lastRow) {
-        uint64_t draws = 0;
-        for (int y = firstRow; y <= lastRow; ++y) {
-            const TCell *cell = &Cells[Index(1, y)];
-            for (int x = 0; x < Width; ++x)
-                draws += cell[x].Code != WATER;
-        }
-        return draws;
-    };
     const auto drawRows = [this](int firstRow, int lastRow, TPcg32 generator) {
         for (int y = firstRow; y <= lastRow; ++y) {
             TCell *cell = &Cells[Index(1, y)];
@@ -308,8 +239,11 @@ void TTerrainImage::DrawStartAltitudes()
         return generator;
     };
     const int split = Height / 2;
+    uint64_t firstHalfDraws = 0;
+    for (int y = 0; y < split; ++y)
+        firstHalfDraws += RowDraws[size_t(y)];
     TPcg32 second = Random::Generator();
-    second.Advance(drawsIn(1, split));
+    second.Advance(firstHalfDraws);
     auto secondHalf = std::async(std::launch::async, drawRows, split + 1, int(Height), second);
     drawRows(1, split, Random::Generator());
     Random::Generator() = secondHalf.get();

@@ -1,15 +1,12 @@
 #include "IniFile.h"
 
 #include "Numbers.h"
+#include "Platform.h"
 
 // Plain bytes, no UTF-16 conversion: names and values are kept as the file has them.
 #define SI_NO_CONVERSION
 #define SI_IMPLEMENTATION // this is the one translation unit that holds SimpleIni's code
 #include <SimpleIni.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -36,44 +33,17 @@ struct TFileText
 TFileText ReadFileText(const std::string &path)
 {
     TFileText result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            result.Problem = std::string("the file cannot be opened: ") + std::strerror(errno);
-        return result;
-    }
-    result.Found = true;
-    struct stat info{};
-    if (::fstat(fd, &info) != 0) {
-        result.Problem = std::string("the file cannot be read: ") + std::strerror(errno);
-    } else if (S_ISDIR(info.st_mode)) {
+    const Platform::TError error = Platform::ReadFile(path, TIniFile::MaxFileSize, result.Text);
+    result.Found = error.Kind != Platform::TErrorKind::NotFound;
+    if (error.Kind == Platform::TErrorKind::IsFolder)
         result.Problem = "this is a folder, not a configuration file";
-    } else if (!S_ISREG(info.st_mode)) {
+    else if (error.Kind == Platform::TErrorKind::NotRegular)
         result.Problem = "this is a device, pipe or socket, not a configuration file";
-    } else if (uint64_t(info.st_size) > TIniFile::MaxFileSize) {
-        result.Problem = "the file has " + std::to_string(info.st_size) + " bytes; a configuration file may have at most " +
-                         std::to_string(TIniFile::MaxFileSize);
-    } else {
-        result.Text.resize(TIniFile::MaxFileSize + 1);
-        size_t got = 0;
-        while (got < result.Text.size()) {
-            const ssize_t n = ::read(fd, result.Text.data() + got, result.Text.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                result.Problem = std::string("the file cannot be read: ") + std::strerror(errno);
-                break;
-            }
-            if (n == 0)
-                break;
-            got += size_t(n);
-        }
-        result.Text.resize(got);
-        if (result.Problem.empty() && got > TIniFile::MaxFileSize)
-            result.Problem = "the file has more than " + std::to_string(TIniFile::MaxFileSize) +
-                             " bytes; a configuration file may have at most that many";
-    }
-    ::close(fd);
+    else if (error && result.Found)
+        result.Problem = "the file cannot be read: " + Platform::Describe(error);
+    else if (result.Text.size() > TIniFile::MaxFileSize)
+        result.Problem = "the file has more than " + std::to_string(TIniFile::MaxFileSize) +
+                         " bytes; a configuration file may have at most that many";
     if (!result.Problem.empty())
         result.Text.clear();
     return result;
@@ -193,5 +163,12 @@ bool TIniFile::UpdateFile()
 {
     if (!Problem.empty())
         return false;
-    return Impl->Ini.SaveFile(FileName.c_str(), false) == SI_OK;
+    // Written through the platform layer: a pipe or a device named like the
+    // settings file is refused, not waited on.
+    std::string text;
+    if (Impl->Ini.Save(text, false) != SI_OK)
+        return false;
+    Platform::TFile file;
+    return !file.Open(FileName, Platform::TFile::TOpen::Write) && !file.Write(text.data(), text.size()) &&
+           !file.Close();
 }

@@ -3,6 +3,7 @@
 #include "ClassTerrainImage.h"
 
 #include "AtomicSave.h"
+#include "OutputTarget.h"
 #include "UopFile.h"
 
 #include <algorithm>
@@ -197,8 +198,7 @@ void CheckOutput(const TMapOutput &Output)
                                     std::to_string(MapSizes::MaxSide) + ")");
     const std::vector<std::string> paths = MapOutputPaths(Output);
     for (size_t i = 1; i < paths.size(); ++i) {
-        std::error_code error;
-        if (paths[i] == paths[0] || std::filesystem::equivalent(paths[i], paths[0], error))
+        if (IsSameFile(paths[i], paths[0]))
             throw EMapWriteError(Output.FileName + ": the map file cannot also be the statics file " + paths[i]);
     }
 }

@@ -1,6 +1,6 @@
 #include "OutputTarget.h"
 
-#include <sys/stat.h>
+#include "Platform.h"
 
 #include <filesystem>
 
@@ -8,31 +8,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What makes a file itself: its device and inode when it exists (through any
-// links); otherwise its folder's identity and its own name in that folder.
+// What makes a file itself: the system's file identity when it exists
+// (through any links); otherwise its folder's identity and its own name in that folder.
 struct TFileIdentity
 {
     bool Exists = false;
-    dev_t Device = 0;
-    ino_t Inode = 0;
+    Platform::TFileId Id;
     std::string Entry; // for a file not there yet
 
     bool operator==(const TFileIdentity &Other) const
     {
         if (Exists != Other.Exists)
             return false;
-        return Exists ? Device == Other.Device && Inode == Other.Inode : Entry == Other.Entry;
+        return Exists ? Id == Other.Id : Entry == Other.Entry;
     }
 };
 
 TFileIdentity IdentityOf(const std::string &Path)
 {
     TFileIdentity identity;
-    struct stat status {};
-    if (::stat(Path.c_str(), &status) == 0) {
+    Platform::TFileInfo info;
+    if (!Platform::Inspect(Path, info) && info.Type != Platform::TFileType::Missing) {
         identity.Exists = true;
-        identity.Device = status.st_dev;
-        identity.Inode = status.st_ino;
+        identity.Id = info.Id;
         return identity;
     }
     // The folder may itself be reached through links or "..": weakly_canonical

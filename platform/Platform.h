@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // The few system calls that the standard library does not offer, behind one
 // header: PlatformPosix.cpp implements it for Linux, PlatformWindows.cpp for
@@ -16,6 +19,39 @@ class EFileError : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
+
+// What went wrong with a file operation, the same on every system.
+enum class TErrorKind
+{
+    None,
+    NotFound,
+    Exists,
+    IsFolder,
+    NotRegular,  // a device, a pipe or a socket
+    DiskFull,
+    QuotaFull,
+    TooLarge,    // beyond the largest file the system (or ulimit -f) allows
+    NameTooLong,
+    Denied,
+    ReadOnlyDisk,
+    InUse,       // another program holds the file open (Windows) or locked
+    NotSupported, // e.g. hard links on FAT
+    InputOutput,
+    Other,
+};
+
+struct TError
+{
+    TErrorKind Kind = TErrorKind::None;
+    int System = 0; // errno or GetLastError(), for the text of Other
+    explicit operator bool() const { return Kind != TErrorKind::None; }
+};
+
+// The cause in plain words: "the disk is full", "the name is too long", ...
+std::string Describe(const TError &Error);
+// "<Path>: <cause>", or for a file in use "<Path> is in use by another
+// program (close the client or the server)".
+std::string Message(const std::string &Path, const TError &Error);
 
 // A regular file's bytes, read-only, for as long as the object lives: mapped
 // where the system can, so that only the pages looked at are read. Anything
@@ -38,5 +74,124 @@ private:
     size_t Size = 0;
     void *Handle = nullptr; // the system's handle of the mapping, if any
 };
+
+// Reads a regular file whole, at most MaxBytes + 1 bytes (so that the caller
+// sees that it is larger), without blocking on a pipe. NotFound, IsFolder and
+// NotRegular tell what the path is when it is no file.
+TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text);
+
+// What makes a file itself, whatever it is called: device and inode, or the
+// volume serial and file index on Windows.
+struct TFileId
+{
+    uint64_t Volume = 0;
+    uint64_t Index = 0;
+    bool operator==(const TFileId &) const = default;
+};
+
+enum class TFileType { Missing, Regular, Folder, Other };
+
+struct TFileInfo
+{
+    TFileType Type = TFileType::Missing;
+    TFileId Id;
+    uint64_t Size = 0;
+    uint32_t Links = 0;
+    bool Writable = false; // the owner may write (no read-only attribute)
+    uint32_t Mode = 0;     // POSIX permission bits; 0 on Windows
+};
+
+// What Path is, through symbolic links. A missing file is no error (Type
+// Missing); an error is a path that cannot be looked at (too long, denied).
+TError Inspect(const std::string &Path, TFileInfo &Info);
+
+// An open file. Files for writing are opened without blocking (a pipe with no
+// reader cannot hold the program up) and only when they are regular files.
+class TFile
+{
+public:
+    enum class TOpen
+    {
+        CreateNew,   // for writing; fails with Exists when the name is taken
+        Write,       // for writing, created or truncated (after its type is checked)
+        ReadExisting // for reading (and locking) a file that is there
+    };
+
+    TFile() = default;
+    ~TFile();
+    TFile(const TFile &) = delete;
+    TFile &operator=(const TFile &) = delete;
+    TFile(TFile &&Other) noexcept;
+    TFile &operator=(TFile &&Other) noexcept;
+
+    // Permissions: POSIX bits for a new file (less the umask); on Windows only
+    // the owner's write bit counts (clear: read-only).
+    TError Open(const std::string &Path, TOpen How, uint32_t Permissions = 0666);
+    bool IsOpen() const { return Handle != Closed; }
+
+    TError Write(const void *Data, size_t Bytes);
+    TError WriteAt(uint64_t Offset, const void *Data, size_t Bytes);
+    // Starts the disk writing of a range already written; only a hint.
+    void StartWriteback(uint64_t Offset, uint64_t Bytes);
+    // Waits until the file's data are on the disk.
+    TError Flush();
+    TError SetPermissions(uint32_t Permissions);
+    // An exclusive lock held until Unlock or Close; InUse when another
+    // process (or another open of the file) holds it. Never waits.
+    TError TryLock();
+    // True while the file still has a name (it was not removed meanwhile).
+    bool HasName() const;
+    TError Close();
+
+private:
+    friend TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text);
+    static constexpr intptr_t Closed = -1;
+    intptr_t Handle = Closed; // a file descriptor, or a HANDLE on Windows
+};
+
+// Puts From in the place of To, replacing a file To in one step.
+TError Replace(const std::string &From, const std::string &To);
+// Gives Existing the second name Link (a hard link).
+TError HardLink(const std::string &Existing, const std::string &Link);
+TError Remove(const std::string &Path);
+// Makes the renames and removals in Folder durable, where the system can.
+void FlushFolder(const std::string &Folder);
+// The names of the entries of Folder (not "." and ".."); empty when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string &Folder);
+
+// The running program's own file.
+std::string ExecutablePath();
+
+// The arguments of main as UTF-8 (on Windows from the wide command line).
+std::vector<std::string> Arguments(int Count, char **Values);
+
+// Writes a write beyond the system's file size limit (ulimit -f) report
+// TooLarge instead of ending the process. Call once, early.
+void ReportOversizeWrites();
+
+// Ctrl-C and termination requests: Handler gets a request number (a signal
+// number on POSIX). On POSIX it runs as a signal handler, so it may only set
+// flags or call EndByRequest. A request that the caller set to be ignored
+// (nohup) stays ignored.
+void OnInterrupt(void (*Handler)(int Request));
+// The request number of a plain termination request.
+int TerminationRequest();
+// Ends the process as the request would have without a handler.
+[[noreturn]] void EndByRequest(int Request);
+
+// The console: whether Stream is a terminal, its width in characters (0 when
+// unknown), and text written to it (on a Windows console as Unicode).
+bool IsTerminal(std::FILE *Stream);
+int TerminalColumns(std::FILE *Stream);
+void WriteText(std::FILE *Stream, const std::string &Utf8);
+
+// For tests only: makes chosen operations fail without doing them. The hook
+// is asked before each Replace, HardLink, Remove, creation of a new file,
+// TFile::Write, WriteAt and Flush with the operation's name ("replace",
+// "link", "remove", "create", "write", "flush") and path (the target of a
+// replace, the existing file of a link; empty for writes and flushes); an
+// error it returns is the operation's result.
+using TFaultHook = std::function<TError(const std::string &Operation, const std::string &Path)>;
+void SetFaultHook(TFaultHook Hook);
 
 } // namespace Platform

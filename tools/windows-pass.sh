@@ -55,7 +55,7 @@ run_tests() { # executable, gtest arguments...
         failed+=("$exe $*")
     fi
 }
-for suite in model pipeline output cli; do
+for suite in platform model pipeline output cli; do
     [ -f "$bin/${suite}_tests.exe" ] || { echo "$bin/${suite}_tests.exe was not built" >&2; exit 1; }
     step "${suite}_tests under Wine" run_tests "${suite}_tests.exe"
 done

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <functional>
 
@@ -88,7 +86,7 @@ TEST(CliFailures, EachFailureHasItsStatusAndMessageAndLeavesTheMapFile)
         {"output write-protected",
          [](const TTempDir &d) {
              WriteFile(d.File("locked.mul"), "a protected map");
-             chmod(d.File("locked.mul").c_str(), 0444);
+             std::filesystem::permissions(d.File("locked.mul"), std::filesystem::perms::owner_read);
              return std::vector<std::string>{"-o", d.File("locked.mul"), d.File("world.bmp")};
          },
          4, {"DIR/locked.mul", "write-protected"}, "locked.mul"},

@@ -2,11 +2,9 @@
 #include "PictureFiles.h"
 #include "TestSupport.h"
 
-#include <QImage>
-
 #include <gtest/gtest.h>
 
-#include <map>
+#include <filesystem>
 
 using namespace TestSupport;
 
@@ -83,6 +81,21 @@ std::string MakeBmp(const TReds &reds, TBmpKind kind, bool topDown = false)
     return file + pixels;
 }
 
+// The same red values as an RGB PNG of 8 bits.
+std::string MakePng(const TReds &reds, bool interlaced)
+{
+    PictureFiles::TPng png;
+    png.Width = uint32_t(reds[0].size());
+    png.Height = uint32_t(reds.size());
+    png.Interlaced = interlaced;
+    for (size_t y = 0; y < reds.size(); ++y) {
+        png.Pixels.emplace_back();
+        for (size_t x = 0; x < reds[y].size(); ++x)
+            png.Pixels.back().push_back({reds[y][x], uint16_t(x * 40), uint16_t(y * 70), 0});
+    }
+    return PictureFiles::Encode(png);
+}
+
 std::vector<std::string> CodesOf(const TTerrainImage &model)
 {
     const TLegend legend = {{'0', NO_TERRAIN}, {'D', DIRT},   {'M', MOUNTAIN}, {'S', DESERT}, {'N', SNOW},
@@ -107,12 +120,12 @@ protected:
 
     // Loads a path that must fail; the grid is empty afterwards and the
     // message names the file and contains the given cause.
-    void ExpectLoadFails(const std::string &path, const std::string &cause)
+    void ExpectLoadFails(const std::string &path, const std::string &cause, const TLoadOptions &options = {})
     {
         Model.LoadFromBMP(Save("good.bmp", MakeBmp(Picture, TBmpKind::Rgb24)));
         ASSERT_EQ(Model.GetWidth(), 5);
         try {
-            Model.LoadFromBMP(path);
+            Model.LoadFromBMP(path, options);
             ADD_FAILURE() << path << " loaded";
         } catch (const EImageLoadError &error) {
             const std::string message = error.what();
@@ -156,35 +169,45 @@ TEST_F(ImageImport, EveryLayoutLoadsToTheSameGrid)
             firstAltitudes = GridAltitudes(Model);
         EXPECT_EQ(GridAltitudes(Model), firstAltitudes);
     }
-    // A PNG is decoded too.
-    QImage png(5, 3, QImage::Format_RGB32);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            png.setPixel(x, y, qRgb(Picture[size_t(y)][size_t(x)], 1, 2));
-    ASSERT_TRUE(png.save(QString::fromStdString(Dir.File("picture.png"))));
-    Model.LoadFromBMP(Dir.File("picture.png"));
-    EXPECT_EQ(CodesOf(Model), PictureCodes);
+    // A PNG is decoded too, plain and interlaced.
+    for (const bool interlaced : {false, true}) {
+        Model.LoadFromBMP(Save("picture.png", MakePng(Picture, interlaced)));
+        EXPECT_EQ(CodesOf(Model), PictureCodes);
+        EXPECT_EQ(GridAltitudes(Model), firstAltitudes);
+    }
 }
 
 TEST_F(ImageImport, StartAltitudesFollowTheirCodesAndTheDrawOrder)
 {
-    Model.LoadFromBMP(Save("picture.bmp", MakeBmp(Picture, TBmpKind::Rgb24)));
-    // One draw per cell that is not water, row by row, from seed(99, 2).
-    TPcg32 reference;
-    reference.Seed(99, 2);
-    for (int y = 1; y <= 3; ++y)
-        for (int x = 1; x <= 5; ++x) {
-            const TCell cell = Model.GetCell(x, y);
-            int expected;
-            if (cell.Code == WATER)
-                expected = -75;
-            else if (cell.Code == MOUNTAIN)
-                expected = 20 + int(reference.Random(55));
-            else
-                expected = int(reference.Random(10));
-            EXPECT_EQ(cell.Altitude, expected) << x << "," << y;
-            EXPECT_EQ(Model.GetFlag(x, y), FLAG_NONE);
+    // The picture above, and a larger one whose rows the load shares between
+    // two threads in uneven halves (odd height, more water in one half).
+    TReds larger(37, std::vector<uint8_t>(23));
+    for (size_t y = 0; y < larger.size(); ++y)
+        for (size_t x = 0; x < larger[y].size(); ++x)
+            larger[y][x] = Picture[(y * 7 + x) % 3][(x + y / 5) % 5];
+    for (const TReds &reds : {Picture, larger}) {
+        for (const TBmpKind kind : {TBmpKind::Rgb24, TBmpKind::Rle8}) {
+            Model.LoadFromBMP(Save("picture.bmp", MakeBmp(reds, kind)));
+            // One draw per cell that is not water, row by row, from seed(99, 2).
+            TPcg32 reference;
+            reference.Seed(99, 2);
+            for (int y = 1; y <= int(reds.size()); ++y)
+                for (int x = 1; x <= int(reds[0].size()); ++x) {
+                    const TCell cell = Model.GetCell(x, y);
+                    int expected;
+                    if (cell.Code == WATER)
+                        expected = -75;
+                    else if (cell.Code == MOUNTAIN)
+                        expected = 20 + int(reference.Random(55));
+                    else
+                        expected = int(reference.Random(10));
+                    ASSERT_EQ(cell.Altitude, expected) << x << "," << y;
+                    ASSERT_EQ(Model.GetFlag(x, y), FLAG_NONE);
+                }
+            // The generator goes on from the last draw.
+            EXPECT_EQ(Random::Generator().Next32(), reference.Next32());
         }
+    }
 }
 
 TEST_F(ImageImport, AllFlagsAreClearedByEachLoad)
@@ -232,7 +255,97 @@ TEST_F(ImageImport, ImagesWiderThanTheGridCanHoldAreRefused)
 {
     // 70000 x 1 pixels fit in a small file but not in a 16-bit width.
     const TReds wide = {std::vector<uint8_t>(70000, 40)};
-    ExpectLoadFails(Save("wide.bmp", MakeBmp(wide, TBmpKind::Paletted8)), "65535");
+    const std::string path = Save("wide.bmp", MakeBmp(wide, TBmpKind::Paletted8));
+    ExpectLoadFails(path, "the image is 70000 x 1 pixels; at most 65535 x 65535 can be loaded");
+    // Cut to a width the grid holds, it loads.
+    Model.LoadFromBMP(path, TLoadOptions{TLoadOptions::DefaultMemoryBudget, 65535, 0});
+    EXPECT_EQ(Model.GetWidth(), 65535);
+    EXPECT_EQ(Model.GetCell(65535, 1).Code, GRASS);
+}
+
+TEST_F(ImageImport, CropCutsThePictureToItsTopLeftPartFirst)
+{
+    // The grid and the start altitudes of a cropped load are those of a
+    // picture that holds only the part kept, whatever the layout.
+    const TReds part = {{30, 150, 100}, {9, 145, 191}};
+    Model.LoadFromBMP(Save("part.bmp", MakeBmp(part, TBmpKind::Rgb24)));
+    const auto partCodes = CodesOf(Model);
+    const auto partAltitudes = GridAltitudes(Model);
+    ASSERT_EQ(partCodes, (std::vector<std::string>{"WMD", "FJP"}));
+    TLoadOptions crop;
+    crop.CropWidth = 3;
+    crop.CropHeight = 2;
+    struct TLayout
+    {
+        const char *Name;
+        std::string Bytes;
+    };
+    const TLayout layouts[] = {
+        {"bottom-up 24-bit", MakeBmp(Picture, TBmpKind::Rgb24)},
+        {"top-down 24-bit", MakeBmp(Picture, TBmpKind::Rgb24, true)},
+        {"8-bit run-length", MakeBmp(Picture, TBmpKind::Rle8)},
+        {"png", MakePng(Picture, false)},
+        {"interlaced png", MakePng(Picture, true)},
+    };
+    for (const auto &layout : layouts) {
+        SCOPED_TRACE(layout.Name);
+        Model.LoadFromBMP(Save("picture.bmp", layout.Bytes), crop);
+        EXPECT_EQ(CodesOf(Model), partCodes);
+        EXPECT_EQ(GridAltitudes(Model), partAltitudes);
+    }
+    // A crop larger than the picture, or in one direction only.
+    const std::string path = Save("picture.bmp", MakeBmp(Picture, TBmpKind::Rgb24));
+    Model.LoadFromBMP(path, TLoadOptions{TLoadOptions::DefaultMemoryBudget, 100, 100});
+    EXPECT_EQ(CodesOf(Model), PictureCodes);
+    Model.LoadFromBMP(path, TLoadOptions{TLoadOptions::DefaultMemoryBudget, 2, 0});
+    EXPECT_EQ(CodesOf(Model), (std::vector<std::string>{"WM", "FJ", "0W"}));
+    Model.LoadFromBMP(path, TLoadOptions{TLoadOptions::DefaultMemoryBudget, 0, 1});
+    EXPECT_EQ(CodesOf(Model), (std::vector<std::string>{"WMDG0"}));
+}
+
+TEST_F(ImageImport, APictureOverTheMemoryBudgetIsRefusedBeforeAnythingIsAllocated)
+{
+    // A 10 x 3 picture: a grid of 12 x 5 framed cells of 8 bytes each.
+    const TReds wide = {std::vector<uint8_t>(10, 40), std::vector<uint8_t>(10, 30), std::vector<uint8_t>(10, 40)};
+    const std::string path = Save("wide.bmp", MakeBmp(wide, TBmpKind::Rgb24));
+    Model.LoadFromBMP(path, TLoadOptions{480, 0, 0});
+    EXPECT_EQ(Model.GetWidth(), 10);
+    ExpectLoadFails(path, "", TLoadOptions{479, 0, 0});
+    try {
+        Model.LoadFromBMP(path, TLoadOptions{479, 0, 0});
+    } catch (const EImageLoadError &error) {
+        EXPECT_EQ(std::string(error.what()), path + ": the image is 10 x 3 pixels; a run over a grid of that size "
+                                                    "needs about 480 bytes of memory, more than the budget of 479 bytes");
+    }
+    // Cut to 4 x 3, it fits: 6 x 5 cells.
+    Model.LoadFromBMP(path, TLoadOptions{240, 4, 0});
+    EXPECT_EQ(Model.GetWidth(), 4);
+
+    // A sparse file of 65535 x 65535 8-bit pixels, 4 GB that are never read:
+    // the default budget refuses it at once; cut to its top-left corner, it loads.
+    PictureFiles::TBmp bmp;
+    bmp.Bits = 8;
+    bmp.Palette.assign(256, 0x280000); // every index grass
+    bmp.Pixels = {{0}};
+    std::string bytes = PictureFiles::Encode(bmp);
+    const size_t offset = PictureFiles::PixelDataOffset(bytes);
+    bytes.resize(offset);
+    Put32(bytes, PictureFiles::WidthField, 65535);
+    Put32(bytes, PictureFiles::HeightField, 65535);
+    const std::string huge = Save("huge.bmp", bytes);
+    std::filesystem::resize_file(huge, offset + size_t(65536) * 65535);
+    try {
+        Model.LoadFromBMP(huge);
+        ADD_FAILURE() << "loaded";
+    } catch (const EImageLoadError &error) {
+        EXPECT_EQ(std::string(error.what()), huge + ": the image is 65535 x 65535 pixels; a run over a grid of that "
+                                                    "size needs about 32770 MB of memory, more than the budget of "
+                                                    "4096 MB");
+    }
+    Model.LoadFromBMP(huge, TLoadOptions{TLoadOptions::DefaultMemoryBudget, 64, 32});
+    EXPECT_EQ(Model.GetWidth(), 64);
+    EXPECT_EQ(Model.GetHeight(), 32);
+    EXPECT_EQ(Model.GetCell(64, 32).Code, GRASS);
 }
 
 TEST_F(ImageImport, ALargeImageIsNotRefusedByTheDecoderLimit)

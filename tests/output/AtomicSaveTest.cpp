@@ -1,25 +1,19 @@
-// The atomic save: all files of a save or none, nodes that are not regular
-// files left alone, and failures that say what went wrong.
+// The atomic save: all files of a save or none, the earlier files never lost
+// (also without hard links, and after a kill), and failures that say what
+// went wrong. Nodes that are not files and full disks: AtomicSavePosixTest.
 #include "AtomicSave.h"
-#include "MapPreview.h"
+#include "Platform.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
 using namespace TestSupport;
 namespace fs = std::filesystem;
+using Platform::TErrorKind;
 
 namespace {
 
@@ -41,24 +35,43 @@ void Save(const std::vector<std::string> &Targets, const std::vector<std::string
     save.Commit();
 }
 
-// A file system of Bytes bytes in Dir (a tmpfs; needs the right to mount).
-class TSmallDisk
+// Makes operations fail as a test says: Rules maps "operation" (or
+// "operation path") to the error and how many times it is to happen.
+class TFaults
 {
 public:
-    TSmallDisk(const std::string &Dir, size_t Bytes) : Dir(Dir)
+    struct TRule
     {
-        const std::string options = "size=" + std::to_string(Bytes);
-        Mounted = ::mount("tmpfs", Dir.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    }
-    ~TSmallDisk()
+        std::string Operation;
+        std::string Path; // empty: any path
+        TErrorKind Kind;
+        int Times = 1;
+        int Skip = 0; // calls let through first
+    };
+    explicit TFaults(std::vector<TRule> Rules_) : Rules(std::move(Rules_))
     {
-        if (Mounted)
-            ::umount(Dir.c_str());
+        Platform::SetFaultHook([this](const std::string &Operation, const std::string &Path) {
+            Calls.push_back(Operation + " " + fs::path(Path).filename().string());
+            for (TRule &rule : Rules) {
+                if (rule.Operation != Operation || (!rule.Path.empty() && rule.Path != Path))
+                    continue;
+                if (rule.Skip > 0) {
+                    --rule.Skip;
+                    continue;
+                }
+                if (rule.Times > 0) {
+                    --rule.Times;
+                    return Platform::TError{rule.Kind, 0};
+                }
+            }
+            return Platform::TError{};
+        });
     }
-    bool Mounted = false;
+    ~TFaults() { Platform::SetFaultHook(nullptr); }
+    std::vector<std::string> Calls;
 
 private:
-    std::string Dir;
+    std::vector<TRule> Rules;
 };
 
 } // namespace
@@ -94,6 +107,93 @@ TEST(AtomicSave, WhenOneFileCannotBePutInPlaceNoneIs)
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a", "b", "c"}));
 }
 
+// Map makers save to FAT sticks and network shares, which have no hard links:
+// the earlier file is then renamed aside, and put back when a later file
+// cannot be put in place.
+TEST(AtomicSave, EarlierFilesAreNeverLostWhenARenameFails)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::vector<TFaults::TRule> Rules;
+        std::vector<std::string> Earlier; // "" where the target does not exist
+        std::string Message;              // empty: the save succeeds
+    };
+    TTempDir names;
+    const auto file = [&](const char *Name) { return names.File(Name); };
+    const std::vector<TCase> cases = {
+        {"no hard links, the second file cannot be placed",
+         {{"link", "", TErrorKind::Denied, 99}, {"replace", file("b"), TErrorKind::InputOutput}},
+         {"old a", "old b"},
+         file("b") + ": the disk reported an input/output error"},
+        {"hard links, the second file cannot be placed",
+         {{"replace", file("b"), TErrorKind::InputOutput}},
+         {"old a", "old b"},
+         file("b") + ": the disk reported an input/output error"},
+        {"a new first file is removed again",
+         {{"replace", file("b"), TErrorKind::InputOutput}},
+         {"", "old b"},
+         file("b") + ": the disk reported an input/output error"},
+        {"no hard links and nothing can be renamed aside",
+         {{"link", "", TErrorKind::Denied, 99}, {"replace", "", TErrorKind::Denied, 1}},
+         {"old a", "old b"},
+         file("a") + ": the earlier file cannot be kept while the new one is put in place (permission denied)"},
+        {"the first file cannot be put back at once: the journal finishes the undo",
+         {{"link", "", TErrorKind::Denied, 99},
+          {"replace", file("b"), TErrorKind::InputOutput},
+          {"replace", file("a"), TErrorKind::InputOutput, 1, 1}},
+         {"old a", "old b"},
+         file("b") + ": the disk reported an input/output error; the next run puts the earlier files back"},
+        {"no hard links, nothing else fails", {{"link", "", TErrorKind::NotSupported, 99}}, {"old a", "old b"}, ""},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const auto &entry : fs::directory_iterator(names.Path()))
+            fs::remove_all(entry.path());
+        std::vector<std::string> existing;
+        for (size_t i = 0; i < 2; ++i)
+            if (!c.Earlier[i].empty()) {
+                WriteFile(file(i == 0 ? "a" : "b"), c.Earlier[i]);
+                existing.push_back(i == 0 ? "a" : "b");
+            }
+        std::string message;
+        {
+            TFaults faults(c.Rules);
+            message = MessageOf([&] { Save({file("a"), file("b")}, {"new a", "new b"}); });
+        }
+        if (c.Message.empty()) {
+            EXPECT_EQ(message, "(no failure)");
+            EXPECT_EQ(ReadFile(file("a")), "new a");
+            EXPECT_EQ(ReadFile(file("b")), "new b");
+            EXPECT_EQ(ListDir(names.Path()), (std::vector<std::string>{"a", "b"}));
+            continue;
+        }
+        EXPECT_EQ(message, c.Message);
+        // What the save could not undo itself, the next one does first.
+        const std::vector<std::string> recovered = RecoverInterruptedSaves({file("a")});
+        for (size_t i = 0; i < 2; ++i) {
+            if (!c.Earlier[i].empty())
+                EXPECT_EQ(ReadFile(file(i == 0 ? "a" : "b")), c.Earlier[i]);
+        }
+        EXPECT_EQ(ListDir(names.Path()), existing);
+        EXPECT_EQ(recovered.empty(), c.Message.find("next run") == std::string::npos);
+    }
+}
+
+TEST(AtomicSave, AFolderThatCannotBeWrittenIsNamed)
+{
+    TTempDir dir;
+    fs::create_directory(dir.File("maps"));
+    for (const TErrorKind kind : {TErrorKind::Denied, TErrorKind::ReadOnlyDisk}) {
+        TFaults faults({{"create", "", kind, 99}});
+        const std::string expected = dir.File("maps") + ": this folder cannot be written (" +
+                                     (kind == TErrorKind::Denied ? "permission denied" : "the disk is read-only") + ")";
+        EXPECT_EQ(MessageOf([&] { Save({dir.File("maps/map0.mul")}, {"new"}); }), expected);
+        EXPECT_EQ(TargetProblem(dir.File("maps/map0.mul")), expected);
+    }
+    EXPECT_TRUE(ListDir(dir.File("maps")).empty());
+}
+
 TEST(AtomicSave, AnUncommittedSaveLeavesNoTrace)
 {
     TTempDir dir;
@@ -109,50 +209,17 @@ TEST(AtomicSave, AnUncommittedSaveLeavesNoTrace)
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a"}));
 }
 
-TEST(AtomicSave, NodesThatAreNotRegularFilesAreLeftAlone)
-{
-    TTempDir dir;
-    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = dir.File("sock");
-    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-    std::strcpy(address.sun_path, socketPath.c_str());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    std::vector<std::string> nodes{"pipe", "sock"};
-    // A device node like /dev/null, where this process may make one.
-    if (::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
-        nodes.push_back("null");
-    fs::create_symlink(dir.File("pipe"), dir.File("link-to-pipe"));
-    nodes.push_back("link-to-pipe");
-
-    for (const std::string &node : nodes) {
-        SCOPED_TRACE(node);
-        const auto before = fs::status(dir.File(node)).type();
-        const std::string message = MessageOf([&] { TAtomicSave save({dir.File(node)}); });
-        EXPECT_NE(message.find(dir.File(node) + ": this is not a regular file"), std::string::npos) << message;
-        EXPECT_EQ(fs::status(dir.File(node)).type(), before);
-        EXPECT_EQ(TargetProblem(dir.File(node)), message);
-    }
-    ::close(sock);
-    std::vector<std::string> expected = nodes;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(ListDir(dir.Path()), expected);
-}
-
 TEST(AtomicSave, ALinkIsFollowedAndTheFilesPermissionsKept)
 {
     TTempDir dir;
     WriteFile(dir.File("real.mul"), "old");
-    ::chmod(dir.File("real.mul").c_str(), 0640);
+    const auto permissions = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(dir.File("real.mul"), permissions);
     fs::create_symlink("real.mul", dir.File("link.mul"));
     Save({dir.File("link.mul")}, {"new"});
     EXPECT_TRUE(fs::is_symlink(dir.File("link.mul")));
     EXPECT_EQ(ReadFile(dir.File("real.mul")), "new");
-    struct stat info{};
-    ASSERT_EQ(::stat(dir.File("real.mul").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(fs::status(dir.File("real.mul")).permissions(), permissions);
 }
 
 TEST(AtomicSave, NamesTooLongAreSaidToBeTooLong)
@@ -172,29 +239,90 @@ TEST(AtomicSave, NamesTooLongAreSaidToBeTooLong)
     EXPECT_TRUE(ListDir(dir.Path()).empty());
 }
 
-TEST(AtomicSave, AFullDiskIsSaidToBeFullAndChangesNothing)
+// What a killed save leaves, written by hand from the journal's description:
+// "morvane save journal 1", then per file its temporary name, target and
+// backup name (empty when there was no earlier file), each as length ":"
+// bytes and a line end; then "end" once every new file is on the disk, and
+// "rollback" when the save failed and was putting the earlier files back.
+namespace {
+
+std::string Field(const std::string &Text) { return std::to_string(Text.size()) + ":" + Text + "\n"; }
+
+} // namespace
+
+TEST(AtomicSave, AKilledSaveIsFinishedOrUndoneByTheNextRun)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::string Tail;                // after the entries
+        bool FirstPlaced;                // a's temporary file was renamed onto a already
+        std::vector<std::string> Result; // contents of a and b afterwards
+        std::string Line;
+    };
+    const std::vector<TCase> cases = {
+        {"complete journal, killed between the renames", "end\n", true, {"new a", "new b"}, "finished a save"},
+        {"complete journal, killed before the first rename", "end\n", false, {"new a", "new b"}, "finished a save"},
+        {"journal cut short", "", false, {"old a", "old b"}, "had changed nothing"},
+        {"killed while undoing a failure", "end\nrollback\n", true, {"old a", "old b"}, "undid a save"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempDir dir;
+        const auto file = [&](const std::string &Name) { return dir.File(Name); };
+        WriteFile(file("a"), "old a");
+        WriteFile(file("b"), "old b");
+        WriteFile(file(".morvane-1.tmp"), "new a");
+        WriteFile(file(".morvane-2.tmp"), "new b");
+        std::string journal = "morvane save journal 1\n" + Field(file(".morvane-1.tmp")) + Field(file("a")) +
+                              Field(file(".morvane-1.old")) + Field(file(".morvane-2.tmp")) + Field(file("b")) +
+                              Field(file(".morvane-2.old"));
+        if (c.FirstPlaced) {
+            fs::rename(file("a"), file(".morvane-1.old"));
+            fs::rename(file(".morvane-1.tmp"), file("a"));
+        }
+        WriteFile(file(".morvane-3.journal"), c.Tail.empty() ? journal.substr(0, journal.size() - 5) : journal + c.Tail);
+        // An older leftover backup, and a temporary file of a save that another
+        // program is still writing (it holds the lock): the first goes, the
+        // second stays.
+        WriteFile(file(".morvane-7.old"), "an older map");
+        WriteFile(file("other.tmp"), "busy");
+        fs::rename(file("other.tmp"), file(".morvane-9.tmp"));
+        Platform::TFile busy;
+        ASSERT_FALSE(busy.Open(file(".morvane-9.tmp"), Platform::TFile::TOpen::ReadExisting));
+        ASSERT_FALSE(busy.TryLock());
+
+        const std::vector<std::string> lines = RecoverInterruptedSaves({file("a")});
+        EXPECT_EQ(ReadFile(file("a")), c.Result[0]);
+        EXPECT_EQ(ReadFile(file("b")), c.Result[1]);
+        EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{".morvane-9.tmp", "a", "b"}));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_NE(lines[0].find(c.Line), std::string::npos) << lines[0];
+        EXPECT_NE(lines.back().find(".morvane-7.old, an earlier file kept by an interrupted save"), std::string::npos)
+            << lines.back();
+        busy.Close();
+        const std::vector<std::string> later = RecoverInterruptedSaves({file("b")});
+        ASSERT_EQ(later.size(), 1u);
+        EXPECT_NE(later[0].find(".morvane-9.tmp, a temporary file of an interrupted save"), std::string::npos);
+        EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a", "b"}));
+    }
+}
+
+TEST(AtomicSave, ASaveStillRunningIsLeftAlone)
 {
     TTempDir dir;
-    TSmallDisk disk(dir.Path(), 256 * 1024);
-    if (!disk.Mounted)
-        GTEST_SKIP() << "no right to mount a small file system here";
-    WriteFile(dir.File("map0.mul"), "an earlier map");
-    const std::string big(1024 * 1024, 'x');
-    const std::string message = MessageOf([&] { Save({dir.File("map0.mul")}, {big}); });
-    EXPECT_EQ(message, dir.File("map0.mul") + ": the disk is full");
-    EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map");
-    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map0.mul"}));
-
-    // The preview picture goes through the same save.
-    // Noise, so that the PNG cannot shrink below the disk's size.
-    QImage noise(1024, 1024, QImage::Format_RGB32);
-    TPcg32 random;
-    random.Seed(1, 1);
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, random.Next32() | 0xFF000000u);
-    const std::string picture = dir.File("preview.png");
-    const std::string previewMessage = MessageOf([&] { SaveMapPreview(noise, picture); });
-    EXPECT_EQ(previewMessage, picture + ": the disk is full");
-    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map0.mul"}));
+    WriteFile(dir.File("a"), "old a");
+    TAtomicSave running({dir.File("a"), dir.File("b")});
+    running.Write(0, "new a", 5);
+    const auto during = ListDir(dir.Path());
+    // Another program (here: another save in this one) recovers the folder
+    // and saves into it meanwhile.
+    EXPECT_TRUE(RecoverInterruptedSaves({dir.File("a")}).empty());
+    Save({dir.File("c")}, {"new c"});
+    EXPECT_EQ(ListDir(dir.Path()).size(), during.size() + 1);
+    running.Write(1, "new b", 5);
+    running.Commit();
+    EXPECT_EQ(ReadFile(dir.File("a")), "new a");
+    EXPECT_EQ(ReadFile(dir.File("b")), "new b");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a", "b", "c"}));
 }

@@ -142,15 +142,13 @@ void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>>
 {
     PictureFiles::TBmp bmp;
     for (size_t y = 0; y < reds.size(); ++y) {
-        std::vector<uint32_t> row;
+        bmp.Pixels.emplace_back();
         for (size_t x = 0; x < reds[y].size(); ++x)
-            row.push_back(uint32_t(reds[y][x]) << 16 | uint32_t((x * 37 + y) & 255) << 8 | uint32_t((y * 91) & 255));
-        bmp.Pixels.push_back(std::move(row));
+            bmp.Pixels.back().push_back(uint32_t(reds[y][x]) << 16 | ((x * 37 + y) & 255) << 8 | ((y * 91) & 255));
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << PictureFiles::Encode(bmp);
-    if (!out.flush())
-        throw std::runtime_error("cannot save " + path);
+    if (bmp.Pixels.empty() || bmp.Pixels[0].empty())
+        throw std::runtime_error("cannot save " + path + ": a picture needs pixels");
+    WriteFile(path, PictureFiles::Encode(bmp));
 }
 
 } // namespace TestSupport

@@ -53,7 +53,7 @@ std::vector<std::string> GridLetters(const TTerrainImage &model, const TLegend &
 std::vector<std::vector<int>> GridAltitudes(const TTerrainImage &model);
 
 // A 24-bit picture whose pixels have the given red values (green and blue vary),
-// saved as a plain bottom-up BMP file.
+// saved as a BMP file.
 void SaveRedBmp(const std::string &path, const std::vector<std::vector<uint8_t>> &reds);
 
 // A progress bar and a status bar that remember what they were told.

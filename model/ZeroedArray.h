@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+// An array of zero bytes, taken with calloc: a large block comes from the
+// system as fresh zero pages, so allocating a full-size grid costs nothing
+// until its cells are written, and the image load writes each cell only once.
+// T must be a type whose objects may live in zeroed memory (a plain struct of
+// numbers, whose all-zero value is its default).
+template <class T>
+class TZeroedArray
+{
+public:
+    TZeroedArray() = default;
+    ~TZeroedArray() { std::free(Data); }
+    TZeroedArray(const TZeroedArray &) = delete;
+    TZeroedArray &operator=(const TZeroedArray &) = delete;
+
+    // Count zeroed elements in place of the old ones; throws std::bad_alloc.
+    void Reset(size_t Count)
+    {
+        Clear();
+        if (Count == 0)
+            return;
+        Data = static_cast<T *>(std::calloc(Count, sizeof(T)));
+        if (!Data)
+            throw std::bad_alloc();
+        Size = Count;
+    }
+    // Gives the memory back.
+    void Clear()
+    {
+        std::free(Data);
+        Data = nullptr;
+        Size = 0;
+    }
+
+    T *data() { return Data; }
+    const T *data() const { return Data; }
+    size_t size() const { return Size; }
+    T &operator[](size_t I) { return Data[I]; }
+    const T &operator[](size_t I) const { return Data[I]; }
+
+private:
+    T *Data = nullptr;
+    size_t Size = 0;
+};

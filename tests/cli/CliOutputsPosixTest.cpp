@@ -1,0 +1,109 @@
+// Outputs of the command line that only POSIX systems have: pipes, sockets
+// and a small mounted disk. Built only there.
+#include "CliProcess.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+using TestSupport::ReadFile;
+using TestSupport::TTempDir;
+using TestSupport::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+CliProcess::TResult RunIn(const TTempDir &Dir, std::vector<std::string> Arguments)
+{
+    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
+}
+
+} // namespace
+
+TEST(CliOutputs, WhatIsNoRegularFileIsRefusedWithStatusFourAndKept)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    ASSERT_EQ(::mkfifo(dir.File("pipe.mul").c_str(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(dir.File("sock.mul").size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, dir.File("sock.mul").c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const auto before = TestSupport::ListDir(dir.Path());
+    for (const char *node : {"pipe.mul", "sock.mul"}) {
+        const auto type = fs::status(dir.File(node)).type();
+        const auto result = RunIn(dir, {"-q", "-o", dir.File(node), "world.bmp"});
+        EXPECT_EQ(result.ExitCode, 4) << node;
+        EXPECT_NE(result.Err.find(dir.File(node) + ": this is not a regular file"), std::string::npos) << result.Err;
+        EXPECT_EQ(fs::status(dir.File(node)).type(), type) << node;
+        // With the statics files next to a map file, the same for each of them.
+        const auto statics = RunIn(dir, {"-q", "--statics", "-o", dir.File("map0.mul"), "world.bmp"});
+        EXPECT_EQ(statics.ExitCode, 0) << statics.Err;
+    }
+    ::close(sock);
+    ASSERT_EQ(::mkfifo(dir.File("staidx3.mul").c_str(), 0644), 0);
+    const auto statics = RunIn(dir, {"-q", "--statics", "--facet", "3", "world.bmp"});
+    EXPECT_EQ(statics.ExitCode, 4);
+    EXPECT_NE(statics.Err.find("staidx3.mul: this is not a regular file"), std::string::npos) << statics.Err;
+    EXPECT_FALSE(fs::exists(dir.File("map3.mul")));
+    EXPECT_TRUE(fs::is_fifo(dir.File("staidx3.mul")));
+    (void)before;
+}
+
+TEST(CliOutputs, NamesTooLongAndFullDisksAreSaidSoWithStatusFour)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    std::string deep = dir.Path();
+    while (deep.size() < 5000)
+        deep += "/" + std::string(200, 'f');
+    for (const std::string &path : {dir.File(std::string(300, 'a') + ".mul"), deep + "/map0.mul"}) {
+        const auto result = RunIn(dir, {"-q", "-o", path, "world.bmp"});
+        EXPECT_EQ(result.ExitCode, 4);
+        EXPECT_NE(result.Err.find(": the name is too long"), std::string::npos) << result.Err.substr(0, 200);
+        EXPECT_EQ(result.Err.find("does not exist"), std::string::npos) << result.Err.substr(0, 200);
+    }
+    const auto preview = RunIn(dir, {"-q", "-o", "map0.mul", "--preview", dir.File(std::string(300, 'p') + ".png"),
+                                   "world.bmp"});
+    EXPECT_EQ(preview.ExitCode, 6);
+    EXPECT_NE(preview.Err.find(": the name is too long"), std::string::npos) << preview.Err.substr(0, 200);
+
+    // A disk of one megabyte for a map of 77 megabytes.
+    fs::create_directory(dir.File("small"));
+    if (::mount("tmpfs", dir.File("small").c_str(), "tmpfs", 0, "size=1048576") != 0)
+        GTEST_SKIP() << "no right to mount a small file system here";
+    WriteFile(dir.File("small/map0.mul"), "an earlier map");
+    const auto full = RunIn(dir, {"-q", "-o", dir.File("small/map0.mul"), "world.bmp"});
+    EXPECT_EQ(ReadFile(dir.File("small/map0.mul")), "an earlier map");
+    EXPECT_EQ(TestSupport::ListDir(dir.File("small")), (std::vector<std::string>{"map0.mul"}));
+    ::umount(dir.File("small").c_str());
+    EXPECT_EQ(full.ExitCode, 4);
+    EXPECT_NE(full.Err.find(dir.File("small/map0.mul") + ": the disk is full"), std::string::npos) << full.Err;
+}
+
+// The preview is checked with the map file before anything runs: a device or
+// a pipe named as the preview leaves an earlier map as it was.
+TEST(CliOutputs, APreviewThatIsNoRegularFileStopsTheRunBeforeTheMapIsWritten)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    WriteFile(dir.File("map0.mul"), "an earlier map");
+    ASSERT_EQ(::mkfifo(dir.File("pipe.png").c_str(), 0644), 0);
+    for (const std::string &preview : {std::string("/dev/null"), dir.File("pipe.png")}) {
+        const auto result = RunIn(dir, {"-q", "-o", "map0.mul", "--preview", preview, "world.bmp"});
+        EXPECT_NE(result.ExitCode, 0) << preview;
+        EXPECT_NE(result.Err.find(preview + ": this is not a regular file"), std::string::npos) << result.Err;
+        EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map") << preview;
+    }
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"map0.mul", "pipe.png", "world.bmp"}));
+}

@@ -1,0 +1,238 @@
+// The platform layer, on whichever system the tests run (Linux, or Windows
+// under Wine): replacing files, files held open by others, read-only files,
+// identity through hard links, locks, and folders named in other scripts.
+#include "Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+using Platform::TErrorKind;
+using Platform::TFile;
+
+namespace {
+
+// A fresh folder below the system's temporary folder; its path as UTF-8.
+class TFolder
+{
+public:
+    TFolder()
+    {
+        std::random_device random;
+        Path = (fs::temp_directory_path() / ("morvane-platform-" + std::to_string(random()))).string();
+        fs::create_directories(Path);
+    }
+    ~TFolder()
+    {
+        std::error_code error;
+        fs::remove_all(Path, error);
+    }
+    std::string File(const std::string &Name) const { return Path + "/" + Name; }
+    std::string Path;
+};
+
+void Put(const std::string &Path, const std::string &Text)
+{
+    TFile file;
+    ASSERT_FALSE(file.Open(Path, TFile::TOpen::Write)) << Path;
+    ASSERT_FALSE(file.Write(Text.data(), Text.size()));
+    ASSERT_FALSE(file.Flush());
+    ASSERT_FALSE(file.Close());
+}
+
+std::string Get(const std::string &Path)
+{
+    std::string text;
+    const Platform::TError error = Platform::ReadFile(Path, 1 << 20, text);
+    return error ? "(" + Platform::Describe(error) + ")" : text;
+}
+
+Platform::TFileInfo Info(const std::string &Path)
+{
+    Platform::TFileInfo info;
+    EXPECT_FALSE(Platform::Inspect(Path, info)) << Path;
+    return info;
+}
+
+} // namespace
+
+TEST(Platform, ReplacingAFileThatExistsTakesTheNewFileItself)
+{
+    TFolder folder;
+    Put(folder.File("map0.mul"), "old map");
+    Put(folder.File("new.tmp"), "new map");
+    const Platform::TFileId moved = Info(folder.File("new.tmp")).Id;
+    EXPECT_FALSE(Platform::Replace(folder.File("new.tmp"), folder.File("map0.mul")));
+    EXPECT_EQ(Get(folder.File("map0.mul")), "new map");
+    EXPECT_EQ(Info(folder.File("map0.mul")).Id, moved);
+    EXPECT_EQ(Info(folder.File("new.tmp")).Type, Platform::TFileType::Missing);
+}
+
+// A client or server that has the map loaded holds it open without letting
+// it be replaced or removed (as the C library's streams open files).
+TEST(Platform, AFileThatAnotherProgramHoldsOpen)
+{
+    TFolder folder;
+    Put(folder.File("map0.mul"), "old map");
+    Put(folder.File("new.tmp"), "new map");
+    std::ifstream held(fs::path(folder.File("map0.mul")), std::ios::binary);
+    ASSERT_TRUE(held.is_open());
+    const Platform::TError error = Platform::Replace(folder.File("new.tmp"), folder.File("map0.mul"));
+#ifdef _WIN32
+    EXPECT_EQ(error.Kind, TErrorKind::InUse);
+    EXPECT_EQ(Platform::Message(folder.File("map0.mul"), error),
+              folder.File("map0.mul") + " is in use by another program (close the client or the server)");
+    EXPECT_EQ(Get(folder.File("map0.mul")), "old map");
+#else
+    // POSIX systems replace the name; the holder reads on in the earlier file.
+    EXPECT_FALSE(error);
+    EXPECT_EQ(Get(folder.File("map0.mul")), "new map");
+    std::string seen;
+    std::getline(held, seen);
+    EXPECT_EQ(seen, "old map");
+#endif
+}
+
+TEST(Platform, AReadOnlyFileIsSeenAsSuch)
+{
+    TFolder folder;
+    Put(folder.File("locked.mul"), "protected");
+    EXPECT_TRUE(Info(folder.File("locked.mul")).Writable);
+    fs::permissions(fs::path(folder.File("locked.mul")), fs::perms::owner_read);
+    EXPECT_FALSE(Info(folder.File("locked.mul")).Writable);
+    TFile file;
+    ASSERT_FALSE(file.Open(folder.File("locked.mul"), TFile::TOpen::ReadExisting));
+    EXPECT_EQ(Get(folder.File("locked.mul")), "protected");
+    file.Close();
+#ifdef _WIN32
+    // Windows neither opens it for writing nor replaces it.
+    EXPECT_EQ(file.Open(folder.File("locked.mul"), TFile::TOpen::Write).Kind, TErrorKind::Denied);
+    Put(folder.File("new.tmp"), "new");
+    EXPECT_EQ(Platform::Replace(folder.File("new.tmp"), folder.File("locked.mul")).Kind, TErrorKind::Denied);
+    EXPECT_EQ(Get(folder.File("locked.mul")), "protected");
+#endif
+    // SetPermissions gives the write right back (on Windows: clears the attribute).
+    ASSERT_FALSE(file.Open(folder.File("other.mul"), TFile::TOpen::CreateNew));
+    EXPECT_FALSE(file.SetPermissions(0444));
+    file.Close();
+    EXPECT_FALSE(Info(folder.File("other.mul")).Writable);
+    fs::permissions(fs::path(folder.File("other.mul")), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_TRUE(Info(folder.File("other.mul")).Writable);
+}
+
+TEST(Platform, AHardLinkIsTheSameFileUnderASecondName)
+{
+    TFolder folder;
+    Put(folder.File("map0.mul"), "map");
+    Put(folder.File("other.mul"), "map");
+    ASSERT_FALSE(Platform::HardLink(folder.File("map0.mul"), folder.File("backup.old")));
+    const Platform::TFileInfo map = Info(folder.File("map0.mul"));
+    const Platform::TFileInfo link = Info(folder.File("backup.old"));
+    EXPECT_EQ(map.Id, link.Id);
+    EXPECT_EQ(link.Links, 2u);
+    EXPECT_FALSE(Info(folder.File("other.mul")).Id == map.Id); // same bytes, another file
+    EXPECT_EQ(Platform::HardLink(folder.File("map0.mul"), folder.File("backup.old")).Kind, TErrorKind::Exists);
+    EXPECT_FALSE(Platform::Remove(folder.File("backup.old")));
+    EXPECT_EQ(Info(folder.File("map0.mul")).Links, 1u);
+    EXPECT_EQ(Platform::Remove(folder.File("backup.old")).Kind, TErrorKind::NotFound);
+}
+
+TEST(Platform, WhatIsNoFileIsToldApart)
+{
+    TFolder folder;
+    fs::create_directory(fs::path(folder.File("sub")));
+    Put(folder.File("map0.mul"), "map");
+    std::string text;
+    struct TCase
+    {
+        const char *Name;
+        Platform::TError Error;
+        TErrorKind Kind;
+    };
+    TFile file;
+    const std::vector<TCase> cases = {
+        {"read a missing file", Platform::ReadFile(folder.File("none"), 10, text), TErrorKind::NotFound},
+        {"read a folder", Platform::ReadFile(folder.File("sub"), 10, text), TErrorKind::IsFolder},
+        {"write onto a folder", file.Open(folder.File("sub"), TFile::TOpen::Write), TErrorKind::IsFolder},
+        {"create a name that is taken", file.Open(folder.File("map0.mul"), TFile::TOpen::CreateNew), TErrorKind::Exists},
+        {"create in a missing folder", file.Open(folder.File("none/map0.mul"), TFile::TOpen::CreateNew),
+         TErrorKind::NotFound},
+    };
+    for (const TCase &c : cases)
+        EXPECT_EQ(c.Error.Kind, c.Kind) << c.Name;
+    EXPECT_EQ(Info(folder.File("sub")).Type, Platform::TFileType::Folder);
+    EXPECT_EQ(Info(folder.File("none")).Type, Platform::TFileType::Missing);
+    // A file larger than asked for reads one byte more, so that the caller sees it.
+    EXPECT_FALSE(Platform::ReadFile(folder.File("map0.mul"), 2, text));
+    EXPECT_EQ(text, "map");
+}
+
+TEST(Platform, ALockKeepsOthersOutUntilItIsLetGo)
+{
+    TFolder folder;
+    TFile writer, other;
+    ASSERT_FALSE(writer.Open(folder.File("save.tmp"), TFile::TOpen::CreateNew));
+    ASSERT_FALSE(writer.TryLock());
+    EXPECT_TRUE(writer.HasName());
+    ASSERT_FALSE(other.Open(folder.File("save.tmp"), TFile::TOpen::ReadExisting));
+    EXPECT_EQ(other.TryLock().Kind, TErrorKind::InUse);
+    // The lock is beside the data: others still read the file.
+    ASSERT_FALSE(writer.Write("abc", 3));
+    EXPECT_EQ(Get(folder.File("save.tmp")), "abc");
+    writer.Close();
+    EXPECT_FALSE(other.TryLock());
+}
+
+TEST(Platform, AWriteAtAnOffsetLeavesTheAppendingWritesWhereTheyWere)
+{
+    TFolder folder;
+    TFile file;
+    ASSERT_FALSE(file.Open(folder.File("table.uop"), TFile::TOpen::CreateNew));
+    ASSERT_FALSE(file.Write("abc", 3));
+    ASSERT_FALSE(file.WriteAt(0, "X", 1));
+    ASSERT_FALSE(file.Write("def", 3));
+    ASSERT_FALSE(file.WriteAt(7, "Z", 1)); // beyond the end: a gap of zero bytes
+    file.Close();
+    EXPECT_EQ(Get(folder.File("table.uop")), std::string("Xbcdef\0Z", 8));
+}
+
+TEST(Platform, FoldersNamedInOtherScriptsWork)
+{
+    TFolder folder;
+    const std::string name = "Karte \xC3\x96" "de \xE2\x80\x94 \xE5\x9C\xB0\xE5\x9B\xBE"; // Karte Öde — 地图
+    ASSERT_NO_THROW(fs::create_directory(fs::path(folder.Path) / fs::path(std::u8string(name.begin(), name.end()))));
+    const std::string inside = folder.File(name) + "/map0.mul";
+    Put(inside, "old");
+    Put(folder.File(name) + "/new.tmp", "new");
+    EXPECT_FALSE(Platform::Replace(folder.File(name) + "/new.tmp", inside));
+    EXPECT_EQ(Get(inside), "new");
+    EXPECT_EQ(Platform::FolderEntries(folder.Path), (std::vector<std::string>{name}));
+    EXPECT_EQ(Platform::FolderEntries(folder.File(name)), (std::vector<std::string>{"map0.mul"}));
+    Platform::TFileView view(inside);
+    EXPECT_EQ(std::string(view.Bytes().begin(), view.Bytes().end()), "new");
+}
+
+TEST(Platform, MessagesSayTheCauseInPlainWords)
+{
+    const std::vector<std::pair<TErrorKind, std::string>> cases = {
+        {TErrorKind::DiskFull, "map0.mul: the disk is full"},
+        {TErrorKind::TooLarge, "map0.mul: the file is larger than the system allows"},
+        {TErrorKind::NameTooLong, "map0.mul: the name is too long"},
+        {TErrorKind::Denied, "map0.mul: permission denied"},
+        {TErrorKind::ReadOnlyDisk, "map0.mul: the disk is read-only"},
+        {TErrorKind::InputOutput, "map0.mul: the disk reported an input/output error"},
+        {TErrorKind::InUse, "map0.mul is in use by another program (close the client or the server)"},
+    };
+    for (const auto &[kind, text] : cases)
+        EXPECT_EQ(Platform::Message("map0.mul", {kind, 0}), text);
+}
+
+TEST(Platform, TheExecutableIsFound)
+{
+    const std::string path = Platform::ExecutablePath();
+    EXPECT_EQ(fs::path(path).stem().string(), "platform_tests") << path;
+    EXPECT_EQ(Info(path).Type, Platform::TFileType::Regular);
+}
