@@ -44,14 +44,17 @@ wine_prefix() {
 }
 step "Wine prefix" wine_prefix
 
-# Each test executable runs once, with every test case in it, in the C locale:
-# names that are not ASCII must reach Windows programs by their UTF-16 form.
+# Each test executable runs once, with every test case in it. The locale is
+# C.UTF-8: Wine stores Windows file names on Linux in the locale's character
+# set, so in the plain C locale no name beyond ASCII can be made at all; the
+# Windows code page stays 1252 all the same, so a program that passed names
+# through the narrow (ANSI) calls would get them wrong, and the tests see it.
 failed=()
 run_tests() { # executable, gtest arguments...
     local exe=$1
     shift
     echo "== $exe $*"
-    if ! (cd "$bin" && LANG=C LC_ALL=C "$WINE" "./$exe" --gtest_brief=1 "$@"); then
+    if ! (cd "$bin" && LANG=C.UTF-8 LC_ALL=C.UTF-8 "$WINE" "./$exe" --gtest_brief=1 "$@"); then
         failed+=("$exe $*")
     fi
 }
