@@ -7,6 +7,8 @@
 #include "PictureCheck.h"
 #include "Platform.h"
 
+#include <cstddef>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <type_traits>
@@ -79,6 +81,14 @@ public:
     TGridRows(TTerrainImage &model, const TRedTable &table)
         : Model(model), Table(table), RowDraws(model.Height), FirstAmbiguous(table.AnyAmbiguous ? model.Height : 0)
     {
+        // Each red value's whole cell as four bytes, altitude and padding 0,
+        // so that a cell is one store.
+        for (size_t red = 0; red < 256; ++red) {
+            uint8_t bytes[sizeof(TCell)] = {};
+            std::memcpy(bytes + offsetof(TCell, Code), &table.Codes[red], sizeof(uint16_t));
+            std::memcpy(&Words[red], bytes, sizeof(TCell));
+            Draws[red] = table.Codes[red] != WATER;
+        }
     }
 
     void Row(uint32_t Y, const uint8_t *Reds) override
@@ -93,9 +103,8 @@ public:
         TCell *cell = &Model.Cells[Model.Index(1, int32_t(Y) + 1)];
         uint32_t draws = 0;
         for (int x = 0; x < width; ++x) {
-            const uint16_t code = Table.Codes[Reds[x]];
-            cell[x] = TCell{code, 0};
-            draws += code != WATER;
+            std::memcpy(static_cast<void *>(&cell[x]), &Words[Reds[x]], sizeof(TCell));
+            draws += Draws[Reds[x]];
         }
         RowDraws[Y] = draws;
     }
@@ -116,7 +125,9 @@ public:
 
     TTerrainImage &Model;
     const TRedTable &Table;
-    std::vector<uint32_t> RowDraws; // by row, written by the thread that decodes it
+    std::array<uint32_t, 256> Words{};
+    std::array<uint8_t, 256> Draws{}; // 1 where the cell will draw a start altitude
+    std::vector<uint32_t> RowDraws;   // by row, written by the thread that decodes it
     struct TFound
     {
         int32_t Column = -1;

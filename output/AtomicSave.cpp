@@ -549,6 +549,10 @@ bool TAtomicSave::Undo()
     const std::string mark = "rollback\n";
     Journal->Handle.Write(mark.data(), mark.size());
     Journal->Handle.Flush();
+    // Windows replaces no file that is open, not even by this program: the
+    // new files placed already are closed before the earlier ones go back.
+    for (auto &file : Files)
+        file->Handle.Close();
     bool whole = true;
     for (auto it = Files.rbegin(); it != Files.rend(); ++it) {
         TFile &file = **it;

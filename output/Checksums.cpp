@@ -28,7 +28,8 @@ inline void Final(uint32_t &a, uint32_t &b, uint32_t &c)
     c ^= b; c -= Rot(b, 24);
 }
 
-// Bytes From..From+Count-1 of k as a little-endian number.
+// The Count (at most 4) bytes at k as a little-endian number; fewer than 4 at
+// the end of a name.
 inline uint32_t Word(const unsigned char *k, size_t Count)
 {
     uint32_t value = 0;

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr size_t MapBlockBytes = 196; // four header bytes and 64 cells of 3 bytes
-
 std::optional<int> ParseSide(const std::string &Text)
 {
     if (Text.empty() || Text.size() > 6 || !std::all_of(Text.begin(), Text.end(), [](char c) {
@@ -31,12 +29,12 @@ std::string Lower(std::string Text)
 
 size_t TMapSize::ColumnBytes() const
 {
-    return size_t(BlockRows()) * MapBlockBytes;
+    return size_t(BlockRows()) * MapFile::BlockBytes;
 }
 
 uint64_t TMapSize::BlockBytes() const
 {
-    return Blocks() * MapBlockBytes;
+    return Blocks() * MapFile::BlockBytes;
 }
 
 bool IsValidMapSize(const TMapSize &Size)

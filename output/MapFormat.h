@@ -5,6 +5,21 @@
 #include <string>
 #include <vector>
 
+// The map file: block-columns of blocks, each block 8 x 8 cells after a
+// four-byte header, each cell a little-endian tile number and a signed altitude.
+// The numbers of blocks here are those of the classic 6144 x 4096 map; a map of
+// another size (TMapSize) has Width / 8 block-columns of Height / 8 blocks.
+namespace MapFile {
+constexpr int BlockColumns = 768;
+constexpr int BlockRows = 512;
+constexpr int BlockSide = 8;                  // cells per block edge
+constexpr int CellBytes = 3;                  // tile low, tile high, altitude
+constexpr int BlockHeaderBytes = 4;           // always zero
+constexpr int BlockBytes = BlockHeaderBytes + BlockSide * BlockSide * CellBytes; // 196
+constexpr int ColumnBytes = BlockRows * BlockBytes;                              // 100352
+constexpr int64_t FileBytes = int64_t(BlockColumns) * ColumnBytes;              // 77070336
+} // namespace MapFile
+
 // The size of a map in cells. The map is stored in blocks of 8 x 8 cells,
 // block-column after block-column (block index = bx * BlockRows() + by), so
 // both sides are multiples of 8.
@@ -17,7 +32,7 @@ struct TMapSize
     int BlockRows() const { return Height / 8; }
     uint64_t Blocks() const { return uint64_t(BlockColumns()) * uint64_t(BlockRows()); }
     uint64_t Cells() const { return uint64_t(Width) * uint64_t(Height); }
-    // One block-column of blocks, 196 bytes each.
+    // One block-column of blocks, MapFile::BlockBytes each.
     size_t ColumnBytes() const;
     // The blocks of the whole map one after the other: the whole of a MUL file.
     uint64_t BlockBytes() const;

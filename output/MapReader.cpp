@@ -1,51 +1,65 @@
 #include "MapReader.h"
 
+#include "ByteOrder.h"
 #include "Checksums.h"
 #include "UopFile.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <map>
+#include <cstring>
+#include <new>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
-uint64_t Get(const uint8_t *p, int Bytes)
-{
-    uint64_t value = 0;
-    for (int i = 0; i < Bytes; ++i)
-        value |= uint64_t(p[i]) << (8 * i);
-    return value;
-}
+using ByteOrder::Le16;
+using ByteOrder::Le32;
+using ByteOrder::Le64;
 
-// More tables than any map can need: a guard against a table chain in a circle.
-constexpr size_t MaxTables = 1u << 20;
+// What a table record says of one entry.
+struct TRecord
+{
+    uint64_t Offset;      // of the entry header
+    uint32_t HeaderBytes; // before the data
+    uint32_t Packed;      // the compressed size
+    uint32_t Bytes;       // the size of the data
+    uint16_t Compression;
+    unsigned Count; // records that carry this name
+};
+
+// More table records than a map file needs: the largest map (65528 x 65528
+// cells) has 16381 entries, in 17 tables of 1000 as the game lays them out.
+// Bounds the work on a huge (sparse) file of tables.
+constexpr uint64_t MaxRecords = uint64_t(1) << 20;
+
+std::string Plural(uint64_t Count, const char *Noun)
+{
+    return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : "s");
+}
 
 } // namespace
 
 TMapReader::TMapReader(const std::string &FileName_, std::optional<TMapSize> Size) : FileName(FileName_)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(FileName, error))
-        throw EMapReadError(FileName + ": this is a folder");
-    In.open(FileName, std::ios::binary);
-    if (!In)
-        throw EMapReadError(FileName + (std::filesystem::exists(FileName, error) ? ": the file cannot be read"
-                                                                                 : ": the file does not exist"));
-    In.seekg(0, std::ios::end);
-    FileBytes = uint64_t(In.tellg());
+    try {
+        File = std::make_unique<Platform::TFileView>(FileName);
+    } catch (const Platform::EFileError &error) {
+        throw EMapReadError(error.what());
+    }
+    FileBytes = File->Bytes().size();
 
-    uint8_t mark[4] = {};
-    if (FileBytes >= 4)
-        ReadAt(0, mark, 4);
-    if (FileBytes >= 4 && Get(mark, 4) == Uop::Magic) {
+    if (FileBytes >= 4 && Le32(At(0, 4)) == Uop::Magic) {
         FileFormat = TMapFormat::Uop;
-        ReadUopIndex();
+        try {
+            ReadUopIndex();
+        } catch (const std::bad_alloc &) {
+            throw EMapReadError(FileName + ": its tables need more memory than there is");
+        }
     } else {
-        if (FileBytes % Uop::MapBlockBytes != 0)
+        if (FileBytes % MapFile::BlockBytes != 0)
             throw EMapReadError(FileName + ": not a map file (" + std::to_string(FileBytes) +
                                 " bytes are not a whole number of 196-byte blocks)");
-        FileBlocks = FileBytes / Uop::MapBlockBytes;
+        FileBlocks = FileBytes / MapFile::BlockBytes;
         Number = MapNumberOfName(FileName).value_or(0);
     }
 
@@ -77,53 +91,50 @@ TMapReader::TMapReader(const std::string &FileName_, std::optional<TMapSize> Siz
     MapSize = {matches.begin()->first, matches.begin()->second};
 }
 
-void TMapReader::ReadAt(uint64_t Offset, void *Out, size_t Bytes)
+const uint8_t *TMapReader::At(uint64_t Offset, uint64_t Bytes) const
 {
     if (Offset > FileBytes || Bytes > FileBytes - Offset)
         throw EMapReadError(FileName + ": the file ends too early");
-    In.clear();
-    In.seekg(std::streamoff(Offset));
-    In.read(static_cast<char *>(Out), std::streamsize(Bytes));
-    if (!In)
-        throw EMapReadError(FileName + ": the file cannot be read");
+    return File->Bytes().data() + Offset;
 }
 
 void TMapReader::ReadUopIndex()
 {
     const std::string bad = FileName + ": not a map UOP file: ";
-    uint8_t header[28];
-    ReadAt(0, header, sizeof header);
-    uint64_t table = Get(header + 12, 8);
+    const uint8_t *header = At(0, 28);
+    uint64_t table = Le64(header + 12);
 
-    struct TRecord
-    {
-        uint64_t Offset, Bytes;
-        uint16_t Compression;
-    };
-    std::map<uint64_t, TRecord> byHash;
-    std::set<uint64_t> seen;
+    // Every table and record read must lie in the file, and no byte of it is
+    // read twice: a chain of tables, however long or however it loops, is
+    // read in time that grows with the file's size.
+    std::unordered_map<uint64_t, TRecord> byHash;
+    uint64_t tableBytes = 0, records = 0;
     while (table != 0) {
-        if (!seen.insert(table).second || seen.size() > MaxTables)
-            throw EMapReadError(bad + "its tables run in a circle");
-        uint8_t head[Uop::TableHeaderBytes];
-        ReadAt(table, head, sizeof head);
-        const uint64_t count = Get(head, 4);
-        if (count > (FileBytes - table) / Uop::RecordBytes)
+        if (table > FileBytes || Uop::TableHeaderBytes > FileBytes - table)
+            throw EMapReadError(bad + "a table lies beyond the end of the file");
+        const uint8_t *head = At(table, Uop::TableHeaderBytes);
+        const uint64_t count = Le32(head);
+        if (count > (FileBytes - table - Uop::TableHeaderBytes) / Uop::RecordBytes)
             throw EMapReadError(bad + "a table is larger than the file");
-        std::vector<uint8_t> records(size_t(count * Uop::RecordBytes));
-        ReadAt(table + Uop::TableHeaderBytes, records.data(), records.size());
+        tableBytes += Uop::TableHeaderBytes + count * Uop::RecordBytes;
+        if (tableBytes > FileBytes)
+            throw EMapReadError(bad + "its tables run in a circle or overlap");
+        records += count;
+        if (records > MaxRecords)
+            throw EMapReadError(bad + "its tables hold more than " + std::to_string(MaxRecords) +
+                                " records, more than any map has entries");
+        const uint8_t *first = At(table + Uop::TableHeaderBytes, count * Uop::RecordBytes);
         for (uint64_t i = 0; i < count; ++i) {
-            const uint8_t *r = records.data() + i * Uop::RecordBytes;
-            const uint64_t offset = Get(r, 8);
+            const uint8_t *r = first + i * Uop::RecordBytes;
+            const uint64_t offset = Le64(r);
             if (offset == 0)
                 continue; // an unused record
-            const uint64_t data = offset + Get(r + 8, 4);
-            const uint64_t bytes = Get(r + 16, 4); // decompressed size
-            if (data > FileBytes || bytes > FileBytes - data)
-                throw EMapReadError(bad + "an entry lies beyond the end of the file");
-            byHash[Get(r + 20, 8)] = {data, bytes, uint16_t(Get(r + 32, 2))};
+            TRecord record{offset, Le32(r + 8), Le32(r + 12), Le32(r + 16), Le16(r + 32), 1};
+            const auto [found, added] = byHash.try_emplace(Le64(r + 20), record);
+            if (!added)
+                ++found->second.Count;
         }
-        table = Get(head + 4, 8);
+        table = Le64(head + 4);
     }
 
     // The facet number is part of the entries' names: the one of the file's
@@ -140,35 +151,59 @@ void TMapReader::ReadUopIndex()
         if (Number < 0)
             throw EMapReadError(bad + "it has no entry build/map<N>legacymul/00000000.dat");
     }
+
+    const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
     uint64_t total = 0;
     for (uint64_t i = 0;; ++i) {
         const auto found = byHash.find(HashLittle2(Uop::EntryName(Number, i)));
         if (found == byHash.end())
             break;
-        if (found->second.Compression != 0)
-            throw EMapReadError(bad + "entry " + std::to_string(i) + " is compressed");
-        if (found->second.Bytes % Uop::MapBlockBytes != 0)
-            throw EMapReadError(bad + "entry " + std::to_string(i) + " is not a whole number of blocks");
-        Entries.push_back({found->second.Offset, found->second.Bytes});
-        total += found->second.Bytes;
+        const TRecord &record = found->second;
+        const std::string entry = bad + "entry " + Uop::EntryName(Number, i);
+        if (record.Count > 1)
+            throw EMapReadError(entry + " is listed " + std::to_string(record.Count) + " times");
+        if (record.Compression != 0)
+            throw EMapReadError(entry + " is compressed");
+        if (record.Packed != record.Bytes)
+            throw EMapReadError(entry + " is stored with " + Plural(record.Packed, "byte") + " but holds " +
+                                Plural(record.Bytes, "byte") + " without compression");
+        // Offset, header and data inside the file, without adding past 2^64.
+        if (record.Offset > FileBytes || record.HeaderBytes > FileBytes - record.Offset ||
+            record.Bytes > FileBytes - record.Offset - record.HeaderBytes)
+            throw EMapReadError(entry + " lies beyond the end of the file");
+        if (record.Bytes % MapFile::BlockBytes != 0)
+            throw EMapReadError(entry + " is not a whole number of blocks");
+        if (!Entries.empty() && Entries.back().Bytes != entryBytes)
+            throw EMapReadError(bad + "entry " + Uop::EntryName(Number, i - 1) + " holds " +
+                                Plural(Entries.back().Bytes / MapFile::BlockBytes, "block") +
+                                ", but every entry before the last holds 4096");
+        Entries.push_back({record.Offset + record.HeaderBytes, record.Bytes});
+        total += record.Bytes;
     }
-    FileBlocks = total / Uop::MapBlockBytes;
+    // A client looks the entries up by name until one is missing: an entry
+    // after a gap would be lost to it, so the gap is named. Any entry of this
+    // map lies among the records, so looking as far as there are records finds it.
+    for (uint64_t i = Entries.size() + 1; i <= Entries.size() + byHash.size(); ++i)
+        if (byHash.count(HashLittle2(Uop::EntryName(Number, i))) != 0)
+            throw EMapReadError(bad + "entry " + Uop::EntryName(Number, Entries.size()) + " is missing, but " +
+                                Uop::EntryName(Number, i) + " is there");
+    FileBlocks = total / MapFile::BlockBytes;
 }
 
-uint64_t TMapReader::Locate(uint64_t Offset, uint64_t Bytes) const
+uint64_t TMapReader::ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) const
 {
-    if (FileFormat == TMapFormat::Mul)
-        return Offset;
-    uint64_t start = 0;
-    for (const TEntry &entry : Entries) {
-        if (Offset < start + entry.Bytes) {
-            if (Offset + Bytes > start + entry.Bytes)
-                break;
-            return entry.Offset + (Offset - start);
-        }
-        start += entry.Bytes;
+    uint64_t from = Offset, run = Bytes;
+    if (FileFormat == TMapFormat::Uop) {
+        // Every entry but the last holds 4096 blocks.
+        const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
+        const uint64_t entry = Offset / entryBytes, within = Offset % entryBytes;
+        if (entry >= Entries.size() || within >= Entries[entry].Bytes)
+            throw EMapReadError(FileName + ": a block lies outside the entries");
+        from = Entries[entry].Offset + within;
+        run = std::min(Bytes, Entries[entry].Bytes - within);
     }
-    throw EMapReadError(FileName + ": a block lies outside the entries");
+    std::memcpy(Out, At(from, run), size_t(run));
+    return run;
 }
 
 TMapCell TMapReader::Cell(int X, int Y)
@@ -176,11 +211,13 @@ TMapCell TMapReader::Cell(int X, int Y)
     if (X < 0 || Y < 0 || X >= MapSize.Width || Y >= MapSize.Height)
         throw EMapReadError(FileName + ": the cell " + std::to_string(X) + "/" + std::to_string(Y) +
                             " lies outside the map of " + FormatMapSize(MapSize));
-    const uint64_t block = uint64_t(X / 8) * uint64_t(MapSize.BlockRows()) + uint64_t(Y / 8);
-    const uint64_t offset = block * Uop::MapBlockBytes + 4 + uint64_t((Y % 8) * 8 + X % 8) * 3;
-    uint8_t bytes[3];
-    ReadAt(Locate(offset, 3), bytes, 3);
-    return {uint16_t(bytes[0] | (bytes[1] << 8)), int8_t(bytes[2])};
+    using namespace MapFile;
+    const uint64_t block = uint64_t(X / BlockSide) * uint64_t(MapSize.BlockRows()) + uint64_t(Y / BlockSide);
+    const uint64_t offset =
+        block * BlockBytes + BlockHeaderBytes + uint64_t((Y % BlockSide) * BlockSide + X % BlockSide) * CellBytes;
+    uint8_t bytes[CellBytes];
+    ReadRun(offset, CellBytes, bytes); // a cell never spans two entries
+    return {Le16(bytes), int8_t(bytes[2])};
 }
 
 void TMapReader::ReadBlockColumn(int BlockColumn, uint8_t *Out)
@@ -192,20 +229,7 @@ void TMapReader::ReadBlockColumn(int BlockColumn, uint8_t *Out)
     uint64_t offset = uint64_t(BlockColumn) * MapSize.ColumnBytes();
     uint64_t left = MapSize.ColumnBytes();
     while (left > 0) {
-        uint64_t run = Uop::MapBlockBytes;
-        if (FileFormat == TMapFormat::Mul) {
-            run = left;
-        } else {
-            uint64_t start = 0;
-            for (const TEntry &entry : Entries) {
-                if (offset < start + entry.Bytes) {
-                    run = std::min(left, start + entry.Bytes - offset);
-                    break;
-                }
-                start += entry.Bytes;
-            }
-        }
-        ReadAt(Locate(offset, run), Out, size_t(run));
+        const uint64_t run = ReadRun(offset, left, Out);
         Out += run;
         offset += run;
         left -= run;

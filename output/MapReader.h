@@ -1,9 +1,10 @@
 #pragma once
 
 #include "MapFormat.h"
+#include "Platform.h"
 
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,14 @@ struct TMapCell
 // name). Neither form stores the map's size: it is Size when given, else the
 // size of the facet whose block count matches (the facet of the file's name
 // first, then the classic 6144 x 4096, then the only facet of that count).
+//
+// A UOP file is read as the game's client reads it, by the names of its
+// entries, or refused: every entry must lie inside the file; the entries
+// 0, 1, 2, ... follow without a gap, each named once, uncompressed, and each
+// but the last holds exactly 4096 blocks. Its tables may lie anywhere, of any
+// capacity, with entry headers of any length, as in the files the game ships.
+// Anything that is not a regular file (a folder, a device, a pipe) is refused
+// without waiting on it.
 class TMapReader
 {
 public:
@@ -52,16 +61,17 @@ private:
         uint64_t Bytes = 0;
     };
     void ReadUopIndex();
-    void ReadAt(uint64_t Offset, void *Out, size_t Bytes);
-    // The file position of byte Offset of the blocks, as the MUL form has them.
-    uint64_t Locate(uint64_t Offset, uint64_t Bytes) const;
+    const uint8_t *At(uint64_t Offset, uint64_t Bytes) const;
+    // Bytes of the blocks from Offset on, as the MUL form has them, that lie
+    // in one run of the file (up to Bytes), into Out; returns how many.
+    uint64_t ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) const;
 
     std::string FileName;
-    std::ifstream In;
+    std::unique_ptr<Platform::TFileView> File;
     uint64_t FileBytes = 0;
     TMapFormat FileFormat = TMapFormat::Mul;
     TMapSize MapSize;
     int Number = 0;
     uint64_t FileBlocks = 0;
-    std::vector<TEntry> Entries; // UOP: in the order of their names
+    std::vector<TEntry> Entries; // UOP: in the order of their names, all but the last 4096 blocks long
 };

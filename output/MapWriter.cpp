@@ -133,6 +133,8 @@ constexpr int BandColumns = 16;
 // Blocks of the statics index written at a time.
 constexpr uint64_t IndexRun = 8192;
 // A statics index record: no statics in the block (offset 0xFFFFFFFF, length 0, extra 0).
+// A static in the data file: u16 tile, x and y in the block, altitude, u16 hue.
+constexpr size_t StaticRecordBytes = 7;
 constexpr uint8_t EmptyIndexRecord[12] = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // Where the block-columns go: straight into a MUL file, or into a UOP file
@@ -179,7 +181,7 @@ private:
     uint64_t Flushed = 0; // bytes whose writing has been started
 };
 
-void WriteEmptyStatics(TAtomicSave &Save, size_t IndexFile, const TMapSize &Size)
+void WriteEmptyStatics(TAtomicSave &Save, size_t IndexFile, size_t DataFile, const TMapSize &Size)
 {
     std::vector<uint8_t> records(size_t(IndexRun) * sizeof EmptyIndexRecord);
     for (size_t i = 0; i < IndexRun; ++i)
@@ -188,7 +190,12 @@ void WriteEmptyStatics(TAtomicSave &Save, size_t IndexFile, const TMapSize &Size
         const uint64_t count = std::min(IndexRun, Size.Blocks() - block);
         Save.Write(IndexFile, records.data(), size_t(count) * sizeof EmptyIndexRecord);
     }
-    // The statics data file stays empty: no block points into it.
+    // No block points into the statics data file. It still starts with one
+    // static of zeros that nothing refers to: clients take a block whose
+    // statics start at byte 0 for one without statics, and some seek into
+    // the data file without checking its length, which an empty file fails.
+    const uint8_t unreferenced[StaticRecordBytes] = {};
+    Save.Write(DataFile, unreferenced, sizeof unreferenced);
 }
 
 void CheckOutput(const TMapOutput &Output)
@@ -252,7 +259,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         Random::Generator() = filler.StateBefore(columns);
         sink.Finish();
         if (Output.Statics)
-            WriteEmptyStatics(save, 1, size);
+            WriteEmptyStatics(save, 1, 2, size);
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EMapWriteError(error.what());

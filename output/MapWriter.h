@@ -11,21 +11,6 @@
 
 class TTerrainImage;
 
-// The map file: block-columns of blocks, each block 8 x 8 cells after a
-// four-byte header, each cell a little-endian tile number and a signed altitude.
-// The numbers of blocks here are those of the classic 6144 x 4096 map; a map of
-// another size (TMapSize) has Width / 8 block-columns of Height / 8 blocks.
-namespace MapFile {
-constexpr int BlockColumns = 768;
-constexpr int BlockRows = 512;
-constexpr int BlockSide = 8;                  // cells per block edge
-constexpr int CellBytes = 3;                  // tile low, tile high, altitude
-constexpr int BlockHeaderBytes = 4;           // always zero
-constexpr int BlockBytes = BlockHeaderBytes + BlockSide * BlockSide * CellBytes; // 196
-constexpr int ColumnBytes = BlockRows * BlockBytes;                              // 100352
-constexpr int64_t FileBytes = int64_t(BlockColumns) * ColumnBytes;              // 77070336
-} // namespace MapFile
-
 // A map file that could not be written; the message names the file and the cause.
 class EMapWriteError : public std::runtime_error
 {

@@ -1,6 +1,7 @@
 #include "UopFile.h"
 
 #include "AtomicSave.h"
+#include "ByteOrder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,23 +9,23 @@
 
 namespace {
 
-// Little-endian stores into a byte buffer.
+// Little-endian stores appended to a byte buffer.
 void Put16(std::vector<uint8_t> &Out, uint16_t Value)
 {
-    Out.push_back(uint8_t(Value));
-    Out.push_back(uint8_t(Value >> 8));
+    Out.resize(Out.size() + 2);
+    ByteOrder::PutLe16(Out.data() + Out.size() - 2, Value);
 }
 
 void Put32(std::vector<uint8_t> &Out, uint32_t Value)
 {
-    for (int i = 0; i < 4; ++i)
-        Out.push_back(uint8_t(Value >> (8 * i)));
+    Out.resize(Out.size() + 4);
+    ByteOrder::PutLe32(Out.data() + Out.size() - 4, Value);
 }
 
 void Put64(std::vector<uint8_t> &Out, uint64_t Value)
 {
-    for (int i = 0; i < 8; ++i)
-        Out.push_back(uint8_t(Value >> (8 * i)));
+    Out.resize(Out.size() + 8);
+    ByteOrder::PutLe64(Out.data() + Out.size() - 8, Value);
 }
 
 uint64_t EntryCount(uint64_t Blocks)
@@ -78,7 +79,7 @@ void TUopMapWriter::StartEntry()
     TRecord record;
     record.Offset = Written;
     const uint64_t blocks = std::min(Uop::BlocksPerEntry, TotalBlocks - entry * Uop::BlocksPerEntry);
-    record.Bytes = uint32_t(blocks * Uop::MapBlockBytes);
+    record.Bytes = uint32_t(blocks * MapFile::BlockBytes);
     record.Hash = HashLittle2(Uop::EntryName(MapNumber, entry));
     Records.push_back(record);
     EntryBlocksLeft = blocks;
@@ -94,17 +95,14 @@ void TUopMapWriter::AddBlocks(uint8_t *Blocks, uint64_t Count)
         throw std::logic_error("more blocks than the map has");
     for (uint64_t i = 0; i < Count; ++i) {
         const auto index = uint32_t(NextBlock + i);
-        uint8_t *block = Blocks + i * Uop::MapBlockBytes;
-        block[0] = uint8_t(index);
-        block[1] = uint8_t(index >> 8);
-        block[2] = uint8_t(index >> 16);
-        block[3] = uint8_t(index >> 24);
+        uint8_t *block = Blocks + i * MapFile::BlockBytes;
+        ByteOrder::PutLe32(block, index);
     }
     while (Count > 0) {
         if (EntryBlocksLeft == 0)
             StartEntry();
         const uint64_t run = std::min(Count, EntryBlocksLeft);
-        const size_t bytes = size_t(run * Uop::MapBlockBytes);
+        const size_t bytes = size_t(run * MapFile::BlockBytes);
         EntryAdler.Add(Blocks, bytes);
         Put(Blocks, bytes);
         EntryBlocksLeft -= run;

@@ -42,7 +42,6 @@ constexpr uint64_t TableHeaderBytes = 12;
 constexpr uint64_t RecordBytes = 34;
 constexpr uint32_t EntryHeaderBytes = 12;
 constexpr uint64_t BlocksPerEntry = 4096;
-constexpr uint64_t MapBlockBytes = 196;
 
 // "build/map<N>legacymul/<Entry as 8 digits>.dat"
 std::string EntryName(int MapNumber, uint64_t Entry);

@@ -9,6 +9,7 @@
 
 #include "ClassTerrainImage.h"
 #include "Progress.h"
+#include "SmoothingBands.h"
 #include "Stages.h"
 
 bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
@@ -17,6 +18,10 @@ bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &Statu
     ProgressBar.SetMin(0);
     ProgressBar.SetMax(int(Pipeline::Stages.size()));
     ProgressBar.SetPosition(0);
+
+    // The smoothing stages pass their band memory on through it; it goes
+    // with the run, whether the run ends, stops or fails.
+    Smoothing::TRunMemory bandMemory;
 
     // The warnings of an earlier run are dropped.
     Model.ClearErrors();

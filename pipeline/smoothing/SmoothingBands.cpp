@@ -57,14 +57,51 @@ void Transpose16(const uint8_t *const *rows, int t, uint8_t *to)
 
 } // namespace
 
-// The memory one grid kept for the next (see KeepMemoryForNextGrid).
-std::mutex TBandGrid::KeptLock;
-std::unique_ptr<uint8_t[], TBandGrid::TFree> TBandGrid::Kept;
-size_t TBandGrid::KeptBytes = 0;
-
-void TBandGrid::TFree::operator()(uint8_t *p) const
+void TFreeBands::operator()(uint8_t *p) const
 {
     ::operator delete[](p, std::align_val_t(EntryBytes));
+}
+
+namespace {
+
+thread_local TRunMemory *CurrentRunMemory = nullptr;
+
+} // namespace
+
+TRunMemory::TRunMemory() : Outer(CurrentRunMemory)
+{
+    CurrentRunMemory = this;
+}
+
+TRunMemory::~TRunMemory()
+{
+    CurrentRunMemory = Outer;
+}
+
+TRunMemory *TRunMemory::Current()
+{
+    return CurrentRunMemory;
+}
+
+void TRunMemory::Hold(TBandMemory Memory, size_t MemoryBytes)
+{
+    Held = std::move(Memory);
+    Bytes = Held ? MemoryBytes : 0;
+}
+
+TBandMemory TRunMemory::Take(size_t MemoryBytes)
+{
+    TBandMemory taken = std::move(Held);
+    if (Bytes != MemoryBytes)
+        taken.reset();
+    Bytes = 0;
+    return taken;
+}
+
+size_t KeptBandBytes()
+{
+    const TRunMemory *run = TRunMemory::Current();
+    return run ? run->HeldBytes() : 0;
 }
 
 TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
@@ -72,13 +109,8 @@ TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
       StepCount(Width + 2 + RowSkew * (Lanes - 1)), BandEntries(size_t(StepCount) + 2 * Margin), FrameClass(Frame)
 {
     DataBytes = (size_t(BandCount) + 1) * BandEntries * EntryBytes;
-    {
-        const std::lock_guard<std::mutex> lock(KeptLock);
-        if (KeptBytes == DataBytes)
-            Data = std::move(Kept);
-        Kept.reset();
-        KeptBytes = 0;
-    }
+    if (TRunMemory *run = TRunMemory::Current())
+        Data = run->Take(DataBytes);
     if (!Data)
         Data.reset(static_cast<uint8_t *>(::operator new[](DataBytes, std::align_val_t(EntryBytes))));
     FrameBand = Data.get() + (size_t(BandCount) * BandEntries + Margin) * EntryBytes;
@@ -93,11 +125,9 @@ TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
 
 TBandGrid::~TBandGrid()
 {
-    if (!KeepMemory)
-        return;
-    const std::lock_guard<std::mutex> lock(KeptLock);
-    Kept = std::move(Data);
-    KeptBytes = DataBytes;
+    if (KeepMemory)
+        if (TRunMemory *run = TRunMemory::Current())
+            run->Hold(std::move(Data), DataBytes);
 }
 
 int TBandGrid::LanesIn(int b) const
@@ -310,9 +340,10 @@ void RunPasses(TBandGrid &Grid, int FirstPass, int LastPass, int Threads, TPassW
     std::atomic<int64_t> next{0};
 
     // The items (band, pass) in the order of the diagonals band + pass, and
-    // on a diagonal from the last pass back: each item waits only for items
-    // before it (the band above in the same pass is on the diagonal before,
-    // the band below in the pass before earlier on the same diagonal), and
+    // on a diagonal from its first pass (its lowest band) up to its last pass
+    // (its highest band): each item waits only for items before it (the band
+    // above in the same pass is on the diagonal before, the band below in the
+    // pass before earlier on the same diagonal), and
     // the bands of one diagonal, about one per pass, are the ones the next
     // diagonal works on again, so they stay in the cache instead of every
     // pass streaming the whole grid from memory.

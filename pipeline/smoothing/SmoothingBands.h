@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class TTerrainImage;
@@ -44,6 +43,13 @@ struct TStepRange
     int Last;
 };
 
+// The memory of a grid's bands, allocated aligned to an entry.
+struct TFreeBands
+{
+    void operator()(uint8_t *p) const;
+};
+using TBandMemory = std::unique_ptr<uint8_t[], TFreeBands>;
+
 // The banded copy of one grid's altitudes, with the class bytes of one stage.
 class TBandGrid
 {
@@ -55,9 +61,9 @@ public:
     TBandGrid(const TBandGrid &) = delete;
     TBandGrid &operator=(const TBandGrid &) = delete;
 
-    // Keeps the memory of the bands after this grid for the next grid of the
-    // same size (stage 8 hands it to stage 9, which then frees it): touching
-    // fresh memory for the first time costs about as much as filling it.
+    // Leaves the memory of the bands, when this grid goes, to the run's
+    // TRunMemory for the next grid of the same size (stage 8 hands it to
+    // stage 9). Without a TRunMemory the memory is freed as usual.
     void KeepMemoryForNextGrid() { KeepMemory = true; }
 
     int Width() const { return GridWidth; }
@@ -92,11 +98,6 @@ public:
     std::vector<TStepRange> &Ranges(int kind, int b) { return StepRanges[kind][size_t(b)]; }
 
 private:
-    struct TFree
-    {
-        void operator()(uint8_t *p) const;
-    };
-
     int GridWidth;
     int GridHeight;
     int BandCount;
@@ -105,14 +106,42 @@ private:
     uint8_t FrameClass;
     size_t DataBytes;
     bool KeepMemory = false;
-    std::unique_ptr<uint8_t[], TFree> Data;
+    TBandMemory Data;
     uint8_t *FrameBand = nullptr;
     std::vector<std::vector<TStepRange>> StepRanges[2];
-
-    static std::mutex KeptLock;
-    static std::unique_ptr<uint8_t[], TFree> Kept;
-    static size_t KeptBytes;
 };
+
+// The band memory of one run of the pipeline. Stage 8 leaves the memory of
+// its bands here and stage 9 takes it over: touching fresh memory for the
+// first time costs about as much as filling it. Whatever is still held goes
+// with this object, so a run that stops or fails after stage 8 keeps
+// nothing. Generate holds one for each run; it serves the grids made on the
+// run's own thread (the stages make theirs there).
+class TRunMemory
+{
+public:
+    TRunMemory();  // the run memory of this thread from now on
+    ~TRunMemory(); // frees what it holds; the one before it serves again
+    TRunMemory(const TRunMemory &) = delete;
+    TRunMemory &operator=(const TRunMemory &) = delete;
+
+    // The run memory of the calling thread, or nullptr outside a run.
+    static TRunMemory *Current();
+    size_t HeldBytes() const { return Bytes; }
+    // Holds Memory of Bytes for the next grid, instead of what it held.
+    void Hold(TBandMemory Memory, size_t Bytes);
+    // The memory held when it has Bytes, else none; holds nothing afterwards.
+    TBandMemory Take(size_t Bytes);
+
+private:
+    TRunMemory *Outer; // the run memory this one stands in for, if any
+    TBandMemory Held;
+    size_t Bytes = 0;
+};
+
+// Bytes of band memory the calling thread's run holds for a grid to come
+// (tests): 0 outside a run.
+size_t KeptBandBytes();
 
 // Runs Work(threadIndex) on Threads threads (the caller's included) and waits.
 void RunOnThreads(int Threads, const std::function<void(int)> &Work);

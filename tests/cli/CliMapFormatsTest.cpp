@@ -37,7 +37,7 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
               (std::vector<std::string>{"map0LegacyMUL.uop", "other.mul", "staidx0.mul", "statics0.mul", "world.bmp"}));
     EXPECT_EQ(fs::file_size(dir.File("other.mul")), 458752u * 196u);
     EXPECT_EQ(fs::file_size(dir.File("staidx0.mul")), 458752u * 12u);
-    EXPECT_EQ(fs::file_size(dir.File("statics0.mul")), 0u);
+    EXPECT_EQ(fs::file_size(dir.File("statics0.mul")), 7u); // one unreferenced static
 
     TMapReader uopMap(dir.File("map0LegacyMUL.uop")), mulMap(dir.File("other.mul"), TMapSize{7168, 4096});
     ASSERT_EQ(uopMap.Size(), (TMapSize{7168, 4096}));

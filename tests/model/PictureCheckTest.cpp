@@ -376,16 +376,6 @@ TEST_F(PictureCheck, DamagedBmpFilesAreRefusedWithTheirFault)
 
 namespace {
 
-std::string Big32(uint32_t v)
-{
-    return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
-}
-
-std::string PngHeader(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, uint8_t interlace = 0)
-{
-    return PngChunk("IHDR", Big32(width) + Big32(height) + std::string{char(depth), char(colourType), 0, 0, char(interlace)});
-}
-
 // Rows of 7 pixels: red value 40 (grass), then 30 (water), in three bytes each.
 std::vector<std::string> GrassAndWaterRows(size_t count)
 {

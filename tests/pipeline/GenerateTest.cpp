@@ -1,6 +1,7 @@
 // The generation driver: texts and progress, the order of the stages, the
 // empty grid, and the warnings of repeated runs.
 #include "PipelineTestSupport.h"
+#include "SmoothingBands.h"
 #include "Stages.h"
 #include "TestSupport.h"
 
@@ -247,3 +248,28 @@ TEST(Generate, SecondRunStartsFromTheFirstRunsGridWithoutItsWarnings)
 }
 
 } // namespace
+
+TEST(Generate, ARunStoppedAfterAnyStageKeepsNoBandMemory)
+{
+    // Stage 8 (smoothing the terrain) hands the memory of its bands to stage
+    // 9; a run that ends before stage 9, or after it, keeps none of it.
+    for (size_t stopAfter = 7; stopAfter <= 9; ++stopAfter) {
+        SCOPED_TRACE("stopped after stage " + std::to_string(stopAfter));
+        TFixedSeed fixed(4242);
+        TTerrainImage model(TestSupport::BundledTilesPath());
+        PaintSmallWorld(model);
+        TestSupport::TRecordingProgressBar bar;
+        TestSupport::TRecordingStatusBar status;
+        size_t stages = 0;
+        size_t heldAfterStage8 = 0;
+        const bool finished = Generate(model, bar, status, [&] {
+            if (++stages == 8)
+                heldAfterStage8 = Smoothing::KeptBandBytes();
+            return stages == stopAfter;
+        });
+        EXPECT_EQ(finished, stopAfter == 9);
+        if (stopAfter >= 8)
+            EXPECT_GT(heldAfterStage8, 0u); // handed on while the run goes on
+        EXPECT_EQ(Smoothing::KeptBandBytes(), 0u);
+    }
+}

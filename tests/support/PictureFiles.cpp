@@ -453,13 +453,13 @@ std::string Deflate(const std::string &raw)
     return out;
 }
 
-namespace {
-
-std::string PngHeader(uint32_t width, uint32_t height, uint8_t colourType, uint8_t depth, bool interlaced)
+std::string PngHeader(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, uint8_t interlace)
 {
     return PngChunk("IHDR", Big32(width) + Big32(height) + std::string{char(depth), char(colourType), 0, 0,
-                                                                       char(interlaced ? 1 : 0)});
+                                                                       char(interlace)});
 }
+
+namespace {
 
 std::string PaletteChunk(const std::vector<uint32_t> &palette)
 {
@@ -510,7 +510,7 @@ std::string Encode(const TPng &png)
                 type = uint8_t((type + 1) % 5);
         }
     }
-    std::string file = PngSignature() + PngHeader(png.Width, png.Height, png.ColourType, png.Depth, png.Interlaced);
+    std::string file = PngSignature() + PngHeader(png.Width, png.Height, png.Depth, png.ColourType, png.Interlaced);
     if (!png.Palette.empty())
         file += PaletteChunk(png.Palette);
     if (!png.Transparency.empty())
@@ -524,7 +524,7 @@ std::string MakePng(uint32_t width, uint32_t height, uint8_t colourType, uint8_t
     std::string raw;
     for (const std::string &row : rows)
         raw += '\0' + row;
-    std::string file = PngSignature() + PngHeader(width, height, colourType, depth, false);
+    std::string file = PngSignature() + PngHeader(width, height, depth, colourType);
     if (!palette.empty())
         file += PaletteChunk(palette);
     return file + PngChunk("IDAT", Deflate(raw)) + PngChunk("IEND", "");

@@ -61,6 +61,8 @@ std::string Encode(const TPng &png);
 // for colour type 3.
 std::string MakePng(uint32_t width, uint32_t height, uint8_t colourType, uint8_t depth,
                     const std::vector<std::string> &rows, const std::vector<uint32_t> &palette = {});
+// The header chunk (IHDR) of a PNG; interlace 1 is Adam7.
+std::string PngHeader(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, uint8_t interlace = 0);
 // A PNG built from chunks as given (length and checksum added).
 std::string PngChunk(const std::string &type, const std::string &body);
 std::string PngSignature();

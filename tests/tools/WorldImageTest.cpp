@@ -1,3 +1,4 @@
+#include "ByteOrder.h"
 #include "ClassTerrainImage.h"
 #include "TestSupport.h"
 #include "WorldImage.h"
@@ -15,12 +16,11 @@ namespace {
 
 uint32_t Read32(const std::string &bytes, size_t at)
 {
-    return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-           uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    return ByteOrder::Le32(reinterpret_cast<const uint8_t *>(bytes.data() + at));
 }
 uint16_t Read16(const std::string &bytes, size_t at)
 {
-    return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+    return ByteOrder::Le16(reinterpret_cast<const uint8_t *>(bytes.data() + at));
 }
 
 // The terrain code each red value selects with the default configuration.
