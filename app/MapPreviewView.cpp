@@ -1,6 +1,7 @@
 #include "MapPreviewView.h"
 
 #include "MapPreview.h"
+#include "PreviewImage.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -44,8 +45,11 @@ void TMapPreviewView::SetPicture(const QImage &Picture, int CellsPerPixel)
     Scale = std::max(CellsPerPixel, 1);
     Levels.clear();
     Levels.push_back(Picture);
-    while (Levels.back().width() > SmallestLevel && Levels.back().height() > 1)
-        Levels.push_back(DownscaleMapPreview(Levels.back(), 2));
+    TPreviewPicture level = PreviewPictureOf(Picture);
+    while (level.Width > SmallestLevel && level.Height > 1) {
+        level = DownscaleMapPreview(level, 2);
+        Levels.push_back(PreviewImage(level));
+    }
     Marker.reset();
     FitToWindow();
 }

@@ -3,6 +3,7 @@
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
+#include "PreviewImage.h"
 #include "OutputTarget.h"
 #include "PictureDialog.h"
 #include "Settings.h"
@@ -267,7 +268,7 @@ void TForm1::ShowPreview(const std::string &WrittenMap)
         // from the settings file) in blocks, as large as a preview may be.
         const int scale = MinPreviewScale(size);
         // Neither draws a random number: the next map file is the same with or without them.
-        const QImage picture = RenderMapPreview(*Model, size, scale);
+        const QImage picture = PreviewImage(RenderMapPreview(*Model, size, scale));
         PreviewForm->SetMap(*Model, size, scale, picture, FormatVoidReport(MakeVoidReport(*Model, size)));
     } catch (const std::exception &error) {
         PreviewForm->Clear();

@@ -2,15 +2,417 @@
 
 #include "MapPreview.h"
 
-#include <QCommandLineParser>
-#include <QStringList>
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 namespace {
 
 const char *const UsageHint = "Try 'morvane-cli --help' for more information.";
+
+// CLI11 drops an empty value ("-o ''") and takes "--seed=" as "--seed" with
+// its value still to come, so empty arguments are marked before parsing and
+// unmarked in the values. The mark is a control character no file name or
+// number is typed with.
+const std::string EmptyMark = "\x1f";
+
+std::string Unmarked(const std::string &Value)
+{
+    return Value == EmptyMark ? std::string() : Value;
+}
+
+std::vector<std::string> MarkEmptyValues(std::vector<std::string> Arguments)
+{
+    for (std::string &argument : Arguments) {
+        if (argument.empty())
+            argument = EmptyMark;
+        else if (argument.starts_with("--") && argument.back() == '=')
+            argument += EmptyMark;
+    }
+    return Arguments;
+}
+
+const char *const Description =
+    "Turns a painted BMP or PNG into the terrain map file map0.mul (6144 x 4096 cells), or a map of\n"
+    "another size (--size, --facet) for current clients, also as map0LegacyMUL.uop.\n"
+    "Warnings go to standard output; problems, progress and failures to standard error.";
+
+const char *const Footer =
+    "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
+    "3 the tile configuration cannot be read; 4 the map file cannot be written (and any output,\n"
+    "the preview's too, that is found unwritable before the run: a device, a pipe, a missing folder);\n"
+    "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
+    "written (it is written after the map file, which then stays written). Ctrl-C stops\n"
+    "the run after the stage or block-column under way and leaves an earlier file of that\n"
+    "name as it was; a second Ctrl-C ends it at once, the earlier file still whole.\n"
+    "A picture whose grid would need more memory than the budget (--max-memory, default\n"
+    "6144 MiB) is refused before anything is allocated for it.\n"
+    "The preview shows each terrain in its colour, transitions as a blend of their two\n"
+    "terrains, altitudes as hill shading with the light from the north-west, and every\n"
+    "cell that gets the void tile in magenta (#FF00FF).";
+
+// Help texts wrapped to Width columns; CLI11 indents the lines after the first
+// to the column of the texts.
+std::string Wrapped(const std::string &Text, size_t Width)
+{
+    std::string result, line;
+    size_t start = 0;
+    while (start < Text.size()) {
+        size_t end = Text.find(' ', start);
+        if (end == std::string::npos)
+            end = Text.size();
+        const std::string word = Text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > Width) {
+            result += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return result + line;
+}
+
+// A check of one option's value: empty when the value is good, else why not.
+using TCheck = std::function<std::string(const std::string &)>;
+
+CLI::Validator Checked(const TCheck &Check)
+{
+    return CLI::Validator([Check](std::string &Value) { return Check(Unmarked(Value)); }, "");
+}
+
+// An empty name, or "-", which other tools take for standard input or
+// output: files here are read whole and written atomically, so neither stream
+// can stand in for them.
+TCheck FileName(const std::string &What, bool Written)
+{
+    return [What, Written](const std::string &Name) -> std::string {
+        if (Name.empty())
+            return "The " + What + " name is empty.";
+        if (Name == "-")
+            return "The " + What + (Written ? " cannot be written to standard output" : " cannot be read from standard input") +
+                   " ('-'); name a file (./- for a file named -).";
+        return {};
+    };
+}
+
+// A plain decimal number from Low to High, or nullopt.
+std::optional<uint64_t> Number(const std::string &Text, uint64_t Low, uint64_t High)
+{
+    const std::optional<uint64_t> value = ParseSeed(Text);
+    if (!value || *value < Low || *value > High)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::pair<int, int>> ParseCell(const std::string &Text)
+{
+    const size_t comma = Text.find_first_of(",/");
+    if (comma == std::string::npos)
+        return std::nullopt;
+    const auto x = Number(Text.substr(0, comma), 0, MapSizes::MaxSide);
+    const auto y = Number(Text.substr(comma + 1), 0, MapSizes::MaxSide);
+    if (!x || !y)
+        return std::nullopt;
+    return std::pair{int(*x), int(*y)};
+}
+
+std::optional<TMapFormat> ParseFormat(const std::string &Text)
+{
+    std::string lower = Text;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (lower == "mul")
+        return TMapFormat::Mul;
+    if (lower == "uop")
+        return TMapFormat::Uop;
+    return std::nullopt;
+}
+
+// A budget of 1 MiB to 16 TiB: beyond that the byte count would not fit the
+// load options' arithmetic on any machine this runs on.
+constexpr uint64_t MaxMemoryMiB = uint64_t(1) << 24;
+
+// The options as given, each checked on its own by its validator; what they
+// mean together is worked out afterwards, one rule at a time.
+struct TGiven
+{
+    std::vector<std::string> Images;
+    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory;
+    bool Quiet = false, Report = false, Statics = false, Crop = false, Help = false, Version = false;
+    CLI::App *App = nullptr;
+
+    bool Has(const char *Name) const { return App->count(Name) > 0; }
+};
+
+void DeclareOptions(CLI::App &App, TGiven &Given)
+{
+    App.set_help_flag(); // -h is a plain flag here, so that help is text like the version
+    App.add_flag("-h,--help", Given.Help, "Shows this help and stops.");
+    App.add_flag("--version", Given.Version, "Shows the version and stops.");
+    App.add_option("-o,--output", Given.Output, "The map file to write (default: map0.mul in the current folder).")
+        ->type_name("FILE")
+        ->check(Checked(FileName("map file", true)));
+    App.add_option("-t,--tiles", Given.Tiles, "The tile configuration (default: Tiles.ini next to the executable).")
+        ->type_name("FILE")
+        ->check(Checked(FileName("tile configuration", false)));
+    App.add_option("-s,--seed", Given.Seed,
+                   "A fixed seed, an unsigned 64-bit decimal number: the same image, tile configuration and "
+                   "seed give the same map file, byte for byte.")
+        ->type_name("N")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            if (ParseSeed(Text))
+                return {};
+            return "The seed '" + Text + "' is not an unsigned 64-bit decimal number (0 to 18446744073709551615).";
+        }));
+    App.add_flag("-q,--quiet", Given.Quiet, "No progress display.");
+    App.add_option("--preview", Given.Preview,
+                   "Also writes a PNG picture of the map to FILE, after the map file: one pixel per cell, as "
+                   "large as the map (6144 x 4096 pixels by default, 7168 x 4096 with --facet 0). At most "
+                   "16384 x 16384 pixels: a larger map needs --preview-scale.")
+        ->type_name("FILE")
+        ->check(Checked(FileName("preview file", true)));
+    App.add_option("--preview-scale", Given.PreviewScale,
+                   "One preview pixel for each N x N cells (N from 1 to the map's width, 6144 by default): the "
+                   "block's average colour, magenta if any of its cells gets the void tile.")
+        ->type_name("N")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            if (Number(Text, 1, MapSizes::MaxSide))
+                return {};
+            return "The preview scale '" + Text + "' is not a whole number from 1 to the map's width.";
+        }));
+    App.add_flag("--report", Given.Report,
+                 "Prints on standard error, after the warnings, how many map cells get the void tile and why "
+                 "(pixels of no terrain, border cells, transitions without a tile by section and direction, "
+                 "empty tile lists, outside the picture).");
+    App.add_option("--size", Given.Size,
+                   "The map's size in cells, WxH, both multiples of 8 up to 65528 (default 6144x4096, or "
+                   "7168x4096 for a UOP file of map 0 or 1; a picture larger than the map is cut, a smaller one "
+                   "leaves void tiles beyond it).")
+        ->type_name("WxH")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            if (ParseMapSize(Text))
+                return {};
+            return "The size '" + Text + "' is not WxH with both sides multiples of 8 from 8 to " +
+                   std::to_string(MapSizes::MaxSide) + ".";
+        }));
+    App.add_option("--facet", Given.Facet,
+                   "Makes map N of a current client: its size (0 and 1: 7168x4096, 2: 2304x1600, 3: 2560x2048, "
+                   "4: 1448x1448, 5: 1280x4096) and its number in the file names (default output mapN.mul, or "
+                   "mapNLegacyMUL.uop with --format uop).")
+        ->type_name("N")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            if (Number(Text, 0, FacetCount - 1))
+                return {};
+            return "The facet '" + Text + "' is not a map number from 0 to " + std::to_string(FacetCount - 1) + ".";
+        }));
+    App.add_option("--format", Given.Format,
+                   "mul or uop: the plain map file, or the UOP container that current clients read (default: uop "
+                   "for an output name ending in .uop, else mul). A UOP file's name must carry its map number "
+                   "(map<N>LegacyMUL.uop, the only name readers look for) unless --facet gives it.")
+        ->type_name("FORMAT")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            return ParseFormat(Text) ? std::string() : "The format '" + Text + "' is neither mul nor uop.";
+        }));
+    App.add_flag("--statics", Given.Statics,
+                 "Also writes staidx<N>.mul (every block without statics) and an empty statics<N>.mul next to "
+                 "the map file, so that no old statics stand on the new terrain. All files are replaced together "
+                 "or not at all.");
+    App.add_option("--max-memory", Given.MaxMemory,
+                   "The memory budget in MiB for the picture's grid and the stages' work (default " +
+                       std::to_string(DefaultMemoryBudgetMiB()) +
+                       "): a picture that would need more is refused before anything is allocated for it.")
+        ->type_name("MIB")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            if (Number(Text, 1, MaxMemoryMiB))
+                return {};
+            return "The memory budget '" + Text + "' is not a whole number of MiB from 1 to " +
+                   std::to_string(MaxMemoryMiB) + ".";
+        }));
+    App.add_flag("--crop", Given.Crop,
+                 "Cuts the picture to the map's size before anything else, as an image editor would. The map "
+                 "then differs from the one made from the whole picture: start altitudes and seed points are "
+                 "drawn over the picture as loaded.");
+    App.add_option("--info", Given.Info,
+                   "Reads the map file MAP (MUL or UOP) and prints its format, size and a cell, instead of "
+                   "making a map.")
+        ->type_name("MAP")
+        ->check(Checked([](const std::string &Name) {
+            return Name.empty() ? std::string("The map file name is empty.") : std::string();
+        }));
+    App.add_option("--cell", Given.Cell, "The cell --info shows (default 0,0).")
+        ->type_name("X,Y")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            return ParseCell(Text) ? std::string() : "The cell '" + Text + "' is not X,Y (two whole numbers from 0).";
+        }));
+    App.add_option("IMAGE", Given.Images, "The painted picture, a BMP or PNG whose red values name the terrains.")
+        ->type_name("")
+        ->check(Checked(FileName("image", false)));
+    // As before: an option given twice takes its last value.
+    for (CLI::Option *option : App.get_options())
+        if (option->get_name() != "IMAGE")
+            option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    App.allow_extras(); // unknown options are reported below, in the program's words
+    App.footer(Footer);
+    App.get_formatter()->column_width(24);
+    for (CLI::Option *option : App.get_options())
+        option->description(Wrapped(option->get_description(), 80 - 24));
+}
+
+// One rule of what the options mean together; each either fills in part of
+// the options or says why they do not go together.
+using TRule = std::string (*)(const TGiven &, TCliOptions &);
+
+std::string ImageRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Images.empty())
+        return "No image given.";
+    if (Given.Images.size() > 1)
+        return "Only one image can be given; got " + std::to_string(Given.Images.size()) + ".";
+    Options.ImagePath = Unmarked(Given.Images.front());
+    return {};
+}
+
+// --size and --facet each give a size; both must give the same one.
+std::string SizeRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--facet")) {
+        Options.Facet = int(*ParseSeed(Given.Facet));
+        Options.MapSize = *FacetSize(*Options.Facet);
+    }
+    if (Given.Has("--size")) {
+        const TMapSize size = *ParseMapSize(Given.Size);
+        if (Options.Facet && size != Options.MapSize)
+            return "--size " + Given.Size + " and --facet " + Given.Facet + " (" + FormatMapSize(Options.MapSize) +
+                   ") give two different sizes; give one of them.";
+        Options.MapSize = size;
+        Options.SizeGiven = true;
+    }
+    return {};
+}
+
+// The format: as given, else by the map file's name, else by the default name.
+std::string FormatRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--format"))
+        Options.Format = *ParseFormat(Given.Format);
+    else if (Given.Has("--output"))
+        Options.Format = FormatForName(Options.MapPath);
+    return {};
+}
+
+std::string OutputNameRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--output"))
+        return {};
+    const std::string n = std::to_string(Options.Facet.value_or(0));
+    Options.MapPath = Options.Format == TMapFormat::Uop ? "map" + n + "LegacyMUL.uop" : "map" + n + ".mul";
+    return {};
+}
+
+// The number in the map file's name is the one clients and servers go by; a
+// UOP file names its entries after it.
+std::string MapNumberRule(const TGiven &, TCliOptions &Options)
+{
+    if (const std::string problem = MapNumberProblem(Options.MapPath); !problem.empty())
+        return problem;
+    const std::optional<int> named = MapNumberOfName(Options.MapPath);
+    if (named && Options.Facet && *named != *Options.Facet)
+        return "The map file " + Options.MapPath + " is map " + std::to_string(*named) + ", but --facet says " +
+               std::to_string(*Options.Facet) + ".";
+    if (!named && !Options.Facet && Options.Format == TMapFormat::Uop)
+        return "The map file " + Options.MapPath +
+               " carries no map number, which a UOP file names its entries after: give --facet N. Clients and "
+               "servers find the file only under the name map<N>LegacyMUL.uop.";
+    Options.MapNumber = named ? *named : Options.Facet.value_or(0);
+    return {};
+}
+
+// Clients take map 0 and map 1 of a UOP file as 7168 x 4096 cells whatever
+// the file holds, so that is their size, and a 6144-wide one would be misread.
+std::string UopSizeRule(const TGiven &, TCliOptions &Options)
+{
+    if (Options.Format != TMapFormat::Uop || Options.MapNumber > 1)
+        return {};
+    if (!Options.SizeGiven && !Options.Facet)
+        Options.MapSize = *FacetSize(Options.MapNumber);
+    if (Options.MapSize.Width == MapSizes::Classic.Width)
+        return "A UOP file of map " + std::to_string(Options.MapNumber) +
+               " is read by clients as 7168 x 4096 cells whatever it holds, so a " + FormatMapSize(Options.MapSize) +
+               " one would be misread; leave out --size (7168x4096 is the default there) or write a MUL file "
+               "(--format mul).";
+    return {};
+}
+
+// The preview's scale is limited by the map's width, its size by the picture limit.
+std::string PreviewRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--preview"))
+        Options.PreviewPath = Given.Preview;
+    if (Given.Has("--preview-scale")) {
+        const std::optional<uint64_t> scale = Number(Given.PreviewScale, 1, uint64_t(Options.MapSize.Width));
+        if (!scale)
+            return "The preview scale '" + Given.PreviewScale + "' is not a whole number from 1 to " +
+                   std::to_string(Options.MapSize.Width) + " (the map's width).";
+        if (!Options.PreviewPath)
+            return "--preview-scale needs --preview FILE.";
+        Options.PreviewScale = int(*scale);
+    }
+    if (Options.PreviewPath && Options.PreviewScale < MinPreviewScale(Options.MapSize)) {
+        const auto side = [&](int Cells) { return std::to_string((Cells + Options.PreviewScale - 1) / Options.PreviewScale); };
+        return "A preview of the " + FormatMapSize(Options.MapSize) + " map at scale " +
+               std::to_string(Options.PreviewScale) + " would be " + side(Options.MapSize.Width) + " x " +
+               side(Options.MapSize.Height) + " pixels, more than a preview may have (16384 x 16384); give " +
+               "--preview-scale " + std::to_string(MinPreviewScale(Options.MapSize)) + " or more.";
+    }
+    return {};
+}
+
+std::string LoadRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--max-memory"))
+        Options.Load.MemoryBudget = *ParseSeed(Given.MaxMemory) << 20;
+    if (Given.Crop) {
+        Options.Load.CropWidth = uint32_t(Options.MapSize.Width);
+        Options.Load.CropHeight = uint32_t(Options.MapSize.Height);
+    }
+    return {};
+}
+
+std::string PlainOptionsRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--output"))
+        Options.MapPath = Given.Output;
+    if (Given.Has("--tiles"))
+        Options.TilesPath = Given.Tiles;
+    if (Given.Has("--seed"))
+        Options.Seed = ParseSeed(Given.Seed);
+    Options.Quiet = Given.Quiet;
+    Options.Report = Given.Report;
+    Options.Statics = Given.Statics;
+    return {};
+}
+
+// In this order: each rule may use what the rules before it filled in.
+constexpr TRule RunRules[] = {ImageRule,  PlainOptionsRule, SizeRule,    FormatRule, OutputNameRule,
+                              MapNumberRule, UopSizeRule,   PreviewRule, LoadRule};
+
+// --info describes a map file: no image, and --cell only with it.
+std::string InfoRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (!Given.Has("--info"))
+        return Given.Has("--cell") ? "--cell goes with --info MAP." : std::string();
+    if (!Given.Images.empty())
+        return "--info reads a map file and takes no image.";
+    Options.InfoPath = Given.Info;
+    if (Given.Has("--size")) {
+        Options.MapSize = *ParseMapSize(Given.Size);
+        Options.SizeGiven = true;
+    }
+    if (Given.Has("--cell"))
+        std::tie(Options.InfoX, Options.InfoY) = *ParseCell(Given.Cell);
+    return {};
+}
 
 TCliParse UsageError(const std::string &Message)
 {
@@ -20,27 +422,26 @@ TCliParse UsageError(const std::string &Message)
     return result;
 }
 
-// An empty name, or "-", which other tools take for standard input or
-// output: files here are read whole and written atomically, so neither stream
-// can stand in for them.
-std::optional<std::string> FileNameProblem(const std::string &Name, const std::string &What, bool Written)
+// "--bogus=1" and "-x" as the user typed them, without dashes and value.
+std::string UnknownOptionName(const std::string &Argument)
 {
-    if (Name.empty())
-        return "The " + What + " name is empty.";
-    if (Name == "-")
-        return std::string("The ") + What + (Written ? " cannot be written to standard output" : " cannot be read from standard input") +
-               " ('-'); name a file (./- for a file named -).";
-    return std::nullopt;
+    const size_t start = Argument.find_first_not_of('-');
+    return Argument.substr(start, Argument.find('=') == std::string::npos ? std::string::npos
+                                                                         : Argument.find('=') - start);
 }
 
 } // namespace
+
+uint64_t DefaultMemoryBudgetMiB()
+{
+    return TLoadOptions().MemoryBudget >> 20;
+}
 
 TMapOutput MapOutputOf(const TCliOptions &Options)
 {
     TMapOutput output = TMapOutput::ForFile(Options.MapPath, Options.MapSize, Options.Statics);
     output.Format = Options.Format;
-    if (!MapNumberOfName(Options.MapPath) && Options.Facet)
-        output.MapNumber = *Options.Facet;
+    output.MapNumber = Options.MapNumber;
     return output;
 }
 
@@ -58,215 +459,50 @@ std::optional<uint64_t> ParseSeed(const std::string &Text)
     return value;
 }
 
-std::optional<int> ParsePreviewScale(const std::string &Text, int MapWidth)
-{
-    const std::optional<uint64_t> value = ParseSeed(Text); // the same plain digits
-    if (!value || *value < 1 || *value > uint64_t(MapWidth))
-        return std::nullopt;
-    return int(*value);
-}
-
 TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Turns a painted BMP into the terrain map file map0.mul (6144 x 4096 cells), or a map of\n"
-        "another size (--size, --facet) for current clients, also as map0LegacyMUL.uop.\n"
-        "Warnings go to standard output; problems, progress and failures to standard error.\n"
-        "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
-        "3 the tile configuration cannot be read; 4 the map file cannot be written;\n"
-        "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
-        "written (it is written after the map file, which then stays written). Ctrl-C stops\n"
-        "the run after the stage or block-column under way and leaves an earlier file of that\n"
-        "name as it was; a second Ctrl-C ends it at once, the earlier file still whole.\n"
-        "The preview shows each terrain in its colour, transitions as a blend of their two\n"
-        "terrains, altitudes as hill shading with the light from the north-west, and every\n"
-        "cell that gets the void tile in magenta (#FF00FF).");
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption output({"o", "output"}, "The map file to write (default: map0.mul in the current folder).",
-                                    "FILE");
-    const QCommandLineOption tiles({"t", "tiles"}, "The tile configuration (default: Tiles.ini next to the executable).",
-                                   "FILE");
-    const QCommandLineOption seed({"s", "seed"},
-                                  "A fixed seed, an unsigned 64-bit decimal number: the same image, tile "
-                                  "configuration and seed give the same map file, byte for byte.",
-                                  "N");
-    const QCommandLineOption quiet({"q", "quiet"}, "No progress display.");
-    const QCommandLineOption preview("preview",
-                                     "Also writes a PNG picture of the map to FILE, after the map file: one pixel "
-                                     "per cell, as large as the map (6144 x 4096 pixels by default, 7168 x 4096 "
-                                     "with --facet 0). At most 16384 x 16384 pixels: a larger map needs "
-                                     "--preview-scale.",
-                                     "FILE");
-    const QCommandLineOption previewScale("preview-scale",
-                                          "One preview pixel for each N x N cells (N from 1 to the map's width, "
-                                          "6144 by default): the block's average colour, magenta if any of its "
-                                          "cells gets the void tile.",
-                                          "N");
-    const QCommandLineOption report("report",
-                                    "Prints on standard error, after the warnings, how many map cells get the "
-                                    "void tile and why (pixels of no terrain, border cells, transitions without "
-                                    "a tile by section and direction, empty tile lists, outside the picture).");
-    const QCommandLineOption size("size",
-                                  "The map's size in cells, WxH, both multiples of 8 up to 65528 (default "
-                                  "6144x4096; a picture larger than the map is cut, a smaller one leaves void "
-                                  "tiles beyond it).",
-                                  "WxH");
-    const QCommandLineOption facet("facet",
-                                   "Makes map N of a current client: its size (0 and 1: 7168x4096, 2: 2304x1600, "
-                                   "3: 2560x2048, 4: 1448x1448, 5: 1280x4096) and its number in the file names "
-                                   "(default output mapN.mul, or mapNLegacyMUL.uop with --format uop).",
-                                   "N");
-    const QCommandLineOption format("format",
-                                     "mul or uop: the plain map file, or the UOP container that current clients "
-                                     "read (default: uop for an output name ending in .uop, else mul).",
-                                     "FORMAT");
-    const QCommandLineOption statics("statics",
-                                     "Also writes staidx<N>.mul (every block without statics) and an empty "
-                                     "statics<N>.mul next to the map file, so that no old statics stand on the "
-                                     "new terrain. All files are replaced together or not at all.");
-    const QCommandLineOption info("info",
-                                  "Reads the map file MAP (MUL or UOP) and prints its format, size and a cell, "
-                                  "instead of making a map.",
-                                  "MAP");
-    const QCommandLineOption cell("cell", "The cell --info shows (default 0,0).", "X,Y");
-    const QCommandLineOption help({"h", "help"}, "Shows this help and stops.");
-    const QCommandLineOption version("version", "Shows the version and stops.");
-    parser.addOptions({output, tiles, seed, quiet, preview, previewScale, report, size, facet, format, statics, info,
-                       cell, help, version});
-    parser.addPositionalArgument("IMAGE", "The painted picture, a BMP whose red values name the terrains.");
+    CLI::App app(Description, "morvane-cli");
+    TGiven given;
+    given.App = &app;
+    DeclareOptions(app, given);
 
-    QStringList arguments;
-    for (const std::string &argument : Arguments)
-        arguments << QString::fromLocal8Bit(argument.c_str());
-    if (!parser.parse(arguments))
-        return UsageError(parser.errorText().toStdString());
+    std::vector<std::string> reversed = MarkEmptyValues({Arguments.begin() + std::min<size_t>(1, Arguments.size()),
+                                                         Arguments.end()});
+    std::reverse(reversed.begin(), reversed.end()); // CLI11 takes the arguments from the back
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch &) {
+        // Only a value missing at the end: a repeated option takes its last value.
+        return UsageError("Missing value after '" + Arguments.back() + "'.");
+    } catch (const CLI::ParseError &error) {
+        return UsageError(error.what());
+    }
+    for (const std::string &extra : app.remaining())
+        if (extra != "--")
+            return UsageError("Unknown option '" + UnknownOptionName(extra) + "'.");
+    for (std::string *value : {&given.Output, &given.Tiles, &given.Preview, &given.Info})
+        *value = Unmarked(*value);
 
     TCliParse result;
-    if (parser.isSet(help)) {
+    if (given.Help) {
         result.Kind = TCliParse::Help;
-        result.Text = parser.helpText().toStdString();
+        result.Text = app.help();
         return result;
     }
-    if (parser.isSet(version)) {
+    if (given.Version) {
         result.Kind = TCliParse::Version;
         result.Text = "morvane-cli " MORVANE_VERSION "\n";
         return result;
     }
-
-    TCliOptions &options = result.Options;
-    const auto text = [&](const QCommandLineOption &Option) { return parser.value(Option).toLocal8Bit().toStdString(); };
-    if (parser.isSet(size)) {
-        const std::optional<TMapSize> mapSize = ParseMapSize(text(size));
-        if (!mapSize)
-            return UsageError("The size '" + text(size) + "' is not WxH with both sides multiples of 8 from 8 to " +
-                              std::to_string(MapSizes::MaxSide) + ".");
-        options.MapSize = *mapSize;
-        options.SizeGiven = true;
-    }
-    const QStringList images = parser.positionalArguments();
-    if (parser.isSet(info)) {
-        options.InfoPath = text(info);
-        if (options.InfoPath->empty())
-            return UsageError("The map file name is empty.");
-        if (!images.isEmpty())
-            return UsageError("--info reads a map file and takes no image.");
-        if (parser.isSet(cell)) {
-            const std::string value = text(cell);
-            const size_t comma = value.find_first_of(",/");
-            const std::optional<uint64_t> x = ParseSeed(value.substr(0, comma));
-            const std::optional<uint64_t> y =
-                comma == std::string::npos ? std::nullopt : ParseSeed(value.substr(comma + 1));
-            if (!x || !y || *x > uint64_t(MapSizes::MaxSide) || *y > uint64_t(MapSizes::MaxSide))
-                return UsageError("The cell '" + value + "' is not X,Y (two whole numbers from 0).");
-            options.InfoX = int(*x);
-            options.InfoY = int(*y);
-        }
+    if (const std::string problem = InfoRule(given, result.Options); !problem.empty())
+        return UsageError(problem);
+    if (result.Options.InfoPath) {
         result.Kind = TCliParse::Info;
         return result;
     }
-    if (parser.isSet(cell))
-        return UsageError("--cell goes with --info MAP.");
-    if (images.isEmpty())
-        return UsageError("No image given.");
-    if (images.size() > 1)
-        return UsageError("Only one image can be given; got " + std::to_string(images.size()) + ".");
-    options.ImagePath = images.front().toLocal8Bit().toStdString();
-    if (const auto problem = FileNameProblem(options.ImagePath, "image", false))
-        return UsageError(*problem);
-    if (parser.isSet(output)) {
-        options.MapPath = parser.value(output).toLocal8Bit().toStdString();
-        if (const auto problem = FileNameProblem(options.MapPath, "map file", true))
-            return UsageError(*problem);
-    }
-    if (parser.isSet(tiles)) {
-        options.TilesPath = parser.value(tiles).toLocal8Bit().toStdString();
-        if (const auto problem = FileNameProblem(*options.TilesPath, "tile configuration", false))
-            return UsageError(*problem);
-    }
-    if (parser.isSet(seed)) {
-        const std::string text = parser.value(seed).toLocal8Bit().toStdString();
-        options.Seed = ParseSeed(text);
-        if (!options.Seed)
-            return UsageError("The seed '" + text + "' is not an unsigned 64-bit decimal number (0 to 18446744073709551615).");
-    }
-    options.Quiet = parser.isSet(quiet);
-    if (parser.isSet(preview)) {
-        options.PreviewPath = parser.value(preview).toLocal8Bit().toStdString();
-        if (const auto problem = FileNameProblem(*options.PreviewPath, "preview file", true))
-            return UsageError(*problem);
-    }
-    options.Report = parser.isSet(report);
-
-    if (parser.isSet(facet)) {
-        const std::optional<uint64_t> number = ParseSeed(text(facet));
-        if (!number || !FacetSize(int(std::min<uint64_t>(*number, 1000))))
-            return UsageError("The facet '" + text(facet) + "' is not a map number from 0 to " +
-                              std::to_string(FacetCount - 1) + ".");
-        options.Facet = int(*number);
-        if (!options.SizeGiven)
-            options.MapSize = *FacetSize(*options.Facet);
-    }
-    // The scale's limit and the preview's size follow the map's size.
-    if (parser.isSet(previewScale)) {
-        const std::string text = parser.value(previewScale).toLocal8Bit().toStdString();
-        const std::optional<int> scale = ParsePreviewScale(text, options.MapSize.Width);
-        if (!scale)
-            return UsageError("The preview scale '" + text + "' is not a whole number from 1 to " +
-                              std::to_string(options.MapSize.Width) + " (the map's width).");
-        if (!options.PreviewPath)
-            return UsageError("--preview-scale needs --preview FILE.");
-        options.PreviewScale = *scale;
-    }
-    if (options.PreviewPath) {
-        const QSize picture = PreviewPictureSize(options.MapSize, options.PreviewScale);
-        if (uint64_t(picture.width()) * uint64_t(picture.height()) > MaxPreviewPixels)
-            return UsageError("A preview of the " + FormatMapSize(options.MapSize) + " map at scale " +
-                              std::to_string(options.PreviewScale) + " would be " +
-                              std::to_string(picture.width()) + " x " + std::to_string(picture.height()) +
-                              " pixels, more than a preview may have (16384 x 16384); give --preview-scale " +
-                              std::to_string(MinPreviewScale(options.MapSize)) + " or more.");
-    }
-    if (parser.isSet(format)) {
-        const QString value = parser.value(format).toLower();
-        if (value != "mul" && value != "uop")
-            return UsageError("The format '" + text(format) + "' is neither mul nor uop.");
-        options.Format = value == "uop" ? TMapFormat::Uop : TMapFormat::Mul;
-    } else if (parser.isSet(output)) {
-        options.Format = FormatForName(options.MapPath);
-    }
-    if (!parser.isSet(output) && options.Facet) {
-        const std::string n = std::to_string(*options.Facet);
-        options.MapPath = options.Format == TMapFormat::Uop ? "map" + n + "LegacyMUL.uop" : "map" + n + ".mul";
-    } else if (!parser.isSet(output) && options.Format == TMapFormat::Uop) {
-        options.MapPath = "map0LegacyMUL.uop";
-    }
-    // The number in the map file's name is the one clients and servers go by.
-    const std::optional<int> named = MapNumberOfName(options.MapPath);
-    if (named && options.Facet && *named != *options.Facet)
-        return UsageError("The map file " + options.MapPath + " is map " + std::to_string(*named) +
-                          ", but --facet says " + std::to_string(*options.Facet) + ".");
-    options.Statics = parser.isSet(statics);
+    for (const TRule rule : RunRules)
+        if (const std::string problem = rule(given, result.Options); !problem.empty())
+            return UsageError(problem);
     result.Kind = TCliParse::Run;
     return result;
 }

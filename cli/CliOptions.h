@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassTerrainImage.h"
 #include "MapFormat.h"
 
 #include <cstdint>
@@ -18,16 +19,18 @@ struct TCliOptions
     std::optional<std::string> PreviewPath; // none: no preview picture
     int PreviewScale = 1;                   // cells per preview pixel, each way
     bool Report = false;                    // the void-tile report on standard error
-    TMapSize MapSize = MapSizes::Classic;   // --size, or the size of --facet
+    TMapSize MapSize = MapSizes::Classic;   // --size, the size of --facet, or the UOP default
     std::optional<int> Facet;               // --facet N: its size and number
+    int MapNumber = 0;                      // N of the map file's name, else of --facet
     TMapFormat Format = TMapFormat::Mul;    // --format, else by the map file's name
     bool Statics = false;                   // also the empty statics files
+    TLoadOptions Load;                      // --max-memory and --crop
     std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
     int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)
     bool SizeGiven = false;                 // --size was given (for --info)
 };
 
-// The map output a run writes: the file, its size, format and facet number.
+// The map output a run writes: the file, its size, format and map number.
 TMapOutput MapOutputOf(const TCliOptions &Options);
 
 // The outcome of reading the arguments: run with Options, describe the map file
@@ -41,13 +44,14 @@ struct TCliParse
     std::string Text;
 };
 
-// Reads the arguments, the program name first, as the process got them.
+// Reads the arguments, the program name first, as the process got them
+// (UTF-8 file names).
 TCliParse ParseCliArguments(const std::vector<std::string> &Arguments);
+
+// The memory budget when --max-memory is not given, in MiB: what the load
+// options allow by default.
+uint64_t DefaultMemoryBudgetMiB();
 
 // A seed is a plain unsigned 64-bit decimal number: digits only, no sign, no
 // blanks, at most 18446744073709551615.
 std::optional<uint64_t> ParseSeed(const std::string &Text);
-
-// A preview scale is a plain decimal number from 1 to the map's width, which
-// gives one pixel for the whole width.
-std::optional<int> ParsePreviewScale(const std::string &Text, int MapWidth);

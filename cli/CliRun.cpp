@@ -47,6 +47,36 @@ std::string ProblemOfNamedTiles(const std::string &Path)
     return {};
 }
 
+// Servers read map<N>.mul before map<N>LegacyMUL.uop, and the statics index
+// of a map of another size puts its statics on the wrong blocks: files beside
+// the map that give the new map away, said before the run.
+std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
+{
+    std::vector<std::string> warnings;
+    std::error_code error;
+    if (Output.Format == TMapFormat::Uop) {
+        const fs::path folder = fs::path(Output.FileName).parent_path();
+        const std::string mul = (folder / ("map" + std::to_string(Output.MapNumber) + ".mul")).string();
+        if (fs::is_regular_file(mul, error))
+            warnings.push_back("warning: " + mul + " is beside " + Output.FileName +
+                               "; servers read it before the UOP file, so server and client would have different "
+                               "worlds: remove or rename it.");
+    }
+    if (!Output.Statics) {
+        const std::string index = StaticsIndexPath(Output);
+        const uint64_t expected = Output.Size.Blocks() * 12; // one 12-byte entry per block
+        if (fs::is_regular_file(index, error)) {
+            const uint64_t bytes = fs::file_size(index, error);
+            if (!error && bytes != expected)
+                warnings.push_back("warning: " + index + " beside the map is for a map of another size (" +
+                                   std::to_string(bytes) + " bytes, a " + FormatMapSize(Output.Size) +
+                                   " map has " + std::to_string(expected) +
+                                   "); its statics do not fit the new map: --statics replaces them.");
+        }
+    }
+    return warnings;
+}
+
 // The void-tile report and the preview, from the final grid, both over the
 // map's size as it was written; neither draws a random number, so the map file
 // is the same with them or without.
@@ -96,6 +126,16 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         Report(Err, *clash);
         return ExitUsage;
     }
+    // Every output, the preview's too, before anything runs: a device, a pipe or
+    // a missing folder is found now, not after the map file was replaced.
+    const TMapOutput output = MapOutputOf(Options);
+    for (const TRunFile &file : OutputsOf(Options)) {
+        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
+            Report(Err, (file.Path == Options.PreviewPath ? "cannot write the preview: " : "cannot write the map file: ") +
+                            problem);
+            return ExitMapFile;
+        }
+    }
     if (Options.TilesPath) {
         if (const std::string problem = ProblemOfNamedTiles(*Options.TilesPath); !problem.empty()) {
             Report(Err, "cannot read the tile configuration: " + problem);
@@ -117,35 +157,13 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     std::fflush(Err);
 
     try {
-        model->LoadFromBMP(Options.ImagePath);
+        model->LoadFromBMP(Options.ImagePath, Options.Load);
     } catch (const EImageLoadError &error) {
         Report(Err, std::string("cannot load the image: ") + error.what());
         return ExitImage;
     }
-    // Outputs that cannot be written are found out before the pipeline runs,
-    // not after; the writer judges again when it writes.
-    const TMapOutput output = MapOutputOf(Options);
-    for (const std::string &path : MapOutputPaths(output)) {
-        if (const std::string problem = TargetProblem(path); !problem.empty()) {
-            Report(Err, "cannot write the map file: " + problem);
-            return ExitMapFile;
-        }
-    }
-    if (Options.PreviewPath) {
-        if (const std::string problem = TargetProblem(*Options.PreviewPath); !problem.empty()) {
-            Report(Err, "cannot write the preview: " + problem);
-            return ExitPreview;
-        }
-    }
-
-    // Clients take map0 and map1 of a UOP file as 7168 x 4096 cells, whatever
-    // the file holds: a classic-sized one reads as another map there.
-    if (output.Format == TMapFormat::Uop && output.Size == MapSizes::Classic && output.MapNumber <= 1) {
-        std::fprintf(Err, "morvane-cli: note: %s is %s cells; clients that read map%d from a UOP file take it as "
-                          "7168 x 4096 (--facet %d makes that size)\n",
-                     output.FileName.c_str(), FormatMapSize(output.Size).c_str(), output.MapNumber, output.MapNumber);
-        std::fflush(Err);
-    }
+    for (const std::string &warning : NeighbourWarnings(output))
+        Report(Err, warning);
 
     // From here on an interrupt does not end the process at once: the command
     // asks after each block-column and stops, and the atomic save then leaves

@@ -7,18 +7,14 @@
 
 #include "Platform.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("morvane-cli");
-    QCoreApplication::setApplicationVersion(MORVANE_VERSION);
-
     const std::vector<std::string> arguments = Platform::Arguments(argc, argv);
     const TCliParse parse = ParseCliArguments(arguments);
     switch (parse.Kind) {

@@ -9,8 +9,6 @@
 #include <SimpleIni.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
 struct TIniFile::TImpl
@@ -41,9 +39,12 @@ TFileText ReadFileText(const std::string &path)
         result.Problem = "this is a device, pipe or socket, not a configuration file";
     else if (error && result.Found)
         result.Problem = "the file cannot be read: " + Platform::Describe(error);
-    else if (result.Text.size() > TIniFile::MaxFileSize)
-        result.Problem = "the file has more than " + std::to_string(TIniFile::MaxFileSize) +
-                         " bytes; a configuration file may have at most that many";
+    else if (result.Text.size() > TIniFile::MaxFileSize) {
+        Platform::TFileInfo info;
+        const uint64_t size = Platform::Inspect(path, info) ? result.Text.size() : info.Size;
+        result.Problem = "the file has " + std::to_string(size) + " bytes; a configuration file may have at most " +
+                         std::to_string(TIniFile::MaxFileSize);
+    }
     if (!result.Problem.empty())
         result.Text.clear();
     return result;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <limits>
 
 namespace {
 
@@ -103,12 +104,23 @@ std::optional<int> MapNumberOfName(const std::string &FileName)
     const std::string name = Lower(std::filesystem::path(FileName).filename().string());
     if (name.size() < 4 || name.compare(0, 3, "map") != 0 || !std::isdigit(static_cast<unsigned char>(name[3])))
         return std::nullopt;
-    size_t end = 3;
-    while (end < name.size() && end < 6 && std::isdigit(static_cast<unsigned char>(name[end])))
-        ++end;
-    int number = 0;
-    std::from_chars(name.data() + 3, name.data() + end, number);
-    return number;
+    // Every digit counts: map0123 is map 123, not map 12 with a 3 after it.
+    int64_t number = 0;
+    for (size_t i = 3; i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])); ++i)
+        number = std::min<int64_t>(number * 10 + (name[i] - '0'), std::numeric_limits<int>::max());
+    return int(number);
+}
+
+std::string MapNumberProblem(const std::string &FileName)
+{
+    const std::optional<int> number = MapNumberOfName(FileName);
+    if (!number || *number <= MaxMapNumber)
+        return {};
+    const std::string name = std::filesystem::path(FileName).filename().string();
+    const std::string shown = *number == std::numeric_limits<int>::max() ? "a number too large"
+                                                                          : "map " + std::to_string(*number);
+    return "The map file " + name + " names " + shown + "; map numbers go from 0 to " + std::to_string(MaxMapNumber) +
+           ".";
 }
 
 TMapOutput TMapOutput::ForFile(const std::string &FileName, const TMapSize &Size, bool Statics)

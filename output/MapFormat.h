@@ -72,8 +72,16 @@ TMapFormat FormatForName(const std::string &FileName);
 const char *FormatName(TMapFormat Format); // "MUL", "UOP"
 
 // The facet number a map file's name carries: "map2LegacyMUL.uop" and
-// "MAP2.mul" give 2; nullopt when the name does not start with "map" and digits.
+// "MAP2.mul" give 2, "map0123.mul" 123 (all the digits, leading zeros
+// dropped); nullopt when the name does not start with "map" and digits. A
+// number beyond the range of int gives INT_MAX; numbers above MaxMapNumber
+// name no map (MapNumberProblem).
 std::optional<int> MapNumberOfName(const std::string &FileName);
+// Servers and clients number their maps with one byte.
+constexpr int MaxMapNumber = 255;
+// Why the map number in the file's name cannot be used ("The map file
+// map256.mul names map 256; map numbers go from 0 to 255."), or empty.
+std::string MapNumberProblem(const std::string &FileName);
 
 // Everything a run writes: the map file in its size and format and, when asked
 // for, empty statics files of the same size next to it.

@@ -14,7 +14,7 @@
 #include "ClassTerrainImage.h"
 #include "VoidReport.h"
 
-#include <QImageWriter>
+#include "PngWriter.h"
 
 #include <algorithm>
 #include <future>
@@ -28,7 +28,7 @@ namespace {
 struct TTerrainColor
 {
     uint16_t Code;
-    QRgb Color;
+    TPreviewColor Color;
 };
 constexpr TTerrainColor TerrainColors[] = {
     {DIRT, 0xFF8C6A43},      // brown earth
@@ -45,7 +45,7 @@ constexpr TTerrainColor TerrainColors[] = {
 
 // A cell whose code has a tile of its own but no colour of its own: cannot
 // come from the tile configuration as it is read today.
-constexpr QRgb UnknownColor = 0xFF808080;
+constexpr TPreviewColor UnknownColor = 0xFF808080;
 
 // Shading: the brightness changes by ShadeGain/256 per unit of Rise, at most by
 // ShadeLimit/256 either way (about 44 %), so that a steep mountain side is
@@ -60,10 +60,12 @@ constexpr int ShadeFactor(int Rise)
     return 256 + std::clamp(Rise * ShadeGain, -ShadeLimit, ShadeLimit);
 }
 
-inline QRgb ApplyFactor(QRgb Color, int Factor)
+using namespace PreviewColors;
+
+inline TPreviewColor ApplyFactor(TPreviewColor Color, int Factor)
 {
     const auto channel = [Factor](int Value) { return std::min(255, (Value * Factor + 128) >> 8); };
-    return qRgb(channel(qRed(Color)), channel(qGreen(Color)), channel(qBlue(Color)));
+    return Rgb(channel(Red(Color)), channel(Green(Color)), channel(Blue(Color)));
 }
 
 // Paints one map row at a time into a row of colours.
@@ -89,7 +91,7 @@ public:
     }
 
     // Map row MapRow (0-based) into Out, one colour for each of the map's columns.
-    void PaintRow(int MapRow, QRgb *Out) const
+    void PaintRow(int MapRow, TPreviewColor *Out) const
     {
         if (MapRow >= Height) {
             std::fill(Out, Out + MapWidth, PreviewColors::Void);
@@ -102,7 +104,7 @@ public:
         const TCell *north = y > 1 ? Model.CellData() + Model.Index(1, y - 1) : row;
         // Locals, so that the stores to Out do not make the compiler read the
         // tables' addresses again for every cell.
-        const QRgb *colors = Colors.data();
+        const TPreviewColor *colors = Colors.data();
         const int *factors = Factors.data() + MaxRise;
         const int width = Width;
         int west = row[0].Altitude;
@@ -110,7 +112,7 @@ public:
             const TCell cell = row[i];
             const int rise = 2 * cell.Altitude - north[i].Altitude - west;
             west = cell.Altitude;
-            const QRgb color = colors[cell.Code];
+            const TPreviewColor color = colors[cell.Code];
             Out[i] = color == PreviewColors::Void ? color : ApplyFactor(color, factors[rise]);
         }
         std::fill(Out + width, Out + MapWidth, PreviewColors::Void);
@@ -121,7 +123,7 @@ private:
     const int MapWidth; // columns of the map
     const int Width;    // columns of the grid inside the map
     const int Height; // rows of the grid inside the map
-    std::vector<QRgb> Colors; // by code; void codes are PreviewColors::Void
+    std::vector<TPreviewColor> Colors; // by code; void codes are PreviewColors::Void
     std::vector<int> Factors; // by Rise + MaxRise
 };
 
@@ -137,7 +139,7 @@ public:
         Reset();
     }
 
-    void Add(const QRgb *Row)
+    void Add(const TPreviewColor *Row)
     {
         uint64_t *sums = Sums.data();
         uint64_t *counts = Counts.data();
@@ -149,13 +151,13 @@ public:
             uint32_t red = 0, green = 0, blue = 0, count = 0;
             bool isVoid = false;
             for (int x = first; x < last; ++x) {
-                const QRgb color = Row[x];
+                const TPreviewColor color = Row[x];
                 const bool pixelVoid = color == PreviewColors::Void;
                 isVoid |= pixelVoid;
                 const uint32_t keep = pixelVoid ? 0u : 1u;
-                red += keep * qRed(color);
-                green += keep * qGreen(color);
-                blue += keep * qBlue(color);
+                red += keep * uint32_t(Red(color));
+                green += keep * uint32_t(Green(color));
+                blue += keep * uint32_t(Blue(color));
                 count += keep;
             }
             sums[block * 3] += red;
@@ -167,7 +169,7 @@ public:
     }
 
     // The block colours into Out (one per block), then starts afresh.
-    void Emit(QRgb *Out)
+    void Emit(TPreviewColor *Out)
     {
         for (int block = 0; block < Blocks; ++block) {
             const uint64_t count = Counts[size_t(block)];
@@ -177,7 +179,7 @@ public:
             }
             const uint64_t *sum = &Sums[size_t(block) * 3];
             const auto average = [count](uint64_t Sum) { return int((Sum + count / 2) / count); };
-            Out[block] = qRgb(average(sum[0]), average(sum[1]), average(sum[2]));
+            Out[block] = Rgb(average(sum[0]), average(sum[1]), average(sum[2]));
         }
         Reset();
     }
@@ -216,20 +218,13 @@ void InBands(int Rows, const TPaint &Paint)
         band.get();
 }
 
-// Qt's PNG quality 70 is zlib level 2: on a full map about half the time of the
-// default level, for a file a fraction of a percent larger.
-constexpr int PngQuality = 70;
-
-uint64_t PixelsOf(const QSize &Size)
+// A picture of this size, refused when it would exceed the memory there is.
+TPreviewPicture NewPicture(const TPictureSize &Size)
 {
-    return uint64_t(Size.width()) * uint64_t(Size.height());
-}
-
-QImage NewPicture(int Width, int Height)
-{
-    QImage picture(Width, Height, QImage::Format_RGB32);
-    if (picture.isNull())
-        throw std::bad_alloc();
+    TPreviewPicture picture;
+    picture.Width = Size.Width;
+    picture.Height = Size.Height;
+    picture.Pixels.resize(size_t(Size.Pixels()));
     return picture;
 }
 
@@ -237,7 +232,7 @@ QImage NewPicture(int Width, int Height)
 
 namespace PreviewColors {
 
-QRgb Terrain(uint16_t Code)
+TPreviewColor Terrain(uint16_t Code)
 {
     for (const TTerrainColor &entry : TerrainColors)
         if (entry.Code == Code)
@@ -245,63 +240,57 @@ QRgb Terrain(uint16_t Code)
     return 0;
 }
 
-QRgb Blend(uint16_t A, uint16_t B)
+TPreviewColor Blend(uint16_t A, uint16_t B)
 {
-    const QRgb a = Terrain(A), b = Terrain(B);
+    const TPreviewColor a = Terrain(A), b = Terrain(B);
     if (a == 0 || b == 0)
         return UnknownColor;
     const auto half = [](int First, int Second) { return (First + Second + 1) / 2; };
-    return qRgb(half(qRed(a), qRed(b)), half(qGreen(a), qGreen(b)), half(qBlue(a), qBlue(b)));
+    return Rgb(half(Red(a), Red(b)), half(Green(a), Green(b)), half(Blue(a), Blue(b)));
 }
 
-QRgb Shade(QRgb Color, int Rise)
+TPreviewColor Shade(TPreviewColor Color, int Rise)
 {
     return ApplyFactor(Color, ShadeFactor(Rise));
 }
 
 } // namespace PreviewColors
 
-QSize PreviewPictureSize(const TMapSize &Size, int Scale)
+TPictureSize PreviewPictureSize(const TMapSize &Size, int Scale)
 {
     if (Scale < 1)
         throw std::invalid_argument("the preview scale must be at least 1");
-    return QSize((Size.Width + Scale - 1) / Scale, (Size.Height + Scale - 1) / Scale);
+    return {(Size.Width + Scale - 1) / Scale, (Size.Height + Scale - 1) / Scale};
 }
 
 int MinPreviewScale(const TMapSize &Size)
 {
     int scale = 1;
-    while (PixelsOf(PreviewPictureSize(Size, scale)) > MaxPreviewPixels)
+    while (PreviewPictureSize(Size, scale).Pixels() > MaxPreviewPixels)
         ++scale;
     return scale;
 }
 
-QImage RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale)
+TPreviewPicture RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale)
 {
     if (!IsValidMapSize(Size))
         throw std::invalid_argument("the preview needs a map size of whole blocks, not " + FormatMapSize(Size));
-    const QSize pictureSize = PreviewPictureSize(Size, Scale);
-    if (PixelsOf(pictureSize) > MaxPreviewPixels)
+    const TPictureSize pictureSize = PreviewPictureSize(Size, Scale);
+    if (pictureSize.Pixels() > MaxPreviewPixels)
         throw std::length_error("a preview of the " + FormatMapSize(Size) + " map at scale " + std::to_string(Scale) +
-                                " would have " + std::to_string(PixelsOf(pictureSize)) + " pixels, more than the " +
+                                " would have " + std::to_string(pictureSize.Pixels()) + " pixels, more than the " +
                                 std::to_string(MaxPreviewPixels) + " a preview may have; scale " +
                                 std::to_string(MinPreviewScale(Size)) + " or more fits");
     const TRowPainter painter(Model, Size);
-    const int width = pictureSize.width();
-    const int height = pictureSize.height();
-    QImage picture = NewPicture(width, height);
-    // Row pointers taken once: scanLine() may not be called from several threads.
-    uchar *bits = picture.bits();
-    const qsizetype bytesPerLine = picture.bytesPerLine();
-    const auto line = [&](int Row) { return reinterpret_cast<QRgb *>(bits + Row * bytesPerLine); };
+    TPreviewPicture picture = NewPicture(pictureSize);
 
-    InBands(height, [&](int First, int Last) {
+    InBands(picture.Height, [&](int First, int Last) {
         if (Scale == 1) {
             for (int row = First; row < Last; ++row)
-                painter.PaintRow(row, line(row));
+                painter.PaintRow(row, picture.Row(row));
             return;
         }
-        std::vector<QRgb> cells(size_t(Size.Width));
+        std::vector<TPreviewColor> cells(size_t(Size.Width));
         TBlockRow blocks(Size.Width, Scale);
         for (int row = First; row < Last; ++row) {
             const int lastMapRow = std::min((row + 1) * Scale, Size.Height);
@@ -309,44 +298,45 @@ QImage RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Sc
                 painter.PaintRow(mapRow, cells.data());
                 blocks.Add(cells.data());
             }
-            blocks.Emit(line(row));
+            blocks.Emit(picture.Row(row));
         }
     });
     return picture;
 }
 
-QImage DownscaleMapPreview(const QImage &Preview, int Factor)
+TPreviewPicture DownscaleMapPreview(const TPreviewPicture &Preview, int Factor)
 {
     if (Factor < 1)
         throw std::invalid_argument("the downscale factor must be at least 1");
-    const QImage source = Preview.convertToFormat(QImage::Format_RGB32);
-    const int width = (source.width() + Factor - 1) / Factor;
-    const int height = (source.height() + Factor - 1) / Factor;
-    QImage picture = NewPicture(width, height);
-    uchar *bits = picture.bits();
-    const qsizetype bytesPerLine = picture.bytesPerLine();
-    InBands(height, [&](int First, int Last) {
-        TBlockRow blocks(source.width(), Factor);
+    TPreviewPicture picture =
+        NewPicture({(Preview.Width + Factor - 1) / Factor, (Preview.Height + Factor - 1) / Factor});
+    InBands(picture.Height, [&](int First, int Last) {
+        TBlockRow blocks(Preview.Width, Factor);
         for (int row = First; row < Last; ++row) {
-            const int last = std::min((row + 1) * Factor, source.height());
+            const int last = std::min((row + 1) * Factor, Preview.Height);
             for (int y = row * Factor; y < last; ++y)
-                blocks.Add(reinterpret_cast<const QRgb *>(source.constScanLine(y)));
-            blocks.Emit(reinterpret_cast<QRgb *>(bits + row * bytesPerLine));
+                blocks.Add(Preview.Row(y));
+            blocks.Emit(picture.Row(row));
         }
     });
     return picture;
 }
 
-void SaveMapPreview(const QImage &Preview, const std::string &FileName)
+void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName)
 {
     try {
         TAtomicSave save({FileName}); // discarded, temporary file and all, unless committed
-        QImageWriter writer(&save.Device(0), "png");
-        writer.setQuality(PngQuality);
-        if (!writer.write(Preview)) {
-            const std::string &cause = save.DeviceError(0);
-            throw EPreviewWriteError(!cause.empty() ? cause : FileName + ": " + writer.errorString().toStdString());
-        }
+        WriteRgbPng(
+            Preview.Width, Preview.Height,
+            [&](int Y, uint8_t *Rgb) {
+                const TPreviewColor *row = Preview.Row(Y);
+                for (int x = 0; x < Preview.Width; ++x, Rgb += 3) {
+                    Rgb[0] = uint8_t(Red(row[x]));
+                    Rgb[1] = uint8_t(Green(row[x]));
+                    Rgb[2] = uint8_t(Blue(row[x]));
+                }
+            },
+            [&](const uint8_t *Data, size_t Bytes) { save.Write(0, Data, Bytes); });
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EPreviewWriteError(error.what());

@@ -2,27 +2,61 @@
 
 #include "MapFormat.h"
 
-#include <QImage>
-
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class TTerrainImage;
 
+// A colour of the preview: 0xAARRGGBB, the alpha always 0xFF (opaque).
+using TPreviewColor = uint32_t;
+
+// The size of a preview picture in pixels.
+struct TPictureSize
+{
+    int Width = 0;
+    int Height = 0;
+    uint64_t Pixels() const { return uint64_t(Width) * uint64_t(Height); }
+    bool operator==(const TPictureSize &) const = default;
+};
+
+// A preview picture: Width x Height colours, row after row from the top.
+struct TPreviewPicture
+{
+    int Width = 0;
+    int Height = 0;
+    std::vector<TPreviewColor> Pixels;
+
+    TPictureSize Size() const { return {Width, Height}; }
+    TPreviewColor Pixel(int X, int Y) const { return Pixels[size_t(Y) * size_t(Width) + size_t(X)]; }
+    TPreviewColor *Row(int Y) { return Pixels.data() + size_t(Y) * size_t(Width); }
+    const TPreviewColor *Row(int Y) const { return Pixels.data() + size_t(Y) * size_t(Width); }
+    bool operator==(const TPreviewPicture &) const = default;
+};
+
 // The colours of the map preview.
 namespace PreviewColors {
+constexpr int Red(TPreviewColor Color) { return int(Color >> 16 & 0xFF); }
+constexpr int Green(TPreviewColor Color) { return int(Color >> 8 & 0xFF); }
+constexpr int Blue(TPreviewColor Color) { return int(Color & 0xFF); }
+// The opaque colour of these channels (0..255 each).
+constexpr TPreviewColor Rgb(int R, int G, int B)
+{
+    return 0xFF000000u | uint32_t(R & 0xFF) << 16 | uint32_t(G & 0xFF) << 8 | uint32_t(B & 0xFF);
+}
+
 // Every cell that gets the void tile, whatever the reason; never shaded, and no
 // terrain colour, blend or shade of one comes out as this colour.
-constexpr QRgb Void = 0xFFFF00FF;
+constexpr TPreviewColor Void = 0xFFFF00FF;
 // The colour of a terrain, water or coastline on flat ground; 0 for other codes.
-QRgb Terrain(uint16_t Code);
+TPreviewColor Terrain(uint16_t Code);
 // A transition between the terrains A and B: the two colours half and half.
-QRgb Blend(uint16_t A, uint16_t B);
+TPreviewColor Blend(uint16_t A, uint16_t B);
 // Hill shading with the light from the north-west. Rise is twice the cell's
 // altitude less those of its north and west neighbours: positive on a slope
 // that faces north-west (lighter), negative on one that faces south-east.
-QRgb Shade(QRgb Color, int Rise);
+TPreviewColor Shade(TPreviewColor Color, int Rise);
 } // namespace PreviewColors
 
 // A picture of the map as it will be written: one pixel per map cell, for the
@@ -40,20 +74,20 @@ QRgb Shade(QRgb Color, int Rise);
 // ceil(width / N) x ceil(height / N) pixels (PreviewPictureSize). A picture of
 // more than MaxPreviewPixels is refused (std::length_error) before any memory
 // is taken for it.
-QImage RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale = 1);
+TPreviewPicture RenderMapPreview(const TTerrainImage &Model, const TMapSize &Size, int Scale = 1);
 
 // The most pixels a preview picture may have: 16384 x 16384, 1 GiB in memory.
 // A full-size preview of the largest maps would take many times that.
 constexpr uint64_t MaxPreviewPixels = uint64_t(1) << 28;
 // The size of the preview picture of a map of this size at this scale.
-QSize PreviewPictureSize(const TMapSize &Size, int Scale);
+TPictureSize PreviewPictureSize(const TMapSize &Size, int Scale);
 // The smallest scale at which the preview of a map of this size has at most
 // MaxPreviewPixels: 1 up to 16384 x 16384 cells, 4 for 65528 x 65528.
 int MinPreviewScale(const TMapSize &Size);
 
 // A preview made smaller by Factor with the same rule as RenderMapPreview's
 // scale: a block with a void pixel is void, any other the average of its pixels.
-QImage DownscaleMapPreview(const QImage &Preview, int Factor);
+TPreviewPicture DownscaleMapPreview(const TPreviewPicture &Preview, int Factor);
 
 // A preview picture that could not be saved; the message names the file and the cause.
 class EPreviewWriteError : public std::runtime_error
@@ -62,6 +96,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Saves the picture as a PNG file atomically: the file at FileName changes only
-// when the whole picture is written. Throws EPreviewWriteError.
-void SaveMapPreview(const QImage &Preview, const std::string &FileName);
+// Saves the picture as a PNG file (8-bit RGB, the same bytes for the same
+// picture) atomically: the file at FileName changes only when the whole
+// picture is written. Throws EPreviewWriteError.
+void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName);

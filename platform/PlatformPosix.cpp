@@ -384,8 +384,14 @@ int TerminationRequest() { return SIGTERM; }
 void EndByRequest(int Request)
 {
     ::signal(Request, SIG_DFL);
+    // Called from the handler of this very signal, it is blocked until the
+    // handler returns: unblocked, the raise ends the process here.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, Request);
+    ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
     ::raise(Request);
-    ::_exit(128 + Request); // only if the signal is blocked
+    ::_exit(128 + Request); // only if the signal could not end the process
 }
 
 bool IsTerminal(std::FILE *Stream) { return ::isatty(::fileno(Stream)) == 1; }

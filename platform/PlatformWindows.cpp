@@ -97,6 +97,24 @@ TError CheckRegular(HANDLE File)
     return {};
 }
 
+// Paths are passed without the "\\?\" prefix, so the classic limits hold:
+// 255 characters a name and MAX_PATH in all. Windows reports a path beyond
+// them as one that does not exist; said here as what it is.
+bool TooLong(const std::wstring &Path)
+{
+    if (Path.size() >= MAX_PATH)
+        return true;
+    size_t start = 0;
+    for (size_t i = 0; i <= Path.size(); ++i) {
+        if (i == Path.size() || Path[i] == L'/' || Path[i] == L'\\') {
+            if (i - start > 255)
+                return true;
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 TFileView::TFileView(const std::string &Path)
@@ -171,6 +189,8 @@ TError Inspect(const std::string &Path, TFileInfo &Info)
 {
     Info = {};
     const std::wstring wide = Widen(Path);
+    if (TooLong(wide))
+        return {TErrorKind::NameTooLong, ERROR_FILENAME_EXCED_RANGE};
     // No access asked for: this works on files that others hold open.
     const HANDLE file = CreateFileW(wide.c_str(), 0, ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                     nullptr);

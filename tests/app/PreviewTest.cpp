@@ -4,6 +4,7 @@
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
 #include "MapPreviewView.h"
+#include "PreviewImage.h"
 #include "VoidReport.h"
 #include "WindowFixture.h"
 
@@ -94,7 +95,7 @@ TEST_F(TPreviewTest, AfterGenerateThePreviewShowsTheMapAndItsVoidTiles)
     EXPECT_TRUE(Boxes.empty());
 
     const TTerrainImage &model = *form->GetModel();
-    EXPECT_EQ(preview->View->GetPicture(), RenderMapPreview(model, MapSizes::Classic));
+    EXPECT_EQ(preview->View->GetPicture(), PreviewImage(RenderMapPreview(model, MapSizes::Classic)));
     EXPECT_EQ(preview->View->GetPicture().pixel(3, 2), PreviewColors::Void); // the pixel of no terrain
     const std::vector<std::string> report = FormatVoidReport(MakeVoidReport(model, MapSizes::Classic));
     EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n", Lines(report));
@@ -130,7 +131,7 @@ TEST_F(TPreviewTest, ThePreviewHasTheSizeOfTheMapThatWasWritten)
         const QImage &picture = preview->View->GetPicture();
         EXPECT_EQ(picture.size(), QSize(c.Size.Width, c.Size.Height));
         EXPECT_EQ(preview->View->GetCellsPerPixel(), 1);
-        EXPECT_TRUE(picture == RenderMapPreview(model, c.Size));
+        EXPECT_TRUE(picture == PreviewImage(RenderMapPreview(model, c.Size)));
         EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n",
                   Lines(FormatVoidReport(MakeVoidReport(model, c.Size))));
         // The picture is 16 x 12 pixels: the rest of the map is outside it.

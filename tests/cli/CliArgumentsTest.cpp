@@ -49,6 +49,14 @@ TEST(CliArguments, UsageErrorsExitWithOneAndTouchNothing)
         {"fractional seed", {"-s", "1.5", "-o", "OUT", "IMAGE"}, "The seed '1.5' is not"},
         {"empty seed", {"--seed=", "-o", "OUT", "IMAGE"}, "The seed '' is not"},
         {"seed of 2^64", {"-s", "18446744073709551616", "-o", "OUT", "IMAGE"}, "The seed '18446744073709551616' is not"},
+        {"image named -", {"-o", "OUT", "-"}, "The image cannot be read from standard input"},
+        {"two different sizes", {"--facet", "0", "--size", "2304x1600", "-o", "OUT", "IMAGE"}, "two different sizes"},
+        {"a UOP without a map number", {"-o", "x.uop", "--size", "64x64", "IMAGE"}, "give --facet N"},
+        {"a classic UOP of map 1", {"--facet", "1", "--format", "uop", "--size", "6144x4096", "IMAGE"},
+         "two different sizes"},
+        {"a map number over 255", {"-o", "map300.mul", "--statics", "IMAGE"}, "map numbers go from 0 to 255"},
+        {"a memory budget of none", {"--max-memory", "0", "-o", "OUT", "IMAGE"}, "The memory budget '0' is not"},
+        {"empty memory budget", {"--max-memory=", "-o", "OUT", "IMAGE"}, "The memory budget '' is not"},
     };
     TTempDir dir;
     const std::string oldMap = "an earlier map";
@@ -87,7 +95,8 @@ TEST(CliArguments, HelpAndVersionPrintToStandardOutput)
         const auto result = CliProcess::RunCli({option});
         EXPECT_EQ(result.ExitCode, 0);
         EXPECT_EQ(result.Err, "");
-        for (const char *text : {"IMAGE", "--output", "--tiles", "--seed", "--quiet", "--version"})
+        for (const char *text : {"IMAGE", "--output", "--tiles", "--seed", "--quiet", "--version", "--max-memory",
+                                 "--crop", "map<N>LegacyMUL.uop"})
             EXPECT_NE(result.Out.find(text), std::string::npos) << text;
     }
     const auto version = CliProcess::RunCli({"--version"});

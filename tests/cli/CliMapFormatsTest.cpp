@@ -49,15 +49,19 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
             ASSERT_EQ(std::memcmp(a.data() + block * 196 + 4, b.data() + block * 196 + 4, 192), 0) << bx;
     }
 
-    EXPECT_EQ(uop.Err.find("note:"), std::string::npos) << uop.Err;
-    // A classic-sized UOP file of map0 is made, with a note on what clients make of it.
-    const auto classic = RunIn(dir, {"-q", "-o", "map0LegacyMUL.uop", "world.bmp"});
-    EXPECT_EQ(classic.ExitCode, 0);
-    EXPECT_NE(classic.Err.find("note: map0LegacyMUL.uop is 6144 x 4096 cells; clients that read map0 from a UOP file "
-                               "take it as 7168 x 4096 (--facet 0 makes that size)"),
-              std::string::npos)
+    EXPECT_EQ(uop.Err, "");
+    // A UOP of map0 is 7168 x 4096 without --facet too; 6144 wide it is refused.
+    fs::copy_file(dir.File("map0LegacyMUL.uop"), dir.File("facet0.uop"));
+    const auto byName = RunIn(dir, {"-q", "--seed", "4", "-o", "map0LegacyMUL.uop", "world.bmp"});
+    ASSERT_EQ(byName.ExitCode, 0) << byName.Err;
+    std::string difference;
+    EXPECT_TRUE(CliTestData::SameBytes(dir.File("map0LegacyMUL.uop"), dir.File("facet0.uop"), &difference))
+        << difference;
+    const auto classic = RunIn(dir, {"-q", "-o", "map0LegacyMUL.uop", "--size", "6144x4096", "world.bmp"});
+    EXPECT_EQ(classic.ExitCode, 1);
+    EXPECT_NE(classic.Err.find("A UOP file of map 0 is read by clients as 7168 x 4096 cells"), std::string::npos)
         << classic.Err;
-    EXPECT_EQ(TMapReader(dir.File("map0LegacyMUL.uop")).Size(), MapSizes::Classic);
+    EXPECT_EQ(TMapReader(dir.File("map0LegacyMUL.uop")).Size(), (TMapSize{7168, 4096}));
     const auto again = RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "world.bmp"});
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
 
@@ -105,3 +109,62 @@ TEST(CliMapFormats, UsageErrorsOfSizesAndFormats)
         << unreadable.Err;
 }
 
+TEST(CliMapFormats, MapNumbersComeFromTheWholeNameOrFromTheFacet)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    for (const std::vector<std::string> &arguments :
+         {std::vector<std::string>{"-o", "custom.uop", "--size", "64x64", "world.bmp"},
+          std::vector<std::string>{"-o", "map256.mul", "--statics", "world.bmp"}}) {
+        const auto refused = RunIn(dir, arguments);
+        EXPECT_EQ(refused.ExitCode, 1) << arguments[1];
+        EXPECT_NE(refused.Err.find(arguments[1]), std::string::npos) << refused.Err;
+    }
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"world.bmp"}));
+
+    const auto withFacet = RunIn(dir, {"-q", "-o", "custom.uop", "--facet", "4", "world.bmp"});
+    ASSERT_EQ(withFacet.ExitCode, 0) << withFacet.Err;
+    EXPECT_EQ(TMapReader(dir.File("custom.uop")).MapNumber(), 4);
+
+    const auto statics = RunIn(dir, {"-q", "-o", "map0123.mul", "--size", "64x64", "--statics", "world.bmp"});
+    ASSERT_EQ(statics.ExitCode, 0) << statics.Err;
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()),
+              (std::vector<std::string>{"custom.uop", "map0123.mul", "staidx123.mul", "statics123.mul", "world.bmp"}));
+}
+
+// Files beside the map that would make server and client disagree are named
+// before the run; the run goes on.
+TEST(CliMapFormats, OldFilesBesideANewMapAreNamed)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    const std::string uop = dir.File("map4LegacyMUL.uop"), mul = dir.File("map4.mul"), index = dir.File("staidx4.mul");
+    const std::string oldMul = "warning: " + mul + " is beside " + uop + "; servers read it before the UOP file";
+    const std::string oldIndex = "warning: " + index + " beside the map is for a map of another size (12 bytes, a "
+                                                      "1448 x 1448 map has 393132)";
+
+    const auto alone = RunIn(dir, {"-q", "--facet", "4", "-o", uop, "world.bmp"});
+    ASSERT_EQ(alone.ExitCode, 0) << alone.Err;
+    EXPECT_EQ(alone.Err, "");
+
+    WriteFile(mul, "an old map");
+    WriteFile(index, std::string(12, '\0'));
+    const auto beside = RunIn(dir, {"-q", "--facet", "4", "-o", uop, "world.bmp"});
+    ASSERT_EQ(beside.ExitCode, 0) << beside.Err;
+    EXPECT_NE(beside.Err.find(oldMul), std::string::npos) << beside.Err;
+    EXPECT_NE(beside.Err.find(oldIndex), std::string::npos) << beside.Err;
+    EXPECT_EQ(ReadFile(mul), "an old map");
+
+    // The MUL map itself, an index of the right size, or statics written: no word.
+    WriteFile(index, std::string(181 * 181 * 12, '\0'));
+    const auto plain = RunIn(dir, {"-q", "--facet", "4", "-o", mul, "world.bmp"});
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+    EXPECT_EQ(plain.Err, "");
+    WriteFile(index, std::string(12, '\0'));
+    const auto statics = RunIn(dir, {"-q", "--facet", "4", "--statics", "-o", mul, "world.bmp"});
+    ASSERT_EQ(statics.ExitCode, 0) << statics.Err;
+    EXPECT_EQ(statics.Err, "");
+}
+
+// A preview that fails once the map file is written (here a full disk) has
+// status 6; the map file and the report are there.

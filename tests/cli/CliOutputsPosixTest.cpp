@@ -75,8 +75,9 @@ TEST(CliOutputs, NamesTooLongAndFullDisksAreSaidSoWithStatusFour)
     }
     const auto preview = RunIn(dir, {"-q", "-o", "map0.mul", "--preview", dir.File(std::string(300, 'p') + ".png"),
                                    "world.bmp"});
-    EXPECT_EQ(preview.ExitCode, 6);
+    EXPECT_EQ(preview.ExitCode, 4);
     EXPECT_NE(preview.Err.find(": the name is too long"), std::string::npos) << preview.Err.substr(0, 200);
+    EXPECT_FALSE(fs::exists(dir.File("map0.mul")));
 
     // A disk of one megabyte for a map of 77 megabytes.
     fs::create_directory(dir.File("small"));
@@ -91,19 +92,47 @@ TEST(CliOutputs, NamesTooLongAndFullDisksAreSaidSoWithStatusFour)
     EXPECT_NE(full.Err.find(dir.File("small/map0.mul") + ": the disk is full"), std::string::npos) << full.Err;
 }
 
-// The preview is checked with the map file before anything runs: a device or
-// a pipe named as the preview leaves an earlier map as it was.
-TEST(CliOutputs, APreviewThatIsNoRegularFileStopsTheRunBeforeTheMapIsWritten)
+// Every output is checked before anything runs: a preview that is a device or
+// a pipe leaves the earlier map file as it was.
+TEST(CliOutputs, APreviewThatIsNoRegularFileStopsTheRunBeforeTheMapIsTouched)
 {
     TTempDir dir;
     TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
     WriteFile(dir.File("map0.mul"), "an earlier map");
+    WriteFile(dir.File("staidx0.mul"), "earlier statics");
     ASSERT_EQ(::mkfifo(dir.File("pipe.png").c_str(), 0644), 0);
     for (const std::string &preview : {std::string("/dev/null"), dir.File("pipe.png")}) {
-        const auto result = RunIn(dir, {"-q", "-o", "map0.mul", "--preview", preview, "world.bmp"});
-        EXPECT_NE(result.ExitCode, 0) << preview;
-        EXPECT_NE(result.Err.find(preview + ": this is not a regular file"), std::string::npos) << result.Err;
-        EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map") << preview;
+        SCOPED_TRACE(preview);
+        const auto result = RunIn(dir, {"-q", "--statics", "-o", "map0.mul", "--preview", preview, "world.bmp"});
+        EXPECT_EQ(result.ExitCode, 4);
+        EXPECT_NE(result.Err.find("cannot write the preview: " + preview + ": this is not a regular file"),
+                  std::string::npos)
+            << result.Err;
+        EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map");
+        EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), "earlier statics");
+        EXPECT_EQ(TestSupport::ListDir(dir.Path()),
+                  (std::vector<std::string>{"map0.mul", "pipe.png", "staidx0.mul", "world.bmp"}));
     }
-    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"map0.mul", "pipe.png", "world.bmp"}));
+    EXPECT_TRUE(fs::is_fifo(dir.File("pipe.png")));
+}
+
+// A UOP file whose name carries no map number would name its entries map0
+// unasked; a map number beyond one byte names no map.
+TEST(CliOutputs, APreviewThatFailsAfterTheMapHasStatusSix)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    fs::create_directory(dir.File("full"));
+    if (::mount("tmpfs", dir.File("full").c_str(), "tmpfs", 0, "size=65536") != 0)
+        GTEST_SKIP() << "no right to mount a small file system here";
+    WriteFile(dir.File("full/filler"), std::string(65536, 'x'));
+    const auto result = RunIn(dir, {"-q", "--report", "-o", "map0.mul", "--preview", dir.File("full/p.png"), "world.bmp"});
+    const auto left = TestSupport::ListDir(dir.File("full"));
+    ::umount(dir.File("full").c_str());
+    EXPECT_EQ(result.ExitCode, 6);
+    EXPECT_NE(result.Err.find("cannot write the preview: "), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("(the map file map0.mul was written)"), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("Void tiles: "), std::string::npos) << result.Err;
+    EXPECT_EQ(fs::file_size(dir.File("map0.mul")), 77070336u);
+    EXPECT_EQ(left, (std::vector<std::string>{"filler"}));
 }

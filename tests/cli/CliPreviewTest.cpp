@@ -6,12 +6,10 @@
 #include "CliTestData.h"
 #include "MapPreview.h"
 #include "Pipeline.h"
+#include "PlainPng.h"
 #include "Random.h"
 #include "TestSupport.h"
 #include "VoidReport.h"
-
-#include <QImage>
-#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -57,9 +55,15 @@ std::unique_ptr<TTerrainImage> GenerateInProcess(const std::string &Tiles, const
     return model;
 }
 
-QImage ReadPng(const std::string &Path)
+// The PNG file read by the tests' own plain reader.
+PlainPng::TPicture ReadPng(const std::string &Path)
 {
-    return QImage(QString::fromStdString(Path), "PNG").convertToFormat(QImage::Format_RGB32);
+    return PlainPng::Read(Path);
+}
+
+bool SamePicture(const PlainPng::TPicture &Png, const TPreviewPicture &Picture)
+{
+    return Png.Width == Picture.Width && Png.Height == Picture.Height && Png.Pixels == Picture.Pixels;
 }
 
 class CliPreview : public ::testing::Test
@@ -107,15 +111,16 @@ TEST_F(CliPreview, PreviewAndReportLeaveTheMapFileAsItWouldBe)
     EXPECT_EQ(extras.Err, Lines(FormatVoidReport(report)));
     EXPECT_NE(extras.Err.find("    TRANS_DIRT_GRASS "), std::string::npos) << extras.Err;
 
-    const QImage png = ReadPng(Dir.File("p.png"));
-    EXPECT_EQ(png.size(), QSize(768, 512));
-    EXPECT_EQ(png, RenderMapPreview(*model, MapSizes::Classic, 8));
+    const PlainPng::TPicture png = ReadPng(Dir.File("p.png"));
+    EXPECT_EQ(png.Width, 768);
+    EXPECT_EQ(png.Height, 512);
+    EXPECT_TRUE(SamePicture(png, RenderMapPreview(*model, MapSizes::Classic, 8)));
     // The cells without a transition tile make some blocks of the picture's
     // own 5 x 4 blocks magenta.
     int voidBlocks = 0;
     for (int y = 0; y < PictureHeight / 8; ++y)
         for (int x = 0; x < PictureWidth / 8; ++x)
-            voidBlocks += png.pixel(x, y) == PreviewColors::Void;
+            voidBlocks += png.Pixel(x, y) == PreviewColors::Void;
     EXPECT_GT(voidBlocks, 0);
 }
 
@@ -123,13 +128,20 @@ TEST_F(CliPreview, TheFullPreviewHasOnePixelPerMapCell)
 {
     const auto result = Run(Dir.File("map0.mul"), {"--preview", Dir.File("full.png")});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(QImageReader(QString::fromStdString(Dir.File("full.png"))).size(), QSize(6144, 4096));
+    const PlainPng::TPicture png = ReadPng(Dir.File("full.png"));
+    EXPECT_EQ(png.Width, 6144);
+    EXPECT_EQ(png.Height, 4096);
     const auto model = GenerateInProcess(Tiles, Picture);
-    EXPECT_EQ(ReadPng(Dir.File("full.png")), RenderMapPreview(*model, MapSizes::Classic));
+    EXPECT_TRUE(SamePicture(png, RenderMapPreview(*model, MapSizes::Classic)));
     // No report without --report, and no temporary file left behind.
     EXPECT_EQ(result.Err, "");
     EXPECT_EQ(TestSupport::ListDir(Dir.Path()),
               (std::vector<std::string>{"Tiles.ini", "full.png", "map0.mul", "world.bmp"}));
+    const PlainPng::TPicture png = PlainPng::Read(Dir.File("full.png"));
+    EXPECT_EQ(png.Width, 6144);
+    EXPECT_EQ(png.Height, 4096);
+    const auto model = GenerateInProcess(Tiles, Picture);
+    EXPECT_TRUE(png == PreviewInProcess(*model, MapSizes::Classic, 1, Dir.File("in-process.png")));
 }
 
 TEST_F(CliPreview, PreviewAndReportCoverTheMapOfTheFacet)
@@ -140,29 +152,30 @@ TEST_F(CliPreview, PreviewAndReportCoverTheMapOfTheFacet)
         std::vector<std::string> Arguments;
         TMapSize Size;
         int Scale;
+        const char *Map;
     };
     const TCase cases[] = {
-        {"map1", {"--facet", "1"}, {7168, 4096}, 1},
-        {"map1, one pixel for its whole width", {"--facet", "1", "--preview-scale", "7168"}, {7168, 4096}, 7168},
-        {"map2", {"--facet", "2", "--preview-scale", "3"}, {2304, 1600}, 3},
-        {"a size of its own", {"--size", "64x40", "--format", "uop"}, {64, 40}, 1},
+        {"map1", {"--facet", "1"}, {7168, 4096}, 1, "world.map"},
+        {"map1, one pixel for its whole width", {"--facet", "1", "--preview-scale", "7168"}, {7168, 4096}, 7168, "world.map"},
+        {"map2", {"--facet", "2", "--preview-scale", "3"}, {2304, 1600}, 3, "world.map"},
+        {"a size of its own", {"--size", "64x40", "--format", "uop"}, {64, 40}, 1, "map7LegacyMUL.uop"},
     };
     const auto model = GenerateInProcess(Tiles, Picture);
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
         std::vector<std::string> arguments = c.Arguments;
         arguments.insert(arguments.end(), {"--report", "--preview", Dir.File("p.png")});
-        const auto result = Run(Dir.File("world.map"), arguments);
+        const auto result = Run(Dir.File(c.Map), arguments);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
-        const QSize expected((c.Size.Width + c.Scale - 1) / c.Scale, (c.Size.Height + c.Scale - 1) / c.Scale);
-        EXPECT_EQ(QImageReader(QString::fromStdString(Dir.File("p.png"))).size(), expected);
-        const QImage png = ReadPng(Dir.File("p.png"));
-        EXPECT_EQ(png, RenderMapPreview(*model, c.Size, c.Scale));
+        const PlainPng::TPicture png = ReadPng(Dir.File("p.png"));
+        EXPECT_EQ(png.Width, (c.Size.Width + c.Scale - 1) / c.Scale);
+        EXPECT_EQ(png.Height, (c.Size.Height + c.Scale - 1) / c.Scale);
+        EXPECT_TRUE(SamePicture(png, RenderMapPreview(*model, c.Size, c.Scale)));
         // The last column is beyond the picture: magenta, in map1 too where it
         // is column 7167; at full size the first cell is the picture's.
-        EXPECT_EQ(png.pixel(png.width() - 1, 0), PreviewColors::Void);
+        EXPECT_EQ(png.Pixel(png.Width - 1, 0), PreviewColors::Void);
         if (c.Scale == 1) {
-            EXPECT_NE(png.pixel(0, 0), PreviewColors::Void);
+            EXPECT_NE(png.Pixel(0, 0), PreviewColors::Void);
         }
         // The report counts the map's cells beyond the picture (40 x 30).
         const TVoidReport report = MakeVoidReport(*model, c.Size);
@@ -190,7 +203,7 @@ TEST_F(CliPreview, ABadScaleIsAUsageError)
         {"fraction", {"--preview", png, "--preview-scale", "1.5"}, "The preview scale '1.5' is not"},
         {"empty", {"--preview", png, "--preview-scale="}, "The preview scale '' is not"},
         {"wider than the map", {"--preview", png, "--preview-scale", "6145"}, "from 1 to 6144 (the map's width)"},
-        {"wider than map2", {"--facet", "2", "--preview", png, "--preview-scale", "2305"}, "from 1 to 2304"},
+        {"wider than map2", {"--size", "2304x1600", "--preview", png, "--preview-scale", "2305"}, "from 1 to 2304"},
         {"too many pixels", {"--size", "65528x65528", "--preview", png}, "give --preview-scale 4 or more"},
         {"still too many", {"--size", "65528x65528", "--preview", png, "--preview-scale", "3"}, "21843 x 21843 pixels"},
         {"huge", {"--preview", png, "--preview-scale", "99999999999999999999"}, "is not a whole number"},
@@ -214,32 +227,27 @@ TEST_F(CliPreview, ABadScaleIsAUsageError)
     }
 }
 
-TEST_F(CliPreview, APreviewThatCannotBeWrittenHasStatusSix)
+TEST_F(CliPreview, APreviewThatCannotBeWrittenIsFoundBeforeTheRun)
 {
-    // A missing folder is found before anything runs: the old map stays.
+    // A missing folder, or a folder in the picture's place, is found before
+    // anything runs (status 4): the old map stays.
     WriteFile(Dir.File("map0.mul"), "an earlier map");
-    const std::string lost = Dir.File("no/such/folder/p.png");
-    const auto early = Run(Dir.File("map0.mul"), {"--preview", lost});
-    EXPECT_EQ(early.ExitCode, 6);
-    EXPECT_NE(early.Err.find(lost), std::string::npos) << early.Err;
-    EXPECT_EQ(early.Out, "");
-    EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
-
-    // A folder in its place is found when the picture is saved: the map file is written by then.
     std::filesystem::create_directory(Dir.File("pictures"));
-    const auto late = Run(Dir.File("map0.mul"), {"--report", "--preview", Dir.File("pictures")});
-    EXPECT_EQ(late.ExitCode, 6);
-    EXPECT_NE(late.Err.find("cannot write the preview: " + Dir.File("pictures") + ": this is a folder"),
-              std::string::npos)
-        << late.Err;
-    EXPECT_NE(late.Err.find("Void tiles: "), std::string::npos) << late.Err;
-    EXPECT_EQ(std::filesystem::file_size(Dir.File("map0.mul")), 77070336u);
+    const std::string lost = Dir.File("no/such/folder/p.png"), folder = Dir.File("pictures");
+    for (const auto &[preview, problem] : {std::pair{lost, lost + ": the folder"}, std::pair{folder, folder + ": this is a folder"}}) {
+        const auto early = Run(Dir.File("map0.mul"), {"--report", "--preview", preview});
+        EXPECT_EQ(early.ExitCode, 4);
+        EXPECT_NE(early.Err.find("cannot write the preview: " + problem), std::string::npos) << early.Err;
+        EXPECT_EQ(early.Err.find("Void tiles: "), std::string::npos) << early.Err;
+        EXPECT_EQ(early.Out, "");
+        EXPECT_EQ(ReadFile(Dir.File("map0.mul")), "an earlier map");
+    }
 }
 
 TEST(CliPreviewHelp, HelpNamesTheOptionsAndStatusSix)
 {
     const auto result = CliProcess::RunCli({"--help"});
     EXPECT_EQ(result.ExitCode, 0);
-    for (const char *text : {"--preview <FILE>", "--preview-scale <N>", "--report", "6 the preview picture", "#FF00FF"})
+    for (const char *text : {"--preview FILE", "--preview-scale N", "--report", "6 the preview picture", "#FF00FF"})
         EXPECT_NE(result.Out.find(text), std::string::npos) << text << "\n" << result.Out;
 }

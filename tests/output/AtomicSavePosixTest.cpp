@@ -3,7 +3,9 @@
 // ulimit -f, and saves killed at random moments. Built only where these exist.
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
+#include "MapPreview.h"
 #include "MapWriter.h"
+#include "Random.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +129,18 @@ TEST(AtomicSave, AFullDiskIsSaidToBeFullAndChangesNothing)
     const std::string message = MessageOf([&] { Save({dir.File("map0.mul")}, {big}); });
     EXPECT_EQ(message, dir.File("map0.mul") + ": the disk is full");
     EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map0.mul"}));
+
+    // The preview picture goes through the same save.
+    // Noise, so that the PNG cannot shrink below the disk's size.
+    TPreviewPicture noise{1024, 1024, std::vector<TPreviewColor>(1024 * 1024)};
+    TPcg32 random;
+    random.Seed(1, 1);
+    for (TPreviewColor &pixel : noise.Pixels)
+        pixel = random.Next32() | 0xFF000000u;
+    const std::string picture = dir.File("preview.png");
+    const std::string previewMessage = MessageOf([&] { SaveMapPreview(noise, picture); });
+    EXPECT_EQ(previewMessage, picture + ": the disk is full");
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map0.mul"}));
 }
 

@@ -172,8 +172,9 @@ TEST(AtomicSave, EarlierFilesAreNeverLostWhenARenameFails)
         // What the save could not undo itself, the next one does first.
         const std::vector<std::string> recovered = RecoverInterruptedSaves({file("a")});
         for (size_t i = 0; i < 2; ++i) {
-            if (!c.Earlier[i].empty())
+            if (!c.Earlier[i].empty()) {
                 EXPECT_EQ(ReadFile(file(i == 0 ? "a" : "b")), c.Earlier[i]);
+            }
         }
         EXPECT_EQ(ListDir(names.Path()), existing);
         EXPECT_EQ(recovered.empty(), c.Message.find("next run") == std::string::npos);
@@ -215,7 +216,10 @@ TEST(AtomicSave, ALinkIsFollowedAndTheFilesPermissionsKept)
     WriteFile(dir.File("real.mul"), "old");
     const auto permissions = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(dir.File("real.mul"), permissions);
-    fs::create_symlink("real.mul", dir.File("link.mul"));
+    std::error_code error;
+    fs::create_symlink("real.mul", dir.File("link.mul"), error);
+    if (error) // Windows gives symbolic links only to some users (and Wine none)
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
     Save({dir.File("link.mul")}, {"new"});
     EXPECT_TRUE(fs::is_symlink(dir.File("link.mul")));
     EXPECT_EQ(ReadFile(dir.File("real.mul")), "new");

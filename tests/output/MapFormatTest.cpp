@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 TEST(MapFormat, SizesAreReadAsWxHWithSidesInBlocksOfEight)
 {
     const struct
@@ -64,4 +66,31 @@ TEST(MapFormat, NamesGiveFormatAndFacetNumber)
     EXPECT_EQ(MapOutputPaths(TMapOutput::ForFile("world.mul")), (std::vector<std::string>{"world.mul"}));
     EXPECT_EQ(MapOutputPaths(TMapOutput::ForFile("world.mul", MapSizes::Classic, true)),
               (std::vector<std::string>{"world.mul", "staidx0.mul", "statics0.mul"}));
+}
+
+// Every digit of the name is the map's number; numbers beyond one byte name no map.
+TEST(MapFormat, TheWholeNumberOfTheNameIsTheMapNumber)
+{
+    const struct
+    {
+        const char *Name;
+        std::optional<int> Number;
+        bool Usable;
+    } cases[] = {
+        {"map0123.mul", 123, true},
+        {"map12.mul", 12, true},
+        {"map255LegacyMUL.uop", 255, true},
+        {"map256.mul", 256, false},
+        {"map1000LegacyMUL.uop", 1000, false},
+        {"map00007.mul", 7, true},
+        {"map99999999999999999999.mul", std::numeric_limits<int>::max(), false},
+        {"world.uop", std::nullopt, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(MapNumberOfName(c.Name), c.Number);
+        EXPECT_EQ(MapNumberProblem(c.Name).empty(), c.Usable) << MapNumberProblem(c.Name);
+    }
+    EXPECT_EQ(MapNumberProblem("/uo/map256.mul"), "The map file map256.mul names map 256; map numbers go from 0 to 255.");
+    EXPECT_EQ(StaticsIndexPath(TMapOutput::ForFile("/uo/map0123.mul", MapSizes::Classic, true)), "/uo/staidx123.mul");
 }

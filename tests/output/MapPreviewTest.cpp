@@ -2,15 +2,16 @@
 // scaled form, that it draws no random number, and the PNG file it is saved as.
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
+#include "PlainPng.h"
 #include "Random.h"
 #include "TestSupport.h"
 #include "VoidReport.h"
 
-#include <QImage>
-
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace TestSupport;
 
@@ -57,12 +58,25 @@ protected:
     std::unique_ptr<TTerrainImage> Model;
 };
 
-std::string Hex(QRgb Color)
+std::string Hex(TPreviewColor Color)
 {
     char text[16];
     std::snprintf(text, sizeof text, "#%06X", unsigned(Color & 0xFFFFFF));
     return text;
 }
+
+// Perceived brightness (ITU-R BT.601 weights), to compare shades.
+int Brightness(TPreviewColor Color)
+{
+    return (PreviewColors::Red(Color) * 299 + PreviewColors::Green(Color) * 587 + PreviewColors::Blue(Color) * 114) /
+           1000;
+}
+
+// A map cell, counted from 0.
+struct TCellAt
+{
+    int X, Y;
+};
 
 // A grid wider than the classic map and higher than map2's: terrains,
 // transitions (one without a tile), void causes, and altitudes that change
@@ -83,19 +97,19 @@ void PaintWideGrid(TTerrainImage &Model)
 // (x, y) shows grid cell (x + 1, y + 1) in its flat colour, shaded by twice
 // its altitude less those of its north and west neighbours (itself on the
 // first row and column); void codes and cells beyond the grid are magenta.
-QImage ReferencePreview(const TTerrainImage &Model, const TMapSize &Size)
+TPreviewPicture ReferencePreview(const TTerrainImage &Model, const TMapSize &Size)
 {
     const TVoidCodes voidCodes(Model);
-    QImage picture(Size.Width, Size.Height, QImage::Format_RGB32);
+    TPreviewPicture picture{Size.Width, Size.Height, std::vector<TPreviewColor>(size_t(Size.Cells()))};
     for (int y = 0; y < Size.Height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        TPreviewColor *line = picture.Row(y);
         for (int x = 0; x < Size.Width; ++x) {
             const TCell cell = Model.GetCell(x + 1, y + 1);
             if (!Model.IsInside(x + 1, y + 1) || voidCodes.IsVoid(cell.Code)) {
                 line[x] = PreviewColors::Void;
                 continue;
             }
-            const QRgb flat = TTerrainImage::HasTileList(cell.Code)
+            const TPreviewColor flat = TTerrainImage::HasTileList(cell.Code)
                                   ? PreviewColors::Terrain(cell.Code)
                                   : PreviewColors::Blend(cell.Code >> 8, (cell.Code >> 4) & 15);
             const int north = y > 0 ? Model.GetCell(x + 1, y).Altitude : cell.Altitude;
@@ -108,16 +122,18 @@ QImage ReferencePreview(const TTerrainImage &Model, const TMapSize &Size)
 
 // "" when the pictures are the same, else where they first differ (a short
 // text instead of gtest's dump of two whole pictures).
-std::string Difference(const QImage &Actual, const QImage &Expected)
+// Works for both the program's pictures and those of the plain PNG reader.
+template <typename TActual, typename TExpected>
+std::string Difference(const TActual &Actual, const TExpected &Expected)
 {
-    if (Actual.size() != Expected.size())
-        return "size " + std::to_string(Actual.width()) + "x" + std::to_string(Actual.height()) + ", expected " +
-               std::to_string(Expected.width()) + "x" + std::to_string(Expected.height());
-    for (int y = 0; y < Actual.height(); ++y)
-        for (int x = 0; x < Actual.width(); ++x)
-            if (Actual.pixel(x, y) != Expected.pixel(x, y))
-                return "pixel " + std::to_string(x) + "/" + std::to_string(y) + " is " + Hex(Actual.pixel(x, y)) +
-                       ", expected " + Hex(Expected.pixel(x, y));
+    if (Actual.Width != Expected.Width || Actual.Height != Expected.Height)
+        return "size " + std::to_string(Actual.Width) + "x" + std::to_string(Actual.Height) + ", expected " +
+               std::to_string(Expected.Width) + "x" + std::to_string(Expected.Height);
+    for (int y = 0; y < Actual.Height; ++y)
+        for (int x = 0; x < Actual.Width; ++x)
+            if (Actual.Pixel(x, y) != Expected.Pixel(x, y))
+                return "pixel " + std::to_string(x) + "/" + std::to_string(y) + " is " + Hex(Actual.Pixel(x, y)) +
+                       ", expected " + Hex(Expected.Pixel(x, y));
     return "";
 }
 
@@ -128,7 +144,7 @@ TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
     struct TCase
     {
         char Letter;
-        QRgb Color; // the documented colour
+        TPreviewColor Color; // the documented colour
     };
     const TCase cases[] = {
         {'D', 0xFF8C6A43}, {'M', 0xFF8A8580}, {'S', 0xFFE3CD84}, {'N', 0xFFE4EAF0}, {'G', 0xFF5FA043},
@@ -138,12 +154,12 @@ TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
     for (const TCase &c : cases)
         row += c.Letter;
     Paint({row, row});
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
-    ASSERT_EQ(picture.size(), QSize(6144, 4096));
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic);
+    ASSERT_EQ(picture.Size(), TPictureSize(6144, 4096));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(std::string(1, cases[i].Letter));
-        EXPECT_EQ(Hex(picture.pixel(int(i), 0)), Hex(cases[i].Color));
-        EXPECT_EQ(Hex(picture.pixel(int(i), 1)), Hex(cases[i].Color));
+        EXPECT_EQ(Hex(picture.Pixel(int(i), 0)), Hex(cases[i].Color));
+        EXPECT_EQ(Hex(picture.Pixel(int(i), 1)), Hex(cases[i].Color));
         EXPECT_EQ(PreviewColors::Terrain(PreviewLegend().at(cases[i].Letter)), cases[i].Color);
     }
 }
@@ -151,10 +167,10 @@ TEST_F(MapPreview, EachTerrainOnFlatGroundHasItsColour)
 TEST_F(MapPreview, ATransitionIsTheBlendOfItsTwoTerrains)
 {
     Paint({"DtG"});
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic);
     // Dirt 8C6A43 and grass 5FA043, channel by channel halfway, halves up.
-    EXPECT_EQ(Hex(picture.pixel(1, 0)), "#768543");
-    EXPECT_EQ(picture.pixel(1, 0), PreviewColors::Blend(DIRT, GRASS));
+    EXPECT_EQ(Hex(picture.Pixel(1, 0)), "#768543");
+    EXPECT_EQ(picture.Pixel(1, 0), PreviewColors::Blend(DIRT, GRASS));
 }
 
 TEST_F(MapPreview, EveryVoidCauseIsMagenta)
@@ -162,7 +178,7 @@ TEST_F(MapPreview, EveryVoidCauseIsMagenta)
     // 0 no terrain, x a border cell without a transition, u a transition
     // without a tile, P swamp with an empty list, c a leftover coast mark.
     Paint({"G0GxGuGPGcG", "GGGGGGGGGGG"});
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic);
     struct TCase
     {
         const char *Name;
@@ -183,7 +199,7 @@ TEST_F(MapPreview, EveryVoidCauseIsMagenta)
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
-        EXPECT_EQ(picture.pixel(c.X, c.Y) == PreviewColors::Void, c.Void) << Hex(picture.pixel(c.X, c.Y));
+        EXPECT_EQ(picture.Pixel(c.X, c.Y) == PreviewColors::Void, c.Void) << Hex(picture.Pixel(c.X, c.Y));
     }
     EXPECT_EQ(Hex(PreviewColors::Void), "#FF00FF");
 }
@@ -211,30 +227,30 @@ TEST_F(MapPreview, SlopesFacingNorthWestAreLighterThanThoseFacingSouthEast)
     Paint({std::string(3 * std::size(cases), 'G'), std::string(3 * std::size(cases), 'G'),
            std::string(3 * std::size(cases), 'G')});
     SetAltitudes([&](int x, int y) { return cases[x / 3].Altitude(x % 3, y); });
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].Name);
-        EXPECT_EQ(Hex(picture.pixel(int(i) * 3 + 1, 1)), cases[i].Centre);
+        EXPECT_EQ(Hex(picture.Pixel(int(i) * 3 + 1, 1)), cases[i].Centre);
     }
-    const QRgb lit = PreviewColors::Shade(PreviewColors::Terrain(GRASS), 2);
-    const QRgb dark = PreviewColors::Shade(PreviewColors::Terrain(GRASS), -2);
-    EXPECT_GT(qGray(lit), qGray(PreviewColors::Terrain(GRASS)));
-    EXPECT_LT(qGray(dark), qGray(PreviewColors::Terrain(GRASS)));
+    const TPreviewColor lit = PreviewColors::Shade(PreviewColors::Terrain(GRASS), 2);
+    const TPreviewColor dark = PreviewColors::Shade(PreviewColors::Terrain(GRASS), -2);
+    EXPECT_GT(Brightness(lit), Brightness(PreviewColors::Terrain(GRASS)));
+    EXPECT_LT(Brightness(dark), Brightness(PreviewColors::Terrain(GRASS)));
 }
 
 TEST_F(MapPreview, TheEdgeOfThePictureIsNotShadedByTheEmptyCellsAroundIt)
 {
     Paint({"GG", "GG"});
     SetAltitudes([](int, int) { return 50; });
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic);
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 2; ++x)
-            EXPECT_EQ(Hex(picture.pixel(x, y)), "#5FA043") << x << "/" << y;
+            EXPECT_EQ(Hex(picture.Pixel(x, y)), "#5FA043") << x << "/" << y;
 }
 
 TEST_F(MapPreview, NoShadeOrBlendIsEverTheVoidColour)
 {
-    std::vector<QRgb> colors;
+    std::vector<TPreviewColor> colors;
     const uint16_t codes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER, COASTLINE};
     for (const uint16_t a : codes)
         colors.push_back(PreviewColors::Terrain(a));
@@ -242,7 +258,7 @@ TEST_F(MapPreview, NoShadeOrBlendIsEverTheVoidColour)
         for (uint16_t b = DIRT; b <= SWAMP; ++b)
             if (a != b)
                 colors.push_back(PreviewColors::Blend(a, b));
-    for (const QRgb color : colors)
+    for (const TPreviewColor color : colors)
         for (int rise = -510; rise <= 510; ++rise)
             ASSERT_NE(PreviewColors::Shade(color, rise), PreviewColors::Void) << Hex(color) << " " << rise;
 }
@@ -254,7 +270,7 @@ TEST_F(MapPreview, AScaledPixelIsItsBlocksAverageOrMagentaIfAnyCellIsVoid)
     {
         TMapSize Map;
         int Scale;
-        QSize Size;
+        TPictureSize Size;
     };
     const TCase sizes[] = {
         {MapSizes::Classic, 5, {1229, 820}}, {MapSizes::Classic, 8, {768, 512}}, {MapSizes::Classic, 6144, {1, 1}},
@@ -263,17 +279,17 @@ TEST_F(MapPreview, AScaledPixelIsItsBlocksAverageOrMagentaIfAnyCellIsVoid)
     };
     for (const TCase &c : sizes) {
         SCOPED_TRACE(FormatMapSize(c.Map) + " at " + std::to_string(c.Scale));
-        EXPECT_EQ(RenderMapPreview(*Model, c.Map, c.Scale).size(), c.Size);
+        EXPECT_EQ(RenderMapPreview(*Model, c.Map, c.Scale).Size(), c.Size);
         EXPECT_EQ(PreviewPictureSize(c.Map, c.Scale), c.Size);
     }
 
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 2);
-    EXPECT_EQ(picture.size(), QSize(3072, 2048));
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic, 2);
+    EXPECT_EQ(picture.Size(), TPictureSize(3072, 2048));
     // Grass 5FA043 twice and desert E3CD84 twice: (95+95+227+227)/4 = 161,
     // (160+160+205+205)/4 = 182.5 -> 183, (67+67+132+132)/4 = 99.5 -> 100.
-    EXPECT_EQ(picture.pixel(0, 0), qRgb(161, 183, 100));
-    EXPECT_EQ(picture.pixel(1, 0), PreviewColors::Void); // the code-0 cell
-    EXPECT_EQ(picture.pixel(2, 0), PreviewColors::Void); // outside the picture
+    EXPECT_EQ(picture.Pixel(0, 0), PreviewColors::Rgb(161, 183, 100));
+    EXPECT_EQ(picture.Pixel(1, 0), PreviewColors::Void); // the code-0 cell
+    EXPECT_EQ(picture.Pixel(2, 0), PreviewColors::Void); // outside the picture
     EXPECT_THROW(RenderMapPreview(*Model, MapSizes::Classic, 0), std::invalid_argument);
 }
 
@@ -281,7 +297,7 @@ TEST_F(MapPreview, ScalingTheFullPictureGivesTheScaledRender)
 {
     Paint({"GGGGDDDDtt", "GGWWDDDDuS", "FFWWJJMMNN", "PPCCGG0GGG", "GSGSGSGSGS"});
     SetAltitudes([](int x, int y) { return (x * 7 + y * 13) % 23 - 11; });
-    const QImage full = RenderMapPreview(*Model, MapSizes::Classic);
+    const TPreviewPicture full = RenderMapPreview(*Model, MapSizes::Classic);
     for (const int factor : {2, 4, 6})
         EXPECT_EQ(DownscaleMapPreview(full, factor), RenderMapPreview(*Model, MapSizes::Classic, factor)) << factor;
 }
@@ -292,8 +308,8 @@ TEST_F(MapPreview, ThePictureCoversTheMapOfItsSize)
     struct TCase
     {
         TMapSize Size;
-        std::vector<QPoint> InPicture; // map cells that show the grid
-        std::vector<QPoint> Outside;   // map cells beyond the grid: void
+        std::vector<TCellAt> InPicture; // map cells that show the grid
+        std::vector<TCellAt> Outside;   // map cells beyond the grid: void
     };
     const TCase cases[] = {
         // The classic map: the grid's columns from 6144 on are cut.
@@ -306,17 +322,17 @@ TEST_F(MapPreview, ThePictureCoversTheMapOfItsSize)
     };
     // Grass where the checks look for a cell of the grid, which may be void in the pattern.
     for (const TCase &c : cases)
-        for (const QPoint &cell : c.InPicture)
-            Model->SetCell(cell.x() + 1, cell.y() + 1, GRASS, -1);
+        for (const TCellAt &cell : c.InPicture)
+            Model->SetCell(cell.X + 1, cell.Y + 1, GRASS, -1);
     for (const TCase &c : cases) {
         SCOPED_TRACE(FormatMapSize(c.Size));
-        const QImage picture = RenderMapPreview(*Model, c.Size);
-        ASSERT_EQ(picture.size(), QSize(c.Size.Width, c.Size.Height));
+        const TPreviewPicture picture = RenderMapPreview(*Model, c.Size);
+        ASSERT_EQ(picture.Size(), TPictureSize(c.Size.Width, c.Size.Height));
         EXPECT_EQ(Difference(picture, ReferencePreview(*Model, c.Size)), "");
-        for (const QPoint &cell : c.InPicture)
-            EXPECT_NE(picture.pixel(cell), PreviewColors::Void) << cell.x() << "/" << cell.y();
-        for (const QPoint &cell : c.Outside)
-            EXPECT_EQ(picture.pixel(cell), PreviewColors::Void) << cell.x() << "/" << cell.y();
+        for (const TCellAt &cell : c.InPicture)
+            EXPECT_NE(picture.Pixel(cell.X, cell.Y), PreviewColors::Void) << cell.X << "/" << cell.Y;
+        for (const TCellAt &cell : c.Outside)
+            EXPECT_EQ(picture.Pixel(cell.X, cell.Y), PreviewColors::Void) << cell.X << "/" << cell.Y;
         // The scaled picture is the full one made smaller, blocks cut at the edges included.
         for (const int scale : {3, 8})
             EXPECT_EQ(Difference(RenderMapPreview(*Model, c.Size, scale), DownscaleMapPreview(picture, scale)), "")
@@ -360,25 +376,64 @@ TEST_F(MapPreview, DrawsNoRandomNumber)
     EXPECT_EQ(Random::Generator().State, before.State);
 }
 
-TEST_F(MapPreview, SavesAPngThatReadsBackTheSame)
+std::vector<uint8_t> FileBytes(const std::string &Path)
 {
-    Paint({"GGDD", "WWSS"});
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 16);
-    const std::string path = Dir.File("preview.png");
-    WriteFile(path, "an earlier preview");
-    SaveMapPreview(picture, path);
-    QImage read(QString::fromStdString(path), "PNG");
-    ASSERT_FALSE(read.isNull());
-    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), picture);
-    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "preview.png"}));
+    std::ifstream in(Path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(MapPreview, SavesAPlainRgbPngThatReadsBackTheSame)
+{
+    Paint({"GGDDtu", "WWSS0C", "MNFJPG"});
+    SetAltitudes([](int x, int y) { return (x * 7 + y * 13) % 23 - 11; });
+    struct TCase
+    {
+        const char *Name;
+        TMapSize Size;
+        int Scale;
+    };
+    const TCase cases[] = {
+        {"scaled", MapSizes::Classic, 16},
+        {"one pixel per cell", {64, 24}, 1},
+        {"one pixel", {8, 8}, 8},
+        {"a tall one", {8, 4096}, 1},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TPreviewPicture picture = RenderMapPreview(*Model, c.Size, c.Scale);
+        const std::string path = Dir.File("preview.png");
+        WriteFile(path, "an earlier preview");
+        SaveMapPreview(picture, path);
+        const std::vector<uint8_t> bytes = FileBytes(path);
+        // Signature, then IHDR: 13 bytes, width, height, 8 bits, RGB (2),
+        // deflate, the standard filters, no interlacing.
+        const uint8_t start[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                 uint8_t(picture.Width >> 24), uint8_t(picture.Width >> 16),
+                                 uint8_t(picture.Width >> 8), uint8_t(picture.Width),
+                                 uint8_t(picture.Height >> 24), uint8_t(picture.Height >> 16),
+                                 uint8_t(picture.Height >> 8), uint8_t(picture.Height), 8, 2, 0, 0, 0};
+        ASSERT_GE(bytes.size(), sizeof start);
+        EXPECT_TRUE(std::equal(start, start + sizeof start, bytes.begin()));
+        const std::vector<std::string> chunks = PlainPng::ChunkTypes(bytes);
+        EXPECT_EQ(chunks.front(), "IHDR");
+        EXPECT_EQ(chunks.back(), "IEND");
+        EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "IDAT"), ptrdiff_t(chunks.size() - 2));
+        EXPECT_EQ(Difference(PlainPng::Decode(bytes), picture), "");
+        // The same picture, the same bytes.
+        SaveMapPreview(picture, path);
+        EXPECT_EQ(FileBytes(path), bytes);
+        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "preview.png"}));
+    }
 }
 
 TEST_F(MapPreview, SaveFailuresNameTheFileAndLeaveWhatWasThere)
 {
-    const QImage picture = RenderMapPreview(*Model, MapSizes::Classic, 64);
+    const TPreviewPicture picture = RenderMapPreview(*Model, MapSizes::Classic, 64);
     const std::string protectedFile = Dir.File("protected.png");
     WriteFile(protectedFile, "kept");
-    ASSERT_EQ(chmod(protectedFile.c_str(), 0444), 0);
+    std::filesystem::permissions(protectedFile, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                                    std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
     struct TCase
     {
         const char *Name;

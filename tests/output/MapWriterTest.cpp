@@ -1,3 +1,4 @@
+#include "ByteOrder.h"
 #include "ClassTerrainImage.h"
 #include "MapWriter.h"
 #include "TestSupport.h"
@@ -29,7 +30,7 @@ protected:
     {
         const size_t block = size_t(mx / 8) * 512 + size_t(my / 8);
         const size_t at = block * 196 + 4 + size_t((my % 8) * 8 + mx % 8) * 3;
-        return {uint16_t(uint8_t(bytes[at]) | (uint8_t(bytes[at + 1]) << 8)), int8_t(bytes[at + 2])};
+        return {ByteOrder::Le16(reinterpret_cast<const uint8_t *>(bytes.data()) + at), int8_t(bytes[at + 2])};
     }
 
     std::string Write()

