@@ -30,6 +30,8 @@ foreach(header CLI SimpleIni.h)
   endif()
 endforeach()
 set(CMAKE_CXX_FLAGS_INIT "-isystem ${MORVANE_HEADER_ONLY_DIR}")
+# find_package(CLI11) takes the target over that folder (Debian's file names /usr/include).
+set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/cross)
 
 # GoogleTest is built from its sources (Debian googletest) with this compiler.
 set(MORVANE_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's sources, built with the project")
