@@ -114,10 +114,13 @@ same_files() { # folder a, folder b: every file the same
 # A MUL map with its statics and preview, and a UOP map, on either system.
 arguments_mul=(-q --seed 77 --size 1024x768 --statics --preview preview.png -o map0.mul ../world.bmp)
 arguments_uop=(-q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../world.bmp)
-compare_runs() {
-    (cd "$compare/linux" && "$linux_bin/morvane-cli" "${arguments_mul[@]}" && "$linux_bin/morvane-cli" "${arguments_uop[@]}")
-    (cd "$compare/windows" && "$WINE" "$bin/morvane-cli.exe" "${arguments_mul[@]}" && "$WINE" "$bin/morvane-cli.exe" "${arguments_uop[@]}")
+compare_runs() { # the warnings, on standard output, must be the same too
+    (cd "$compare/linux" && "$linux_bin/morvane-cli" "${arguments_mul[@]}" >../linux.txt &&
+        "$linux_bin/morvane-cli" "${arguments_uop[@]}" >>../linux.txt)
+    (cd "$compare/windows" && "$WINE" "$bin/morvane-cli.exe" "${arguments_mul[@]}" >../windows.txt &&
+        "$WINE" "$bin/morvane-cli.exe" "${arguments_uop[@]}" >>../windows.txt)
     same_files "$compare/linux" "$compare/windows"
+    cmp "$compare/linux.txt" "$compare/windows.txt"
 }
 step "Linux and Windows maps compared" compare_runs
 echo "The Windows command line wrote the same files as the Linux one:" $(cd "$compare/windows" && ls)
@@ -155,7 +158,7 @@ check_archive() {
     fi
     # The unpacked program runs on its own with the Tiles.ini beside it.
     mkdir -p "$unpacked/run"
-    (cd "$unpacked/run" && "$WINE" ../morvane-cli.exe -q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../../world.bmp)
+    (cd "$unpacked/run" && "$WINE" ../morvane-cli.exe -q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../../world.bmp >/dev/null)
     cmp "$unpacked/run/map0LegacyMUL.uop" "$compare/linux/map0LegacyMUL.uop"
     echo "dist/morvane-windows-x64.zip: morvane-cli.exe (PE32+, needs only" $dlls"), Tiles.ini, README-windows.txt"
 }
