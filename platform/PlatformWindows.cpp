@@ -277,6 +277,15 @@ TError TFile::Open(const std::string &Path, TOpen How, uint32_t Permissions)
         CloseHandle(file);
         return error;
     }
+    // Windows refuses to open a read-only file for writing, but Wine run by
+    // root does not (it asks only Unix, where root may write anything): the
+    // attribute is checked before anything is cut off.
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (How != TOpen::ReadExisting && GetFileInformationByHandle(file, &information) &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        CloseHandle(file);
+        return {TErrorKind::Denied, int(ERROR_ACCESS_DENIED)};
+    }
     if (How == TOpen::Write && !SetEndOfFile(file)) {
         const TError error = LastError();
         CloseHandle(file);
@@ -389,6 +398,10 @@ TError Replace(const std::string &From, const std::string &To)
     if (const TError injected = Shared::InjectedFault("replace", To))
         return injected;
     const std::wstring to = Widen(To);
+    // Windows does not replace a read-only file; Wine run by root would.
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return {TErrorKind::Denied, int(ERROR_ACCESS_DENIED)};
     if (MoveFileExW(Widen(From).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
     const TError error = LastError();

@@ -10,6 +10,9 @@ posix_only_tests=(
     tests/output/AtomicSavePosixTest.cpp
     tests/cli/CliOutputsPosixTest.cpp
     tests/model/IniFilePosixTest.cpp
+    # The command-line tests' process starter, one file for each system.
+    tests/cli/CliProcessPosix.cpp
+    tests/cli/CliProcessWindows.cpp
 )
 
 pattern='#[[:space:]]*include[[:space:]]*<(unistd\.h|sys/[^>]*|fcntl\.h|signal\.h|windows\.h|io\.h|dirent\.h)>|\bsigaction\b|\bmmap\b|/proc/'

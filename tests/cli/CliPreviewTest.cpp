@@ -137,11 +137,6 @@ TEST_F(CliPreview, TheFullPreviewHasOnePixelPerMapCell)
     EXPECT_EQ(result.Err, "");
     EXPECT_EQ(TestSupport::ListDir(Dir.Path()),
               (std::vector<std::string>{"Tiles.ini", "full.png", "map0.mul", "world.bmp"}));
-    const PlainPng::TPicture png = PlainPng::Read(Dir.File("full.png"));
-    EXPECT_EQ(png.Width, 6144);
-    EXPECT_EQ(png.Height, 4096);
-    const auto model = GenerateInProcess(Tiles, Picture);
-    EXPECT_TRUE(png == PreviewInProcess(*model, MapSizes::Classic, 1, Dir.File("in-process.png")));
 }
 
 TEST_F(CliPreview, PreviewAndReportCoverTheMapOfTheFacet)

@@ -1,144 +1,16 @@
 #include "CliProcess.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <stdexcept>
-
-extern char **environ;
+#include "ExecutablePath.h"
 
 namespace CliProcess {
 
-namespace {
-
-void Check(bool ok, const char *what)
-{
-    if (!ok)
-        throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-}
-
-// Reads what is there; false at the end (a pseudo-terminal reports its end as EIO).
-bool ReadSome(int fd, std::string &into)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            into.append(buffer, size_t(got));
-            return true;
-        }
-        if (got < 0 && errno == EINTR)
-            continue;
-        return false;
-    }
-}
-
-} // namespace
-
 std::string CliExecutable()
 {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "morvane-cli").string();
-}
-
-TChild::TChild(const std::vector<std::string> &Arguments, const TOptions &Options)
-{
-    int outPipe[2], errPipe[2] = {-1, -1};
-    Check(pipe2(outPipe, O_CLOEXEC) == 0, "pipe");
-    if (Options.StdoutPipeSize > 0)
-        Check(fcntl(outPipe[0], F_SETPIPE_SZ, Options.StdoutPipeSize) >= 0, "F_SETPIPE_SZ");
-
-    int errChildEnd;
-    if (Options.StderrOnTerminal) {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        Check(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0, "posix_openpt");
-        errChildEnd = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        Check(errChildEnd >= 0, "open pts");
-        ErrFd = master;
-    } else {
-        Check(pipe2(errPipe, O_CLOEXEC) == 0, "pipe");
-        errChildEnd = errPipe[1];
-        ErrFd = errPipe[0];
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errChildEnd, 2);
-    if (!Options.WorkingDir.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, Options.WorkingDir.c_str());
-
-    const std::string executable = Options.Executable.empty() ? CliExecutable() : Options.Executable;
-    std::vector<std::string> argv = {executable};
-    argv.insert(argv.end(), Arguments.begin(), Arguments.end());
-    std::vector<char *> pointers;
-    for (std::string &argument : argv)
-        pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-
-    const int error = posix_spawn(&Pid, executable.c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errChildEnd);
-    OutFd = outPipe[0];
-    if (error != 0) {
-        errno = error;
-        Check(false, executable.c_str());
-    }
-}
-
-TChild::~TChild()
-{
-    if (!Reaped && Pid > 0) {
-        kill(Pid, SIGKILL);
-        waitpid(Pid, nullptr, 0);
-    }
-    if (OutFd >= 0)
-        close(OutFd);
-    if (ErrFd >= 0)
-        close(ErrFd);
-}
-
-void TChild::WaitForOutput()
-{
-    pollfd item{OutFd, POLLIN, 0};
-    while (poll(&item, 1, -1) < 0 && errno == EINTR) {
-    }
-}
-
-void TChild::Kill(int Signal) { kill(Pid, Signal); }
-
-TResult TChild::Wait()
-{
-    TResult result;
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        pollfd items[2] = {{outOpen ? OutFd : -1, POLLIN, 0}, {errOpen ? ErrFd : -1, POLLIN, 0}};
-        if (poll(items, 2, -1) < 0) {
-            Check(errno == EINTR, "poll");
-            continue;
-        }
-        if (outOpen && items[0].revents != 0)
-            outOpen = ReadSome(OutFd, result.Out);
-        if (errOpen && items[1].revents != 0)
-            errOpen = ReadSome(ErrFd, result.Err);
-    }
-    int status = 0;
-    Check(waitpid(Pid, &status, 0) == Pid, "waitpid");
-    Reaped = true;
-    if (WIFEXITED(status))
-        result.ExitCode = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        result.Signal = WTERMSIG(status);
-    return result;
+#ifdef _WIN32
+    return FileNextToExecutable("morvane-cli.exe");
+#else
+    return FileNextToExecutable("morvane-cli");
+#endif
 }
 
 TResult RunCli(const std::vector<std::string> &Arguments, const TOptions &Options)

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // Runs the built morvane-cli as a child process and collects what it prints.
+// CliProcessPosix.cpp starts it with posix_spawn, CliProcessWindows.cpp with
+// CreateProcessW (the arguments go over as UTF-16, so names of any language
+// reach the program whatever the locale).
 namespace CliProcess {
 
 // morvane-cli next to the running test executable (all executables share bin/).
@@ -14,7 +16,7 @@ std::string CliExecutable();
 struct TOptions
 {
     std::string WorkingDir;        // empty: the test's own
-    bool StderrOnTerminal = false; // standard error on a pseudo-terminal, as in an interactive shell
+    bool StderrOnTerminal = false; // standard error on a pseudo-terminal, as in an interactive shell (POSIX only)
     int StdoutPipeSize = 0;        // 0: the system's default
     std::string Executable;        // empty: CliExecutable()
 
@@ -27,7 +29,7 @@ struct TOptions
 struct TResult
 {
     int ExitCode = -1; // -1 when ended by a signal
-    int Signal = 0;    // the signal that ended it, or 0
+    int Signal = 0;    // the signal that ended it, or 0 (always 0 on Windows)
     std::string Out;   // standard output
     std::string Err;   // standard error (or the terminal's output)
 };
@@ -43,13 +45,15 @@ public:
 
     // Blocks until the child has written something to standard output (or closed it).
     void WaitForOutput();
+    // POSIX: sends Signal. Windows: ends the child at once, exit code 128 + Signal.
     void Kill(int Signal);
     TResult Wait();
 
 private:
-    pid_t Pid = -1;
-    int OutFd = -1;
-    int ErrFd = -1;
+    // A process id and file descriptors, or HANDLEs on Windows.
+    intptr_t Pid = -1;
+    intptr_t OutFd = -1;
+    intptr_t ErrFd = -1;
     bool Reaped = false;
 };
 

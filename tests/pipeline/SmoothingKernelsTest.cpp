@@ -6,6 +6,7 @@
 // AVX2 path off.
 #include "Random.h"
 #include "SmoothingStage.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -150,19 +151,13 @@ TEST(SmoothingKernelChoice, TheEnvironmentCanSwitchAvx2Off)
         bool Off;
     };
     for (const TCase c : {TCase{nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"yes", true}}) {
-        if (c.Value)
-            setenv("MORVANE_NO_AVX2", c.Value, 1);
-        else
-            unsetenv("MORVANE_NO_AVX2");
+        TestSupport::SetEnv("MORVANE_NO_AVX2", c.Value);
         const std::string shown = c.Value ? std::string("\"") + c.Value + "\"" : "not set";
         EXPECT_EQ(Avx2SwitchedOff(), c.Off) << shown;
         EXPECT_EQ(&KernelsFor({}), c.Off ? &PortableKernels() : best) << shown;
         EXPECT_EQ(&KernelsFor({0, false}), &PortableKernels()) << shown;
     }
-    if (before)
-        setenv("MORVANE_NO_AVX2", saved.c_str(), 1);
-    else
-        unsetenv("MORVANE_NO_AVX2");
+    TestSupport::SetEnv("MORVANE_NO_AVX2", before ? saved.c_str() : nullptr);
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 #include "TestSupport.h"
 
+#include "ExecutablePath.h"
 #include "PictureFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -16,10 +19,21 @@ namespace TestSupport {
 
 TTempDir::TTempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "morvane-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary folder");
-    Dir = pattern;
+    // A random name, taken only if no folder has it yet (create_directory
+    // reports whether it made the folder), as mkdtemp does on POSIX.
+    thread_local std::mt19937_64 names{std::random_device{}()};
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(names()));
+        const fs::path candidate = base / (std::string("morvane-test-") + suffix);
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            Dir = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TTempDir::~TTempDir()
@@ -51,9 +65,21 @@ std::vector<std::string> ListDir(const std::string &path)
     return names;
 }
 
+void SetEnv(const std::string &Name, const char *Value)
+{
+#ifdef _WIN32
+    _putenv_s(Name.c_str(), Value ? Value : "");
+#else
+    if (Value)
+        setenv(Name.c_str(), Value, 1);
+    else
+        unsetenv(Name.c_str());
+#endif
+}
+
 std::string BundledTilesPath()
 {
-    return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles.ini").string();
+    return FileNextToExecutable("Tiles.ini");
 }
 
 std::string FrozenTilesPath()

@@ -30,6 +30,10 @@ std::string ReadFile(const std::string &path);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListDir(const std::string &path);
 
+// Sets an environment variable of this process, or removes it (Value nullptr).
+// On Windows an empty value removes the variable too.
+void SetEnv(const std::string &Name, const char *Value);
+
 // The bundled Tiles.ini that the build puts next to the test executables.
 std::string BundledTilesPath();
 // The tile configuration of Morvane 0.5 (tests/data/Tiles-0.5.ini), copied
