@@ -47,11 +47,13 @@ const char *const Footer =
     "written (it is written after the map file, which then stays written). Ctrl-C stops\n"
     "the run after the stage or block-column under way and leaves an earlier file of that\n"
     "name as it was; a second Ctrl-C ends it at once, the earlier file still whole.\n"
-    "A picture whose grid would need more memory than the budget (--max-memory, default\n"
-    "6144 MiB) is refused before anything is allocated for it.\n"
+    "A picture whose run would need more memory than the budget (--max-memory, about 8 bytes\n"
+    "per pixel; default 4096 MiB) is refused before anything is allocated for it.\n"
     "The preview shows each terrain in its colour, transitions as a blend of their two\n"
     "terrains, altitudes as hill shading with the light from the north-west, and every\n"
     "cell that gets the void tile in magenta (#FF00FF).";
+
+static_assert(TLoadOptions::DefaultMemoryBudget == uint64_t(4096) << 20, "the help names the default budget");
 
 // Help texts wrapped to Width columns; CLI11 indents the lines after the first
 // to the column of the texts.
