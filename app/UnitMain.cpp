@@ -1,5 +1,7 @@
 #include "UnitMain.h"
 
+#include "AtomicSave.h"
+
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
@@ -251,6 +253,11 @@ void TForm1::BitBtn4Click()
     }
     if (!ConfirmVoidMap(output))
         return;
+    // A save of an earlier run that was killed is finished or undone first;
+    // what that did is said with the run's result.
+    RunRecovery.clear();
+    for (const std::string &line : RecoverInterruptedSaves(MapOutputPaths(output)))
+        RunRecovery += (RunRecovery.empty() ? "" : " ") + line;
     GenerateRunning = true;
     RunMapFileName = output.FileName;
     RunStart = std::chrono::steady_clock::now();
@@ -320,6 +327,8 @@ void TForm1::ShowRunResult(TGenerateOutcome Outcome, const TMapOutput &Output, u
         text = Outcome == TGenerateOutcome::Aborted ? "The run was aborted" : "The map could not be written";
         text += RunTargetExisted ? ": the earlier files were kept (" + names + ")." : ": nothing was written.";
     }
+    if (!RunRecovery.empty())
+        text = "Before the run: " + RunRecovery + "\n" + text;
     Label8->setText(Q(text));
 }
 

@@ -226,6 +226,7 @@ private:
     // Of the run under way: when it began, whether its files were there before, its warnings.
     std::chrono::steady_clock::time_point RunStart;
     bool RunTargetExisted = false;
+    std::string RunRecovery; // what the recovery before the run did, for the result line
     size_t RunWarnings = 0;
 
     QLabel *StatusText = nullptr;

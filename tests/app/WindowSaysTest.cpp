@@ -98,6 +98,23 @@ TEST_F(TWindowSaysTest, AfterAWrittenMapALineUnderTheMemoSaysWhatWasWritten)
     EXPECT_EQ(Said(*form), "");
 }
 
+// What a killed save left in the target's folder is cleared before the run,
+// and the line under the memo says what was done.
+TEST_F(TWindowSaysTest, LeftoversOfAKilledSaveAreClearedAndSaidBeforeTheRun)
+{
+    auto form = MakeLoadedForm();
+    WriteFile(Dir.File(".morvane-0123456789abcdef.old"), "an earlier map kept by a killed save");
+    form->BitBtn4->click();
+    const std::string said = Said(*form);
+    EXPECT_EQ(said.rfind("Before the run: ", 0), 0u) << said;
+    EXPECT_NE(said.find(".morvane-0123456789abcdef.old"), std::string::npos) << said;
+    EXPECT_NE(said.find("\nWritten in "), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(Dir.File(".morvane-0123456789abcdef.old")));
+    // Nothing left over the next time: the line says only what was written.
+    form->BitBtn4->click();
+    EXPECT_EQ(Said(*form).rfind("Written in ", 0), 0u) << Said(*form);
+}
+
 TEST_F(TWindowSaysTest, AfterAnAbortOrAFailureItSaysTheEarlierFilesWereKept)
 {
     const auto abortAt = [](TTestForm &Form, int Call) {

@@ -168,3 +168,23 @@ TEST(CliMapFormats, OldFilesBesideANewMapAreNamed)
 
 // A preview that fails once the map file is written (here a full disk) has
 // status 6; the map file and the report are there.
+
+// A save killed earlier left files beside the map: the run clears them first
+// and says what it did; --info on that map does the same.
+TEST(CliMapFormats, LeftoversOfAKilledSaveAreClearedAndSaid)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    WriteFile(dir.File(".morvane-0123456789abcdef.old"), "an earlier map kept by a killed save");
+    const auto run = RunIn(dir, {"-q", "--size", "64x64", "-o", "map0.mul", "world.bmp"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("morvane-cli: "), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find(".morvane-0123456789abcdef.old"), std::string::npos) << run.Err;
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"map0.mul", "world.bmp"}));
+
+    WriteFile(dir.File(".morvane-fedcba9876543210.tmp"), "half a map");
+    const auto info = RunIn(dir, {"--info", "map0.mul", "--size", "64x64"});
+    EXPECT_EQ(info.ExitCode, 0) << info.Err;
+    EXPECT_NE(info.Err.find(".morvane-fedcba9876543210.tmp"), std::string::npos) << info.Err;
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"map0.mul", "world.bmp"}));
+}
