@@ -45,7 +45,7 @@ std::vector<std::string> TTerrainImage::GetWarnings() const
     std::vector<std::string> lines;
     for (int32_t i = 0; i < ErrorCount; ++i) {
         const TErrorItem &item = Errors[size_t(i)];
-        if (item.Kind == 1)
+        if (item.Kind == ListedWarning)
             lines.push_back("Warning: More than 2 different terrains on the border of tile " +
                             std::to_string(item.X) + "/" + std::to_string(item.Y) + ".");
     }

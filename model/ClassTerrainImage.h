@@ -50,8 +50,12 @@ struct TCell
     friend bool operator==(const TCell &, const TCell &) = default;
 };
 
-// One warning: the 0-based position of the cell's pixel. Kind 1 is listed,
-// kind 2 is a warning withdrawn because its cell became coastline.
+// Warning kinds: listed by GetWarnings, and withdrawn because the cell has
+// since become coastline.
+inline constexpr uint8_t ListedWarning = 1;
+inline constexpr uint8_t WithdrawnWarning = 2;
+
+// One warning: the 0-based position of the cell's pixel, and its kind.
 struct TErrorItem
 {
     uint16_t X = 0;

@@ -48,7 +48,3 @@ inline constexpr int KeepAltitude = -1000;
 // the coast marks): just below the water line.
 inline constexpr int CoastAltitude = -15;
 
-// Warning kinds: listed by GetWarnings, and withdrawn because the cell has
-// since become coastline.
-inline constexpr uint8_t ListedWarning = 1;
-inline constexpr uint8_t WithdrawnWarning = 2;

@@ -181,7 +181,7 @@ TEST_F(TRunDisplayTest, AWarningClickUsesTheWarningsCellsAndANewPictureClearsThe
     ASSERT_NE(preview, nullptr);
     std::vector<QPoint> cells;
     for (const TErrorItem &item : form->GetModel()->GetErrors())
-        if (item.Kind == 1)
+        if (item.Kind == ListedWarning)
             cells.emplace_back(item.X, item.Y);
     ASSERT_GE(cells.size(), 2u);
     ASSERT_EQ(form->Memo1->document()->blockCount(), int(cells.size()));
