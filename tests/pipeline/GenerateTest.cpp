@@ -268,8 +268,9 @@ TEST(Generate, ARunStoppedAfterAnyStageKeepsNoBandMemory)
             return stages == stopAfter;
         });
         EXPECT_EQ(finished, stopAfter == 9);
-        if (stopAfter >= 8)
+        if (stopAfter >= 8) {
             EXPECT_GT(heldAfterStage8, 0u); // handed on while the run goes on
+        }
         EXPECT_EQ(Smoothing::KeptBandBytes(), 0u);
     }
 }
