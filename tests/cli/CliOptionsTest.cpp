@@ -135,7 +135,7 @@ TEST(CliOptions, MemoryBudgetAndCropReachTheLoadOptions)
     ASSERT_EQ(plain.Kind, TCliParse::Run);
     EXPECT_EQ(plain.Options.Load.MemoryBudget, TLoadOptions().MemoryBudget);
     EXPECT_EQ(plain.Options.Load.CropWidth, 0u);
-    EXPECT_EQ(DefaultMemoryBudgetMiB(), 6144u);
+    EXPECT_EQ(DefaultMemoryBudgetMiB(), 4096u); // as the help and the README say
 
     const TCliParse raised = Parse({"--max-memory", "20000", "--crop", "--facet", "2", "w.bmp"});
     ASSERT_EQ(raised.Kind, TCliParse::Run) << raised.Text;
