@@ -174,7 +174,7 @@ struct TGiven
 {
     std::vector<std::string> Images;
     std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics;
-    bool Quiet = false, Report = false, Crop = false, Help = false, Version = false;
+    bool Quiet = false, Report = false, PreviewNoStatics = false, Crop = false, Help = false, Version = false;
     CLI::App *App = nullptr;
 
     bool Has(const char *Name) const { return App->count(Name) > 0; }
@@ -216,6 +216,9 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
                 return {};
             return "The preview scale '" + Text + "' is not a whole number from 1 to the map's width.";
         }));
+    App.add_flag("--preview-no-statics", Given.PreviewNoStatics,
+                 "Leaves the statics (trees, plants, rocks, waves) out of the preview; with --statics they are "
+                 "marked in orange (#FF7F00).");
     App.add_flag("--report", Given.Report,
                  "Prints on standard error, after the warnings, how many map cells get the void tile and why "
                  "(pixels of no terrain, border cells, transitions without a tile by section and direction, "
@@ -399,6 +402,11 @@ std::string PreviewRule(const TGiven &Given, TCliOptions &Options)
         if (!Options.PreviewPath)
             return "--preview-scale needs --preview FILE.";
         Options.PreviewScale = int(*scale);
+    }
+    if (Given.PreviewNoStatics) {
+        if (!Options.PreviewPath)
+            return "--preview-no-statics needs --preview FILE.";
+        Options.PreviewStatics = false;
     }
     if (Options.PreviewPath && Options.PreviewScale < MinPreviewScale(Options.MapSize)) {
         const auto side = [&](int Cells) { return std::to_string((Cells + Options.PreviewScale - 1) / Options.PreviewScale); };

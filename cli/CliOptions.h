@@ -18,6 +18,7 @@ struct TCliOptions
     bool Quiet = false;
     std::optional<std::string> PreviewPath; // none: no preview picture
     int PreviewScale = 1;                   // cells per preview pixel, each way
+    bool PreviewStatics = true;             // statics written are marked on the preview
     bool Report = false;                    // the void-tile report on standard error
     TMapSize MapSize = MapSizes::Classic;   // --size, the size of --facet, or the UOP default
     std::optional<int> Facet;               // --facet N: its size and number

@@ -97,7 +97,16 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
     }
     if (Options.PreviewPath) {
         try {
-            SaveMapPreview(RenderMapPreview(Model, size, Options.PreviewScale), *Options.PreviewPath);
+            TPreviewPicture preview = RenderMapPreview(Model, size, Options.PreviewScale);
+            // The statics as written: read back from the files beside the map.
+            if (Output.Statics != TStaticsChoice::None && Options.PreviewStatics)
+                MarkStatics(preview, size, Options.PreviewScale,
+                            TStaticsReader(StaticsIndexPath(Output), StaticsDataPath(Output), size));
+            SaveMapPreview(preview, *Options.PreviewPath);
+        } catch (const EStaticsReadError &error) {
+            Report(Err, std::string("cannot mark the statics on the preview: ") + error.what() + " (the map file " +
+                            Options.MapPath + " was written)");
+            return ExitPreview;
         } catch (const EPreviewWriteError &error) {
             Report(Err, std::string("cannot write the preview: ") + error.what() + " (the map file " +
                             Options.MapPath + " was written)");

@@ -6,6 +6,7 @@
 #include "CliOptions.h"
 #include "CliProcess.h"
 #include "CliTestData.h"
+#include "PlainPng.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
+#include <cstring>
 
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
@@ -178,25 +179,30 @@ TEST(CliStatics, TheReportGivesTheSharesReachedAndAsked)
     } terrains[] = {{"DIRT", 2.0}, {"GRASS", 5.0}, {"DESERT", 2.0}};
     for (const auto &t : terrains) {
         SCOPED_TRACE(t.Terrain);
-        const std::regex line(std::string("\n  ") + t.Terrain +
-                              R"(: (\d+) of (\d+) plain cells decorated, (\d+\.\d\d) % \(asked (\d+\.\d\d) %\)\n)");
-        std::smatch match;
-        ASSERT_TRUE(std::regex_search(result.Err, match, line)) << result.Err;
-        const double decorated = std::stod(match[1]), plain = std::stod(match[2]);
+        const size_t at = result.Err.find(std::string("\n  ") + t.Terrain + ": ");
+        ASSERT_NE(at, std::string::npos) << result.Err;
+        unsigned long decoratedCells = 0, plainCells = 0;
+        char reached[32] = {}, asked[32] = {};
+        ASSERT_EQ(std::sscanf(result.Err.c_str() + at + 4 + std::strlen(t.Terrain),
+                              "%lu of %lu plain cells decorated, %31[0-9.] %% (asked %31[0-9.] %%)", &decoratedCells,
+                              &plainCells, reached, asked),
+                  4)
+            << result.Err.substr(at);
+        const double decorated = double(decoratedCells), plain = double(plainCells);
         ASSERT_GT(plain, 1000.0);
         char share[32];
         std::snprintf(share, sizeof share, "%.2f", 100.0 * decorated / plain);
-        EXPECT_EQ(match[3].str(), share);
-        EXPECT_DOUBLE_EQ(std::stod(match[4]), t.Asked);
+        EXPECT_STREQ(reached, share);
+        EXPECT_DOUBLE_EQ(std::stod(asked), t.Asked);
         // Each plain cell is decorated with the asked chance (spacing allowing):
         // within five standard deviations of it.
         const double p = t.Asked / 100.0, sigma = std::sqrt(plain * p * (1 - p));
         EXPECT_NEAR(decorated, plain * p, 5 * sigma + 1);
     }
     // The lake has shores, each shore cell a wave.
-    std::smatch waves;
-    ASSERT_TRUE(std::regex_search(result.Err, waves, std::regex(R"(\n  shore waves: (\d+)\n)"))) << result.Err;
-    EXPECT_GT(std::stoul(waves[1]), 0u);
+    const size_t waves = result.Err.find("\n  shore waves: ");
+    ASSERT_NE(waves, std::string::npos) << result.Err;
+    EXPECT_GT(std::stoul(result.Err.substr(waves + 16)), 0u);
     // No report of statics without them.
     const auto plain = RunIn(dir, {"-q", "--seed", "3", "--size", "256x256", "--report", "world.bmp"});
     EXPECT_EQ(plain.Err.find("Statics:"), std::string::npos) << plain.Err;
@@ -272,4 +278,60 @@ TEST(CliStatics, AFaultInTheDecorationStopsWithStatus3)
     EXPECT_NE(result.Err.find("cannot read the tile configuration: t.ini: "), std::string::npos) << result.Err;
     EXPECT_NE(result.Err.find("[DECORATION_GRASS] Density:"), std::string::npos) << result.Err;
     EXPECT_FALSE(fs::exists(dir.File("map0.mul")));
+}
+
+// The preview marks each cell with a static in orange, read back from the
+// files written; --preview-no-statics leaves them out, and then the preview is
+// the one made without statics.
+TEST(CliStatics, ThePreviewMarksTheStatics)
+{
+    TTempDir dir, plainDir;
+    CliTestData::SaveTerrainPatches(dir.File("world.bmp"), 128, 128);
+    CliTestData::SaveTerrainPatches(plainDir.File("world.bmp"), 128, 128);
+    ASSERT_EQ(RunIn(dir, With(Run128, {"--statics", "--preview", "marked.png", "world.bmp"})).ExitCode, 0);
+    ASSERT_EQ(RunIn(dir, With(Run128, {"--statics", "--preview", "left.png", "--preview-no-statics", "world.bmp"}))
+                  .ExitCode,
+              0);
+    ASSERT_EQ(RunIn(dir, With(Run128, {"--statics", "--preview", "half.png", "--preview-scale", "2", "world.bmp"}))
+                  .ExitCode,
+              0);
+    ASSERT_EQ(RunIn(plainDir, With(Run128, {"--preview", "plain.png", "world.bmp"})).ExitCode, 0);
+    const PlainPng::TPicture marked = PlainPng::Read(dir.File("marked.png")),
+                             left = PlainPng::Read(dir.File("left.png")),
+                             half = PlainPng::Read(dir.File("half.png")),
+                             plain = PlainPng::Read(plainDir.File("plain.png"));
+    EXPECT_EQ(left.Pixels, plain.Pixels);
+    ASSERT_EQ(marked.Width, 128);
+    std::vector<int> withStatics(128 * 128, 0);
+    for (const TStaticRecord &s : ReadStatics(dir, 128))
+        withStatics[size_t(s.Y * 128 + s.X)] = 1;
+    int marks = 0;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const uint32_t pixel = marked.Pixel(x, y);
+            if (withStatics[size_t(y * 128 + x)]) {
+                ++marks;
+                EXPECT_EQ(pixel, 0xFFFF7F00u) << x << "," << y;
+            } else {
+                EXPECT_EQ(pixel, plain.Pixel(x, y)) << x << "," << y;
+            }
+        }
+    EXPECT_GT(marks, 100);
+    // At scale 2 a pixel of four cells is orange in the share of them that hold statics.
+    int mixed = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const int count = withStatics[size_t(2 * y * 128 + 2 * x)] + withStatics[size_t(2 * y * 128 + 2 * x + 1)] +
+                              withStatics[size_t((2 * y + 1) * 128 + 2 * x)] +
+                              withStatics[size_t((2 * y + 1) * 128 + 2 * x + 1)];
+            if (count == 4)
+                EXPECT_EQ(half.Pixel(x, y), 0xFFFF7F00u);
+            else if (count > 0 && half.Pixel(x, y) != 0xFFFF00FFu)
+                mixed += (half.Pixel(x, y) >> 16 & 0xFF) > 0x80; // reddened
+        }
+    EXPECT_GT(mixed, 0);
+    // The option goes with --preview.
+    const TCliParse parse = Parse({"--statics", "--preview-no-statics", "world.bmp"});
+    EXPECT_EQ(parse.Kind, TCliParse::UsageError);
+    EXPECT_NE(parse.Text.find("--preview-no-statics needs --preview FILE."), std::string::npos) << parse.Text;
 }
