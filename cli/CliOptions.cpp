@@ -86,7 +86,8 @@ const char *const Footer =
     "6144 MiB) is refused before anything is allocated for it.\n"
     "The preview shows each terrain in its colour, transitions as a blend of their two\n"
     "terrains, altitudes as hill shading with the light from the north-west, and every\n"
-    "cell that gets the void tile in magenta (#FF00FF).";
+    "cell that gets the void tile in magenta (#FF00FF); with --statics, each cell with a static\n"
+    "in orange (#FF7F00) unless --preview-no-statics is given.";
 
 // Help texts wrapped to Width columns; CLI11 indents the lines after the first
 // to the column of the texts.

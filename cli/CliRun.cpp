@@ -239,7 +239,8 @@ int InfoStatics(const TCliOptions &Options, const TMapReader &Map, std::FILE *Ou
         return ExitWritten;
     try {
         const std::vector<TStaticItem> items = TStaticsReader(index, data, Map.Size()).At(Options.InfoX, Options.InfoY);
-        std::fprintf(Out, "statics at %d,%d (%s): %zu\n", Options.InfoX, Options.InfoY, index.c_str(), items.size());
+        std::fprintf(Out, "statics at %d,%d (%s): %llu\n", Options.InfoX, Options.InfoY, index.c_str(),
+                     static_cast<unsigned long long>(items.size()));
         for (const TStaticItem &item : items)
             std::fprintf(Out, "  static %u (0x%04X), z %d, hue %u\n", unsigned(item.Id), unsigned(item.Id),
                          int(item.Z), unsigned(item.Hue));
