@@ -40,6 +40,7 @@ QString LegendText()
         text += Swatch(PreviewColors::Terrain(code)) + "&nbsp;" + TTerrainImage::TerrainName(code) + "<br>";
     text += Swatch(PreviewColors::Blend(GRASS, DESERT)) + "&nbsp;transition: its two terrains mixed<br>";
     text += Swatch(PreviewColors::Void) + "&nbsp;void tile<br>";
+    text += Swatch(PreviewColors::Statics) + "&nbsp;statics: trees, plants, rocks, waves<br>";
     text += "Slopes facing north-west are lighter, those facing south-east darker.";
     return text;
 }

@@ -19,6 +19,9 @@ const char *const KeyMAPFileName = "MAPFileName";
 const char *const KeyLoadBMPOnStartup = "LoadBMPOnStartup";
 const char *const KeyMapWidth = "MapWidth";
 const char *const KeyMapHeight = "MapHeight";
+const char *const KeyStatics = "Statics";
+// The statics switch of the versions that wrote only empty statics files; kept
+// up to date so that such a version still writes statics files when asked.
 const char *const KeyWriteStatics = "WriteStatics";
 
 QString Q(const std::string &Text) { return QString::fromStdString(Text); }
@@ -109,7 +112,11 @@ TSettings ReadSettings(const std::string &Path)
     const TMapSize size{ini.ReadInteger(Section, KeyMapWidth, defaults.MapSize.Width),
                         ini.ReadInteger(Section, KeyMapHeight, defaults.MapSize.Height)};
     settings.MapSize = IsValidMapSize(size) ? size : defaults.MapSize;
-    settings.WriteStatics = ini.ReadBool(Section, KeyWriteStatics, defaults.WriteStatics);
+    const std::optional<TStaticsChoice> statics = StaticsChoiceOfName(ini.ReadString(Section, KeyStatics, ""));
+    if (statics)
+        settings.Statics = *statics;
+    else if (ini.ReadBool(Section, KeyWriteStatics, false))
+        settings.Statics = TStaticsChoice::Empty;
     return settings;
 }
 
@@ -121,6 +128,28 @@ bool WriteSettings(const std::string &Path, const TSettings &Settings)
     ini.WriteBool(Section, KeyLoadBMPOnStartup, Settings.LoadBMPOnStartup);
     ini.WriteString(Section, KeyMapWidth, std::to_string(Settings.MapSize.Width));
     ini.WriteString(Section, KeyMapHeight, std::to_string(Settings.MapSize.Height));
-    ini.WriteBool(Section, KeyWriteStatics, Settings.WriteStatics);
+    ini.WriteString(Section, KeyStatics, StaticsChoiceName(Settings.Statics));
+    ini.WriteBool(Section, KeyWriteStatics, Settings.Statics != TStaticsChoice::None);
     return ini.UpdateFile();
+}
+
+const char *StaticsChoiceName(TStaticsChoice Choice)
+{
+    switch (Choice) {
+    case TStaticsChoice::Empty:
+        return "empty";
+    case TStaticsChoice::Decorated:
+        return "decorated";
+    case TStaticsChoice::None:
+        break;
+    }
+    return "none";
+}
+
+std::optional<TStaticsChoice> StaticsChoiceOfName(const std::string &Name)
+{
+    for (const TStaticsChoice choice : {TStaticsChoice::None, TStaticsChoice::Empty, TStaticsChoice::Decorated})
+        if (Name == StaticsChoiceName(choice))
+            return choice;
+    return std::nullopt;
 }

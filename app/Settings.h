@@ -2,6 +2,7 @@
 
 #include "MapFormat.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ struct TSettings
     std::string MAPFileName = "map0.mul";
     bool LoadBMPOnStartup = false;
     TMapSize MapSize = MapSizes::Classic; // "MapWidth", "MapHeight"; no map size gives the default
-    bool WriteStatics = false;            // "WriteStatics"
+    // "Statics": none, empty or decorated. A file from before, without it,
+    // gives empty when its "WriteStatics" is on.
+    TStaticsChoice Statics = TStaticsChoice::None;
 };
 
 // The settings file of the running program: its own path with the extension
@@ -47,3 +50,7 @@ TSettings ReadSettings(const std::string &Path);
 // Writes the keys, keeping whatever else the file holds; false when the file
 // cannot be written.
 bool WriteSettings(const std::string &Path, const TSettings &Settings);
+
+// "none", "empty", "decorated": the settings file's words for the statics choice.
+const char *StaticsChoiceName(TStaticsChoice Choice);
+std::optional<TStaticsChoice> StaticsChoiceOfName(const std::string &Name);

@@ -3,12 +3,14 @@
 #include "AtomicSave.h"
 
 #include "ClassTerrainImage.h"
+#include "DecorationConfig.h"
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
 #include "PreviewImage.h"
 #include "OutputTarget.h"
 #include "PictureDialog.h"
 #include "Settings.h"
+#include "StaticsReader.h"
 #include "VoidReport.h"
 
 #include <QAbstractEventDispatcher>
@@ -130,7 +132,7 @@ void TForm1::FormCreate()
     LoadBMPOnStartup = settings.LoadBMPOnStartup;
     CBLoadBMPOnStartup->setChecked(LoadBMPOnStartup);
     MapSize = settings.MapSize;
-    WriteStatics = settings.WriteStatics;
+    Statics = settings.Statics;
     ShowMapChoice();
 
     CreateModel();
@@ -245,7 +247,16 @@ void TForm1::BitBtn4Click()
     if (!Model || GenerateRunning)
         return;
     // The run writes where it started, whatever the output label says meanwhile.
-    const TMapOutput output = GetMapOutput();
+    TMapOutput output = GetMapOutput();
+    if (output.Statics == TStaticsChoice::Decorated) {
+        // Read at each run, so that a change to the decoration needs no restart.
+        try {
+            output.Decoration = ReadDecorationConfig(TilesPath);
+        } catch (const EConvertError &error) {
+            ShowError("The decoration of the tile configuration cannot be read.", error.FileName + ": " + error.what());
+            return;
+        }
+    }
     // A remembered name may be the picture's since the settings were written.
     if (const auto clash = MapFileClash(output.FileName)) {
         ShowError("Clould not store MAP to " + output.FileName + "!", *clash);
@@ -266,7 +277,7 @@ void TForm1::BitBtn4Click()
         RunTargetExisted = RunTargetExisted || QFileInfo::exists(Q(path));
     RunWarnings = 0;
     Label8->clear();
-    TGenerateResult result{TGenerateOutcome::Failed, {}};
+    TGenerateResult result{TGenerateOutcome::Failed, {}, {}};
     try {
         result = RunGenerateCommand(*Model, output, *this);
     } catch (const std::exception &error) {
@@ -364,7 +375,12 @@ void TForm1::ShowPreview(const std::string &WrittenMap, const TVoidReport &Voids
         // from the settings file) in blocks, as large as a preview may be.
         const int scale = MinPreviewScale(size);
         // Neither draws a random number: the next map file is the same with or without them.
-        const QImage picture = PreviewImage(RenderMapPreview(*Model, size, scale));
+        TPreviewPicture preview = RenderMapPreview(*Model, size, scale);
+        // The statics as written, read back from the files beside the map.
+        const TMapOutput output = MapOutputFor(WrittenMap);
+        if (output.Statics != TStaticsChoice::None)
+            MarkStatics(preview, size, scale, TStaticsReader(StaticsIndexPath(output), StaticsDataPath(output), size));
+        const QImage picture = PreviewImage(preview);
         PreviewForm->SetMap(*Model, size, scale, picture, FormatVoidReport(Voids));
     } catch (const std::exception &error) {
         PreviewForm->Clear();
@@ -455,7 +471,7 @@ void TForm1::FormClose()
     settings.MAPFileName = MAPFileName;
     settings.LoadBMPOnStartup = CBLoadBMPOnStartup->isChecked();
     settings.MapSize = MapSize;
-    settings.WriteStatics = WriteStatics;
+    settings.Statics = Statics;
     if (!WriteSettings(SettingsPath, settings))
         ShowMessageBox(TMessageBoxRequest::Critical, ErrorTitle,
                        "The settings could not be written to " + SettingsPath + ".");

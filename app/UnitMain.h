@@ -77,7 +77,10 @@ public:
     QAction *Exit1 = nullptr;
     QMenu *Map1 = nullptr;              // the map's size and the statics files
     QActionGroup *MapSizes1 = nullptr;  // one item per size, the chosen one checked
-    QAction *WriteStatics1 = nullptr;   // also write empty statics files
+    QActionGroup *Statics1 = nullptr;   // the statics files: StaticsNone1, StaticsEmpty1, StaticsDecorated1
+    QAction *StaticsNone1 = nullptr;
+    QAction *StaticsEmpty1 = nullptr;
+    QAction *StaticsDecorated1 = nullptr;
     QMenu *N1 = nullptr;
     QAction *Help1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
@@ -113,9 +116,9 @@ public:
     void Help1Click();
     // A click on line Line (from 0) of the memo: a warning's cell is shown in the preview.
     void Memo1Click(int Line);
-    // The "Map" menu: a size chosen, the statics files switched on or off.
+    // The "Map" menu: a size chosen, a statics choice made.
     void MapSizeClick(const TMapSize &Size);
-    void WriteStatics1Click();
+    void StaticsClick(TStaticsChoice Choice);
 
     // Lock or unlock the window: the buttons, the "File" and "Map" menus and
     // Abort's visibility; either way the status text empty and the progress 0.
@@ -200,7 +203,7 @@ private:
     std::string MAPFileName;
     bool LoadBMPOnStartup = false;
     TMapSize MapSize = MapSizes::Classic;
-    bool WriteStatics = false;
+    TStaticsChoice Statics = TStaticsChoice::None;
     std::unique_ptr<TTerrainImage> Model;
     bool AbortFlag = false;
     bool Writing = false; // the map file is being written

@@ -1,6 +1,6 @@
 // The window's "Map" menu: the size of the map that Generate writes (the
-// classic one or that of a facet of current clients) and whether empty statics
-// files go with it. The format follows the output file's name (*.uop).
+// classic one or that of a facet of current clients) and which statics files
+// go with it: none, empty ones, or the decoration of the tile configuration. The format follows the output file's name (*.uop).
 #include "UnitMain.h"
 
 #include <QAction>
@@ -69,11 +69,32 @@ void TForm1::CreateMapMenu()
         connect(action, &QAction::triggered, this, [this, action] { MapSizeClick(SizeOf(action)); });
     }
     Map1->addSeparator();
-    WriteStatics1 = Map1->addAction(tr("Write empty statics files"));
-    WriteStatics1->setObjectName("WriteStatics1");
-    WriteStatics1->setCheckable(true);
-    WriteStatics1->setStatusTip(tr("Also write staidxN.mul and staticsN.mul without statics next to the map file"));
-    connect(WriteStatics1, &QAction::triggered, this, &TForm1::WriteStatics1Click);
+    Statics1 = new QActionGroup(this);
+    Statics1->setObjectName("Statics1");
+    const struct
+    {
+        QAction *&Item;
+        const char *Name;
+        QString Text, Tip;
+        TStaticsChoice Choice;
+    } items[] = {
+        {StaticsNone1, "StaticsNone1", tr("No statics files"),
+         tr("Statics files next to the map file, which may hold buildings, stay as they are"), TStaticsChoice::None},
+        {StaticsEmpty1, "StaticsEmpty1", tr("Empty statics files"),
+         tr("Also write staidxN.mul and staticsN.mul without statics next to the map file"), TStaticsChoice::Empty},
+        {StaticsDecorated1, "StaticsDecorated1", tr("Decorated statics files"),
+         tr("Also write staidxN.mul and staticsN.mul with the trees, plants and rocks of the tile configuration "
+            "and the waves on the shores"),
+         TStaticsChoice::Decorated},
+    };
+    for (const auto &item : items) {
+        item.Item = Map1->addAction(item.Text);
+        item.Item->setObjectName(item.Name);
+        item.Item->setCheckable(true);
+        item.Item->setStatusTip(item.Tip);
+        Statics1->addAction(item.Item);
+        connect(item.Item, &QAction::triggered, this, [this, choice = item.Choice] { StaticsClick(choice); });
+    }
 }
 
 void TForm1::ShowMapChoice()
@@ -97,7 +118,10 @@ void TForm1::ShowMapChoice()
         chosen->setData(SizeData(MapSize));
     }
     chosen->setChecked(true);
-    WriteStatics1->setChecked(WriteStatics);
+    (Statics == TStaticsChoice::Decorated ? StaticsDecorated1
+     : Statics == TStaticsChoice::Empty   ? StaticsEmpty1
+                                          : StaticsNone1)
+        ->setChecked(true);
 }
 
 void TForm1::MapSizeClick(const TMapSize &Size)
@@ -112,11 +136,11 @@ void TForm1::MapSizeClick(const TMapSize &Size)
     ShowTarget();
 }
 
-void TForm1::WriteStatics1Click()
+void TForm1::StaticsClick(TStaticsChoice Choice)
 {
     if (GenerateRunning)
         return;
-    WriteStatics = WriteStatics1->isChecked();
+    Statics = Choice;
     ShowMapChoice();
     ShowTarget();
 }
@@ -139,7 +163,8 @@ void TForm1::ShowTarget()
         QStringList names;
         for (size_t i = 1; i < paths.size(); ++i)
             names.push_back(QString::fromStdString(std::filesystem::path(paths[i]).filename().string()));
-        statics = tr("with %1").arg(names.join(tr(" and ")));
+        statics = (output.Statics == TStaticsChoice::Decorated ? tr("with decorated %1") : tr("with empty %1"))
+                      .arg(names.join(tr(" and ")));
     }
     Label7->setText(QStringLiteral("%1 (%2, %3, %4)")
                         .arg(QFileInfo(QString::fromStdString(output.FileName)).absoluteFilePath(),
@@ -154,7 +179,7 @@ TMapOutput TForm1::GetMapOutput() const
 
 TMapOutput TForm1::MapOutputFor(const std::string &FileName) const
 {
-    TMapOutput output = TMapOutput::ForFile(FileName, MapSize, WriteStatics);
+    TMapOutput output = TMapOutput::ForFile(FileName, MapSize, Statics);
     const std::vector<int> facets = FacetsOfSize(MapSize);
     if (!MapNumberOfName(FileName) && facets.size() == 1)
         output.MapNumber = facets.front();

@@ -23,6 +23,41 @@ std::string Unmarked(const std::string &Value)
     return Value == EmptyMark ? std::string() : Value;
 }
 
+// A bare --statics: decoration if the tile configuration has it, else empty files.
+const std::string BareStaticsMark = "\x1e";
+
+std::optional<TStaticsChoice> ParseStatics(const std::string &Text)
+{
+    if (Text == "decorated" || Text == BareStaticsMark)
+        return TStaticsChoice::Decorated;
+    if (Text == "empty")
+        return TStaticsChoice::Empty;
+    return std::nullopt;
+}
+
+// --statics takes an optional value. An option with an optional value would
+// swallow the picture's name in "--statics world.bmp", so the value is joined
+// to the option here when it is one of the choices, and a bare --statics is
+// marked as such.
+std::vector<std::string> JoinStaticsValues(const std::vector<std::string> &Arguments)
+{
+    std::vector<std::string> joined;
+    for (size_t i = 0; i < Arguments.size(); ++i) {
+        if (Arguments[i] == "--") {
+            joined.insert(joined.end(), Arguments.begin() + std::ptrdiff_t(i), Arguments.end());
+            break;
+        }
+        if (Arguments[i] != "--statics") {
+            joined.push_back(Arguments[i]);
+        } else if (i + 1 < Arguments.size() && ParseStatics(Arguments[i + 1]) && Arguments[i + 1] != BareStaticsMark) {
+            joined.push_back("--statics=" + Arguments[++i]);
+        } else {
+            joined.push_back("--statics=" + BareStaticsMark);
+        }
+    }
+    return joined;
+}
+
 std::vector<std::string> MarkEmptyValues(std::vector<std::string> Arguments)
 {
     for (std::string &argument : Arguments) {
@@ -51,7 +86,8 @@ const char *const Footer =
     "per pixel; default 4096 MiB) is refused before anything is allocated for it.\n"
     "The preview shows each terrain in its colour, transitions as a blend of their two\n"
     "terrains, altitudes as hill shading with the light from the north-west, and every\n"
-    "cell that gets the void tile in magenta (#FF00FF).";
+    "cell that gets the void tile in magenta (#FF00FF); with --statics, each cell with a static\n"
+    "in orange (#FF7F00) unless --preview-no-statics is given.";
 
 static_assert(TLoadOptions::DefaultMemoryBudget == uint64_t(4096) << 20, "the help names the default budget");
 
@@ -140,8 +176,8 @@ constexpr uint64_t MaxMemoryMiB = uint64_t(1) << 24;
 struct TGiven
 {
     std::vector<std::string> Images;
-    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory;
-    bool Quiet = false, Report = false, Statics = false, Crop = false, Help = false, Version = false;
+    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics;
+    bool Quiet = false, Report = false, PreviewNoStatics = false, Crop = false, Help = false, Version = false;
     CLI::App *App = nullptr;
 
     bool Has(const char *Name) const { return App->count(Name) > 0; }
@@ -183,6 +219,9 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
                 return {};
             return "The preview scale '" + Text + "' is not a whole number from 1 to the map's width.";
         }));
+    App.add_flag("--preview-no-statics", Given.PreviewNoStatics,
+                 "Leaves the statics (trees, plants, rocks, waves) out of the preview; with --statics they are "
+                 "marked in orange (#FF7F00).");
     App.add_flag("--report", Given.Report,
                  "Prints on standard error, after the warnings, how many map cells get the void tile and why "
                  "(pixels of no terrain, border cells, transitions without a tile by section and direction, "
@@ -216,10 +255,17 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
         ->check(Checked([](const std::string &Text) -> std::string {
             return ParseFormat(Text) ? std::string() : "The format '" + Text + "' is neither mul nor uop.";
         }));
-    App.add_flag("--statics", Given.Statics,
-                 "Also writes staidx<N>.mul (every block without statics) and an empty statics<N>.mul next to "
-                 "the map file, so that no old statics stand on the new terrain. All files are replaced together "
-                 "or not at all.");
+    App.add_option("--statics", Given.Statics,
+                   "Also writes staidx<N>.mul and statics<N>.mul next to the map file, replacing any there (which "
+                   "may hold buildings): 'decorated' places the trees, plants and rocks of the tile "
+                   "configuration's [DECORATION_...] sections and the waves on the shores; 'empty' writes every "
+                   "block without statics, so that no old statics stand on the new terrain. A bare --statics is "
+                   "decorated when the configuration has decoration, else empty. All files are replaced together "
+                   "or not at all.")
+        ->type_name("[decorated|empty]")
+        ->check(Checked([](const std::string &Text) -> std::string {
+            return ParseStatics(Text) ? std::string() : "The statics choice '" + Text + "' is neither decorated nor empty.";
+        }));
     App.add_option("--max-memory", Given.MaxMemory,
                    "The memory budget in MiB for the picture's grid and the stages' work (default " +
                        std::to_string(DefaultMemoryBudgetMiB()) +
@@ -360,6 +406,11 @@ std::string PreviewRule(const TGiven &Given, TCliOptions &Options)
             return "--preview-scale needs --preview FILE.";
         Options.PreviewScale = int(*scale);
     }
+    if (Given.PreviewNoStatics) {
+        if (!Options.PreviewPath)
+            return "--preview-no-statics needs --preview FILE.";
+        Options.PreviewStatics = false;
+    }
     if (Options.PreviewPath && Options.PreviewScale < MinPreviewScale(Options.MapSize)) {
         const auto side = [&](int Cells) { return std::to_string((Cells + Options.PreviewScale - 1) / Options.PreviewScale); };
         return "A preview of the " + FormatMapSize(Options.MapSize) + " map at scale " +
@@ -391,7 +442,10 @@ std::string PlainOptionsRule(const TGiven &Given, TCliOptions &Options)
         Options.Seed = ParseSeed(Given.Seed);
     Options.Quiet = Given.Quiet;
     Options.Report = Given.Report;
-    Options.Statics = Given.Statics;
+    if (Given.Has("--statics")) {
+        Options.Statics = *ParseStatics(Given.Statics);
+        Options.StaticsAsConfigured = Given.Statics == BareStaticsMark;
+    }
     return {};
 }
 
@@ -468,8 +522,8 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
     given.App = &app;
     DeclareOptions(app, given);
 
-    std::vector<std::string> reversed = MarkEmptyValues({Arguments.begin() + std::min<size_t>(1, Arguments.size()),
-                                                         Arguments.end()});
+    std::vector<std::string> reversed = MarkEmptyValues(JoinStaticsValues(
+        {Arguments.begin() + std::min<size_t>(1, Arguments.size()), Arguments.end()}));
     std::reverse(reversed.begin(), reversed.end()); // CLI11 takes the arguments from the back
     try {
         app.parse(reversed);

@@ -18,12 +18,16 @@ struct TCliOptions
     bool Quiet = false;
     std::optional<std::string> PreviewPath; // none: no preview picture
     int PreviewScale = 1;                   // cells per preview pixel, each way
+    bool PreviewStatics = true;             // statics written are marked on the preview
     bool Report = false;                    // the void-tile report on standard error
     TMapSize MapSize = MapSizes::Classic;   // --size, the size of --facet, or the UOP default
     std::optional<int> Facet;               // --facet N: its size and number
     int MapNumber = 0;                      // N of the map file's name, else of --facet
     TMapFormat Format = TMapFormat::Mul;    // --format, else by the map file's name
-    bool Statics = false;                   // also the empty statics files
+    TStaticsChoice Statics = TStaticsChoice::None; // --statics
+    // A bare --statics: Decorated when the tile configuration has decoration,
+    // else Empty (decided once it is read).
+    bool StaticsAsConfigured = false;
     TLoadOptions Load;                      // --max-memory and --crop
     std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
     int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)

@@ -2,6 +2,7 @@
 
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
+#include "DecorationConfig.h"
 #include "GenerateCommand.h"
 #include "ExecutablePath.h"
 #include "Interrupt.h"
@@ -10,6 +11,8 @@
 #include "MapWriter.h"
 #include "OutputTarget.h"
 #include "Random.h"
+#include "Statics.h"
+#include "StaticsReader.h"
 #include "TerminalObserver.h"
 #include "VoidReport.h"
 
@@ -62,7 +65,7 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
                                "; servers read it before the UOP file, so server and client would have different "
                                "worlds: remove or rename it.");
     }
-    if (!Output.Statics) {
+    if (Output.Statics == TStaticsChoice::None) {
         const std::string index = StaticsIndexPath(Output);
         const uint64_t expected = Output.Size.Blocks() * 12; // one 12-byte entry per block
         if (fs::is_regular_file(index, error)) {
@@ -80,17 +83,30 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
 // The void-tile report and the preview, from the final grid, both over the
 // map's size as it was written; neither draws a random number, so the map file
 // is the same with them or without.
-int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err)
+int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TMapOutput &Output,
+                const TGenerateResult &Result, std::FILE *Err)
 {
-    const TMapSize size = MapOutputOf(Options).Size;
+    const TMapSize size = Output.Size;
     if (Options.Report) {
         for (const std::string &line : FormatVoidReport(MakeVoidReport(Model, size)))
             std::fprintf(Err, "%s\n", line.c_str());
+        if (Result.Statics)
+            for (const std::string &line : FormatStaticsReport(*Result.Statics, Output.Decoration))
+                std::fprintf(Err, "%s\n", line.c_str());
         std::fflush(Err);
     }
     if (Options.PreviewPath) {
         try {
-            SaveMapPreview(RenderMapPreview(Model, size, Options.PreviewScale), *Options.PreviewPath);
+            TPreviewPicture preview = RenderMapPreview(Model, size, Options.PreviewScale);
+            // The statics as written: read back from the files beside the map.
+            if (Output.Statics != TStaticsChoice::None && Options.PreviewStatics)
+                MarkStatics(preview, size, Options.PreviewScale,
+                            TStaticsReader(StaticsIndexPath(Output), StaticsDataPath(Output), size));
+            SaveMapPreview(preview, *Options.PreviewPath);
+        } catch (const EStaticsReadError &error) {
+            Report(Err, std::string("cannot mark the statics on the preview: ") + error.what() + " (the map file " +
+                            Options.MapPath + " was written)");
+            return ExitPreview;
         } catch (const EPreviewWriteError &error) {
             Report(Err, std::string("cannot write the preview: ") + error.what() + " (the map file " +
                             Options.MapPath + " was written)");
@@ -100,11 +116,15 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, std::FIL
     return ExitWritten;
 }
 
+std::string TilesPathOf(const TCliOptions &Options)
+{
+    return Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
+}
+
 // The files a run reads and writes, with what they are to the user.
 std::vector<TRunFile> InputsOf(const TCliOptions &Options)
 {
-    return {{Options.ImagePath, "the picture"},
-            {Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini"), "the tile configuration"}};
+    return {{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
 }
 
 std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
@@ -135,7 +155,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         Report(Err, line);
     // Every output, the preview's too, before anything runs: a device, a pipe or
     // a missing folder is found now, not after the map file was replaced.
-    const TMapOutput output = MapOutputOf(Options);
+    TMapOutput output = MapOutputOf(Options);
     for (const TRunFile &file : OutputsOf(Options)) {
         if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
             Report(Err, (file.Path == Options.PreviewPath ? "cannot write the preview: " : "cannot write the map file: ") +
@@ -155,6 +175,13 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     try {
         model = Options.TilesPath ? std::make_unique<TTerrainImage>(*Options.TilesPath)
                                   : std::make_unique<TTerrainImage>();
+        // The decoration sections are part of the tile configuration: a fault
+        // in them stops the run before anything is written.
+        if (output.Statics == TStaticsChoice::Decorated) {
+            output.Decoration = ReadDecorationConfig(TilesPathOf(Options));
+            if (Options.StaticsAsConfigured && !output.Decoration.HasDecoration())
+                output.Statics = TStaticsChoice::Empty;
+        }
     } catch (const EConvertError &error) {
         Report(Err, "cannot read the tile configuration: " + error.FileName + ": " + error.what());
         return ExitTiles;
@@ -185,7 +212,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
             Report(Err, "interrupted after " + Options.MapPath + " was written");
             return ExitInterrupted;
         }
-        return WriteExtras(*model, Options, Err);
+        return WriteExtras(*model, Options, output, result, Err);
     case TGenerateOutcome::Failed:
         Report(Err, "cannot write the map file: " + result.Error);
         return ExitMapFile;
@@ -195,6 +222,37 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     Report(Err, "interrupted; " + Options.MapPath + " was left as it was");
     return ExitInterrupted;
 }
+
+namespace {
+
+// The statics at the --info cell, when staidx<N>.mul and statics<N>.mul of
+// the map's number lie beside it. Statics that do not fit the map are a
+// warning: the map's own description is given all the same.
+int InfoStatics(const TCliOptions &Options, const TMapReader &Map, std::FILE *Out, std::FILE *Err)
+{
+    TMapOutput files = TMapOutput::ForFile(*Options.InfoPath, Map.Size());
+    if (Map.Format() == TMapFormat::Uop)
+        files.MapNumber = Map.MapNumber();
+    const std::string index = StaticsIndexPath(files), data = StaticsDataPath(files);
+    std::error_code error;
+    if (!fs::exists(index, error) && !fs::exists(data, error))
+        return ExitWritten;
+    try {
+        const std::vector<TStaticItem> items = TStaticsReader(index, data, Map.Size()).At(Options.InfoX, Options.InfoY);
+        std::fprintf(Out, "statics at %d,%d (%s): %llu\n", Options.InfoX, Options.InfoY, index.c_str(),
+                     static_cast<unsigned long long>(items.size()));
+        for (const TStaticItem &item : items)
+            std::fprintf(Out, "  static %u (0x%04X), z %d, hue %u\n", unsigned(item.Id), unsigned(item.Id),
+                         int(item.Z), unsigned(item.Hue));
+        std::fflush(Out);
+    } catch (const EStaticsReadError &problem) {
+        // The map's own description stands; the statics beside it are not its.
+        Report(Err, std::string("warning: cannot read the statics beside the map: ") + problem.what());
+    }
+    return ExitWritten;
+}
+
+} // namespace
 
 int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
 {
@@ -221,9 +279,9 @@ int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
         std::fprintf(Out, "cell %d,%d: tile %u (0x%04X), altitude %d\n", Options.InfoX, Options.InfoY,
                      unsigned(cell.Tile), unsigned(cell.Tile), int(cell.Altitude));
         std::fflush(Out);
+        return InfoStatics(Options, map, Out, Err);
     } catch (const EMapReadError &error) {
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;
     }
-    return ExitWritten;
 }

@@ -66,13 +66,15 @@ TGenerateResult WriteMap(TTerrainImage &Model, const TMapOutput &Output, TGenera
         Observer.ColumnWritten(BlockColumn, columns);
         return Observer.StopRequested();
     };
+    TGenerateResult written{TGenerateOutcome::Written, {}, {}};
+    hooks.StaticsBuilt = [&](const TStaticsCounts &Counts) { written.Statics = Counts; };
     try {
         if (WriteMapFile(Model, Output, hooks) == TMapWriteResult::Aborted)
-            return {TGenerateOutcome::Aborted, {}};
+            return {TGenerateOutcome::Aborted, {}, {}};
     } catch (const EMapWriteError &error) {
-        return {TGenerateOutcome::Failed, error.what()};
+        return {TGenerateOutcome::Failed, error.what(), {}};
     }
-    return {TGenerateOutcome::Written, {}};
+    return written;
 }
 
 } // namespace
@@ -89,7 +91,7 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
     TStageEvents stages(Observer);
     if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); })) {
         // Nothing was written: the files are as they were.
-        const TGenerateResult stopped{TGenerateOutcome::Aborted, {}};
+        const TGenerateResult stopped{TGenerateOutcome::Aborted, {}, {}};
         Observer.RunEnds(stopped);
         return stopped;
     }

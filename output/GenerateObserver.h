@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Statics.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,8 @@ struct TGenerateResult
     // Failed: why the map file could not be written, naming the file and the
     // cause; empty otherwise. The front end says it in its own words.
     std::string Error;
+    // Written with decorated statics: what they hold.
+    std::optional<TStaticsCounts> Statics;
 };
 
 // What the Generate command tells the front end that runs it, in this order:

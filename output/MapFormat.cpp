@@ -123,7 +123,7 @@ std::string MapNumberProblem(const std::string &FileName)
            ".";
 }
 
-TMapOutput TMapOutput::ForFile(const std::string &FileName, const TMapSize &Size, bool Statics)
+TMapOutput TMapOutput::ForFile(const std::string &FileName, const TMapSize &Size, TStaticsChoice Statics)
 {
     TMapOutput output;
     output.FileName = FileName;
@@ -157,7 +157,7 @@ std::string StaticsDataPath(const TMapOutput &Output)
 std::vector<std::string> MapOutputPaths(const TMapOutput &Output)
 {
     std::vector<std::string> paths{Output.FileName};
-    if (Output.Statics) {
+    if (Output.Statics != TStaticsChoice::None) {
         paths.push_back(StaticsIndexPath(Output));
         paths.push_back(StaticsDataPath(Output));
     }

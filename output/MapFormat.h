@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DecorationConfig.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -83,21 +85,27 @@ constexpr int MaxMapNumber = 255;
 // map256.mul names map 256; map numbers go from 0 to 255."), or empty.
 std::string MapNumberProblem(const std::string &FileName);
 
+// Which statics files a run writes beside the map: none (files already there,
+// which may hold a user's buildings, stay as they are), empty ones (every
+// block without statics, so that the old world's statics do not stand on the
+// new terrain), or the decoration and shore waves of the new map.
+enum class TStaticsChoice { None, Empty, Decorated };
+
 // Everything a run writes: the map file in its size and format and, when asked
-// for, empty statics files of the same size next to it.
+// for, statics files of the same size next to it.
 struct TMapOutput
 {
     std::string FileName = "map0.mul";
     TMapSize Size = MapSizes::Classic;
     TMapFormat Format = TMapFormat::Mul;
-    // Also write staidx<N>.mul (every block without statics) and an empty
-    // statics<N>.mul, so that the old world's statics do not stand on the new terrain.
-    bool Statics = false;
+    TStaticsChoice Statics = TStaticsChoice::None;
+    // What Decorated places; read with the tile configuration.
+    TDecorationConfig Decoration;
     int MapNumber = 0; // N of the statics files and of the UOP entry names
 
     // Size from the settings, format and facet number from the name.
     static TMapOutput ForFile(const std::string &FileName, const TMapSize &Size = MapSizes::Classic,
-                              bool Statics = false);
+                              TStaticsChoice Statics = TStaticsChoice::None);
 };
 
 // The statics files of a map output: staidx<N>.mul and statics<N>.mul in the

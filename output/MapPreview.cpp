@@ -15,6 +15,7 @@
 #include "VoidReport.h"
 
 #include "PngWriter.h"
+#include "StaticsReader.h"
 
 #include <algorithm>
 #include <future>
@@ -340,5 +341,41 @@ void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName)
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EPreviewWriteError(error.what());
+    }
+}
+
+void MarkStatics(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const TStaticsReader &Reader)
+{
+    using namespace PreviewColors;
+    // Cells with a static per pixel; a cell with several statics counts once.
+    std::vector<uint32_t> cells(Preview.Pixels.size(), 0);
+    std::vector<uint8_t> seen(64);
+    for (int bx = 0; bx < Size.BlockColumns(); ++bx)
+        for (int by = 0; by < Size.BlockRows(); ++by) {
+            std::fill(seen.begin(), seen.end(), 0);
+            for (const TStaticItem &item : Reader.Block(bx, by)) {
+                uint8_t &cell = seen[size_t(item.Y % 8 * 8 + item.X % 8)];
+                if (cell)
+                    continue;
+                cell = 1;
+                const int x = item.X / Scale, y = item.Y / Scale;
+                if (x < Preview.Width && y < Preview.Height)
+                    ++cells[size_t(y) * size_t(Preview.Width) + size_t(x)];
+            }
+        }
+    for (int y = 0; y < Preview.Height; ++y) {
+        const int rows = std::min(Scale, Size.Height - y * Scale);
+        TPreviewColor *row = Preview.Row(y);
+        for (int x = 0; x < Preview.Width; ++x) {
+            const uint32_t count = cells[size_t(y) * size_t(Preview.Width) + size_t(x)];
+            if (count == 0 || row[x] == Void)
+                continue;
+            const int total = rows * std::min(Scale, Size.Width - x * Scale);
+            const auto mix = [&](int Base, int Mark) {
+                return (Base * (total - int(count)) + Mark * int(count)) / total;
+            };
+            row[x] = Rgb(mix(Red(row[x]), Red(Statics)), mix(Green(row[x]), Green(Statics)),
+                         mix(Blue(row[x]), Blue(Statics)));
+        }
     }
 }

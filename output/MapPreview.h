@@ -8,6 +8,7 @@
 #include <vector>
 
 class TTerrainImage;
+class TStaticsReader;
 
 // A colour of the preview: 0xAARRGGBB, the alpha always 0xFF (opaque).
 using TPreviewColor = uint32_t;
@@ -49,6 +50,8 @@ constexpr TPreviewColor Rgb(int R, int G, int B)
 // Every cell that gets the void tile, whatever the reason; never shaded, and no
 // terrain colour, blend or shade of one comes out as this colour.
 constexpr TPreviewColor Void = 0xFFFF00FF;
+// Statics (trees, plants, rocks, shore waves): an orange that no terrain has.
+constexpr TPreviewColor Statics = 0xFFFF7F00;
 // The colour of a terrain, water or coastline on flat ground; 0 for other codes.
 TPreviewColor Terrain(uint16_t Code);
 // A transition between the terrains A and B: the two colours half and half.
@@ -88,6 +91,11 @@ int MinPreviewScale(const TMapSize &Size);
 // A preview made smaller by Factor with the same rule as RenderMapPreview's
 // scale: a block with a void pixel is void, any other the average of its pixels.
 TPreviewPicture DownscaleMapPreview(const TPreviewPicture &Preview, int Factor);
+
+// Marks the statics of the map on its preview at that scale: a pixel takes
+// the statics' colour in the share of its cells that hold a static (at scale 1
+// a cell with a static is that colour). Void pixels stay void.
+void MarkStatics(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const TStaticsReader &Reader);
 
 // A preview picture that could not be saved; the message names the file and the cause.
 class EPreviewWriteError : public std::runtime_error

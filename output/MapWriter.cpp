@@ -4,6 +4,7 @@
 
 #include "AtomicSave.h"
 #include "OutputTarget.h"
+#include "Statics.h"
 #include "UopFile.h"
 
 #include <algorithm>
@@ -130,13 +131,6 @@ namespace {
 // Block-columns filled at a time: wide enough that reading the grid row by row
 // pays, small enough that the two bands in flight stay a few megabytes.
 constexpr int BandColumns = 16;
-// Blocks of the statics index written at a time.
-constexpr uint64_t IndexRun = 8192;
-// A statics index record: no statics in the block (offset 0xFFFFFFFF, length 0, extra 0).
-// A static in the data file: u16 tile, x and y in the block, altitude, u16 hue.
-constexpr size_t StaticRecordBytes = 7;
-constexpr uint8_t EmptyIndexRecord[12] = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
-
 // Where the block-columns go: straight into a MUL file, or into a UOP file
 // with its tables and entry headers.
 class TMapSink
@@ -181,21 +175,20 @@ private:
     uint64_t Flushed = 0; // bytes whose writing has been started
 };
 
-void WriteEmptyStatics(TAtomicSave &Save, size_t IndexFile, size_t DataFile, const TMapSize &Size)
+// The statics files of the output from the final grid, after the map's own draws.
+void WriteStatics(TAtomicSave &Save, const TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
 {
-    std::vector<uint8_t> records(size_t(IndexRun) * sizeof EmptyIndexRecord);
-    for (size_t i = 0; i < IndexRun; ++i)
-        std::memcpy(records.data() + i * sizeof EmptyIndexRecord, EmptyIndexRecord, sizeof EmptyIndexRecord);
-    for (uint64_t block = 0; block < Size.Blocks(); block += IndexRun) {
-        const uint64_t count = std::min(IndexRun, Size.Blocks() - block);
-        Save.Write(IndexFile, records.data(), size_t(count) * sizeof EmptyIndexRecord);
+    TStaticsFiles files;
+    if (Output.Statics == TStaticsChoice::Decorated) {
+        TStaticsCounts counts;
+        files = BuildStatics(Model, Output.Size, Output.Decoration, Random::NewStream(TSeedSite::Decoration), &counts);
+        if (Hooks.StaticsBuilt)
+            Hooks.StaticsBuilt(counts);
+    } else {
+        files = BuildEmptyStatics(Output.Size);
     }
-    // No block points into the statics data file. It still starts with one
-    // static of zeros that nothing refers to: clients take a block whose
-    // statics start at byte 0 for one without statics, and some seek into
-    // the data file without checking its length, which an empty file fails.
-    const uint8_t unreferenced[StaticRecordBytes] = {};
-    Save.Write(DataFile, unreferenced, sizeof unreferenced);
+    Save.Write(1, files.Index.data(), files.Index.size());
+    Save.Write(2, files.Data.data(), files.Data.size());
 }
 
 void CheckOutput(const TMapOutput &Output)
@@ -258,8 +251,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         }
         Random::Generator() = filler.StateBefore(columns);
         sink.Finish();
-        if (Output.Statics)
-            WriteEmptyStatics(save, 1, 2, size);
+        if (Output.Statics != TStaticsChoice::None)
+            WriteStatics(save, Model, Output, Hooks);
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EMapWriteError(error.what());

@@ -10,6 +10,7 @@
 #include <vector>
 
 class TTerrainImage;
+struct TStaticsCounts;
 
 // A map file that could not be written; the message names the file and the cause.
 class EMapWriteError : public std::runtime_error
@@ -25,6 +26,9 @@ struct TMapWriterHooks
     std::function<void()> Opened;
     // Called after each block-column has been written; true stops the writing.
     std::function<bool(int BlockColumn)> AfterColumn;
+    // Called once decorated statics are made, before the files are saved: what
+    // they hold, for the report.
+    std::function<void(const TStaticsCounts &)> StaticsBuilt;
 };
 
 enum class TMapWriteResult { Written, Aborted };
@@ -70,7 +74,9 @@ private:
 };
 
 // Writes the whole map file block-column by block-column in the output's size
-// and format, with the empty statics files when asked for, and saves all of
+// and format, then the statics files when asked for (empty ones, or the
+// decoration and waves of the final grid, drawn from the decoration's own
+// stream so that the map file is the same either way), and saves all of
 // them atomically (TAtomicSave): the files change only when all of them are
 // written. After an abort or a failure the old files are untouched and no
 // temporary file is left. Throws EMapWriteError when a file cannot be

@@ -10,6 +10,7 @@
 #include "ShoreWaves.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -266,4 +267,27 @@ int8_t StaticAltitude(const TTerrainImage &Model, const TMapSize &Size, int X, i
     // Floor of the mean: an arithmetic shift rounds down for negative sums too.
     const int average = std::abs(z - southEast) <= std::abs(east - south) ? (z + southEast) >> 1 : (east + south) >> 1;
     return int8_t(std::max(z, average));
+}
+
+std::vector<std::string> FormatStaticsReport(const TStaticsCounts &Counts, const TDecorationConfig &Config)
+{
+    const auto percent = [](double Share) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f %%", Share);
+        return std::string(text);
+    };
+    std::vector<std::string> lines{"Statics: " + std::to_string(Counts.Records) + " written"};
+    for (uint16_t code = DIRT; code <= SWAMP; ++code) {
+        const uint64_t plain = Counts.PlainCells[code];
+        const TTerrainDecoration &asked = Config.Terrains[code];
+        if (plain == 0 && !asked.Places())
+            continue;
+        const double reached = plain == 0 ? 0.0 : 100.0 * double(Counts.Decorated[code]) / double(plain);
+        const double wanted = asked.Places() ? 100.0 * asked.Density / TDecorationConfig::DensityScale : 0.0;
+        lines.push_back(std::string("  ") + TTerrainImage::TerrainName(code) + ": " +
+                        std::to_string(Counts.Decorated[code]) + " of " + std::to_string(plain) +
+                        " plain cells decorated, " + percent(reached) + " (asked " + percent(wanted) + ")");
+    }
+    lines.push_back("  shore waves: " + std::to_string(Counts.Waves));
+    return lines;
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class TTerrainImage;
@@ -74,3 +75,8 @@ TStaticsFiles BuildEmptyStatics(const TMapSize &Size);
 // counts with the cell's own altitude; inside the map but outside the grid
 // with 0, as the map file has it.
 int8_t StaticAltitude(const TTerrainImage &Model, const TMapSize &Size, int X, int Y);
+
+// The report's lines on decorated statics: per land terrain that has plain
+// cells or asks for decoration, the share of its plain cells decorated against
+// the share asked (the spacing may keep it below), then the shore waves.
+std::vector<std::string> FormatStaticsReport(const TStaticsCounts &Counts, const TDecorationConfig &Config);

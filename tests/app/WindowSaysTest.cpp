@@ -47,8 +47,10 @@ TEST_F(TWindowSaysTest, TheTargetBesideTheOutputLabelIsTheFileGenerateWrites)
     const std::string absolute = QDir::current().absoluteFilePath("map0.mul").toStdString();
     EXPECT_EQ(Text(form->Label7), absolute + " (MUL, 6144 x 4096, no statics files)");
 
-    form->WriteStatics1->trigger();
-    EXPECT_EQ(Text(form->Label7), absolute + " (MUL, 6144 x 4096, with staidx0.mul and statics0.mul)");
+    form->StaticsEmpty1->trigger();
+    EXPECT_EQ(Text(form->Label7), absolute + " (MUL, 6144 x 4096, with empty staidx0.mul and statics0.mul)");
+    form->StaticsDecorated1->trigger();
+    EXPECT_EQ(Text(form->Label7), absolute + " (MUL, 6144 x 4096, with decorated staidx0.mul and statics0.mul)");
 
     // A map0 or map1 UOP is read by clients as 7168 x 4096: the Map menu follows, and says so.
     const std::string uop = Dir.File("uo/map1LegacyMUL.uop");
@@ -56,7 +58,7 @@ TEST_F(TWindowSaysTest, TheTargetBesideTheOutputLabelIsTheFileGenerateWrites)
     SetOutputThroughDialog(*form, uop);
     EXPECT_EQ(form->GetMapOutput().Size, (TMapSize{7168, 4096}));
     EXPECT_EQ(form->MapSizes1->checkedAction()->objectName().toStdString(), "MapSizeFacet01");
-    EXPECT_EQ(Text(form->Label7), uop + " (UOP, 7168 x 4096, with staidx1.mul and statics1.mul)");
+    EXPECT_EQ(Text(form->Label7), uop + " (UOP, 7168 x 4096, with decorated staidx1.mul and statics1.mul)");
     EXPECT_NE(form->GetStatusText().toStdString().find("7168 x 4096"), std::string::npos)
         << form->GetStatusText().toStdString();
 
@@ -74,7 +76,8 @@ TEST_F(TWindowSaysTest, TheTargetBesideTheOutputLabelIsTheFileGenerateWrites)
     SetOutputThroughDialog(*form, Dir.File("uo/map0.mul"));
     form->MapSizeClick(MapSizes::Classic);
     EXPECT_EQ(form->GetMapOutput().Size, MapSizes::Classic);
-    EXPECT_EQ(Text(form->Label7), Dir.File("uo/map0.mul") + " (MUL, 6144 x 4096, with staidx0.mul and statics0.mul)");
+    EXPECT_EQ(Text(form->Label7),
+              Dir.File("uo/map0.mul") + " (MUL, 6144 x 4096, with decorated staidx0.mul and statics0.mul)");
 }
 
 TEST_F(TWindowSaysTest, AfterAWrittenMapALineUnderTheMemoSaysWhatWasWritten)

@@ -28,7 +28,8 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
 {
     TTempDir dir;
     CliTestData::SaveTerrainPatches(dir.File("world.bmp"), 60, 40);
-    const auto uop = RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "world.bmp"});
+    const auto uop =
+        RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "empty", "world.bmp"});
     ASSERT_EQ(uop.ExitCode, 0) << uop.Err;
     const auto mul = RunIn(dir, {"-q", "--seed", "4", "--size", "7168x4096", "-o", "other.mul", "world.bmp"});
     ASSERT_EQ(mul.ExitCode, 0) << mul.Err;
@@ -62,7 +63,8 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
     EXPECT_NE(classic.Err.find("A UOP file of map 0 is read by clients as 7168 x 4096 cells"), std::string::npos)
         << classic.Err;
     EXPECT_EQ(TMapReader(dir.File("map0LegacyMUL.uop")).Size(), (TMapSize{7168, 4096}));
-    const auto again = RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "world.bmp"});
+    const auto again =
+        RunIn(dir, {"-q", "--seed", "4", "--facet", "0", "--format", "uop", "--statics", "empty", "world.bmp"});
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
 
     const auto info = RunIn(dir, {"--info", "map0LegacyMUL.uop", "--cell", "3,2"});
@@ -73,7 +75,8 @@ TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
                         "entries: build/map0legacymul/########.dat\n"
                         "cell 3,2: tile " + std::to_string(cell.Tile) + " (0x" +
                             [&] { char hex[8]; std::snprintf(hex, sizeof hex, "%04X", cell.Tile); return std::string(hex); }() +
-                            "), altitude " + std::to_string(cell.Altitude) + "\n");
+                            "), altitude " + std::to_string(cell.Altitude) + "\n" +
+                            "statics at 3,2 (staidx0.mul): 0\n"); // the empty statics beside it
 }
 
 TEST(CliMapFormats, UsageErrorsOfSizesAndFormats)

@@ -58,13 +58,14 @@ TEST(MapFormat, NamesGiveFormatAndFacetNumber)
     EXPECT_EQ(MapNumberOfName("/data/map7/world.mul"), std::nullopt);
     EXPECT_EQ(MapNumberOfName("mymap0.mul"), std::nullopt);
 
-    const TMapOutput output = TMapOutput::ForFile("/uo/map3LegacyMUL.uop", {2560, 2048}, true);
+    const TMapOutput output =
+        TMapOutput::ForFile("/uo/map3LegacyMUL.uop", {2560, 2048}, TStaticsChoice::Empty);
     EXPECT_EQ(output.Format, TMapFormat::Uop);
     EXPECT_EQ(output.MapNumber, 3);
     EXPECT_EQ(MapOutputPaths(output),
               (std::vector<std::string>{"/uo/map3LegacyMUL.uop", "/uo/staidx3.mul", "/uo/statics3.mul"}));
     EXPECT_EQ(MapOutputPaths(TMapOutput::ForFile("world.mul")), (std::vector<std::string>{"world.mul"}));
-    EXPECT_EQ(MapOutputPaths(TMapOutput::ForFile("world.mul", MapSizes::Classic, true)),
+    EXPECT_EQ(MapOutputPaths(TMapOutput::ForFile("world.mul", MapSizes::Classic, TStaticsChoice::Empty)),
               (std::vector<std::string>{"world.mul", "staidx0.mul", "statics0.mul"}));
 }
 
@@ -92,5 +93,6 @@ TEST(MapFormat, TheWholeNumberOfTheNameIsTheMapNumber)
         EXPECT_EQ(MapNumberProblem(c.Name).empty(), c.Usable) << MapNumberProblem(c.Name);
     }
     EXPECT_EQ(MapNumberProblem("/uo/map256.mul"), "The map file map256.mul names map 256; map numbers go from 0 to 255.");
-    EXPECT_EQ(StaticsIndexPath(TMapOutput::ForFile("/uo/map0123.mul", MapSizes::Classic, true)), "/uo/staidx123.mul");
+    EXPECT_EQ(StaticsIndexPath(TMapOutput::ForFile("/uo/map0123.mul", MapSizes::Classic, TStaticsChoice::Empty)),
+              "/uo/staidx123.mul");
 }

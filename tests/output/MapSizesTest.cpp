@@ -78,7 +78,8 @@ TEST(MapSizes, StaticsFilesHoldNoStaticsAndAreOfTheMapsSize)
     TTempDir dir;
     TTerrainImage model(BundledTilesPath());
     PaintGrid(model, {"GGW"});
-    const TMapOutput output = TMapOutput::ForFile(dir.File("map2LegacyMUL.uop"), {2304, 1600}, true);
+    const TMapOutput output =
+        TMapOutput::ForFile(dir.File("map2LegacyMUL.uop"), {2304, 1600}, TStaticsChoice::Empty);
     ASSERT_EQ(WriteMapFile(model, output), TMapWriteResult::Written);
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map2LegacyMUL.uop", "staidx2.mul", "statics2.mul"}));
     const std::string index = ReadFile(dir.File("staidx2.mul"));
@@ -103,7 +104,7 @@ TEST(MapSizes, AllFilesOfARunChangeTogetherOrNotAtAll)
             EXPECT_EQ(ReadFile(dir.File(name)), std::string("old ") + name);
         EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"map0.mul", "staidx0.mul", "statics0.mul"}));
     };
-    TMapOutput output = TMapOutput::ForFile(dir.File("map0.mul"), {64, 64}, true);
+    TMapOutput output = TMapOutput::ForFile(dir.File("map0.mul"), {64, 64}, TStaticsChoice::Empty);
 
     // Aborted after the first block-column.
     TMapWriterHooks hooks;
@@ -150,7 +151,8 @@ TEST(MapSizes, TheGenerateCommandStepsOncePerBlockColumnOfTheMap)
         int Announced = 0;
         std::vector<int> Columns;
     } observer;
-    const TMapOutput output = TMapOutput::ForFile(dir.File("map5LegacyMUL.uop"), {1280, 4096}, true);
+    const TMapOutput output =
+        TMapOutput::ForFile(dir.File("map5LegacyMUL.uop"), {1280, 4096}, TStaticsChoice::Empty);
     EXPECT_EQ(RunGenerateCommand(model, output, observer).Outcome, TGenerateOutcome::Written);
     EXPECT_EQ(observer.Announced, 160);
     ASSERT_EQ(observer.Columns.size(), 160u);

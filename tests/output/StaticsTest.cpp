@@ -7,17 +7,20 @@
 #include "MapWriter.h"
 #include "Random.h"
 #include "Statics.h"
+#include "StaticsReader.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
 
 using namespace TestSupport;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -456,4 +459,96 @@ TEST(Statics, TheMapsDrawsStayTheSame)
     EXPECT_EQ(mapBefore, mapAfter);
     EXPECT_EQ(BuildStatics(*world.Model, size, world.Everywhere(GRASS, 3), Stream(1234)).Data, files.Data);
     Random::SetFixedSeed(std::nullopt);
+}
+
+// The writer puts the statics into the same save as the map, after the map's
+// bytes and from the decoration's own stream: the map file is the same byte
+// for byte with no statics, empty ones or decorated ones, and the decorated
+// files are those of seed(S, 6).
+TEST(Statics, TheWriterSavesTheMapUnchangedWithStatics)
+{
+    TTempDir dir;
+    WriteFile(dir.File("Tiles.ini"), "[GRASS]\n3=\n4=\n5=\n6=\n[WATER]\n168=\n169=\n[COASTLINE]\n22=\n");
+    std::vector<std::string> rows(64, std::string(64, 'G'));
+    for (int y = 20; y < 30; ++y)
+        rows[size_t(y)].replace(20, 10, std::string(10, 'W'));
+    TDecorationConfig config;
+    TTerrainDecoration &grass = config.Terrains[GRASS];
+    grass.Density = 3000;
+    grass.TotalWeight = 1;
+    grass.Groups.push_back({"bush", 1, {{{{0x0C8F, 0x0C92}}, 4}}});
+    const TMapSize size{64, 64};
+    std::vector<std::string> maps;
+    TPcg32 after;
+    for (const TStaticsChoice choice : {TStaticsChoice::None, TStaticsChoice::Empty, TStaticsChoice::Decorated}) {
+        SCOPED_TRACE(int(choice));
+        Random::SetFixedSeed(77);
+        TTerrainImage model(dir.File("Tiles.ini"));
+        PaintGrid(model, rows, Legend());
+        TMapOutput output = TMapOutput::ForFile(dir.File("map0.mul"), size, choice);
+        output.Decoration = config;
+        TStaticsCounts counts;
+        bool built = false;
+        TMapWriterHooks hooks;
+        hooks.StaticsBuilt = [&](const TStaticsCounts &Counts) {
+            counts = Counts;
+            built = true;
+        };
+        fs::remove(dir.File("staidx0.mul"));
+        fs::remove(dir.File("statics0.mul"));
+        ASSERT_EQ(WriteMapFile(model, output, hooks), TMapWriteResult::Written);
+        maps.push_back(ReadFile(dir.File("map0.mul")));
+        if (choice == TStaticsChoice::None) {
+            after = Random::Generator();
+            EXPECT_FALSE(fs::exists(dir.File("staidx0.mul")));
+        } else {
+            EXPECT_EQ(Random::Generator().State, after.State); // the map's stream left where the map left it
+        }
+        EXPECT_EQ(built, choice == TStaticsChoice::Decorated);
+        if (choice == TStaticsChoice::Empty) {
+            EXPECT_EQ(ReadFile(dir.File("statics0.mul")), std::string(7, '\0'));
+        }
+        if (choice == TStaticsChoice::Decorated) {
+            const TStaticsFiles expected = BuildStatics(model, size, config, Stream(77));
+            EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), std::string(expected.Index.begin(), expected.Index.end()));
+            EXPECT_EQ(ReadFile(dir.File("statics0.mul")), std::string(expected.Data.begin(), expected.Data.end()));
+            EXPECT_GT(counts.Decorated[GRASS], 0u);
+            EXPECT_GT(counts.Waves, 0u);
+            EXPECT_EQ(counts.Records * 7 + 7, expected.Data.size());
+        }
+    }
+    Random::SetFixedSeed(std::nullopt);
+    EXPECT_EQ(maps[1], maps[0]);
+    EXPECT_EQ(maps[2], maps[0]);
+}
+
+// The reader of --info against the layout reader above, block by block.
+TEST(Statics, TheReaderFindsWhatTheLayoutHolds)
+{
+    TWorld world(std::vector<std::string>(32, std::string(40, 'F')));
+    const TMapSize size{40, 32};
+    const TStaticsFiles files = BuildStatics(*world.Model, size, world.Everywhere(FOREST, 0x0CCD, 2), Stream(5));
+    WriteFile(world.Dir.File("staidx0.mul"), std::string(files.Index.begin(), files.Index.end()));
+    WriteFile(world.Dir.File("statics0.mul"), std::string(files.Data.begin(), files.Data.end()));
+    const TReadBack back = ReadBack(files, size);
+    ASSERT_EQ(back.Fault, "");
+    const TStaticsReader reader(world.Dir.File("staidx0.mul"), world.Dir.File("statics0.mul"), size);
+    size_t found = 0;
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            const std::vector<TStaticItem> items = reader.At(x, y);
+            ASSERT_EQ(items.size(), back.ByCell.count({x, y})) << x << "," << y;
+            for (const TStaticItem &item : items) {
+                const auto it = back.ByCell.find({x, y});
+                EXPECT_EQ(item.Id, it->second.Id);
+                EXPECT_EQ(item.Z, it->second.Z);
+            }
+            found += items.size();
+        }
+    EXPECT_EQ(found, back.ByCell.size());
+    EXPECT_GT(found, 100u);
+    EXPECT_THROW(reader.At(40, 0), EStaticsReadError);
+    EXPECT_THROW(TStaticsReader(world.Dir.File("staidx0.mul"), world.Dir.File("statics0.mul"), TMapSize{40, 40}),
+                 EStaticsReadError);
+    EXPECT_THROW(TStaticsReader(world.Dir.File("none.mul"), world.Dir.File("statics0.mul"), size), EStaticsReadError);
 }
