@@ -5,6 +5,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <shellapi.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <string>
@@ -563,6 +564,14 @@ void WriteText(std::FILE *Stream, const std::string &Utf8)
     const std::wstring wide = Widen(Utf8);
     DWORD written = 0;
     WriteConsoleW(console, wide.data(), DWORD(wide.size()), &written, nullptr);
+}
+
+void PlainLineEnds()
+{
+    // A console keeps text mode: it shows a bare "\n" all the same.
+    for (std::FILE *stream : {stdout, stderr})
+        if (!ConsoleOf(stream))
+            _setmode(_fileno(stream), _O_BINARY);
 }
 
 } // namespace Platform
