@@ -416,7 +416,10 @@ TError Replace(const std::string &From, const std::string &To)
         return GetLastError() == ERROR_SHARING_VIOLATION ? TError{TErrorKind::InUse, ERROR_SHARING_VIOLATION}
                                                          : error;
     CloseHandle(probe);
-    return error;
+    // The file may be replaced and is not read-only, yet the rename was
+    // denied: another program has it mapped into memory (as the game's
+    // client maps its map files), which keeps it in place while it lasts.
+    return attributes != INVALID_FILE_ATTRIBUTES ? TError{TErrorKind::InUse, int(ERROR_ACCESS_DENIED)} : error;
 }
 
 TError HardLink(const std::string &Existing, const std::string &Link)
