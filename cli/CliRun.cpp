@@ -10,6 +10,7 @@
 #include "MapReader.h"
 #include "MapWriter.h"
 #include "OutputTarget.h"
+#include "Platform.h"
 #include "Random.h"
 #include "Statics.h"
 #include "StaticsReader.h"
@@ -37,14 +38,14 @@ void Report(std::FILE *Err, const std::string &Message)
 std::string ProblemOfNamedTiles(const std::string &Path)
 {
     std::error_code error;
-    const fs::file_status status = fs::status(Path, error);
+    const fs::file_status status = fs::status(Platform::PathFromUtf8(Path), error);
     if (!fs::exists(status))
         return Path + ": the file does not exist";
     if (fs::is_directory(status))
         return Path + ": this is a folder";
     if (!fs::is_regular_file(status)) // opening a pipe would wait for a writer
         return Path + ": this is a device, pipe or socket, not a configuration file";
-    std::ifstream in(Path, std::ios::binary);
+    std::ifstream in(Platform::PathFromUtf8(Path), std::ios::binary);
     if (!in)
         return Path + ": " + std::strerror(errno);
     return {};
@@ -58,9 +59,8 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
     std::vector<std::string> warnings;
     std::error_code error;
     if (Output.Format == TMapFormat::Uop) {
-        const fs::path folder = fs::path(Output.FileName).parent_path();
-        const std::string mul = (folder / ("map" + std::to_string(Output.MapNumber) + ".mul")).string();
-        if (fs::is_regular_file(mul, error))
+        const std::string mul = Beside(Output.FileName, "map" + std::to_string(Output.MapNumber) + ".mul");
+        if (fs::is_regular_file(Platform::PathFromUtf8(mul), error))
             warnings.push_back("warning: " + mul + " is beside " + Output.FileName +
                                "; servers read it before the UOP file, so server and client would have different "
                                "worlds: remove or rename it.");
@@ -68,8 +68,8 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
     if (Output.Statics == TStaticsChoice::None) {
         const std::string index = StaticsIndexPath(Output);
         const uint64_t expected = Output.Size.Blocks() * 12; // one 12-byte entry per block
-        if (fs::is_regular_file(index, error)) {
-            const uint64_t bytes = fs::file_size(index, error);
+        if (fs::is_regular_file(Platform::PathFromUtf8(index), error)) {
+            const uint64_t bytes = fs::file_size(Platform::PathFromUtf8(index), error);
             if (!error && bytes != expected)
                 warnings.push_back("warning: " + index + " beside the map is for a map of another size (" +
                                    std::to_string(bytes) + " bytes, a " + FormatMapSize(Output.Size) +

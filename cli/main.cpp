@@ -15,6 +15,7 @@
 
 int main(int argc, char **argv)
 {
+    Platform::PlainLineEnds();
     const std::vector<std::string> arguments = Platform::Arguments(argc, argv);
     const TCliParse parse = ParseCliArguments(arguments);
     switch (parse.Kind) {

@@ -11,5 +11,5 @@ std::string ExecutablePath()
 
 std::string FileNextToExecutable(const std::string &Name)
 {
-    return (std::filesystem::path(ExecutablePath()).parent_path() / Name).string();
+    return Platform::Utf8FromPath(Platform::PathFromUtf8(ExecutablePath()).parent_path() / Name);
 }

@@ -45,13 +45,13 @@ constexpr size_t LargestJournal = 1 << 20;
 
 std::string FolderOf(const std::string &Path)
 {
-    const fs::path folder = fs::path(Path).parent_path();
-    return folder.empty() ? std::string(".") : folder.string();
+    const fs::path folder = Platform::PathFromUtf8(Path).parent_path();
+    return folder.empty() ? std::string(".") : Platform::Utf8FromPath(folder);
 }
 
 std::string Join(const std::string &Folder, const std::string &Name)
 {
-    return (fs::path(Folder) / Name).string();
+    return Platform::Utf8FromPath(Platform::PathFromUtf8(Folder) / Platform::PathFromUtf8(Name));
 }
 
 bool Exists(const std::string &Path)
@@ -128,10 +128,11 @@ TTargetInfo InspectTarget(const std::string &Target)
     TTargetInfo result;
     result.Final = Target;
     std::error_code error;
-    if (fs::is_symlink(Target, error)) {
-        const fs::path resolved = fs::weakly_canonical(Target, error);
+    const fs::path target = Platform::PathFromUtf8(Target);
+    if (fs::is_symlink(target, error)) {
+        const fs::path resolved = fs::weakly_canonical(target, error);
         if (!error)
-            result.Final = resolved.string();
+            result.Final = Platform::Utf8FromPath(resolved);
     }
     Platform::TFileInfo info;
     if (const TError problem = Platform::Inspect(result.Final, info)) {
@@ -309,7 +310,7 @@ void RecoverFolder(const std::string &Folder, std::vector<std::string> &Lines)
             Platform::Remove(path);
         } else {
             for (const TJournalEntry &entry : journal.Entries)
-                kept.insert(fs::path(entry.Temporary).filename().string());
+                kept.insert(Platform::Utf8FromPath(Platform::PathFromUtf8(entry.Temporary).filename()));
         }
     }
     for (const std::string &name : names) {
@@ -367,9 +368,10 @@ std::vector<std::string> RecoverInterruptedSaves(const std::vector<std::string> 
     std::set<std::string> folders;
     for (const std::string &target : Targets) {
         std::error_code error;
-        const fs::path folder = fs::weakly_canonical(fs::absolute(FolderOf(InspectTarget(target).Final)), error);
-        if (!error && folders.insert(folder.string()).second)
-            RecoverFolder(folder.string(), lines);
+        const std::string folder = Platform::Utf8FromPath(
+            fs::weakly_canonical(fs::absolute(Platform::PathFromUtf8(FolderOf(InspectTarget(target).Final))), error));
+        if (!error && folders.insert(folder).second)
+            RecoverFolder(folder, lines);
     }
     return lines;
 }
@@ -488,7 +490,7 @@ void TAtomicSave::CommitSeveral()
     std::string text = JournalHeader;
     for (auto &file : Files) {
         std::error_code error;
-        const auto absolute = [&](const std::string &Path) { return fs::absolute(Path, error).string(); };
+        const auto absolute = [&](const std::string &Path) { return Platform::Utf8FromPath(fs::absolute(Platform::PathFromUtf8(Path), error)); };
         file->Backup = file->Existed ? BackupNameOf(file->Temporary) : std::string();
         text += Field(absolute(file->Temporary)) + Field(absolute(file->Final)) +
                 Field(file->Backup.empty() ? std::string() : absolute(file->Backup));

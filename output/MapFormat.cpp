@@ -1,5 +1,7 @@
 #include "MapFormat.h"
 
+#include "Platform.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -101,7 +103,7 @@ const char *FormatName(TMapFormat Format)
 
 std::optional<int> MapNumberOfName(const std::string &FileName)
 {
-    const std::string name = Lower(std::filesystem::path(FileName).filename().string());
+    const std::string name = Lower(Platform::Utf8FromPath(Platform::PathFromUtf8(FileName).filename()));
     if (name.size() < 4 || name.compare(0, 3, "map") != 0 || !std::isdigit(static_cast<unsigned char>(name[3])))
         return std::nullopt;
     // Every digit counts: map0123 is map 123, not map 12 with a 3 after it.
@@ -116,7 +118,7 @@ std::string MapNumberProblem(const std::string &FileName)
     const std::optional<int> number = MapNumberOfName(FileName);
     if (!number || *number <= MaxMapNumber)
         return {};
-    const std::string name = std::filesystem::path(FileName).filename().string();
+    const std::string name = Platform::Utf8FromPath(Platform::PathFromUtf8(FileName).filename());
     const std::string shown = *number == std::numeric_limits<int>::max() ? "a number too large"
                                                                           : "map " + std::to_string(*number);
     return "The map file " + name + " names " + shown + "; map numbers go from 0 to " + std::to_string(MaxMapNumber) +
@@ -134,15 +136,13 @@ TMapOutput TMapOutput::ForFile(const std::string &FileName, const TMapSize &Size
     return output;
 }
 
-namespace {
-
 std::string Beside(const std::string &FileName, const std::string &Name)
 {
-    const std::filesystem::path folder = std::filesystem::path(FileName).parent_path();
-    return folder.empty() ? Name : (folder / Name).string();
+    // The folder part exactly as given, its separators kept: the names of a
+    // run's files then differ only in their last part on every system.
+    const size_t own = Platform::Utf8FromPath(Platform::PathFromUtf8(FileName).filename()).size();
+    return FileName.substr(0, FileName.size() - own) + Name;
 }
-
-} // namespace
 
 std::string StaticsIndexPath(const TMapOutput &Output)
 {

@@ -108,6 +108,9 @@ struct TMapOutput
                               TStaticsChoice Statics = TStaticsChoice::None);
 };
 
+// Name in the folder of FileName, written with the folder part of FileName.
+std::string Beside(const std::string &FileName, const std::string &Name);
+
 // The statics files of a map output: staidx<N>.mul and statics<N>.mul in the
 // folder of the map file.
 std::string StaticsIndexPath(const TMapOutput &Output);

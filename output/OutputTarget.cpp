@@ -36,9 +36,9 @@ TFileIdentity IdentityOf(const std::string &Path)
     // The folder may itself be reached through links or "..": weakly_canonical
     // resolves what exists of the path and keeps the rest as written.
     std::error_code error;
-    const fs::path absolute = fs::absolute(fs::path(Path), error);
-    const fs::path resolved = error ? fs::path(Path) : fs::weakly_canonical(absolute, error);
-    identity.Entry = (error ? absolute : resolved).lexically_normal().string();
+    const fs::path absolute = fs::absolute(Platform::PathFromUtf8(Path), error);
+    const fs::path resolved = error ? Platform::PathFromUtf8(Path) : fs::weakly_canonical(absolute, error);
+    identity.Entry = Platform::Utf8FromPath((error ? absolute : resolved).lexically_normal());
     return identity;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <stdexcept>
@@ -159,6 +160,19 @@ void FlushFolder(const std::string &Folder);
 // The names of the entries of Folder (not "." and ".."); empty when it cannot be read.
 std::vector<std::string> FolderEntries(const std::string &Folder);
 
+// A path object for a UTF-8 name, and a path's UTF-8 name: std::filesystem
+// would take a plain std::string in the ANSI code page on Windows and mangle
+// every letter beyond it, so UTF-8 names cross over only through these two.
+inline std::filesystem::path PathFromUtf8(const std::string &Utf8)
+{
+    return std::filesystem::path(std::u8string(Utf8.begin(), Utf8.end()));
+}
+inline std::string Utf8FromPath(const std::filesystem::path &Path)
+{
+    const std::u8string name = Path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 // The running program's own file.
 std::string ExecutablePath();
 
@@ -184,6 +198,10 @@ int TerminationRequest();
 bool IsTerminal(std::FILE *Stream);
 int TerminalColumns(std::FILE *Stream);
 void WriteText(std::FILE *Stream, const std::string &Utf8);
+// Standard output and error, when they go to a file or a pipe, get "\n" as it
+// is rather than "\r\n" on Windows: what the program prints is then the
+// same bytes on every system. Call once, before anything is written.
+void PlainLineEnds();
 
 // For tests only: makes chosen operations fail without doing them. The hook
 // is asked before each Replace, HardLink, Remove, creation of a new file,

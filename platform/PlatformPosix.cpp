@@ -409,4 +409,6 @@ void WriteText(std::FILE *Stream, const std::string &Utf8)
     std::fwrite(Utf8.data(), 1, Utf8.size(), Stream);
 }
 
+void PlainLineEnds() {}
+
 } // namespace Platform

@@ -5,6 +5,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <shellapi.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <string>
@@ -415,7 +416,10 @@ TError Replace(const std::string &From, const std::string &To)
         return GetLastError() == ERROR_SHARING_VIOLATION ? TError{TErrorKind::InUse, ERROR_SHARING_VIOLATION}
                                                          : error;
     CloseHandle(probe);
-    return error;
+    // The file may be replaced and is not read-only, yet the rename was
+    // denied: another program has it mapped into memory (as the game's
+    // client maps its map files), which keeps it in place while it lasts.
+    return attributes != INVALID_FILE_ATTRIBUTES ? TError{TErrorKind::InUse, int(ERROR_ACCESS_DENIED)} : error;
 }
 
 TError HardLink(const std::string &Existing, const std::string &Link)
@@ -563,6 +567,14 @@ void WriteText(std::FILE *Stream, const std::string &Utf8)
     const std::wstring wide = Widen(Utf8);
     DWORD written = 0;
     WriteConsoleW(console, wide.data(), DWORD(wide.size()), &written, nullptr);
+}
+
+void PlainLineEnds()
+{
+    // A console keeps text mode: it shows a bare "\n" all the same.
+    for (std::FILE *stream : {stdout, stderr})
+        if (!ConsoleOf(stream))
+            _setmode(_fileno(stream), _O_BINARY);
 }
 
 } // namespace Platform

@@ -80,18 +80,26 @@ TEST(CliRun, TheSameSeedRepeatsTheFileAnotherSeedChangesIt)
     CliTestData::SaveTerrainPatches(picture, PictureWidth, PictureHeight);
 
     // On a terminal the stages and the writing are shown on standard error;
-    // standard output still has the warnings only.
-    const auto first = CliProcess::RunCli({"-s", "11", "-o", dir.File("first.mul"), picture}, CliProcess::TOptions().OnTerminal());
+    // standard output still has the warnings only. The test makes a terminal
+    // only on POSIX (a pseudo-terminal).
+#ifdef _WIN32
+    const auto terminal = [](CliProcess::TOptions Options) { return Options; };
+#else
+    const auto terminal = [](CliProcess::TOptions Options) { return Options.OnTerminal(); };
+#endif
+    const auto first = CliProcess::RunCli({"-s", "11", "-o", dir.File("first.mul"), picture}, terminal({}));
     ASSERT_EQ(first.ExitCode, 0) << first.Err;
+#ifndef _WIN32
     for (const char *text : StageTexts)
         EXPECT_NE(first.Err.find(text), std::string::npos) << text;
     EXPECT_NE(first.Err.find("Storing map0.mul"), std::string::npos);
     EXPECT_NE(first.Err.find("100%"), std::string::npos);
+#endif
     EXPECT_EQ(first.Out.find("Generating"), std::string::npos);
 
     // --quiet on a terminal: nothing on standard error. Without -o the file is
     // map0.mul in the current folder.
-    const auto again = CliProcess::RunCli({"-q", "-s", "11", picture}, CliProcess::TOptions().In(dir.Path()).OnTerminal());
+    const auto again = CliProcess::RunCli({"-q", "-s", "11", picture}, terminal(CliProcess::TOptions().In(dir.Path())));
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
     EXPECT_EQ(again.Err, "");
     EXPECT_EQ(again.Out, first.Out);
@@ -116,7 +124,9 @@ TEST(CliRun, MissingDefaultTilesIsRefused)
 
     const auto result = CliProcess::RunCli({"-s", "1", "-o", dir.File("map0.mul"), dir.File("world.bmp")}, CliProcess::TOptions().Program(executable));
     EXPECT_EQ(result.ExitCode, 3) << result.Err;
-    EXPECT_NE(result.Err.find(dir.File("Tiles.ini") + ": the tile configuration file is missing"), std::string::npos)
+    // Named as the system spells the program's folder (with "\\" on Windows).
+    const std::string tiles = std::filesystem::path(dir.File("Tiles.ini")).make_preferred().string();
+    EXPECT_NE(result.Err.find(tiles + ": the tile configuration file is missing"), std::string::npos)
         << result.Err;
     EXPECT_FALSE(std::filesystem::exists(dir.File("map0.mul")));
 }
@@ -146,6 +156,9 @@ TEST(CliRun, ConfigurationValuesReadAsDefaultsAreWarnedAbout)
     EXPECT_EQ(FileSize(dir.File("map0.mul")), uintmax_t(MapFile::FileBytes));
 }
 
+// The test's process starter interrupts a child only on POSIX; on Windows it
+// can only end it.
+#ifndef _WIN32
 // The child is held while it prints its warnings into a small pipe that the
 // test does not read yet: by then the pipeline is done and the writing is
 // next, so the interrupt arrives before the file can be finished.
@@ -193,3 +206,4 @@ TEST(CliRun, ASecondInterruptEndsTheRunAtOnce)
     EXPECT_EQ(result.Err.find("interrupted;"), std::string::npos) << result.Err;
     EXPECT_EQ(TestSupport::ReadFile(dir.File("map0.mul")), "an earlier map");
 }
+#endif

@@ -4,6 +4,7 @@
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
+#include "MapReader.h"
 #include "MapWriter.h"
 #include "Random.h"
 #include "TestSupport.h"
@@ -215,6 +216,22 @@ TEST(AtomicSave, SavesKilledAtRandomMomentsAreFinishedOrUndone)
     }
     std::printf("%d of %d killed saves left files beside the targets before the recovery, none after it\n",
                 roundsWithLeftovers, rounds);
+}
+
+TEST(MapReader, APipeIsRefusedWithoutWaitingOnIt)
+{
+    // Opening a pipe for reading would wait for a writer.
+    TTempDir dir;
+    const std::string fifo = dir.File("map0.mul");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        TMapReader reader(fifo, TMapSize{64, 64});
+        ADD_FAILURE() << "a pipe was read as a map";
+    } catch (const EMapReadError &error) {
+        EXPECT_NE(std::string(error.what()).find(fifo + ": this is not a file but a device, pipe or socket"),
+                  std::string::npos)
+            << error.what();
+    }
 }
 
 TEST(MapSizes, AnOutputThatIsNoRegularFileIsRefusedAndKept)

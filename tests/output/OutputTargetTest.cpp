@@ -31,13 +31,22 @@ protected:
         return {{Dir.File("world.bmp"), "the picture"}, {Dir.File("Tiles.ini"), "the tile configuration"}};
     }
 
+    // False where the system cannot make symbolic links (Windows without the
+    // right, Wine); the test then skips what needs them.
+    static bool MakeSymlink(const fs::path &Target, const fs::path &Link)
+    {
+        std::error_code error;
+        fs::create_symlink(Target, Link, error);
+        return !error;
+    }
+
     TTempDir Dir;
     fs::path Previous;
 };
 
 TEST_F(TOutputTargetTest, OutputsThatAreInputsUnderAnyNameAreFound)
 {
-    fs::create_symlink(Dir.File("world.bmp"), Dir.File("link.bmp"));
+    const bool symlinks = MakeSymlink(Dir.File("world.bmp"), Dir.File("link.bmp"));
     fs::create_hard_link(Dir.File("Tiles.ini"), Dir.File("hard.ini"));
     struct TCase
     {
@@ -55,11 +64,15 @@ TEST_F(TOutputTargetTest, OutputsThatAreInputsUnderAnyNameAreFound)
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
+        if (c.Output == "link.bmp" && !symlinks)
+            continue;
         const auto clash = FindFileClash(Inputs(), {{c.Output, "the map file"}});
         ASSERT_TRUE(clash.has_value());
         EXPECT_NE(clash->find("the map file " + c.Output), std::string::npos) << *clash;
         EXPECT_NE(clash->find(c.InputRole), std::string::npos) << *clash;
     }
+    if (!symlinks)
+        GTEST_SKIP() << "no symbolic links here: the case of a link was not checked";
 }
 
 TEST_F(TOutputTargetTest, TwoOutputsOnOneFileAreFoundWhetherOrNotItExists)
@@ -78,12 +91,15 @@ TEST_F(TOutputTargetTest, TwoOutputsOnOneFileAreFoundWhetherOrNotItExists)
 TEST_F(TOutputTargetTest, DistinctFilesPass)
 {
     WriteFile(Dir.File("map0.mul"), "old map");
-    fs::create_symlink(Dir.Path(), Dir.File("again"));
+    const bool symlinks = MakeSymlink(Dir.Path(), Dir.File("again"));
     EXPECT_FALSE(FindFileClash(Inputs(), {{"map0.mul", "the map file"}, {"preview.png", "the preview"}}));
     EXPECT_FALSE(FindFileClash(Inputs(), {{"sub/world.bmp", "the map file"}}));
     // Names that differ only in case are one file where the file system
     // ignores case (Windows), and two files where it does not.
     EXPECT_EQ(FindFileClash(Inputs(), {{"WORLD.bmp", "the map file"}}).has_value(), fs::exists("WORLD.bmp"));
+    EXPECT_FALSE(IsSameFile("sub/new.mul", "new.mul"));
+    if (!symlinks)
+        GTEST_SKIP() << "no symbolic links here: the folder reached through one is not checked";
     EXPECT_TRUE(IsSameFile("again/world.bmp", "world.bmp"));
     EXPECT_TRUE(IsSameFile("again/new.mul", "new.mul")); // neither exists
     EXPECT_FALSE(IsSameFile("again/new.mul", "sub/new.mul"));

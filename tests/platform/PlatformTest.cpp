@@ -96,6 +96,25 @@ TEST(Platform, AFileThatAnotherProgramHoldsOpen)
 #endif
 }
 
+// The game's client maps its map files into memory; Windows then refuses to
+// replace them with "access denied", which is the file being in use too.
+TEST(Platform, AFileThatAnotherProgramHasMapped)
+{
+    TFolder folder;
+    Put(folder.File("map0.mul"), "old map");
+    Put(folder.File("new.tmp"), "new map");
+    const Platform::TFileView view(folder.File("map0.mul"));
+    const Platform::TError error = Platform::Replace(folder.File("new.tmp"), folder.File("map0.mul"));
+#ifdef _WIN32
+    EXPECT_EQ(error.Kind, TErrorKind::InUse);
+    EXPECT_EQ(Get(folder.File("map0.mul")), "old map");
+#else
+    EXPECT_FALSE(error);
+    EXPECT_EQ(Get(folder.File("map0.mul")), "new map");
+#endif
+    EXPECT_EQ(std::string(view.Bytes().begin(), view.Bytes().end()), "old map");
+}
+
 TEST(Platform, AReadOnlyFileIsSeenAsSuch)
 {
     TFolder folder;

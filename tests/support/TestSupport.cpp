@@ -84,7 +84,7 @@ std::string BundledTilesPath()
 
 std::string FrozenTilesPath()
 {
-    return (fs::read_symlink("/proc/self/exe").parent_path() / "Tiles-0.5.ini").string();
+    return FileNextToExecutable("Tiles-0.5.ini");
 }
 
 const TLegend &DefaultLegend()
