@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HeightProfile.h"
 #include "Random.h"
 #include "ZeroedArray.h"
 
@@ -208,6 +209,9 @@ public:
     // values out of range or given to two terrains.
     const std::vector<std::string> &GetConfigProblems() const { return ConfigProblems; }
     const std::string &GetTilesPath() const { return TilesPath; }
+    // The altitudes of the load and the height stages ([Heights]).
+    const THeightProfile &GetHeightProfile() const { return Heights; }
+    void SetHeightProfile(const THeightProfile &Profile) { Heights = Profile; }
 
     // Image import: fills the grid from the red values of an image file.
     void LoadFromBMP(const std::string &FileName, const TLoadOptions &Options = {});
@@ -244,4 +248,5 @@ private:
 
     std::string TilesPath;
     std::vector<std::string> ConfigProblems;
+    THeightProfile Heights;
 };

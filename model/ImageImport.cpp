@@ -15,12 +15,6 @@
 
 namespace {
 
-// Start altitudes: mountains high and rough, water deep, the rest a little noise.
-constexpr int MountainBaseAltitude = 20;
-constexpr uint32_t MountainAltitudeRange = 55; // 20 .. 74
-constexpr int WaterAltitude = -75;
-constexpr uint32_t LandAltitudeRange = 10; // 0 .. 9
-
 // Grid sizes are 16-bit.
 constexpr uint64_t MaxImageSide = 65535;
 
@@ -234,17 +228,22 @@ void TTerrainImage::DrawStartAltitudes(const std::vector<uint32_t> &RowDraws)
     // rows are shared between two threads; the second half starts from the
     // generator moved on past the draws of the first half, so every cell gets
     // the number that the one-by-one order gives it.
-    const auto drawRows = [this](int firstRow, int lastRow, TPcg32 generator) {
+    // The start altitudes come from the height profile: by default mountains
+    // 20 to 74, water -75, the rest 0 to 9.
+    const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
+    const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
+    const int8_t water = int8_t(Heights.Water);
+    const auto drawRows = [&, this](int firstRow, int lastRow, TPcg32 generator) {
         for (int y = firstRow; y <= lastRow; ++y) {
             TCell *cell = &Cells[Index(1, y)];
             for (int x = 0; x < Width; ++x) {
                 const uint16_t code = cell[x].Code;
                 if (code == MOUNTAIN)
-                    cell[x].Altitude = int8_t(MountainBaseAltitude + int(generator.Random(MountainAltitudeRange)));
+                    cell[x].Altitude = int8_t(mountainLow + int(generator.Random(mountainCount)));
                 else if (code == WATER)
-                    cell[x].Altitude = int8_t(WaterAltitude);
+                    cell[x].Altitude = water;
                 else
-                    cell[x].Altitude = int8_t(generator.Random(LandAltitudeRange));
+                    cell[x].Altitude = int8_t(otherLow + int(generator.Random(otherCount)));
             }
         }
         return generator;

@@ -2,6 +2,7 @@
 // terrain, transition tiles per ordered pair of land terrains and direction,
 // and the void tile.
 #include "ClassTerrainImage.h"
+#include "HeightProfile.h"
 #include "IniFile.h"
 #include "Numbers.h"
 
@@ -70,6 +71,7 @@ void TTerrainImage::Create(const std::string &tilesPath)
     CheckTileLists();
     VoidTile = RandomTile(VOID);
     LoadColors(iniFile);
+    Heights = ReadHeightProfile(iniFile);
 }
 
 void TTerrainImage::LoadTransitions(TIniFile &IniFile)

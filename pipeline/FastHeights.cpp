@@ -23,6 +23,31 @@ void FixedAcross(const uint8_t *flags, int width, uint8_t *out)
         out[x] = uint8_t((flags[x - 1] == FLAG_FIXED) | (flags[x] == FLAG_FIXED) | (flags[x + 1] == FLAG_FIXED));
 }
 
+// The profile's levelling of water and coastline (see the reference form).
+void LevelCoast(const TFastGrid &grid, const THeightProfile &profile)
+{
+    const int8_t water = int8_t(profile.Water);
+    for (int y = 1; y <= grid.Height; ++y) {
+        TCell *row = grid.Cells + grid.Index(0, y);
+        for (int x = 1; x <= grid.Width; ++x) {
+            TCell &cell = row[x];
+            if (cell.Code == WATER) {
+                if (profile.LevelWater)
+                    cell.Altitude = water;
+            } else if (cell.Code == COASTLINE) {
+                int altitude = profile.LevelCoastline ? profile.Coastline : cell.Altitude;
+                if (profile.CoastTable) {
+                    unsigned mask = 0;
+                    for (size_t d = 0; d < grid.Offsets.size(); ++d)
+                        mask |= unsigned((&cell)[grid.Offsets[d]].Code == WATER) << d;
+                    altitude = CoastTableAltitude(mask, profile.Water, altitude);
+                }
+                cell.Altitude = int8_t(altitude);
+            }
+        }
+    }
+}
+
 } // namespace
 
 // A ring cell is marked FLAG_RING, which is not FLAG_FIXED, so it never pulls
@@ -36,6 +61,9 @@ void CoastHeights(TTerrainImage &Model)
     TFastGrid grid(Model);
     if (grid.Empty())
         return;
+    const THeightProfile &profile = Model.GetHeightProfile();
+    if (profile.LevelWater || profile.LevelCoastline || profile.CoastTable)
+        LevelCoast(grid, profile);
     const size_t width = size_t(grid.Width);
     for (int y = 1; y <= grid.Height; ++y) {
         const TCell *cell = grid.Cells + grid.Index(1, y);
@@ -47,7 +75,7 @@ void CoastHeights(TTerrainImage &Model)
 
     const size_t rowBytes = size_t(grid.Stride);
     std::vector<uint8_t> above(rowBytes, 0), here(rowBytes, 0), below(rowBytes, 0), ring(rowBytes, 0);
-    for (const int ringAltitude : RingAltitudes) {
+    for (const int ringAltitude : profile.Rings) {
         std::fill(above.begin(), above.end(), 0);
         FixedAcross(grid.Flags + grid.Index(0, 1), grid.Width, here.data());
         for (int y = 1; y <= grid.Height; ++y) {
@@ -88,6 +116,8 @@ void RandomHeights(TTerrainImage &Model)
 {
     Random::Reseed(TSeedSite::RandomHeights);
     TFastGrid grid(Model);
+    const TAltitudeRange mountainSeed = Model.GetHeightProfile().MountainSeed;
+    const TAltitudeRange otherSeed = Model.GetHeightProfile().OtherSeed;
     const int pointRows = grid.Height / SeedSpacing + 1;
     const int pointColumns = grid.Width / SeedSpacing + 1;
     for (int r = 0; r < pointRows; ++r) {
@@ -96,7 +126,7 @@ void RandomHeights(TTerrainImage &Model)
             const int y = SeedSpacing * r - SeedJitterBack + int(Random::Draw(SeedJitter));
             const bool inside = Model.IsInside(x, y);
             if (!inside) {
-                Random::Draw(OtherSeedRange); // an empty cell: drawn for, written nowhere
+                Random::Draw(otherSeed.Count()); // an empty cell: drawn for, written nowhere
                 continue;
             }
             uint8_t &flag = grid.Flags[grid.Index(x, y)];
@@ -118,10 +148,10 @@ void RandomHeights(TTerrainImage &Model)
                 if (!insideMountains)
                     continue;
                 flag = FLAG_SEED;
-                cell.Altitude = int8_t(MountainSeedBase + int(Random::Draw(MountainSeedRange)));
+                cell.Altitude = int8_t(mountainSeed.Low + int(Random::Draw(mountainSeed.Count())));
             } else {
                 flag = FLAG_SEED;
-                cell.Altitude = int8_t(OtherSeedBase + int(Random::Draw(OtherSeedRange)));
+                cell.Altitude = int8_t(otherSeed.Low + int(Random::Draw(otherSeed.Count())));
             }
         }
     }

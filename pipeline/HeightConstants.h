@@ -13,9 +13,8 @@ namespace HeightConstants {
 inline constexpr int NoHighest = -127;
 inline constexpr int NoLowest = 127;
 
-// Stage 6.
-// Altitudes of the three coast rings, from the water outwards.
-inline constexpr std::array<int, 3> RingAltitudes = {-15, -12, -1};
+// The altitudes of the rings and the seeds are those of the height profile
+// (model/HeightProfile.h), read at run time.
 
 // Stage 7.
 // Seed points lie on a grid this many cells apart ...
@@ -28,12 +27,6 @@ inline constexpr int SeedJitterBack = 6;
 // 6 before to 2 after it, on both axes, is mountain (9 x 9, not centred).
 inline constexpr int MountainWindowFrom = -6;
 inline constexpr int MountainWindowTo = 2;
-// Mountain seeds: 110 + random(15), 110 to 124.
-inline constexpr int MountainSeedBase = 110;
-inline constexpr uint32_t MountainSeedRange = 15;
-// Other seeds: random(62) - 2, -2 to 59.
-inline constexpr int OtherSeedBase = -2;
-inline constexpr uint32_t OtherSeedRange = 62;
 
 // Stage 8.
 // A cell moves at most this much per pass towards its neighbours ...

@@ -1,6 +1,9 @@
 // Stages 6 to 9: the altitudes. They change altitudes and flags only, never a
 // terrain code.
 //
+// The altitudes named below are those of the default height profile
+// (model/HeightProfile.h); the tile configuration may give others.
+//
 // CoastHeights fixes water and coastline and grows three rings of fixed low
 // altitudes inland, one cell wide each (king distance 1, 2, 3 from the water):
 //
@@ -41,6 +44,29 @@ using namespace HeightConstants;
 
 void CoastHeights(TTerrainImage &Model)
 {
+    const THeightProfile &profile = Model.GetHeightProfile();
+    // Only when the profile asks: every water and coastline cell to its
+    // altitude, the ones that the earlier stages turned into water or coast
+    // included, and coastline next to water lowered by where the water lies.
+    if (profile.LevelWater || profile.LevelCoastline || profile.CoastTable)
+        for (int y = 1; y <= Model.GetHeight(); ++y)
+            for (int x = 1; x <= Model.GetWidth(); ++x) {
+                const uint16_t code = Model.GetCell(x, y).Code;
+                if (code == WATER && profile.LevelWater)
+                    Model.SetCell(x, y, KeepCode, profile.Water);
+                if (code != COASTLINE)
+                    continue;
+                int altitude = profile.LevelCoastline ? profile.Coastline : Model.GetCell(x, y).Altitude;
+                if (profile.CoastTable) {
+                    unsigned water = 0;
+                    for (size_t d = 0; d < Neighbours.size(); ++d)
+                        if (Model.GetCell(x + Neighbours[d].Dx, y + Neighbours[d].Dy).Code == WATER)
+                            water |= 1u << d;
+                    altitude = CoastTableAltitude(water, profile.Water, altitude);
+                }
+                Model.SetCell(x, y, KeepCode, altitude);
+            }
+
     for (int y = 1; y <= Model.GetHeight(); ++y)
         for (int x = 1; x <= Model.GetWidth(); ++x) {
             const uint16_t code = Model.GetCell(x, y).Code;
@@ -48,7 +74,7 @@ void CoastHeights(TTerrainImage &Model)
                 Model.SetFlag(x, y, FLAG_FIXED);
         }
 
-    for (const int ringAltitude : RingAltitudes) {
+    for (const int ringAltitude : profile.Rings) {
         // A new ring cell is FLAG_RING, not yet fixed, so it does not pull a
         // later cell of the same scan into this ring: each ring is one cell wide.
         for (int y = 1; y <= Model.GetHeight(); ++y)
@@ -75,6 +101,8 @@ void CoastHeights(TTerrainImage &Model)
 
 void RandomHeights(TTerrainImage &Model)
 {
+    const TAltitudeRange mountainSeed = Model.GetHeightProfile().MountainSeed;
+    const TAltitudeRange otherSeed = Model.GetHeightProfile().OtherSeed;
     Random::Reseed(TSeedSite::RandomHeights);
 
     const int pointRows = Model.GetHeight() / SeedSpacing + 1;
@@ -102,11 +130,11 @@ void RandomHeights(TTerrainImage &Model)
                     }
                 if (!insideMountains)
                     continue;
-                const int altitude = MountainSeedBase + int(Random::Draw(MountainSeedRange));
+                const int altitude = mountainSeed.Low + int(Random::Draw(mountainSeed.Count()));
                 Model.SetFlag(x, y, FLAG_SEED);
                 Model.SetCell(x, y, KeepCode, altitude);
             } else {
-                const int altitude = OtherSeedBase + int(Random::Draw(OtherSeedRange));
+                const int altitude = otherSeed.Low + int(Random::Draw(otherSeed.Count()));
                 Model.SetFlag(x, y, FLAG_SEED);
                 Model.SetCell(x, y, KeepCode, altitude);
             }

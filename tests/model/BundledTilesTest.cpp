@@ -88,13 +88,14 @@ TEST(BundledTiles, EverySectionOnceAndNoOther)
 {
     std::multiset<std::string> expected(std::begin(TileListNames), std::end(TileListNames));
     expected.insert("ColorTileCodeMatch");
+    expected.insert("Heights");
     for (uint16_t a = DIRT; a <= SWAMP; ++a)
         for (uint16_t b = DIRT; b <= SWAMP; ++b)
             if (a != b)
                 expected.insert(TransSection(a, b));
     for (uint16_t code = DIRT; code <= SWAMP; ++code)
         expected.insert(DecorationSection(code));
-    ASSERT_EQ(expected.size(), 76u);
+    ASSERT_EQ(expected.size(), 77u);
 
     const std::vector<std::string> headers = SectionHeaders(ReadFile(BundledTilesPath()));
     EXPECT_EQ(std::multiset<std::string>(headers.begin(), headers.end()), expected);

@@ -185,6 +185,9 @@ TEST_F(ImageImport, StartAltitudesFollowTheirCodesAndTheDrawOrder)
     for (size_t y = 0; y < larger.size(); ++y)
         for (size_t x = 0; x < larger[y].size(); ++x)
             larger[y][x] = Picture[(y * 7 + x) % 3][(x + y / 5) % 5];
+    // The altitudes of the default height profile (the bundled configuration
+    // names others).
+    Model.SetHeightProfile(THeightProfile{});
     for (const TReds &reds : {Picture, larger}) {
         for (const TBmpKind kind : {TBmpKind::Rgb24, TBmpKind::Rle8}) {
             Model.LoadFromBMP(Save("picture.bmp", MakeBmp(reds, kind)));

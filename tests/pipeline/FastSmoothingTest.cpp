@@ -322,9 +322,22 @@ TEST(FastSmoothing, MatchesAfterTheRealPipeline)
         int Width, Height;
         uint64_t Seed;
     };
-    for (const TWorld world : {TWorld{260, 150, 1}, TWorld{1500, 48, 2}, TWorld{97, 131, 3}}) {
+    // The last world with the altitudes of another height profile: water and
+    // coast levelled, low rings and seeds, mountains lower.
+    THeightProfile game;
+    game.Water = -5;
+    game.LevelWater = true;
+    game.Coastline = -3;
+    game.LevelCoastline = true;
+    game.CoastTable = true;
+    game.Rings = {-1, 0, 2};
+    game.MountainSeed = {50, 70};
+    game.OtherSeed = {0, 20};
+    for (const TWorld world : {TWorld{260, 150, 1}, TWorld{1500, 48, 2}, TWorld{97, 131, 3}, TWorld{97, 131, 4}}) {
         Random::SetFixedSeed(world.Seed);
         TTerrainImage model(TestSupport::BundledTilesPath());
+        if (world.Seed == 4)
+            model.SetHeightProfile(game);
         PaintWorld(model, world.Width, world.Height, world.Seed);
         const std::string name = std::to_string(world.Width) + " x " + std::to_string(world.Height);
         MarkBorders(model);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 using namespace TestSupport;
 
@@ -117,11 +118,13 @@ std::string Difference(const TTerrainImage &a, const TTerrainImage &b)
 
 // Runs the nine stages twice (a second generation on the same grid) in both
 // forms, comparing after every stage.
-void ExpectFastFormsAgree(int width, int height, uint64_t seed)
+void ExpectFastFormsAgree(int width, int height, uint64_t seed, const THeightProfile &profile = {})
 {
     SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height) + ", seed " + std::to_string(seed));
     Random::SetFixedSeed(seed);
     TTerrainImage reference(BundledTilesPath()), fast(BundledTilesPath());
+    reference.SetHeightProfile(profile);
+    fast.SetHeightProfile(profile);
     PaintPicture(reference, width, height, seed);
     CopyGrid(reference, fast);
     for (int run = 1; run <= 2; ++run)
@@ -136,7 +139,40 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed)
     Random::SetFixedSeed(std::nullopt);
 }
 
+// Profiles other than the default: levelled water and coast with the coast
+// table, other rings and seed ranges, ranges of one value and the byte's ends.
+std::vector<THeightProfile> OtherProfiles()
+{
+    THeightProfile game;
+    game.Water = -5;
+    game.LevelWater = true;
+    game.Coastline = -3;
+    game.LevelCoastline = true;
+    game.CoastTable = true;
+    game.Rings = {-1, 0, 2};
+    game.MountainSeed = {50, 70};
+    game.OtherSeed = {0, 20};
+    THeightProfile ends;
+    ends.Water = -128;
+    ends.LevelWater = true;
+    ends.CoastTable = true; // the table on the coast's own altitude, clamped at -128
+    ends.Rings = {127, -128, 0};
+    ends.MountainSeed = {127, 127};
+    ends.OtherSeed = {-128, 127};
+    return {game, ends};
+}
+
 } // namespace
+
+TEST(FastStages, AgreeWithOtherHeightProfiles)
+{
+    for (const THeightProfile &profile : OtherProfiles()) {
+        for (uint64_t seed = 200; seed < 220; ++seed)
+            ExpectFastFormsAgree(5 + int(seed % 23), 4 + int(seed * 7 % 19), seed, profile);
+        ExpectFastFormsAgree(131, 97, 8, profile);
+        ExpectFastFormsAgree(300, 200, 9, profile);
+    }
+}
 
 TEST(FastStages, AgreeOnTinyGrids)
 {
