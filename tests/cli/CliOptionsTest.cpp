@@ -160,7 +160,7 @@ TEST(CliOptions, MemoryBudgetAndCropReachTheLoadOptions)
     for (const char c : help.Text)
         if (!std::isspace(static_cast<unsigned char>(c)) || (!flat.empty() && flat.back() != ' '))
             flat += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
-    for (const char *text : {"--max-memory MIB", "(default 6144)", "--crop", "The map then differs from the one made from the whole picture"})
+    for (const char *text : {"--max-memory MIB", "(default 4096)", "--crop", "The map then differs from the one made from the whole picture"})
         EXPECT_NE(flat.find(text), std::string::npos) << text << "\n" << help.Text;
 }
 
