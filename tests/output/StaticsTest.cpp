@@ -232,8 +232,9 @@ TEST(Statics, WavesOfAPond)
     for (const TWave &w : expected) {
         EXPECT_EQ(IdsAt(back, w.X, w.Y), std::vector<uint16_t>{w.Id}) << w.X << "," << w.Y;
         const auto it = back.ByCell.find({w.X, w.Y});
-        if (it != back.ByCell.end()) // the highest water around the cell
+        if (it != back.ByCell.end()) { // the highest water around the cell
             EXPECT_EQ(it->second.Z, w.Z) << w.X << "," << w.Y;
+        }
     }
 }
 
@@ -357,9 +358,11 @@ TEST(Statics, DensityAndReproducibility)
     EXPECT_NEAR(byId[0x0CCD], counts.Decorated[FOREST] / 4.0, counts.Decorated[FOREST] * 0.03);
     EXPECT_EQ(byId[0x0CD0], byId[0x0CD1] + byId[0x0CD2]);
     EXPECT_NEAR(byId[0x0CD1], byId[0x0CD2], byId[0x0CD0] * 0.06);
-    for (const auto &[cell, s] : back.ByCell)
-        if (s.Id == 0x0CD0)
+    for (const auto &[cell, s] : back.ByCell) {
+        if (s.Id == 0x0CD0) {
             EXPECT_EQ(back.ByCell.count(cell), 2u);
+        }
+    }
 
     EXPECT_EQ(BuildStatics(*world.Model, size, config, Stream(11)).Data, files.Data);
     EXPECT_EQ(BuildStatics(*world.Model, size, config, Stream(11)).Index, files.Index);

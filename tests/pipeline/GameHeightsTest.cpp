@@ -52,7 +52,7 @@ std::vector<std::vector<uint8_t>> PaintWorld(const TTerrainImage &model)
                 red = water; // lake
         }
     reds[40][24] = water; // pond
-    for (const auto [x, y] : {std::pair{3, 3}, std::pair{90, 5}, std::pair{5, 60}, std::pair{47, 2}})
+    for (const auto &[x, y] : {std::pair{3, 3}, std::pair{90, 5}, std::pair{5, 60}, std::pair{47, 2}})
         reds[size_t(y)][size_t(x)] = grass;
     return reds;
 }
@@ -79,7 +79,7 @@ TEST(GameHeights, WaterAtSeaLevelAndTheCoastAsTheGameHasIt)
         Random::SetFixedSeed(std::nullopt);
 
         // The land pixels alone in the sea became water.
-        for (const auto [x, y] : {std::pair{3, 3}, std::pair{90, 5}, std::pair{5, 60}, std::pair{47, 2}})
+        for (const auto &[x, y] : {std::pair{3, 3}, std::pair{90, 5}, std::pair{5, 60}, std::pair{47, 2}})
             EXPECT_EQ(model.GetCell(x + 1, y + 1).Code, WATER) << x << ", " << y;
 
         std::map<int, int> histogram;
@@ -123,10 +123,10 @@ TEST(GameHeights, WaterAtSeaLevelAndTheCoastAsTheGameHasIt)
         EXPECT_GT(tabled, 10);
         if (seed == 1) {
             std::cout << "altitude histogram (altitude: cells):";
-            for (const auto [altitude, count] : histogram)
+            for (const auto &[altitude, count] : histogram)
                 std::cout << ' ' << altitude << ':' << count;
             std::cout << "\nrange per code:";
-            for (const auto [code, range] : ranges)
+            for (const auto &[code, range] : ranges)
                 std::cout << ' ' << code << '=' << range.first << ".." << range.second;
             std::cout << '\n';
         }
