@@ -2,6 +2,7 @@
 // devices), full disks (a small mounted file system), the file size limit of
 // ulimit -f, and saves killed at random moments. Built only where these exist.
 #include "AtomicSave.h"
+#include "AtomicSaveTestSupport.h"
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
 #include "MapReader.h"
@@ -31,27 +32,10 @@
 #include <thread>
 
 using namespace TestSupport;
+using namespace AtomicSaveTestSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string MessageOf(const std::function<void()> &Action)
-{
-    try {
-        Action();
-    } catch (const std::exception &error) {
-        return error.what();
-    }
-    return "(no failure)";
-}
-
-void Save(const std::vector<std::string> &Targets, const std::vector<std::string> &Contents)
-{
-    TAtomicSave save(Targets);
-    for (size_t i = 0; i < Contents.size(); ++i)
-        save.Write(i, Contents[i].data(), Contents[i].size());
-    save.Commit();
-}
 
 // A file system of Bytes bytes in Dir (a tmpfs; needs the right to mount).
 class TSmallDisk

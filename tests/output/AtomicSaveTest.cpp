@@ -2,6 +2,7 @@
 // (also without hard links, and after a kill), and failures that say what
 // went wrong. Nodes that are not files and full disks: AtomicSavePosixTest.
 #include "AtomicSave.h"
+#include "AtomicSaveTestSupport.h"
 #include "Platform.h"
 #include "TestSupport.h"
 
@@ -12,28 +13,11 @@
 #include <functional>
 
 using namespace TestSupport;
+using namespace AtomicSaveTestSupport;
 namespace fs = std::filesystem;
 using Platform::TErrorKind;
 
 namespace {
-
-std::string MessageOf(const std::function<void()> &Action)
-{
-    try {
-        Action();
-    } catch (const std::exception &error) {
-        return error.what();
-    }
-    return "(no failure)";
-}
-
-void Save(const std::vector<std::string> &Targets, const std::vector<std::string> &Contents)
-{
-    TAtomicSave save(Targets);
-    for (size_t i = 0; i < Contents.size(); ++i)
-        save.Write(i, Contents[i].data(), Contents[i].size());
-    save.Commit();
-}
 
 // Makes operations fail as a test says: Rules maps "operation" (or
 // "operation path") to the error and how many times it is to happen.
