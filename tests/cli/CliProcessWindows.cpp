@@ -98,9 +98,17 @@ TChild::TChild(const std::vector<std::string> &Arguments, const TOptions &Option
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
     const std::wstring folder = Widen(Options.WorkingDir);
-    const BOOL started = CreateProcessW(Widen(executable).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        folder.empty() ? nullptr : folder.c_str(), &startup, &process);
-    const DWORD error = GetLastError();
+    // Wine now and then fails a process start with ERROR_INTERNAL_ERROR (1359); a
+    // second try starts it.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(Widen(executable).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+        error = GetLastError();
+        if (!started && error != ERROR_INTERNAL_ERROR)
+            break;
+    }
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     CloseHandle(input);
