@@ -176,7 +176,7 @@ constexpr uint64_t MaxMemoryMiB = uint64_t(1) << 24;
 struct TGiven
 {
     std::vector<std::string> Images;
-    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics;
+    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics, Import;
     bool Quiet = false, Report = false, PreviewNoStatics = false, Crop = false, Help = false, Version = false;
     CLI::App *App = nullptr;
 
@@ -284,6 +284,15 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
     App.add_option("--info", Given.Info,
                    "Reads the map file MAP (MUL or UOP) and prints its format, size and a cell, instead of "
                    "making a map.")
+        ->type_name("MAP")
+        ->check(Checked([](const std::string &Name) {
+            return Name.empty() ? std::string("The map file name is empty.") : std::string();
+        }));
+    App.add_option("--import", Given.Import,
+                   "Reads the map file MAP (MUL or UOP) back into a painted picture, written to -o PICTURE (a BMP, "
+                   "or a PNG for a name ending in .png): each cell's red value names the terrain its tile belongs "
+                   "to under the tile configuration (--tiles: the one the map was made with), green and blue show "
+                   "it. Tiles of no terrain are counted and get a red value that names none.")
         ->type_name("MAP")
         ->check(Checked([](const std::string &Name) {
             return Name.empty() ? std::string("The map file name is empty.") : std::string();
@@ -470,6 +479,40 @@ std::string InfoRule(const TGiven &Given, TCliOptions &Options)
     return {};
 }
 
+// --import reads a map back into a picture: no image, -o names the picture,
+// the map's size comes from --size or --facet where its name does not tell.
+std::string ImportRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (!Given.Has("--import"))
+        return {};
+    if (Given.Has("--info"))
+        return "--info and --import do not go together.";
+    if (!Given.Images.empty())
+        return "--import reads a map file and takes no image; -o names the picture it writes.";
+    if (!Given.Has("--output"))
+        return "--import needs -o PICTURE, the picture to write (.bmp, or .png).";
+    for (const char *name : {"--seed", "--preview", "--preview-scale", "--preview-no-statics", "--statics", "--format",
+                             "--crop", "--max-memory", "--cell"})
+        if (Given.Has(name))
+            return std::string(name) + " does not go with --import.";
+    if (Given.Has("--size") && Given.Has("--facet"))
+        return "--size and --facet both give the map's size; give one of them.";
+    Options.ImportPath = Given.Import;
+    Options.PicturePath = Given.Output;
+    if (Given.Has("--tiles"))
+        Options.TilesPath = Given.Tiles;
+    Options.Report = Given.Report;
+    if (Given.Has("--size")) {
+        Options.MapSize = *ParseMapSize(Given.Size);
+        Options.SizeGiven = true;
+    }
+    if (Given.Has("--facet")) {
+        Options.MapSize = *FacetSize(int(*Number(Given.Facet, 0, FacetCount - 1)));
+        Options.SizeGiven = true;
+    }
+    return {};
+}
+
 TCliParse UsageError(const std::string &Message)
 {
     TCliParse result;
@@ -536,7 +579,7 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
     for (const std::string &extra : app.remaining())
         if (extra != "--")
             return UsageError("Unknown option '" + UnknownOptionName(extra) + "'.");
-    for (std::string *value : {&given.Output, &given.Tiles, &given.Preview, &given.Info})
+    for (std::string *value : {&given.Output, &given.Tiles, &given.Preview, &given.Info, &given.Import})
         *value = Unmarked(*value);
 
     TCliParse result;
@@ -554,6 +597,12 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
         return UsageError(problem);
     if (result.Options.InfoPath) {
         result.Kind = TCliParse::Info;
+        return result;
+    }
+    if (const std::string problem = ImportRule(given, result.Options); !problem.empty())
+        return UsageError(problem);
+    if (result.Options.ImportPath) {
+        result.Kind = TCliParse::Import;
         return result;
     }
     for (const TRule rule : RunRules)

@@ -32,17 +32,19 @@ struct TCliOptions
     std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
     int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)
     bool SizeGiven = false;                 // --size was given (for --info)
+    std::optional<std::string> ImportPath;  // --import MAP: read a map back into a picture
+    std::string PicturePath;                // the picture --import writes (-o)
 };
 
 // The map output a run writes: the file, its size, format and map number.
 TMapOutput MapOutputOf(const TCliOptions &Options);
 
 // The outcome of reading the arguments: run with Options, describe the map file
-// Options.InfoPath, print Text (help or version, to standard output) and stop,
+// Options.InfoPath, read the map Options.ImportPath into a picture, print Text (help or version, to standard output) and stop,
 // or a usage error explained in Text.
 struct TCliParse
 {
-    enum TKind { Run, Info, Help, Version, UsageError };
+    enum TKind { Run, Info, Import, Help, Version, UsageError };
     TKind Kind = UsageError;
     TCliOptions Options;
     std::string Text;

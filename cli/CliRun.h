@@ -25,3 +25,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
 // --info: the format, size and one cell of a map file on Out; a file that
 // cannot be read is reported on Err with ExitImage.
 int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err);
+
+// --import: the map file read back into a painted picture (-o); the count of
+// cells whose tile belongs to no terrain on Err.
+int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err);

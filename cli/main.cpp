@@ -28,6 +28,13 @@ int main(int argc, char **argv)
         return ExitUsage;
     case TCliParse::Info:
         return RunInfo(parse.Options, stdout, stderr);
+    case TCliParse::Import:
+        try {
+            return RunImport(parse.Options, stdout, stderr);
+        } catch (const std::bad_alloc &) {
+            std::fprintf(stderr, "morvane-cli: not enough memory\n");
+            return ExitUnexpected;
+        }
     case TCliParse::Run:
         break;
     }

@@ -130,6 +130,17 @@ std::optional<std::string> TIniFile::ReadString(const std::string &Section, cons
     return std::string(value);
 }
 
+std::vector<std::string> TIniFile::ReadValues(const std::string &Section, const std::string &Key) const
+{
+    CSimpleIniA::TNamesDepend values;
+    Impl->Ini.GetAllValues(Section.c_str(), Key.c_str(), values);
+    values.sort(CSimpleIniA::Entry::LoadOrder());
+    std::vector<std::string> texts;
+    for (const auto &value : values)
+        texts.emplace_back(value.pItem);
+    return texts;
+}
+
 std::string TIniFile::ReadString(const std::string &Section, const std::string &Key,
                                  const std::string &Default) const
 {

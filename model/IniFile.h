@@ -37,6 +37,8 @@ public:
     bool SectionExists(const std::string &Section) const;
     std::optional<std::string> ReadString(const std::string &Section, const std::string &Key) const;
     std::string ReadString(const std::string &Section, const std::string &Key, const std::string &Default) const;
+    // Every value of a key written on several lines, in file order.
+    std::vector<std::string> ReadValues(const std::string &Section, const std::string &Key) const;
     // A missing key or a value that is not a number gives the default.
     int32_t ReadInteger(const std::string &Section, const std::string &Key, int32_t Default) const;
     // Read as an integer: anything but 0 is true.

@@ -1,0 +1,65 @@
+#include "CliRun.h"
+
+#include "AtomicSave.h"
+#include "ClassTerrainImage.h"
+#include "ExecutablePath.h"
+#include "ImportCommand.h"
+#include "ImportTiles.h"
+#include "MapReader.h"
+#include "OutputTarget.h"
+
+#include <memory>
+
+namespace {
+
+void Report(std::FILE *Err, const std::string &Message)
+{
+    std::fprintf(Err, "morvane-cli: %s\n", Message.c_str());
+    std::fflush(Err);
+}
+
+} // namespace
+
+int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
+{
+    const std::string tiles = Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
+    if (const auto clash = FindFileClash({{*Options.ImportPath, "the map file"}, {tiles, "the tile configuration"}},
+                                         {{Options.PicturePath, "the picture"}})) {
+        Report(Err, *clash);
+        return ExitUsage;
+    }
+    for (const std::string &line : RecoverInterruptedSaves({*Options.ImportPath, Options.PicturePath}))
+        Report(Err, line);
+    if (const std::string problem = TargetProblem(Options.PicturePath); !problem.empty()) {
+        Report(Err, "cannot write the picture: " + problem);
+        return ExitMapFile;
+    }
+    std::unique_ptr<TTerrainImage> config;
+    std::vector<TImportTile> importTiles;
+    try {
+        config = std::make_unique<TTerrainImage>(tiles);
+        importTiles = ReadImportTiles(tiles);
+    } catch (const EConvertError &error) {
+        Report(Err, "cannot read the tile configuration: " + error.FileName + ": " + error.what());
+        return ExitTiles;
+    }
+    for (const std::string &problem : config->GetConfigProblems())
+        std::fprintf(Err, "%s\n", problem.c_str());
+    try {
+        const TTerrainImport import =
+            ImportMapToPicture(*Options.ImportPath, Options.SizeGiven ? std::optional<TMapSize>(Options.MapSize) : std::nullopt,
+                               *config, importTiles, Options.PicturePath);
+        std::fprintf(Out, "%s: %d x %d cells read into %s\n", Options.ImportPath->c_str(), import.Width,
+                     import.Height, Options.PicturePath.c_str());
+        std::fflush(Out);
+        for (const std::string &line : FormatImportReport(import, *config, Options.Report ? 50 : 10))
+            Report(Err, line);
+    } catch (const EMapReadError &error) {
+        Report(Err, std::string("cannot read the map file: ") + error.what());
+        return ExitImage;
+    } catch (const EFileWriteError &error) {
+        Report(Err, std::string("cannot write the picture: ") + error.what());
+        return ExitMapFile;
+    }
+    return ExitWritten;
+}

@@ -1,0 +1,47 @@
+#include "ImportCommand.h"
+
+#include "AtomicSave.h"
+#include "MapReader.h"
+#include "TerrainPicture.h"
+
+#include <cstdio>
+
+TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
+                                  const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
+                                  const std::string &PicturePath)
+{
+    TTerrainImport import;
+    {
+        // The map is closed before the picture is saved.
+        TMapReader map(MapPath, Size);
+        import = ImportTerrains(ReadMapCells(map), TTileClasses(Config, ImportTiles));
+    }
+    TAtomicSave save({PicturePath});
+    WriteTerrainPicture(import, MakeTerrainPalette(Config), PictureKindForName(PicturePath),
+                        [&](const uint8_t *Data, size_t Bytes) { save.Write(0, Data, Bytes); });
+    save.Commit();
+    return import;
+}
+
+std::vector<std::string> FormatImportReport(const TTerrainImport &Import, const TTerrainImage &Config,
+                                            size_t MostCommon)
+{
+    std::vector<std::string> lines;
+    if (Import.UnknownCells == 0)
+        return lines;
+    const double share = 100.0 * double(Import.UnknownCells) / double(uint64_t(Import.Width) * uint64_t(Import.Height));
+    char text[200];
+    std::snprintf(text, sizeof text, "%llu cells (%.2f %%) have a tile of no terrain (%zu different tiles); they get red %d, which names no terrain:",
+                  static_cast<unsigned long long>(Import.UnknownCells), share, Import.UnknownTiles.size(),
+                  int(MakeTerrainPalette(Config).NoTerrainRed));
+    lines.emplace_back(text);
+    for (size_t i = 0; i < Import.UnknownTiles.size() && i < MostCommon; ++i) {
+        std::snprintf(text, sizeof text, "  tile %u (0x%04X): %llu cells", unsigned(Import.UnknownTiles[i].first),
+                      unsigned(Import.UnknownTiles[i].first),
+                      static_cast<unsigned long long>(Import.UnknownTiles[i].second));
+        lines.emplace_back(text);
+    }
+    if (Import.UnknownTiles.size() > MostCommon)
+        lines.push_back("  and " + std::to_string(Import.UnknownTiles.size() - MostCommon) + " other tiles");
+    return lines;
+}

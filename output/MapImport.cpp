@@ -1,0 +1,329 @@
+#include "MapImport.h"
+
+#include "ByteOrder.h"
+#include "ClassTerrainImage.h"
+#include "MapReader.h"
+
+#include <algorithm>
+#include <bit>
+#include <exception>
+#include <thread>
+
+namespace {
+
+// Runs Work(First, Last) over 0 .. Count - 1 in two halves on two threads
+// (one on a machine of one core); the halves share nothing they write.
+template <typename TWork> void InTwoHalves(int Count, const TWork &Work)
+{
+    if (std::thread::hardware_concurrency() < 2 || Count < 2) {
+        Work(0, Count);
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread second([&] {
+        try {
+            Work(Count / 2, Count);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        Work(0, Count / 2);
+    } catch (...) {
+        second.join();
+        throw;
+    }
+    second.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace
+
+TMapCells ReadMapCells(TMapReader &Map)
+{
+    TMapCells cells;
+    cells.Width = Map.Size().Width;
+    cells.Height = Map.Size().Height;
+    cells.Tiles.resize(Map.Size().Cells());
+    cells.Altitudes.resize(Map.Size().Cells());
+    InTwoHalves(Map.Size().BlockColumns(), [&](int First, int Last) {
+        std::vector<uint8_t> column(Map.Size().ColumnBytes());
+        for (int bx = First; bx < Last; ++bx) {
+            Map.ReadBlockColumn(bx, column.data());
+            for (int by = 0; by < Map.Size().BlockRows(); ++by) {
+                const uint8_t *block = column.data() + size_t(by) * MapFile::BlockBytes + MapFile::BlockHeaderBytes;
+                for (int cy = 0; cy < MapFile::BlockSide; ++cy) {
+                    const size_t row = cells.Index(bx * MapFile::BlockSide, by * MapFile::BlockSide + cy);
+                    for (int cx = 0; cx < MapFile::BlockSide; ++cx) {
+                        const uint8_t *cell = block + (cy * MapFile::BlockSide + cx) * MapFile::CellBytes;
+                        cells.Tiles[row + size_t(cx)] = ByteOrder::Le16(cell);
+                        cells.Altitudes[row + size_t(cx)] = int8_t(cell[2]);
+                    }
+                }
+            }
+        }
+    });
+    return cells;
+}
+
+TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles)
+    : Classes(65536)
+{
+    for (uint16_t code : {DIRT, WATER, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP})
+        for (const uint16_t tile : Config.GetTileList(uint8_t(code)))
+            if (Classes[tile].Kind == TTileKind::Unknown)
+                Classes[tile] = {TTileKind::Plain, uint8_t(code), 0};
+    for (const TImportTile &tile : ImportTiles)
+        if (Classes[tile.Tile].Kind == TTileKind::Unknown)
+            Classes[tile.Tile] = {TTileKind::Plain, uint8_t(tile.Code), 0};
+    for (const uint16_t tile : Config.GetTileList(COASTLINE)) {
+        TTileClass &c = Classes[tile];
+        if (c.Kind == TTileKind::Unknown)
+            c = {TTileKind::Coast, 0, 0};
+        else if (c.Kind == TTileKind::Plain && c.Code != WATER)
+            c.Kind = TTileKind::CoastOrPlain;
+    }
+    for (uint16_t a = 1; a <= 8; ++a)
+        for (uint16_t b = 1; b <= 8; ++b)
+            for (uint16_t d = 1; d <= 8; ++d) {
+                const uint16_t tile = Config.GetTransitionTile(uint16_t(a * 256 + b * 16 + d));
+                if (tile == 0)
+                    continue;
+                TTileClass &c = Classes[tile];
+                if (c.Kind == TTileKind::Unknown)
+                    c.Kind = TTileKind::Transition;
+                if (c.Kind == TTileKind::Transition)
+                    c.Candidates = uint16_t(c.Candidates | 1u << a | 1u << b);
+            }
+    for (const uint16_t tile : Config.GetTileList(VOID))
+        if (Classes[tile].Kind == TTileKind::Unknown)
+            Classes[tile].Kind = TTileKind::Void;
+}
+
+namespace {
+
+// Cells whose terrain is still to be found, by what their tile said.
+enum : uint8_t {
+    PendingCoast = 250,
+    PendingSand = 251,
+    PendingTransition = 252,
+};
+
+bool Decided(uint8_t Code)
+{
+    return Code == WATER || (Code >= 1 && Code <= 8);
+}
+
+// Whether some water tile lies within CoastReach cells of each cell: per row
+// the water widened along the row, then each row the union of the rows
+// around it; plain loops over bytes that the compiler turns into vector code.
+std::vector<uint8_t> NearWater(const TTerrainImport &Import)
+{
+    const size_t w = size_t(Import.Width), h = size_t(Import.Height);
+    std::vector<uint8_t> across(Import.Codes.size()), near(Import.Codes.size());
+    std::vector<uint8_t> water(w + 2 * CoastReach, 0);
+    for (size_t y = 0; y < h; ++y) {
+        const uint8_t *row = Import.Codes.data() + y * w;
+        for (size_t x = 0; x < w; ++x)
+            water[x + CoastReach] = row[x] == WATER;
+        uint8_t *out = across.data() + y * w;
+        for (size_t d = 0; d <= 2 * CoastReach; ++d) {
+            const uint8_t *in = water.data() + d;
+            for (size_t x = 0; x < w; ++x)
+                out[x] = uint8_t(out[x] | in[x]);
+        }
+    }
+    for (size_t y = 0; y < h; ++y) {
+        uint8_t *out = near.data() + y * w;
+        const size_t from = y >= size_t(CoastReach) ? y - size_t(CoastReach) : 0;
+        const size_t to = std::min(h - 1, y + size_t(CoastReach));
+        for (size_t r = from; r <= to; ++r) {
+            const uint8_t *in = across.data() + r * w;
+            for (size_t x = 0; x < w; ++x)
+                out[x] = uint8_t(out[x] | in[x]);
+        }
+    }
+    return near;
+}
+
+// The terrains of the transition cells, in one scan that follows the border
+// stage over the picture as it is being made: that stage puts a cell on the
+// line when a neighbour before it in the scan (W, NW, N, NE), itself off the
+// line, has another terrain. So a transition cell takes a terrain of its tile
+// that puts it on the line again, and of those the terrain of the land after
+// it (E, SE, S, SW), where the line lies. Cells a stage after the border
+// stage took off the line again are found on it, as they were.
+void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
+{
+    const int w = Import.Width, h = Import.Height;
+    std::vector<uint8_t> onLine(Import.Codes.size(), 0);
+    std::array<uint8_t, 256> isTerrain{};
+    for (int c = 1; c <= 8; ++c)
+        isTerrain[size_t(c)] = 1;
+    isTerrain[WATER] = 1;
+    static constexpr int Earlier[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    static constexpr int Later[4][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}};
+    // Whether the neighbour (X + Dx, Y + Dy) is inside and off the line with
+    // a terrain other than Code: then it puts a cell of Code on the line.
+    auto puts = [&](int X, int Y, const int (&o)[2], uint8_t Code) {
+        const int qx = X + o[0], qy = Y + o[1];
+        if (qx < 0 || qy < 0 || qx >= w)
+            return false;
+        const size_t q = size_t(qy) * size_t(w) + size_t(qx);
+        const uint8_t c = Import.Codes[q];
+        return c != Code && isTerrain[c] && !onLine[q];
+    };
+    for (int y = 0; y < h; ++y) {
+        uint8_t *row = Import.Codes.data() + size_t(y) * size_t(w);
+        const uint8_t *above = y > 0 ? row - w : nullptr;
+        uint8_t *line = onLine.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) {
+            uint8_t code = row[x];
+            if (code == PendingTransition) {
+                const size_t i = size_t(y) * size_t(w) + size_t(x);
+                const uint32_t candidates = Classes.Of(Map.Tiles[i]).Candidates;
+                uint32_t marking = 0;
+                for (const auto &o : Earlier)
+                    for (uint32_t rest = candidates; rest != 0; rest &= rest - 1)
+                        if (const int t = std::countr_zero(rest); puts(x, y, o, uint8_t(t)))
+                            marking |= 1u << t;
+                const uint32_t choices = marking != 0 ? marking : candidates;
+                code = 0;
+                // A line keeps to its side: the terrain of the line cell before it.
+                for (const auto &o : Earlier) {
+                    const int qx = x + o[0], qy = y + o[1];
+                    if (qx < 0 || qy < 0 || qx >= w)
+                        continue;
+                    const size_t q = size_t(qy) * size_t(w) + size_t(qx);
+                    const uint8_t c = Import.Codes[q];
+                    if (onLine[q] && c >= 1 && c <= 8 && (choices >> c & 1)) {
+                        code = c;
+                        break;
+                    }
+                }
+                // Else the land after it, where a line lies.
+                for (const auto &o : Later) {
+                    const int qx = x + o[0], qy = y + o[1];
+                    if (code != 0 || qx < 0 || qx >= w || qy >= h)
+                        continue;
+                    const uint8_t c = Import.Codes[size_t(qy) * size_t(w) + size_t(qx)];
+                    if (c >= 1 && c <= 8 && (choices >> c & 1))
+                        code = c;
+                }
+                if (code == 0)
+                    code = uint8_t(std::countr_zero(choices));
+                row[x] = code;
+            }
+            if (!isTerrain[code])
+                continue;
+            // Most cells lie inside one terrain: their earlier neighbours all
+            // have their terrain, and nothing puts them on the line.
+            const bool inside = (x == 0 || row[x - 1] == code) &&
+                                (above == nullptr || ((x == 0 || above[x - 1] == code) && above[x] == code &&
+                                                      (x + 1 == w || above[x + 1] == code)));
+            if (inside)
+                continue;
+            for (const auto &o : Earlier)
+                if (puts(x, y, o, code))
+                    line[x] = 1;
+        }
+    }
+}
+
+// The terrain of a coastline cell: that of the nearest decided cell, the
+// later in the scan of two as near; water when none lies within the reach.
+uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
+{
+    constexpr int Reach = 2 * CoastReach;
+    for (int r = 1; r <= Reach; ++r) {
+        // The ring at distance r, from its last cell in the scan backwards.
+        for (int dy = r; dy >= -r; --dy) {
+            const int y = Y + dy;
+            if (y < 0 || y >= Import.Height)
+                continue;
+            const int step = (dy == r || dy == -r) ? 1 : 2 * r;
+            for (int dx = r; dx >= -r; dx -= step) {
+                const int x = X + dx;
+                if (x < 0 || x >= Import.Width)
+                    continue;
+                if (const uint8_t c = Import.Code(x, y); Decided(c))
+                    return c;
+            }
+        }
+    }
+    return WATER;
+}
+
+} // namespace
+
+TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
+{
+    TTerrainImport import;
+    import.Width = Map.Width;
+    import.Height = Map.Height;
+    import.Codes.resize(Map.Tiles.size());
+    // Each half of the rows counts its own unknown tiles and kinds.
+    struct THalf
+    {
+        std::vector<uint64_t> Unknown; // by tile
+        bool Sand = false, Transition = false, Coast = false;
+    };
+    THalf halves[2];
+    InTwoHalves(Map.Height, [&](int First, int Last) {
+        THalf &half = halves[First == 0 ? 0 : 1];
+        half.Unknown.assign(65536, 0);
+        const size_t end = size_t(Last) * size_t(Map.Width);
+        for (size_t i = size_t(First) * size_t(Map.Width); i < end; ++i) {
+            const TTileClass &c = Classes.Of(Map.Tiles[i]);
+            uint8_t code = 0;
+            switch (c.Kind) {
+            case TTileKind::Plain: code = c.Code; break;
+            case TTileKind::Coast: code = PendingCoast; half.Coast = true; break;
+            case TTileKind::CoastOrPlain: code = PendingSand; half.Sand = true; break;
+            case TTileKind::Transition: code = PendingTransition; half.Transition = true; break;
+            case TTileKind::Void: code = NO_TERRAIN; break;
+            case TTileKind::Unknown:
+                code = UnknownTerrain;
+                ++half.Unknown[Map.Tiles[i]];
+                break;
+            }
+            import.Codes[i] = code;
+        }
+    });
+    const bool anySand = halves[0].Sand || halves[1].Sand;
+    const bool anyTransition = halves[0].Transition || halves[1].Transition;
+    bool anyCoast = halves[0].Coast || halves[1].Coast;
+    for (size_t tile = 0; tile < 65536; ++tile) {
+        const uint64_t count = halves[0].Unknown[tile] + (halves[1].Unknown.empty() ? 0 : halves[1].Unknown[tile]);
+        if (count == 0)
+            continue;
+        import.UnknownTiles.emplace_back(uint16_t(tile), count);
+        import.UnknownCells += count;
+    }
+    std::sort(import.UnknownTiles.begin(), import.UnknownTiles.end(),
+              [](const auto &a, const auto &b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+
+    const int w = Map.Width, h = Map.Height;
+    if (anySand) {
+        const std::vector<uint8_t> near = NearWater(import);
+        for (size_t i = 0; i < import.Codes.size(); ++i)
+            if (import.Codes[i] == PendingSand) {
+                import.Codes[i] = near[i] ? uint8_t(PendingCoast) : Classes.Of(Map.Tiles[i]).Code;
+                anyCoast = anyCoast || near[i];
+            }
+    }
+    // The coast from the plain cells around it, then the transitions.
+    if (anyCoast) {
+        std::vector<std::pair<size_t, uint8_t>> decided;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
+                    decided.emplace_back(i, CoastTerrain(import, x, y));
+        for (const auto &[i, code] : decided)
+            import.Codes[i] = code;
+    }
+    if (anyTransition)
+        DecideTransitions(import, Map, Classes);
+    return import;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ImportTiles.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class TMapReader;
+class TTerrainImage;
+
+// A map's cells in memory, row after row from the top: what reading a map
+// back needs, whatever its file format.
+struct TMapCells
+{
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint16_t> Tiles;
+    std::vector<int8_t> Altitudes;
+
+    size_t Index(int X, int Y) const { return size_t(Y) * size_t(Width) + size_t(X); }
+};
+
+// Reads every cell of the map (the map's size as the reader has it).
+TMapCells ReadMapCells(TMapReader &Map);
+
+// What a tile says about the terrain painted at its cell.
+enum class TTileKind : uint8_t {
+    Unknown,      // in no list of the configuration
+    Plain,        // a tile of one terrain (or water): that terrain
+    Coast,        // a coastline tile: land or water, by the cell's surroundings
+    CoastOrPlain, // both a coastline tile and a tile of terrain Code (sand)
+    Transition,   // a transition tile between the terrains of Candidates
+    Void,         // the void tile: no terrain was painted there
+};
+
+struct TTileClass
+{
+    TTileKind Kind = TTileKind::Unknown;
+    uint8_t Code = 0;        // Plain and CoastOrPlain: the terrain code
+    uint16_t Candidates = 0; // Transition: bit c set for land terrain c (1..8)
+};
+
+// The class of every tile number under a tile configuration and its import
+// tiles. The lists are taken in this order, the first one to name a tile
+// deciding: the terrains' and water's tiles, the import tiles, then the
+// coastline's (a coastline tile that is also a terrain's becomes
+// CoastOrPlain), the transition tiles (one that is a terrain's plain tile,
+// as the fallbacks of pairs without edge tiles are, stays plain), the void tiles.
+class TTileClasses
+{
+public:
+    TTileClasses(const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles);
+    const TTileClass &Of(uint16_t Tile) const { return Classes[Tile]; }
+
+private:
+    std::vector<TTileClass> Classes; // 65536
+};
+
+// A cell whose tile is in no list: it names no terrain.
+inline constexpr uint8_t UnknownTerrain = 255;
+
+// The terrain painted at each cell, as generating the picture would have
+// needed it: codes 1..8, WATER, NO_TERRAIN for void cells, UnknownTerrain.
+struct TTerrainImport
+{
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint8_t> Codes; // row after row
+    uint64_t UnknownCells = 0;
+    // The tile numbers of the unknown cells with their counts, most common
+    // first (ties: lower tile first).
+    std::vector<std::pair<uint16_t, uint64_t>> UnknownTiles;
+
+    uint8_t Code(int X, int Y) const { return Codes[size_t(Y) * size_t(Width) + size_t(X)]; }
+};
+
+// Reads the painted terrains back from a map's tiles:
+// - a plain tile gives its terrain;
+// - a coastline tile that is also a terrain's tile (sand) is coast when water
+//   lies within CoastReach cells (a coast strip is three cells wide and may
+//   stand one cell off the water), else that terrain;
+// - a transition tile: the border stage put the cell on the line because a
+//   neighbour before it in the scan (W, NW, N, NE), itself off the line, had
+//   another terrain; so of the tile's terrains, those that put it on the line
+//   again, following the border stage's scan over the picture being made;
+//   of those the terrain of the line cell before it (a line keeps to its
+//   side), else of the land after it (E, SE, S, SW), where a line lies;
+// - a coastline cell takes the kind (water or its land terrain) of the
+//   nearest cell with a plain tile, the later one in the scan where two are
+//   as near: the middle of a coast strip lies on the line, on the later side
+//   (decided before the transitions, which then see it).
+// Most cells come back as painted; the cells of pairs of terrains without
+// edge tiles, whose line shows a plain tile of one of them, may come back one
+// cell over, so importing, generating and importing again gives nearly, not
+// exactly, the same picture.
+TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes);
+inline constexpr int CoastReach = 3;

@@ -1,0 +1,369 @@
+// Reading a map back into a painted picture: a painted world generated with a
+// seed and read back gives the painted terrains, and importing is a fixed
+// point of generating.
+#include "ClassTerrainImage.h"
+#include "GenerateCommand.h"
+#include "ImportCommand.h"
+#include "MapImport.h"
+#include "MapReader.h"
+#include "Random.h"
+#include "TerrainPicture.h"
+#include "PictureFiles.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <map>
+#include <memory>
+#include <cstdio>
+
+using namespace TestSupport;
+
+namespace {
+
+constexpr uint16_t TerrainCodes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER};
+
+// A painted world of broad regions: each pixel takes the terrain of the
+// nearest of a few dozen sites (a Voronoi picture), so borders run in every
+// direction and every terrain meets every other and water. The sites come
+// from a fixed little generator of the test's own.
+std::vector<std::vector<uint8_t>> PaintedWorld(const TTerrainImage &Config, int Width, int Height, uint32_t Seed)
+{
+    uint32_t state = Seed;
+    auto next = [&state](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    struct TSite { int X, Y; uint16_t Code; };
+    std::vector<TSite> sites;
+    for (int i = 0; i < 60; ++i)
+        sites.push_back({int(next(uint32_t(Width))), int(next(uint32_t(Height))), TerrainCodes[next(9)]});
+    std::array<uint8_t, 256> redOf{};
+    for (int red = 255; red >= 0; --red)
+        if (Config.CodeForColor(uint8_t(red)) != NO_TERRAIN)
+            redOf[Config.CodeForColor(uint8_t(red))] = uint8_t(red);
+    std::vector<std::vector<uint8_t>> reds(size_t(Height), std::vector<uint8_t>(size_t(Width), 0));
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            int best = 0;
+            int64_t bestDistance = INT64_MAX;
+            for (size_t s = 0; s < sites.size(); ++s) {
+                const int64_t dx = sites[s].X - x, dy = sites[s].Y - y;
+                if (dx * dx + dy * dy < bestDistance) {
+                    bestDistance = dx * dx + dy * dy;
+                    best = int(s);
+                }
+            }
+            reds[size_t(y)][size_t(x)] = redOf[sites[size_t(best)].Code];
+        }
+    return reds;
+}
+
+class TQuietObserver : public TGenerateObserver
+{
+};
+
+// The model after generating the picture at PicturePath with Seed, its map
+// written to MapPath.
+void Generate(TTerrainImage &Model, const std::string &PicturePath, const std::string &MapPath, TMapSize Size,
+              uint64_t Seed)
+{
+    Random::SetFixedSeed(Seed);
+    Model.LoadFromBMP(PicturePath);
+    TQuietObserver observer;
+    const TGenerateResult result = RunGenerateCommand(Model, TMapOutput::ForFile(MapPath, Size), observer);
+    Random::SetFixedSeed(std::nullopt);
+    ASSERT_EQ(result.Outcome, TGenerateOutcome::Written) << result.Error;
+}
+
+TTerrainImport Imported(const TTerrainImage &Config, const std::string &MapPath, TMapSize Size)
+{
+    TMapReader reader(MapPath, Size);
+    return ImportTerrains(ReadMapCells(reader), TTileClasses(Config, {}));
+}
+
+struct TRoundTripCase
+{
+    const char *Name;
+    bool Frozen; // the configuration of the previous release, else the bundled one
+};
+
+class RoundTrip : public testing::TestWithParam<TRoundTripCase>
+{
+};
+
+void SavePicture(const TTerrainImport &Import, const TTerrainImage &Config, const std::string &Path)
+{
+    std::FILE *file = std::fopen(Path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    WriteTerrainPicture(Import, MakeTerrainPalette(Config), TPictureKind::Bmp,
+                        [&](const uint8_t *Data, size_t Bytes) { std::fwrite(Data, 1, Bytes, file); });
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePicture)
+{
+    const std::string tiles = GetParam().Frozen ? FrozenTilesPath() : BundledTilesPath();
+    TTempDir dir;
+    const TMapSize size{640, 480};
+    TTerrainImage model(tiles);
+    const auto painted = PaintedWorld(model, size.Width, size.Height, 5);
+    SaveRedBmp(dir.File("world.bmp"), painted);
+    Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 11);
+    const TTerrainImport first = Imported(model, dir.File("map0.mul"), size);
+    ASSERT_EQ(first.Width, size.Width);
+    ASSERT_EQ(first.Height, size.Height);
+    EXPECT_EQ(first.UnknownCells, 0u);
+
+    // Every cell left as painted with a tile of its own terrain (not a tile
+    // that coast shares) comes back as painted; over all cells nearly every one.
+    TMapReader reader(dir.File("map0.mul"), size);
+    const TMapCells cells = ReadMapCells(reader);
+    const TTileClasses classes(model, {});
+    uint64_t same = 0, plainWrong = 0;
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            const uint16_t paintedCode = model.CodeForColor(painted[size_t(y)][size_t(x)]);
+            const uint8_t back = first.Code(x, y);
+            same += back == paintedCode;
+            const TTileClass &c = classes.Of(cells.Tiles[cells.Index(x, y)]);
+            if (c.Kind == TTileKind::Plain && model.GetCell(x + 1, y + 1).Code == paintedCode)
+                plainWrong += back != paintedCode;
+        }
+    const double share = double(same) / double(size.Cells());
+    std::printf("[ measured ] %s: %.2f %% of the cells come back as painted\n", GetParam().Name, 100 * share);
+    EXPECT_EQ(plainWrong, 0u);
+    EXPECT_GE(share, 0.97);
+
+    // Generating the imported picture with the same seed and importing again.
+    SavePicture(first, model, dir.File("back.bmp"));
+    TTerrainImage again(tiles);
+    Generate(again, dir.File("back.bmp"), dir.File("map1.mul"), size, 11);
+    const TTerrainImport second = Imported(again, dir.File("map1.mul"), size);
+    uint64_t pictureSame = 0, terrainSame = 0;
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            pictureSame += first.Code(x, y) == second.Code(x, y);
+            terrainSame += model.GetCell(x + 1, y + 1).Code == again.GetCell(x + 1, y + 1).Code;
+        }
+    const double pictureShare = double(pictureSame) / double(size.Cells());
+    const double terrainShare = double(terrainSame) / double(size.Cells());
+    std::printf("[ measured ] %s: importing again gives %.2f %% of the picture; the terrain is the same on %.2f %%\n",
+                GetParam().Name, 100 * pictureShare, 100 * terrainShare);
+    EXPECT_GE(pictureShare, 0.985);
+    EXPECT_GE(terrainShare, 0.97);
+}
+
+INSTANTIATE_TEST_SUITE_P(Configurations, RoundTrip,
+                         testing::Values(TRoundTripCase{"previous release", true}, TRoundTripCase{"bundled", false}),
+                         [](const auto &info) { return info.param.Frozen ? "PreviousRelease" : "Bundled"; });
+
+// A small configuration whose every tile the tests below know: grass 3-4,
+// forest 6, desert 22 (also a coastline tile, as sand is), water 168,
+// coastline 51, the grass/forest transitions 100-107, void 580.
+constexpr const char *SmallTiles = R"([GRASS]
+3=
+4=
+[FOREST]
+6=
+[DESERT]
+22=
+[WATER]
+168=
+[COASTLINE]
+22=
+51=
+[VOID]
+580=
+[TRANS_GRASS_FOREST]
+N=100
+NE=101
+E=102
+SE=103
+S=104
+SW=105
+W=106
+NW=107
+[TRANS_FOREST_GRASS]
+N=100
+E=3
+[ColorTileCodeMatch]
+GRASS=40
+FOREST=9
+DESERT=230
+WATER=30
+[ImportTiles]
+GRASS=0x0200-0x0202, 7
+FOREST=0x300
+)";
+
+// Tile letters of the grids below: g grass, f forest, s desert (sand), w
+// water, c coastline, t a grass/forest transition, v void, r a road (0x201,
+// grass by the import tiles), ? an unknown tile (999).
+const std::map<char, uint16_t> TileOfLetter = {{'g', 3}, {'f', 6},   {'s', 22},  {'w', 168}, {'c', 51},
+                                               {'t', 102}, {'v', 580}, {'r', 0x201}, {'?', 999}};
+
+TMapCells CellsOf(const std::vector<std::string> &Rows)
+{
+    TMapCells cells;
+    cells.Width = int(Rows[0].size());
+    cells.Height = int(Rows.size());
+    for (const std::string &row : Rows)
+        for (const char letter : row) {
+            cells.Tiles.push_back(TileOfLetter.at(letter));
+            cells.Altitudes.push_back(0);
+        }
+    return cells;
+}
+
+// The import as letters: G grass, F forest, S desert, W water, 0 no terrain, ? unknown.
+std::vector<std::string> Letters(const TTerrainImport &Import)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < Import.Height; ++y) {
+        std::string row;
+        for (int x = 0; x < Import.Width; ++x) {
+            const uint8_t c = Import.Code(x, y);
+            row += c == GRASS ? 'G' : c == FOREST ? 'F' : c == DESERT ? 'S' : c == WATER ? 'W' : c == 0 ? '0' : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class SmallConfig : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WriteFile(Dir.File("Tiles.ini"), SmallTiles);
+        Config = std::make_unique<TTerrainImage>(Dir.File("Tiles.ini"));
+        Classes = std::make_unique<TTileClasses>(*Config, ReadImportTiles(Dir.File("Tiles.ini")));
+    }
+    std::vector<std::string> Import(const std::vector<std::string> &Rows) const
+    {
+        return Letters(ImportTerrains(CellsOf(Rows), *Classes));
+    }
+    TTempDir Dir;
+    std::unique_ptr<TTerrainImage> Config;
+    std::unique_ptr<TTileClasses> Classes;
+};
+
+TEST_F(SmallConfig, TilesAreClassedByTheListsInOrder)
+{
+    EXPECT_EQ(Classes->Of(3).Kind, TTileKind::Plain);
+    EXPECT_EQ(Classes->Of(3).Code, GRASS);
+    // Sand is desert and coast; coastline 51 is coast only.
+    EXPECT_EQ(Classes->Of(22).Kind, TTileKind::CoastOrPlain);
+    EXPECT_EQ(Classes->Of(22).Code, DESERT);
+    EXPECT_EQ(Classes->Of(51).Kind, TTileKind::Coast);
+    // Transition tiles name both terrains; a fallback to a plain tile stays plain.
+    EXPECT_EQ(Classes->Of(102).Kind, TTileKind::Transition);
+    EXPECT_EQ(Classes->Of(102).Candidates, (1u << GRASS) | (1u << FOREST));
+    EXPECT_EQ(Classes->Of(3).Kind, TTileKind::Plain);
+    EXPECT_EQ(Classes->Of(580).Kind, TTileKind::Void);
+    // Import tiles: ranges and single tiles, hex and decimal.
+    for (const uint16_t tile : {0x200, 0x201, 0x202, 7}) {
+        EXPECT_EQ(Classes->Of(tile).Kind, TTileKind::Plain) << tile;
+        EXPECT_EQ(Classes->Of(tile).Code, GRASS) << tile;
+    }
+    EXPECT_EQ(Classes->Of(0x300).Code, FOREST);
+    EXPECT_EQ(Classes->Of(0x203).Kind, TTileKind::Unknown);
+    EXPECT_EQ(Classes->Of(999).Kind, TTileKind::Unknown);
+}
+
+TEST_F(SmallConfig, LinesLieOnTheLaterSideAndCoastSplitsInItsMiddle)
+{
+    // A straight grass/forest line: the cell on it was painted forest, the
+    // terrain after it in the scan.
+    EXPECT_EQ(Import({"ggtff", "ggtff", "ggtff"}), (std::vector<std::string>{"GGFFF", "GGFFF", "GGFFF"}));
+    // Forest before grass: the line cells are grass.
+    EXPECT_EQ(Import({"fftgg", "fftgg"}), (std::vector<std::string>{"FFGGG", "FFGGG"}));
+    // A coast strip three cells wide: the first cell is the land's, the
+    // middle one (on the line, later in the scan) and the last are water's.
+    EXPECT_EQ(Import({"ggcccww", "ggcccww"}), (std::vector<std::string>{"GGGWWWW", "GGGWWWW"}));
+    EXPECT_EQ(Import({"wwcccgg", "wwcccgg"}), (std::vector<std::string>{"WWWGGGG", "WWWGGGG"}));
+    // Sand within three cells of water is coast (here the strip of the last
+    // three), further away desert.
+    EXPECT_EQ(Import({"ssssssw"}), (std::vector<std::string>{"SSSSWWW"}));
+    // Roads are grass by the import tiles; void is no terrain.
+    EXPECT_EQ(Import({"grgv"}), (std::vector<std::string>{"GGG0"}));
+}
+
+TEST_F(SmallConfig, UnknownTilesAreCountedMostCommonFirst)
+{
+    TMapCells cells = CellsOf({"g??g", "?ggg"});
+    cells.Tiles[1] = 1234; // one cell of another unknown tile
+    const TTerrainImport import = ImportTerrains(cells, *Classes);
+    EXPECT_EQ(import.UnknownCells, 3u);
+    ASSERT_EQ(import.UnknownTiles.size(), 2u);
+    EXPECT_EQ(import.UnknownTiles[0], (std::pair<uint16_t, uint64_t>{999, 2}));
+    EXPECT_EQ(import.UnknownTiles[1], (std::pair<uint16_t, uint64_t>{1234, 1}));
+    EXPECT_EQ(import.Code(1, 0), UnknownTerrain);
+    const std::vector<std::string> report = FormatImportReport(import, *Config);
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_NE(report[0].find("3 cells"), std::string::npos) << report[0];
+    EXPECT_NE(report[0].find("red 255"), std::string::npos) << report[0];
+    EXPECT_EQ(report[1], "  tile 999 (0x03E7): 2 cells");
+}
+
+TEST_F(SmallConfig, ThePictureHoldsTheRedOfEachTerrainAndReadsBackAsIt)
+{
+    const TTerrainImport import = ImportTerrains(CellsOf({"sgf?gggw", "sfgvgggw"}), *Classes);
+    for (const TPictureKind kind : {TPictureKind::Bmp, TPictureKind::Png}) {
+        const std::string path = Dir.File(kind == TPictureKind::Bmp ? "back.bmp" : "back.png");
+        std::string bytes;
+        WriteTerrainPicture(import, MakeTerrainPalette(*Config), kind,
+                            [&](const uint8_t *Data, size_t Bytes) { bytes.append(reinterpret_cast<const char *>(Data), Bytes); });
+        WriteFile(path, bytes);
+        // A plain reader of the format gives the configuration's red values.
+        const auto reds = PictureFiles::ReferenceReds(bytes);
+        ASSERT_TRUE(reds.has_value());
+        EXPECT_EQ(reds->Rows, (std::vector<std::vector<uint8_t>>{{230, 40, 9, 255, 40, 40, 40, 30},
+                                                                 {230, 9, 40, 255, 40, 40, 40, 30}}));
+        // And the picture loads as those terrains.
+        TTerrainImage model(Dir.File("Tiles.ini"));
+        model.LoadFromBMP(path);
+        EXPECT_EQ(model.GetCell(1, 1).Code, DESERT);
+        EXPECT_EQ(model.GetCell(3, 1).Code, FOREST);
+        EXPECT_EQ(model.GetCell(4, 1).Code, NO_TERRAIN);
+        EXPECT_EQ(model.GetCell(8, 2).Code, WATER);
+    }
+}
+
+TEST(ImportTiles, BadEntriesNameTheFileTheSectionAndTheKey)
+{
+    TTempDir dir;
+    const struct
+    {
+        const char *Line;
+        const char *Says;
+    } cases[] = {
+        {"ROADS=5", "names no terrain"},
+        {"GRASS=5-x", "is not a tile number"},
+        {"GRASS=70000", "is not a tile number"},
+        {"GRASS=9-5", "ends below its start"},
+    };
+    for (const auto &c : cases) {
+        WriteFile(dir.File("Tiles.ini"), std::string("[ImportTiles]\n") + c.Line + "\n");
+        try {
+            ReadImportTiles(dir.File("Tiles.ini"));
+            ADD_FAILURE() << c.Line;
+        } catch (const EConvertError &error) {
+            EXPECT_EQ(error.FileName, dir.File("Tiles.ini"));
+            EXPECT_NE(std::string(error.what()).find(c.Says), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("[ImportTiles]"), std::string::npos) << error.what();
+        }
+    }
+    // A key on two lines gives both.
+    WriteFile(dir.File("Tiles.ini"), "[ImportTiles]\nGRASS=1-2\nforest=9\nGRASS=5\n");
+    const std::vector<TImportTile> tiles = ReadImportTiles(dir.File("Tiles.ini"));
+    ASSERT_EQ(tiles.size(), 4u);
+    EXPECT_EQ(tiles[2].Tile, 5);
+    EXPECT_EQ(tiles[2].Code, GRASS);
+    EXPECT_EQ(tiles[3].Code, FOREST);
+}
+
+} // namespace
