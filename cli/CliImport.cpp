@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "CliShared.h"
 
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
@@ -10,19 +11,9 @@
 
 #include <memory>
 
-namespace {
-
-void Report(std::FILE *Err, const std::string &Message)
-{
-    std::fprintf(Err, "morvane-cli: %s\n", Message.c_str());
-    std::fflush(Err);
-}
-
-} // namespace
-
 int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
 {
-    const std::string tiles = Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
+    const std::string tiles = TilesPathOf(Options);
     if (const auto clash = FindFileClash({{*Options.ImportPath, "the map file"}, {tiles, "the tile configuration"}},
                                          {{Options.PicturePath, "the picture"}})) {
         Report(Err, *clash);

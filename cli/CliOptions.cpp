@@ -176,7 +176,7 @@ constexpr uint64_t MaxMemoryMiB = uint64_t(1) << 24;
 struct TGiven
 {
     std::vector<std::string> Images;
-    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics, Import;
+    std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics, Import, Merge;
     bool Quiet = false, Report = false, PreviewNoStatics = false, Crop = false, Help = false, Version = false;
     CLI::App *App = nullptr;
 
@@ -297,6 +297,17 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
         ->check(Checked([](const std::string &Name) {
             return Name.empty() ? std::string("The map file name is empty.") : std::string();
         }));
+    App.add_option("--merge-into", Given.Merge,
+                   "Remakes only what the picture changes in the existing map MAP (MUL or UOP; the picture is "
+                   "expected to come from --import of it): the blocks around the cells whose terrain differs from "
+                   "the one read from MAP are made anew, every other byte stays MAP's, and tiles the configuration "
+                   "does not know (roads, cave floors) are always kept. The output (-o, default MAP itself) may be "
+                   "MAP; it is replaced whole or not at all. Statics beside MAP are carried over: in remade blocks "
+                   "decoration and waves are taken out (made anew with --statics decorated), other statics kept.")
+        ->type_name("MAP")
+        ->check(Checked([](const std::string &Name) {
+            return Name.empty() ? std::string("The map file name is empty.") : std::string();
+        }));
     App.add_option("--cell", Given.Cell, "The cell --info shows (default 0,0).")
         ->type_name("X,Y")
         ->check(Checked([](const std::string &Text) -> std::string {
@@ -330,6 +341,20 @@ std::string ImageRule(const TGiven &Given, TCliOptions &Options)
     return {};
 }
 
+// --merge-into writes into the existing map unless -o names another file;
+// --size and --facet then tell the existing map's size.
+std::string MergeRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (!Given.Has("--merge-into"))
+        return {};
+    if (Given.Crop)
+        return "--crop does not go with --merge-into: the picture must be as large as the map.";
+    Options.MergePath = Given.Merge;
+    if (!Given.Has("--output"))
+        Options.MapPath = Given.Merge;
+    return {};
+}
+
 // --size and --facet each give a size; both must give the same one.
 std::string SizeRule(const TGiven &Given, TCliOptions &Options)
 {
@@ -353,14 +378,14 @@ std::string FormatRule(const TGiven &Given, TCliOptions &Options)
 {
     if (Given.Has("--format"))
         Options.Format = *ParseFormat(Given.Format);
-    else if (Given.Has("--output"))
+    else if (Given.Has("--output") || Options.MergePath)
         Options.Format = FormatForName(Options.MapPath);
     return {};
 }
 
 std::string OutputNameRule(const TGiven &Given, TCliOptions &Options)
 {
-    if (Given.Has("--output"))
+    if (Given.Has("--output") || Options.MergePath)
         return {};
     const std::string n = std::to_string(Options.Facet.value_or(0));
     Options.MapPath = Options.Format == TMapFormat::Uop ? "map" + n + "LegacyMUL.uop" : "map" + n + ".mul";
@@ -459,8 +484,8 @@ std::string PlainOptionsRule(const TGiven &Given, TCliOptions &Options)
 }
 
 // In this order: each rule may use what the rules before it filled in.
-constexpr TRule RunRules[] = {ImageRule,  PlainOptionsRule, SizeRule,    FormatRule, OutputNameRule,
-                              MapNumberRule, UopSizeRule,   PreviewRule, LoadRule};
+constexpr TRule RunRules[] = {ImageRule,     PlainOptionsRule, MergeRule,   SizeRule, FormatRule, OutputNameRule,
+                              MapNumberRule, UopSizeRule,      PreviewRule, LoadRule};
 
 // --info describes a map file: no image, and --cell only with it.
 std::string InfoRule(const TGiven &Given, TCliOptions &Options)
@@ -469,6 +494,8 @@ std::string InfoRule(const TGiven &Given, TCliOptions &Options)
         return Given.Has("--cell") ? "--cell goes with --info MAP." : std::string();
     if (!Given.Images.empty())
         return "--info reads a map file and takes no image.";
+    if (Given.Has("--merge-into"))
+        return "--info and --merge-into do not go together.";
     Options.InfoPath = Given.Info;
     if (Given.Has("--size")) {
         Options.MapSize = *ParseMapSize(Given.Size);
@@ -487,6 +514,8 @@ std::string ImportRule(const TGiven &Given, TCliOptions &Options)
         return {};
     if (Given.Has("--info"))
         return "--info and --import do not go together.";
+    if (Given.Has("--merge-into"))
+        return "--merge-into and --import do not go together.";
     if (!Given.Images.empty())
         return "--import reads a map file and takes no image; -o names the picture it writes.";
     if (!Given.Has("--output"))
@@ -579,7 +608,7 @@ TCliParse ParseCliArguments(const std::vector<std::string> &Arguments)
     for (const std::string &extra : app.remaining())
         if (extra != "--")
             return UsageError("Unknown option '" + UnknownOptionName(extra) + "'.");
-    for (std::string *value : {&given.Output, &given.Tiles, &given.Preview, &given.Info, &given.Import})
+    for (std::string *value : {&given.Output, &given.Tiles, &given.Preview, &given.Info, &given.Import, &given.Merge})
         *value = Unmarked(*value);
 
     TCliParse result;

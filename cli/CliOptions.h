@@ -32,6 +32,7 @@ struct TCliOptions
     std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
     int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)
     bool SizeGiven = false;                 // --size was given (for --info)
+    std::optional<std::string> MergePath;   // --merge-into MAP: remake only what the picture changes
     std::optional<std::string> ImportPath;  // --import MAP: read a map back into a picture
     std::string PicturePath;                // the picture --import writes (-o)
 };

@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "CliShared.h"
 
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
@@ -24,8 +25,6 @@
 #include <memory>
 
 namespace fs = std::filesystem;
-
-namespace {
 
 void Report(std::FILE *Err, const std::string &Message)
 {
@@ -84,7 +83,7 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
 // map's size as it was written; neither draws a random number, so the map file
 // is the same with them or without.
 int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TMapOutput &Output,
-                const TGenerateResult &Result, std::FILE *Err)
+                const TGenerateResult &Result, std::FILE *Err, const std::vector<uint8_t> *Outline)
 {
     const TMapSize size = Output.Size;
     if (Options.Report) {
@@ -102,6 +101,8 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
             if (Output.Statics != TStaticsChoice::None && Options.PreviewStatics)
                 MarkStatics(preview, size, Options.PreviewScale,
                             TStaticsReader(StaticsIndexPath(Output), StaticsDataPath(Output), size));
+            if (Outline)
+                OutlineBlocks(preview, size, Options.PreviewScale, *Outline);
             SaveMapPreview(preview, *Options.PreviewPath);
         } catch (const EStaticsReadError &error) {
             Report(Err, std::string("cannot mark the statics on the preview: ") + error.what() + " (the map file " +
@@ -120,6 +121,8 @@ std::string TilesPathOf(const TCliOptions &Options)
 {
     return Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
 }
+
+namespace {
 
 // The files a run reads and writes, with what they are to the user.
 std::vector<TRunFile> InputsOf(const TCliOptions &Options)
@@ -141,6 +144,8 @@ std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
 
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress)
 {
+    if (Options.MergePath)
+        return RunMerge(Options, Out, Err, ShowProgress);
     // Before anything runs: no output may be an input or another output.
     if (const auto clash = FindFileClash(InputsOf(Options), OutputsOf(Options))) {
         Report(Err, *clash);

@@ -40,6 +40,7 @@ enum : uint8_t {
     FLAG_FIXED = 1, // altitude final: water, coastline, completed coast rings
     FLAG_RING = 2,  // in the coast ring being built
     FLAG_SEED = 3,  // a random height seed point
+    FLAG_PAINTED = 4, // altitude given (painted, or kept from a map): never smoothed
 };
 
 // The value of one cell; always passed by value.

@@ -58,10 +58,11 @@ std::vector<TErrorItem> ListedWarnings(const TTerrainImage &Model)
     return items;
 }
 
-TGenerateResult WriteMap(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer)
+TGenerateResult WriteMap(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,
+                         const TMapWriterHooks &Partial)
 {
     const int columns = Output.Size.BlockColumns();
-    TMapWriterHooks hooks;
+    TMapWriterHooks hooks = Partial;
     hooks.AfterColumn = [&](int BlockColumn) {
         Observer.ColumnWritten(BlockColumn, columns);
         return Observer.StopRequested();
@@ -87,9 +88,18 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const std::string &MapF
 
 TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer)
 {
+    return RunGenerateCommand(Model, Output, Observer, TPartialRun{});
+}
+
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,
+                                   const TPartialRun &Partial)
+{
     Observer.RunBegins();
     TStageEvents stages(Observer);
-    if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); })) {
+    std::function<void(size_t)> beforeStage;
+    if (Partial.BeforeStage)
+        beforeStage = [&](size_t Stage) { Partial.BeforeStage(Stage, Model); };
+    if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); }, beforeStage)) {
         // Nothing was written: the files are as they were.
         const TGenerateResult stopped{TGenerateOutcome::Aborted, {}, {}};
         Observer.RunEnds(stopped);
@@ -97,7 +107,7 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
     }
     Observer.WarningsReady(Model.GetWarnings(), ListedWarnings(Model));
     Observer.WritingBegins(Output.Size.BlockColumns(), StoringText);
-    const TGenerateResult result = WriteMap(Model, Output, Observer);
+    const TGenerateResult result = WriteMap(Model, Output, Observer, Partial.Writer);
     Observer.RunEnds(result);
     return result;
 }

@@ -2,6 +2,9 @@
 
 #include "GenerateObserver.h"
 #include "MapFormat.h"
+#include "MapWriter.h"
+
+#include <functional>
 
 #include <string>
 
@@ -18,6 +21,18 @@ class TTerrainImage;
 // as an exception, without RunEnds: the front end decides what a broken run
 // leaves on screen.
 TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer);
+
+// What a run that makes only part of a map (a merge into an existing map)
+// changes in the command: BeforeStage is called before each stage (index 0
+// to 8), and the writer's hooks say which block-columns are kept and what
+// is kept in the others, and make the statics files.
+struct TPartialRun
+{
+    std::function<void(size_t Stage, TTerrainImage &Model)> BeforeStage;
+    TMapWriterHooks Writer; // KeepColumn, PatchColumn, Statics
+};
+TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,
+                                   const TPartialRun &Partial);
 // The classic 6144 x 4096 map, in the format the name asks for.
 TGenerateResult RunGenerateCommand(TTerrainImage &Model, const std::string &MapFileName,
                                    TGenerateObserver &Observer);

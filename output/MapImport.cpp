@@ -40,19 +40,30 @@ template <typename TWork> void InTwoHalves(int Count, const TWork &Work)
 
 } // namespace
 
-TMapCells ReadMapCells(TMapReader &Map)
+std::vector<uint8_t> ReadMapBlocks(TMapReader &Map)
+{
+    std::vector<uint8_t> blocks(Map.Size().BlockBytes());
+    const size_t columnBytes = Map.Size().ColumnBytes();
+    InTwoHalves(Map.Size().BlockColumns(), [&](int First, int Last) {
+        for (int bx = First; bx < Last; ++bx)
+            Map.ReadBlockColumn(bx, blocks.data() + size_t(bx) * columnBytes);
+    });
+    return blocks;
+}
+
+TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Height)
 {
     TMapCells cells;
-    cells.Width = Map.Size().Width;
-    cells.Height = Map.Size().Height;
-    cells.Tiles.resize(Map.Size().Cells());
-    cells.Altitudes.resize(Map.Size().Cells());
-    InTwoHalves(Map.Size().BlockColumns(), [&](int First, int Last) {
-        std::vector<uint8_t> column(Map.Size().ColumnBytes());
-        for (int bx = First; bx < Last; ++bx) {
-            Map.ReadBlockColumn(bx, column.data());
-            for (int by = 0; by < Map.Size().BlockRows(); ++by) {
-                const uint8_t *block = column.data() + size_t(by) * MapFile::BlockBytes + MapFile::BlockHeaderBytes;
+    cells.Width = Width;
+    cells.Height = Height;
+    cells.Tiles.resize(size_t(Width) * size_t(Height));
+    cells.Altitudes.resize(cells.Tiles.size());
+    const int blockRows = Height / MapFile::BlockSide;
+    InTwoHalves(Width / MapFile::BlockSide, [&](int First, int Last) {
+        for (int bx = First; bx < Last; ++bx)
+            for (int by = 0; by < blockRows; ++by) {
+                const uint8_t *block = Blocks.data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * MapFile::BlockBytes +
+                                       MapFile::BlockHeaderBytes;
                 for (int cy = 0; cy < MapFile::BlockSide; ++cy) {
                     const size_t row = cells.Index(bx * MapFile::BlockSide, by * MapFile::BlockSide + cy);
                     for (int cx = 0; cx < MapFile::BlockSide; ++cx) {
@@ -62,9 +73,13 @@ TMapCells ReadMapCells(TMapReader &Map)
                     }
                 }
             }
-        }
     });
     return cells;
+}
+
+TMapCells ReadMapCells(TMapReader &Map)
+{
+    return CellsOfBlocks(ReadMapBlocks(Map), Map.Size().Width, Map.Size().Height);
 }
 
 TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles)

@@ -22,7 +22,12 @@ struct TMapCells
     size_t Index(int X, int Y) const { return size_t(Y) * size_t(Width) + size_t(X); }
 };
 
-// Reads every cell of the map (the map's size as the reader has it).
+// Reads every block of the map (the map's size as the reader has it) as the
+// MUL form stores them, block headers included.
+std::vector<uint8_t> ReadMapBlocks(TMapReader &Map);
+// The cells of blocks in the MUL form.
+TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Height);
+// Reads every cell of the map.
 TMapCells ReadMapCells(TMapReader &Map);
 
 // What a tile says about the terrain painted at its cell.

@@ -379,3 +379,24 @@ void MarkStatics(TPreviewPicture &Preview, const TMapSize &Size, int Scale, cons
         }
     }
 }
+
+void OutlineBlocks(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const std::vector<uint8_t> &Blocks)
+{
+    const int rows = Size.BlockRows(), columns = Size.BlockColumns();
+    const auto marked = [&](int bx, int by) {
+        return bx >= 0 && by >= 0 && bx < columns && by < rows && Blocks[size_t(bx) * size_t(rows) + size_t(by)];
+    };
+    for (int bx = 0; bx < columns; ++bx)
+        for (int by = 0; by < rows; ++by) {
+            if (!marked(bx, by))
+                continue;
+            for (int c = 0; c < 64; ++c) {
+                const int cx = c % 8, cy = c / 8;
+                const bool edge = (cx == 0 && !marked(bx - 1, by)) || (cx == 7 && !marked(bx + 1, by)) ||
+                                  (cy == 0 && !marked(bx, by - 1)) || (cy == 7 && !marked(bx, by + 1));
+                const int x = (bx * 8 + cx) / Scale, y = (by * 8 + cy) / Scale;
+                if (edge && x < Preview.Width && y < Preview.Height)
+                    Preview.Row(y)[x] = PreviewColors::Outline;
+            }
+        }
+}

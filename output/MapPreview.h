@@ -52,6 +52,9 @@ constexpr TPreviewColor Rgb(int R, int G, int B)
 constexpr TPreviewColor Void = 0xFFFF00FF;
 // Statics (trees, plants, rocks, shore waves): an orange that no terrain has.
 constexpr TPreviewColor Statics = 0xFFFF7F00;
+// The outline of the blocks a merge made anew: pure red, which no shade of a
+// terrain reaches.
+constexpr TPreviewColor Outline = 0xFFFF0000;
 // The colour of a terrain, water or coastline on flat ground; 0 for other codes.
 TPreviewColor Terrain(uint16_t Code);
 // A transition between the terrains A and B: the two colours half and half.
@@ -96,6 +99,12 @@ TPreviewPicture DownscaleMapPreview(const TPreviewPicture &Preview, int Factor);
 // the statics' colour in the share of its cells that hold a static (at scale 1
 // a cell with a static is that colour). Void pixels stay void.
 void MarkStatics(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const TStaticsReader &Reader);
+
+// Outlines the region of the marked blocks (by block index, block-column
+// after block-column) on the preview at that scale: the pixels of a marked
+// block that touch an unmarked block or the map's edge take
+// PreviewColors::Outline.
+void OutlineBlocks(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const std::vector<uint8_t> &Blocks);
 
 // A preview picture that could not be saved; the message names the file and the cause.
 class EPreviewWriteError : public std::runtime_error

@@ -179,7 +179,9 @@ private:
 void WriteStatics(TAtomicSave &Save, const TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
 {
     TStaticsFiles files;
-    if (Output.Statics == TStaticsChoice::Decorated) {
+    if (Hooks.Statics) {
+        files = Hooks.Statics(Model);
+    } else if (Output.Statics == TStaticsChoice::Decorated) {
         TStaticsCounts counts;
         files = BuildStatics(Model, Output.Size, Output.Decoration, Random::NewStream(TSeedSite::Decoration), &counts);
         if (Hooks.StaticsBuilt)
@@ -225,7 +227,12 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             band.resize(size_t(BandColumns) * size.ColumnBytes());
         const auto bandWidth = [&](int band) { return std::min(BandColumns, columns - band * BandColumns); };
         const auto fill = [&](int band) {
-            filler.FillBand(band * BandColumns, bandWidth(band), bands[size_t(band % 2)].data());
+            // A band whose block-columns are all kept is not filled.
+            bool kept = bool(Hooks.KeepColumn);
+            for (int j = 0; kept && j < bandWidth(band); ++j)
+                kept = Hooks.KeepColumn(band * BandColumns + j);
+            if (!kept)
+                filler.FillBand(band * BandColumns, bandWidth(band), bands[size_t(band % 2)].data());
         };
         std::future<void> next = std::async(std::launch::async, fill, 0);
         for (int band = 0; band < bandCount; ++band) {
@@ -238,7 +245,10 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
                 next = std::async(std::launch::async, fill, band + 1);
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
-                sink.Column(bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes());
+                uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
+                if (Hooks.PatchColumn)
+                    Hooks.PatchColumn(bx, column);
+                sink.Column(column);
                 sink.CountColumn();
                 if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
                     if (next.valid())

@@ -2,6 +2,7 @@
 
 #include "MapFormat.h"
 #include "Random.h"
+#include "Statics.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class TTerrainImage;
-struct TStaticsCounts;
 
 // A map file that could not be written; the message names the file and the cause.
 class EMapWriteError : public std::runtime_error
@@ -29,6 +29,15 @@ struct TMapWriterHooks
     // Called once decorated statics are made, before the files are saved: what
     // they hold, for the report.
     std::function<void(const TStaticsCounts &)> StaticsBuilt;
+
+    // For a map made only in part: block-columns for which KeepColumn is true
+    // are not filled from the model, and PatchColumn, when given, then puts
+    // into every block-column what is kept there, before it is written. The
+    // draws of the map are those of the whole map all the same.
+    std::function<bool(int BlockColumn)> KeepColumn;
+    std::function<void(int BlockColumn, uint8_t *Column)> PatchColumn;
+    // Makes the statics files instead of the decoration or the empty files.
+    std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
 };
 
 enum class TMapWriteResult { Written, Aborted };

@@ -64,4 +64,12 @@ uint16_t WaveFor(uint8_t WaterMask, int X, int Y)
     return wave.Waves[(X + Y) & 1];
 }
 
+bool IsWave(uint16_t Id)
+{
+    for (const TWaveRow &row : Rows)
+        if (Id != 0 && (row.Waves[0] == Id || row.Waves[1] == Id))
+            return true;
+    return false;
+}
+
 } // namespace ShoreWaves

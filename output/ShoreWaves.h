@@ -16,4 +16,7 @@ constexpr uint8_t DirectionBit(int D) { return uint8_t(1u << (D - 1)); }
 // cell's map position X, Y.
 uint16_t WaveFor(uint8_t WaterMask, int X, int Y);
 
+// Whether Id is one of the waves WaveFor gives.
+bool IsWave(uint16_t Id);
+
 } // namespace ShoreWaves

@@ -15,8 +15,12 @@ class TStatusBar;
 // and stepping the progress bar (0 to 9) after each. StopRequested, when
 // given, is asked after each stage but the last: true leaves the other stages
 // out, and Generate returns false (the grid is then only partly generated).
+// BeforeStage, when given, is called with each stage's index (0 to 8) just
+// before it runs: a run that remakes only part of a map fixes what it keeps
+// there.
 bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
-              const std::function<bool()> &StopRequested = {});
+              const std::function<bool()> &StopRequested = {},
+              const std::function<void(size_t Stage)> &BeforeStage = {});
 
 // Stages 1 and 2 (reference/Borders.cpp): the border line between terrains.
 void MarkBorders(TTerrainImage &Model);

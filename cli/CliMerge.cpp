@@ -1,0 +1,210 @@
+// --merge-into: the existing map is read whole, the picture compared with the
+// terrain the import reads from it, and only the blocks around what changed
+// are made anew; everything else is written back byte for byte.
+#include "CliRun.h"
+#include "CliShared.h"
+
+#include "AtomicSave.h"
+#include "ClassTerrainImage.h"
+#include "DecorationConfig.h"
+#include "ImportTiles.h"
+#include "Interrupt.h"
+#include "MapMerge.h"
+#include "MapReader.h"
+#include "OutputTarget.h"
+#include "Platform.h"
+#include "Random.h"
+#include "ShoreWaves.h"
+#include "StaticsReader.h"
+#include "TerminalObserver.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The ids that decoration and waves put on a map: taken out of remade blocks.
+std::function<bool(uint16_t)> OursOf(const TDecorationConfig &Decoration)
+{
+    auto ours = std::make_shared<std::vector<bool>>(65536, false);
+    for (const TTerrainDecoration &terrain : Decoration.Terrains)
+        for (const TDecorationGroup &group : terrain.Groups)
+            for (const TDecorationPart &part : group.Parts)
+                for (const TIdRange &range : part.Ranges)
+                    for (uint32_t id = range.First; id <= range.Last; ++id)
+                        (*ours)[id] = true;
+    return [ours](uint16_t Id) { return (*ours)[Id] || ShoreWaves::IsWave(Id); };
+}
+
+std::string Share(uint64_t Part, uint64_t Whole)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f %%", Whole ? 100.0 * double(Part) / double(Whole) : 0.0);
+    return text;
+}
+
+} // namespace
+
+int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress)
+{
+    const std::string &existingPath = *Options.MergePath;
+    TMapOutput output = MapOutputOf(Options);
+    // The existing map and its statics may be the outputs: that is what a
+    // merge is for. Every other input must not be one.
+    std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
+    if (!IsSameFile(existingPath, output.FileName))
+        inputs.push_back({existingPath, "the existing map"});
+    std::vector<TRunFile> outputs;
+    for (const std::string &path : MapOutputPaths(output))
+        outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
+    if (Options.PreviewPath)
+        outputs.push_back({*Options.PreviewPath, "the preview"});
+    if (const auto clash = FindFileClash(inputs, outputs)) {
+        Report(Err, *clash);
+        return ExitUsage;
+    }
+    std::vector<std::string> targets{existingPath};
+    for (const TRunFile &file : outputs)
+        targets.push_back(file.Path);
+    for (const std::string &line : RecoverInterruptedSaves(targets))
+        Report(Err, line);
+    if (Options.TilesPath)
+        if (const std::string problem = ProblemOfNamedTiles(*Options.TilesPath); !problem.empty()) {
+            Report(Err, "cannot read the tile configuration: " + problem);
+            return ExitTiles;
+        }
+
+    // The existing map first: its size is the output's.
+    TExistingMap existing;
+    try {
+        existing = ReadExistingMap(existingPath, Options.SizeGiven || Options.Facet
+                                                     ? std::optional<TMapSize>(Options.MapSize)
+                                                     : std::nullopt);
+    } catch (const EMapReadError &error) {
+        Report(Err, std::string("cannot read the map file: ") + error.what());
+        return ExitImage;
+    }
+    output.Size = existing.Size;
+    outputs.clear();
+    for (const std::string &path : MapOutputPaths(output))
+        outputs.push_back({path, "the map file"});
+    if (Options.PreviewPath)
+        outputs.push_back({*Options.PreviewPath, "the preview"});
+    for (const TRunFile &file : outputs)
+        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
+            Report(Err, (file.Path == Options.PreviewPath ? "cannot write the preview: " : "cannot write the map file: ") +
+                            problem);
+            return ExitMapFile;
+        }
+
+    Random::SetFixedSeed(Options.Seed);
+    std::unique_ptr<TTerrainImage> model;
+    TMergeStatics statics;
+    std::vector<TImportTile> importTiles;
+    try {
+        model = std::make_unique<TTerrainImage>(TilesPathOf(Options));
+        importTiles = ReadImportTiles(TilesPathOf(Options));
+        const TDecorationConfig decoration = ReadDecorationConfig(TilesPathOf(Options));
+        statics.Ours = OursOf(decoration);
+        statics.Decoration = decoration;
+        statics.Decorate = output.Statics == TStaticsChoice::Decorated && decoration.HasDecoration();
+        if (Options.StaticsAsConfigured && !decoration.HasDecoration())
+            output.Statics = TStaticsChoice::Empty;
+    } catch (const EConvertError &error) {
+        Report(Err, "cannot read the tile configuration: " + error.FileName + ": " + error.what());
+        return ExitTiles;
+    }
+    for (const std::string &problem : model->GetConfigProblems())
+        std::fprintf(Err, "%s\n", problem.c_str());
+
+    // The statics beside the existing map are carried over, whether or not
+    // --statics asks for new ones.
+    TMapOutput existingFiles = TMapOutput::ForFile(existingPath, existing.Size);
+    existingFiles.MapNumber = output.MapNumber;
+    if (const auto named = MapNumberOfName(existingPath))
+        existingFiles.MapNumber = *named;
+    std::error_code error;
+    const std::string oldIndex = StaticsIndexPath(existingFiles), oldData = StaticsDataPath(existingFiles);
+    if (fs::exists(Platform::PathFromUtf8(oldIndex), error) && fs::exists(Platform::PathFromUtf8(oldData), error)) {
+        try {
+            statics.Existing = ReadStaticsFiles(oldIndex, oldData, existing.Size);
+        } catch (const EStaticsReadError &problem) {
+            Report(Err, std::string("cannot read the statics beside the map: ") + problem.what());
+            return ExitImage;
+        }
+        if (output.Statics == TStaticsChoice::None)
+            output.Statics = TStaticsChoice::Empty; // carried over: ours taken out of remade blocks
+    }
+
+    try {
+        model->LoadFromBMP(Options.ImagePath, Options.Load);
+    } catch (const EImageLoadError &problem) {
+        Report(Err, std::string("cannot load the image: ") + problem.what());
+        return ExitImage;
+    }
+    if (model->GetWidth() != existing.Size.Width || model->GetHeight() != existing.Size.Height) {
+        Report(Err, "the picture " + Options.ImagePath + " is " + std::to_string(model->GetWidth()) + " x " +
+                        std::to_string(model->GetHeight()) + " pixels, but the map " + existingPath + " is " +
+                        FormatMapSize(existing.Size) + " cells: a picture to merge must be as large as the map "
+                        "(make it with --import)");
+        return ExitUsage;
+    }
+
+    const TTileClasses classes(*model, importTiles);
+    const TMergeRegion region = FindMergeRegion(*model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+    if (region.ChangedCells * 10 > existing.Size.Cells())
+        Report(Err, "warning: " + Share(region.ChangedCells, existing.Size.Cells()) + " of the picture differs from "
+                    "the terrain read from " + existingPath + "; was the picture made from this map with --import?");
+    std::fprintf(Out, "%s: %llu cells changed; %llu of %llu blocks made anew\n", existingPath.c_str(),
+                 static_cast<unsigned long long>(region.ChangedCells),
+                 static_cast<unsigned long long>(region.RemadeBlocks),
+                 static_cast<unsigned long long>(existing.Size.Blocks()));
+    std::fflush(Out);
+    for (const std::string &warning : NeighbourWarnings(output))
+        Report(Err, warning);
+
+    Interrupt::DeferToAbort();
+    TTerminalObserver observer(Out, Err, ShowProgress);
+    TStaticsMergeReport staticsReport;
+    const TGenerateResult result =
+        RunGenerateCommand(*model, output, observer, MakeMergeRun(existing, region, statics, staticsReport));
+    switch (result.Outcome) {
+    case TGenerateOutcome::Written:
+        break;
+    case TGenerateOutcome::Failed:
+        Report(Err, "cannot write the map file: " + result.Error);
+        return ExitMapFile;
+    case TGenerateOutcome::Aborted:
+        Report(Err, "interrupted; " + Options.MapPath + " was left as it was");
+        return ExitInterrupted;
+    }
+    if (Options.Report) {
+        std::fprintf(Err, "merge: %llu cells of the picture differ from %s (%s); %llu of %llu blocks made anew\n",
+                     static_cast<unsigned long long>(region.ChangedCells), existingPath.c_str(),
+                     Share(region.ChangedCells, existing.Size.Cells()).c_str(),
+                     static_cast<unsigned long long>(region.RemadeBlocks),
+                     static_cast<unsigned long long>(existing.Size.Blocks()));
+        if (output.Statics != TStaticsChoice::None)
+            std::fprintf(Err, "merge statics: %llu decoration and waves taken out, %llu put in, %llu other statics kept\n",
+                         static_cast<unsigned long long>(staticsReport.Removed),
+                         static_cast<unsigned long long>(staticsReport.Added),
+                         static_cast<unsigned long long>(staticsReport.Kept));
+    }
+    if (staticsReport.Disturbed > 0) {
+        Report(Err, "warning: " + std::to_string(staticsReport.Disturbed) +
+                        " kept statics stand where the map changed under them:");
+        for (const std::string &line : staticsReport.DisturbedLines)
+            std::fprintf(Err, "  %s\n", line.c_str());
+    }
+    for (const std::string &line : staticsReport.FullBlocks)
+        Report(Err, "warning: " + line);
+    std::fflush(Err);
+    if (Interrupt::Received() != 0 && (Options.Report || Options.PreviewPath)) {
+        Report(Err, "interrupted after " + Options.MapPath + " was written");
+        return ExitInterrupted;
+    }
+    return WriteExtras(*model, Options, output, result, Err, &region.Blocks);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "CliOptions.h"
+#include "GenerateObserver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// What the command line's runs share: messages, checks of their files, and
+// the extras written after the map.
+
+// "morvane-cli: " and the message on its own line of Err.
+void Report(std::FILE *Err, const std::string &Message);
+// Why a tile configuration that the user named cannot be read, or empty.
+std::string ProblemOfNamedTiles(const std::string &Path);
+// The tile configuration of a run: --tiles, else Tiles.ini next to the program.
+std::string TilesPathOf(const TCliOptions &Options);
+// Files beside the output that would give the new map away, said before the run.
+std::vector<std::string> NeighbourWarnings(const TMapOutput &Output);
+// The report and the preview after the map is written; Outline, when given,
+// marks those blocks (by block index) on the preview.
+int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TMapOutput &Output,
+                const TGenerateResult &Result, std::FILE *Err, const std::vector<uint8_t> *Outline = nullptr);
+
+// --merge-into: the run that remakes only what the picture changes.
+int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress);

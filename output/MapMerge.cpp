@@ -1,0 +1,135 @@
+#include "MapMerge.h"
+
+#include "ClassTerrainImage.h"
+#include "MapReader.h"
+#include "Random.h"
+#include "ShoreWaves.h"
+
+#include <algorithm>
+#include <cstring>
+
+TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size)
+{
+    TExistingMap map;
+    map.FileName = FileName;
+    TMapReader reader(FileName, Size);
+    map.Size = reader.Size();
+    map.Blocks = ReadMapBlocks(reader);
+    map.Cells = CellsOfBlocks(map.Blocks, map.Size.Width, map.Size.Height);
+    return map;
+}
+
+TMergeRegion FindMergeRegion(const TTerrainImage &Picture, const TTerrainImport &Existing, const TMapCells &Cells,
+                             const TTileClasses &Classes)
+{
+    TMergeRegion region;
+    region.Size = {Cells.Width, Cells.Height};
+    const int rows = region.Size.BlockRows(), columns = region.Size.BlockColumns();
+    region.Blocks.assign(size_t(region.Size.Blocks()), 0);
+    for (int y = 0; y < Cells.Height; ++y) {
+        const TCell *painted = Picture.CellData() + Picture.Index(1, y + 1);
+        for (int x = 0; x < Cells.Width; ++x) {
+            // A tile of no terrain is imported with a red that names none,
+            // which loads as no terrain.
+            const uint8_t read = Existing.Code(x, y) == UnknownTerrain ? uint8_t(NO_TERRAIN) : Existing.Code(x, y);
+            if (painted[x].Code == read)
+                continue;
+            ++region.ChangedCells;
+            const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
+            const int by0 = std::max(0, y - MergeMargin) / 8, by1 = std::min(rows - 1, (y + MergeMargin) / 8);
+            for (int bx = bx0; bx <= bx1; ++bx)
+                for (int by = by0; by <= by1; ++by)
+                    region.Blocks[size_t(bx) * size_t(rows) + size_t(by)] = 1;
+        }
+    }
+    region.Cells.assign(Cells.Tiles.size(), 0);
+    for (int bx = 0; bx < columns; ++bx)
+        for (int by = 0; by < rows; ++by) {
+            if (!region.Blocks[size_t(bx) * size_t(rows) + size_t(by)])
+                continue;
+            ++region.RemadeBlocks;
+            for (int y = by * 8; y < by * 8 + 8; ++y)
+                for (int x = bx * 8; x < bx * 8 + 8; ++x) {
+                    const size_t i = Cells.Index(x, y);
+                    region.Cells[i] = Classes.Of(Cells.Tiles[i]).Kind != TTileKind::Unknown;
+                }
+        }
+    return region;
+}
+
+namespace {
+
+// The index of the terrain smoothing among the stages: kept cells are fixed
+// just before it, after the random heights have drawn as over the whole map.
+constexpr size_t TerrainSmoothingStage = 7;
+
+bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
+{
+    const size_t rows = size_t(Region.Size.BlockRows());
+    const auto first = Region.Blocks.begin() + std::ptrdiff_t(size_t(BlockColumn) * rows);
+    return std::find(first, first + std::ptrdiff_t(rows), 1) != first + std::ptrdiff_t(rows);
+}
+
+} // namespace
+
+TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+                         TStaticsMergeReport &Report)
+{
+    TPartialRun run;
+    run.BeforeStage = [&Existing, &Region](size_t Stage, TTerrainImage &Model) {
+        if (Stage != TerrainSmoothingStage)
+            return;
+        const TMapCells &cells = Existing.Cells;
+        const int width = std::min(cells.Width, Model.GetWidth()), height = std::min(cells.Height, Model.GetHeight());
+        for (int y = 0; y < height; ++y) {
+            TCell *row = Model.CellData() + Model.Index(1, y + 1);
+            uint8_t *flags = Model.FlagData() + Model.Index(1, y + 1);
+            for (int x = 0; x < width; ++x) {
+                const size_t i = cells.Index(x, y);
+                if (Region.Cells[i])
+                    continue;
+                row[x].Altitude = cells.Altitudes[i];
+                flags[x] = FLAG_PAINTED;
+            }
+        }
+    };
+    run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
+    run.Writer.PatchColumn = [&Existing, &Region](int BlockColumn, uint8_t *Column) {
+        const size_t rows = size_t(Region.Size.BlockRows());
+        const uint8_t *old = Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
+        for (size_t by = 0; by < rows; ++by) {
+            const size_t at = by * MapFile::BlockBytes;
+            if (!Region.Blocks[size_t(BlockColumn) * rows + by]) {
+                std::memcpy(Column + at, old + at, MapFile::BlockBytes);
+                continue;
+            }
+            // A remade block keeps its header and every cell that is not remade.
+            std::memcpy(Column + at, old + at, MapFile::BlockHeaderBytes);
+            for (int c = 0; c < 64; ++c) {
+                const int x = BlockColumn * 8 + c % 8, y = int(by) * 8 + c / 8;
+                if (Region.Cells[Existing.Cells.Index(x, y)])
+                    continue;
+                const size_t cell = at + MapFile::BlockHeaderBytes + size_t(c) * MapFile::CellBytes;
+                std::memcpy(Column + cell, old + cell, MapFile::CellBytes);
+            }
+        }
+    };
+    run.Writer.Statics = [&Existing, &Region, &Statics, &Report](const TTerrainImage &Model) {
+        std::optional<TStaticsFiles> made;
+        if (Statics.Decorate)
+            made = BuildStatics(Model, Region.Size, Statics.Decoration, Random::NewStream(TSeedSite::Decoration));
+        const auto check = [&](int X, int Y) -> std::string {
+            const TCell cell = Model.GetCell(X + 1, Y + 1);
+            if (cell.Code == WATER)
+                return "now on water";
+            if (cell.Altitude != Existing.Cells.Altitudes[Existing.Cells.Index(X, Y)])
+                return "the altitude of its cell changed from " +
+                       std::to_string(int(Existing.Cells.Altitudes[Existing.Cells.Index(X, Y)])) + " to " +
+                       std::to_string(int(cell.Altitude));
+            return {};
+        };
+        return MergeStatics(Region.Size, Region.Blocks, Statics.Existing ? &*Statics.Existing : nullptr,
+                            made ? &*made : nullptr, Statics.Ours, check, Report);
+    };
+    return run;
+}

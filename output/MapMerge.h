@@ -1,0 +1,79 @@
+#pragma once
+
+#include "GenerateCommand.h"
+#include "MapFormat.h"
+#include "MapImport.h"
+#include "StaticsMerge.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TTerrainImage;
+
+// Regenerating only what was repainted: a map that exists, a picture of it
+// that was changed in places (made from the map with the import, then
+// painted on), and the blocks of the map that the changes need made anew.
+
+// The existing map, read whole into memory, its file closed again, so that
+// the merge may replace it.
+struct TExistingMap
+{
+    std::string FileName;
+    TMapSize Size;
+    std::vector<uint8_t> Blocks; // as the MUL form stores them, headers included
+    TMapCells Cells;
+};
+// Throws EMapReadError.
+TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size);
+
+// How far around a changed cell the map is made anew: the border line and
+// its transitions reach one cell beyond a change, the coastline's 3 x 3
+// pieces two, and the three coast rings three more; 6 cells, rounded out to
+// whole blocks of 8, so that every stage joins the kept map in the margin.
+inline constexpr int MergeMargin = 6;
+
+// Which blocks and cells of the map are made anew.
+struct TMergeRegion
+{
+    TMapSize Size;
+    // Cells whose terrain in the picture differs from the one the import
+    // reads from the map.
+    uint64_t ChangedCells = 0;
+    // By block index (block-column * block-rows + block-row): 1 for a block
+    // made anew: one within MergeMargin cells of a changed cell.
+    std::vector<uint8_t> Blocks;
+    uint64_t RemadeBlocks = 0;
+    // By cell, row after row: 1 for a cell made anew, one in a remade block
+    // whose tile the configuration knows (a road or cave floor of a
+    // hand-made map, unknown to it, is always kept).
+    std::vector<uint8_t> Cells;
+};
+
+// Compares the picture loaded into Picture (its codes as the load gave them)
+// with the terrains the import read from the existing map.
+TMergeRegion FindMergeRegion(const TTerrainImage &Picture, const TTerrainImport &Existing, const TMapCells &Cells,
+                             const TTileClasses &Classes);
+
+// The statics of a merge.
+struct TMergeStatics
+{
+    // The statics beside the existing map, read whole; none when there are none.
+    std::optional<TStaticsFiles> Existing;
+    // Ids of the decoration and the waves: removed from remade blocks.
+    std::function<bool(uint16_t Id)> Ours;
+    // Decoration and waves are made anew in remade blocks (else only removed).
+    bool Decorate = false;
+    TDecorationConfig Decoration;
+};
+
+// The parts of a Generate command that make a map only in the remade region:
+// before the terrain smoothing, every kept cell takes its altitude from the
+// existing map and stands fixed, so that the remade altitudes join it; the
+// writer fills only block-columns with remade blocks and copies everything
+// kept, byte for byte, from the existing map; the statics are merged (when
+// the output has statics). Report is filled while the statics are made. All
+// referenced objects must outlive the run.
+TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+                         TStaticsMergeReport &Report);
