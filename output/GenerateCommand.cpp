@@ -105,7 +105,21 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
         Observer.RunEnds(stopped);
         return stopped;
     }
-    Observer.WarningsReady(Model.GetWarnings(), ListedWarnings(Model));
+    std::vector<std::string> lines = Model.GetWarnings();
+    std::vector<TErrorItem> items = ListedWarnings(Model);
+    if (Partial.KeepWarning) {
+        // The lines and the listed warnings go one for one.
+        std::vector<std::string> keptLines;
+        std::vector<TErrorItem> keptItems;
+        for (size_t i = 0; i < items.size() && i < lines.size(); ++i)
+            if (Partial.KeepWarning(items[i])) {
+                keptLines.push_back(lines[i]);
+                keptItems.push_back(items[i]);
+            }
+        lines.swap(keptLines);
+        items.swap(keptItems);
+    }
+    Observer.WarningsReady(lines, items);
     Observer.WritingBegins(Output.Size.BlockColumns(), StoringText);
     const TGenerateResult result = WriteMap(Model, Output, Observer, Partial.Writer);
     Observer.RunEnds(result);

@@ -29,6 +29,8 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
 struct TPartialRun
 {
     std::function<void(size_t Stage, TTerrainImage &Model)> BeforeStage;
+    // Which warnings concern the part made (the others stand on kept cells).
+    std::function<bool(const TErrorItem &Warning)> KeepWarning;
     TMapWriterHooks Writer; // KeepColumn, PatchColumn, Statics
 };
 TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,

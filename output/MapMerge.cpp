@@ -93,6 +93,10 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
             }
         }
     };
+    run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
+        return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
+               Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
+    };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
     run.Writer.PatchColumn = [&Existing, &Region](int BlockColumn, uint8_t *Column) {
         const size_t rows = size_t(Region.Size.BlockRows());

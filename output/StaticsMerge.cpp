@@ -9,16 +9,18 @@
 
 namespace {
 
-std::string ReadWhole(const std::string &Path)
+std::vector<uint8_t> ReadWhole(const std::string &Path)
 {
-    std::string bytes;
-    const Platform::TError error = Platform::ReadFile(Path, StaticsFile::MaxDataBytes, bytes);
-    if (error)
-        throw EStaticsReadError(Path + ": " + Platform::Describe(error));
-    if (bytes.size() > StaticsFile::MaxDataBytes)
-        throw EStaticsReadError(Path + ": larger than a statics file can be (" +
-                                std::to_string(StaticsFile::MaxDataBytes) + " bytes)");
-    return bytes;
+    try {
+        const Platform::TFileView file(Path);
+        const auto bytes = file.Bytes();
+        if (bytes.size() > StaticsFile::MaxDataBytes)
+            throw EStaticsReadError(Path + ": larger than a statics file can be (" +
+                                    std::to_string(StaticsFile::MaxDataBytes) + " bytes)");
+        return {bytes.begin(), bytes.end()};
+    } catch (const Platform::EFileError &error) {
+        throw EStaticsReadError(error.what());
+    }
 }
 
 // The records of block Block of Files: a pointer to the first and their count.
@@ -46,15 +48,15 @@ TRecords RecordsOf(const TStaticsFiles &Files, uint64_t Block, const char *Name)
 
 TStaticsFiles ReadStaticsFiles(const std::string &IndexPath, const std::string &DataPath, const TMapSize &Size)
 {
-    const std::string index = ReadWhole(IndexPath), data = ReadWhole(DataPath);
+    TStaticsFiles files;
+    files.Index = ReadWhole(IndexPath);
+    files.Data = ReadWhole(DataPath);
+    const std::vector<uint8_t> &index = files.Index;
     const uint64_t expected = Size.Blocks() * StaticsFile::IndexEntryBytes;
     if (index.size() != expected)
         throw EStaticsReadError(IndexPath + ": " + std::to_string(index.size()) + " bytes, but a " +
                                 FormatMapSize(Size) + " map has " + std::to_string(expected) +
                                 " (12 for each of its blocks); these statics are for a map of another size");
-    TStaticsFiles files;
-    files.Index.assign(index.begin(), index.end());
-    files.Data.assign(data.begin(), data.end());
     return files;
 }
 

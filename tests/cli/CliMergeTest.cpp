@@ -1,0 +1,176 @@
+// --merge-into: a picture imported from a map, repainted in one place, merged
+// back: only the blocks around the change are made anew.
+#include "CliProcess.h"
+#include "CliTestData.h"
+#include "PictureFiles.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using TestSupport::ReadFile;
+using TestSupport::TTempDir;
+using TestSupport::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+CliProcess::TResult RunIn(const TTempDir &Dir, const std::vector<std::string> &Arguments)
+{
+    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
+}
+
+constexpr int Width = 128, Height = 96, BlockRows = Height / 8;
+
+// A map made with a seed and its picture read back: world.bmp, map0.mul,
+// back.bmp, and lake.bmp, back.bmp with a square of water 6 x 6 at 90,60.
+void MakeMapAndLake(const TTempDir &Dir)
+{
+    CliTestData::SaveTerrainPatches(Dir.File("world.bmp"), Width, Height);
+    ASSERT_EQ(RunIn(Dir, {"-q", "--seed", "5", "--size", "128x96", "world.bmp"}).ExitCode, 0);
+    ASSERT_EQ(RunIn(Dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
+    auto reds = PictureFiles::ReferenceReds(ReadFile(Dir.File("back.bmp")));
+    ASSERT_TRUE(reds);
+    for (int y = 60; y < 66; ++y)
+        for (int x = 90; x < 96; ++x)
+            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
+    TestSupport::SaveRedBmp(Dir.File("lake.bmp"), reds->Rows);
+}
+
+std::string Block(const std::string &Map, int Bx, int By)
+{
+    return Map.substr((size_t(Bx) * BlockRows + size_t(By)) * 196, 196);
+}
+
+// A statics file pair: one record per entry (block, id, x and y in the block).
+struct TRecord
+{
+    int Bx, By, Id, X, Y;
+};
+void SaveStatics(const TTempDir &Dir, const std::vector<TRecord> &Records)
+{
+    std::string index, data(7, '\0');
+    auto put32 = [](std::string &s, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            s += char(v >> (8 * i) & 0xFF);
+    };
+    for (int bx = 0; bx < Width / 8; ++bx)
+        for (int by = 0; by < BlockRows; ++by) {
+            std::string records;
+            for (const TRecord &r : Records)
+                if (r.Bx == bx && r.By == by)
+                    records += std::string{char(r.Id & 0xFF), char(r.Id >> 8), char(r.X), char(r.Y), char(0), char(0), char(0)};
+            put32(index, records.empty() ? 0xFFFFFFFFu : uint32_t(data.size()));
+            put32(index, uint32_t(records.size()));
+            put32(index, 0);
+            data += records;
+        }
+    WriteFile(Dir.File("staidx0.mul"), index);
+    WriteFile(Dir.File("statics0.mul"), data);
+}
+
+} // namespace
+
+TEST(CliMerge, OneLakeRemakesOnlyTheBlocksAroundItAndAnUnchangedPictureChangesNoByte)
+{
+    TTempDir dir;
+    MakeMapAndLake(dir);
+    const std::string before = ReadFile(dir.File("map0.mul"));
+
+    // Into the map itself (no -o).
+    const auto merge = RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp"});
+    ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+    // 36 cells; 6 cells of margin around 90..95 x 60..65 reach blocks 10..12 x 7..8 and block-row 6 (54 / 8).
+    // The first line; warnings follow, those of remade cells only.
+    EXPECT_EQ(merge.Out.substr(0, merge.Out.find('\n') + 1), "map0.mul: 36 cells changed; 9 of 192 blocks made anew\n");
+    for (size_t at = merge.Out.find("tile "); at != std::string::npos; at = merge.Out.find("tile ", at + 1)) {
+        const int x = std::stoi(merge.Out.substr(at + 5)), y = std::stoi(merge.Out.substr(merge.Out.find('/', at) + 1));
+        EXPECT_TRUE(x >= 80 && x < 104 && y >= 48 && y < 72) << x << "," << y;
+    }
+    const std::string after = ReadFile(dir.File("map0.mul"));
+    ASSERT_EQ(after.size(), before.size());
+    int differing = 0;
+    for (int bx = 0; bx < Width / 8; ++bx)
+        for (int by = 0; by < BlockRows; ++by) {
+            const bool remade = bx >= 10 && bx <= 12 && by >= 6 && by <= 8;
+            if (!remade) {
+                EXPECT_EQ(Block(after, bx, by), Block(before, bx, by)) << bx << "," << by;
+            }
+            differing += Block(after, bx, by) != Block(before, bx, by);
+        }
+    EXPECT_GE(differing, 4);
+    // The middle of the square is water now.
+    ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "merged.bmp"}).ExitCode, 0);
+    EXPECT_EQ(PictureFiles::ReferenceReds(ReadFile(dir.File("merged.bmp")))->Rows[62][92], CliTestData::WaterRed);
+
+    // The picture of the map as it is changes nothing: the same bytes.
+    fs::copy_file(dir.File("map0.mul"), dir.File("copy.mul"));
+    ASSERT_EQ(RunIn(dir, {"--import", "copy.mul", "--size", "128x96", "-o", "same.bmp"}).ExitCode, 0);
+    const auto same = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "copy.mul", "same.bmp", "-o", "out.mul"});
+    ASSERT_EQ(same.ExitCode, 0) << same.Err;
+    EXPECT_EQ(same.Out, "copy.mul: 0 cells changed; 0 of 192 blocks made anew\n"); // and no warning
+    EXPECT_EQ(ReadFile(dir.File("out.mul")), after);
+}
+
+TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
+{
+    TTempDir dir;
+    MakeMapAndLake(dir);
+    // A road (tile 999, in no list) beside the lake, inside the remade blocks.
+    std::string map = ReadFile(dir.File("map0.mul"));
+    const size_t road = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(2 * 8 + 5) * 3; // cell 93,58
+    map[road] = char(999 & 0xFF);
+    map[road + 1] = char(999 >> 8);
+    map[road + 2] = char(7);
+    WriteFile(dir.File("map0.mul"), map);
+    // Statics: in remade block 11,7 a user's static (0x0001) on the new water,
+    // a tree and a wave; in block 0,0, far away, a tree and a wave that stay.
+    SaveStatics(dir, {{11, 7, 0x0001, 4, 6}, {11, 7, 0x0CCD, 1, 1}, {11, 7, 0x179D, 2, 2},
+                      {0, 0, 0x0CCD, 3, 3}, {0, 0, 0x179D, 4, 4}});
+    const std::string oldIndex = ReadFile(dir.File("staidx0.mul")), oldData = ReadFile(dir.File("statics0.mul"));
+
+    const auto merge =
+        RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp", "--report"});
+    ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+    const std::string after = ReadFile(dir.File("map0.mul"));
+    EXPECT_EQ(after.substr(road, 3), map.substr(road, 3));
+    EXPECT_NE(merge.Err.find("merge statics: 2 decoration and waves taken out, 0 put in, 1 other statics kept"),
+              std::string::npos)
+        << merge.Err;
+    EXPECT_NE(merge.Err.find("static 0x0001 at 92,62 (z 0): now on water"), std::string::npos) << merge.Err;
+    // Block 0,0 keeps both its records; block 11,7 only the user's.
+    const std::string index = ReadFile(dir.File("staidx0.mul")), data = ReadFile(dir.File("statics0.mul"));
+    ASSERT_EQ(index.size(), oldIndex.size());
+    auto records = [&](const std::string &Index, const std::string &Data, int Bx, int By) {
+        const size_t entry = (size_t(Bx) * BlockRows + size_t(By)) * 12;
+        const auto u32 = [&](size_t at) {
+            return uint32_t(uint8_t(Index[at])) | uint32_t(uint8_t(Index[at + 1])) << 8 |
+                   uint32_t(uint8_t(Index[at + 2])) << 16 | uint32_t(uint8_t(Index[at + 3])) << 24;
+        };
+        return u32(entry) == 0xFFFFFFFFu ? std::string() : Data.substr(u32(entry), u32(entry + 4));
+    };
+    EXPECT_EQ(records(index, data, 0, 0), records(oldIndex, oldData, 0, 0));
+    EXPECT_EQ(records(index, data, 11, 7), std::string({1, 0, 4, 6, 0, 0, 0}));
+}
+
+TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
+{
+    TTempDir dir;
+    MakeMapAndLake(dir);
+    const std::string before = ReadFile(dir.File("map0.mul"));
+    CliTestData::SaveTerrainPatches(dir.File("small.bmp"), 120, 96);
+    const auto size = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "map0.mul", "small.bmp"});
+    EXPECT_EQ(size.ExitCode, 1);
+    EXPECT_NE(size.Err.find("small.bmp is 120 x 96 pixels, but the map map0.mul is 128 x 96 cells"), std::string::npos)
+        << size.Err;
+    const auto missing = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "none.mul", "lake.bmp", "-o", "new.mul"});
+    EXPECT_EQ(missing.ExitCode, 2);
+    EXPECT_NE(missing.Err.find("cannot read the map file: "), std::string::npos) << missing.Err;
+    const auto crop = RunIn(dir, {"-q", "--crop", "--merge-into", "map0.mul", "lake.bmp"});
+    EXPECT_EQ(crop.ExitCode, 1);
+    const auto picture = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp", "-o", "lake.bmp"});
+    EXPECT_EQ(picture.ExitCode, 1);
+    EXPECT_EQ(ReadFile(dir.File("map0.mul")), before);
+    EXPECT_FALSE(fs::exists(dir.File("new.mul")));
+}
