@@ -131,23 +131,23 @@ package() {
     local stage=$build/package
     rm -rf "$stage" "$zip_file"
     mkdir -p "$stage" "$root/dist"
-    cp "$bin/morvane-cli.exe" "$bin/Tiles.ini" "$stage/"
+    cp "$bin/morvane-cli.exe" "$bin/Tiles.ini" "$bin/Tiles-0.5.ini" "$stage/"
     cp "$root/docs/README-windows.txt" "$stage/"
     x86_64-w64-mingw32-strip "$stage/morvane-cli.exe"
-    (cd "$stage" && zip -q -X "$zip_file" morvane-cli.exe Tiles.ini README-windows.txt)
+    (cd "$stage" && zip -q -X "$zip_file" morvane-cli.exe Tiles.ini Tiles-0.5.ini README-windows.txt)
 }
 step "archive" package
 
-# What the archive holds: these three files, the program a 64-bit Windows
+# What the archive holds: these four files, the program a 64-bit Windows
 # executable that needs only the DLLs of Windows itself, nothing built for Linux.
 check_archive() {
     local unpacked=$compare/zip names
     names=$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')
-    [ "$names" = "README-windows.txt Tiles.ini morvane-cli.exe " ] || { echo "the archive holds: $names" >&2; return 1; }
+    [ "$names" = "README-windows.txt Tiles-0.5.ini Tiles.ini morvane-cli.exe " ] || { echo "the archive holds: $names" >&2; return 1; }
     unzip -q -o "$zip_file" -d "$unpacked"
     file -b "$unpacked/morvane-cli.exe" | grep -q '^PE32+ executable (console) x86-64' ||
         { echo "morvane-cli.exe is: $(file -b "$unpacked/morvane-cli.exe")" >&2; return 1; }
-    for name in Tiles.ini README-windows.txt; do
+    for name in Tiles.ini Tiles-0.5.ini README-windows.txt; do
         file -b "$unpacked/$name" | grep -q 'text' || { echo "$name is: $(file -b "$unpacked/$name")" >&2; return 1; }
     done
     local dlls
@@ -160,7 +160,7 @@ check_archive() {
     mkdir -p "$unpacked/run"
     (cd "$unpacked/run" && "$WINE" ../morvane-cli.exe -q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../../world.bmp >/dev/null)
     cmp "$unpacked/run/map0LegacyMUL.uop" "$compare/linux/map0LegacyMUL.uop"
-    echo "dist/morvane-windows-x64.zip: morvane-cli.exe (PE32+, needs only" $dlls"), Tiles.ini, README-windows.txt"
+    echo "dist/morvane-windows-x64.zip: morvane-cli.exe (PE32+, needs only" $dlls"), Tiles.ini, Tiles-0.5.ini, README-windows.txt"
 }
 step "archive checked" check_archive
 /usr/lib/wine/wineserver -k 2>/dev/null || true

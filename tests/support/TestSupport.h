@@ -36,7 +36,7 @@ void SetEnv(const std::string &Name, const char *Value);
 
 // The bundled Tiles.ini that the build puts next to the test executables.
 std::string BundledTilesPath();
-// The tile configuration of Morvane 0.5 (tests/data/Tiles-0.5.ini), copied
+// The tile configuration of Morvane 0.5 (Tiles-0.5.ini), copied
 // next to the test executables: tests that pin whole maps made with it load it.
 std::string FrozenTilesPath();
 
