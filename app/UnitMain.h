@@ -74,6 +74,7 @@ public:
     QMenu *File1 = nullptr;
     QMenu *Import1 = nullptr;
     QAction *BMPmap1 = nullptr;
+    QAction *MapAsPicture1 = nullptr; // File > Import > "Map as picture..."
     QAction *Exit1 = nullptr;
     QMenu *Map1 = nullptr;              // the map's size and the statics files
     QActionGroup *MapSizes1 = nullptr;  // one item per size, the chosen one checked
@@ -108,6 +109,9 @@ public:
 
     // Handlers of the controls.
     void BMPmap1Click();
+    // Reads a map file back into a painted picture (two file dialogs: the map,
+    // then the picture), then loads that picture.
+    void MapAsPicture1Click();
     void BitBtn2Click();
     void BitBtn4Click();
     void BitBtn3Click();

@@ -117,6 +117,8 @@ void TForm1::CreateMenu()
     Import1->menuAction()->setToolTip(tr("Import a map"));
     Import1->setToolTipsVisible(true);
     BMPmap1 = MakeAction(Import1, "BMPmap1", tr("&BMP map"), tr("Import BMP map"));
+    MapAsPicture1 = MakeAction(Import1, "MapAsPicture1", tr("Map as picture..."),
+                               tr("Read a map file back into a picture to paint on"));
     Exit1 = MakeAction(File1, "Exit1", tr("&Exit"), tr("Close the application"));
 
     CreateMapMenu();
@@ -127,6 +129,7 @@ void TForm1::CreateMenu()
     Help1 = MakeAction(N1, "Help1", tr("About"), tr("About"));
 
     connect(BMPmap1, &QAction::triggered, this, &TForm1::BMPmap1Click);
+    connect(MapAsPicture1, &QAction::triggered, this, &TForm1::MapAsPicture1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Help1, &QAction::triggered, this, &TForm1::Help1Click);
 }

@@ -142,6 +142,11 @@ protected:
             shown.ConfirmsOverwrite = !Dialog.testOption(QFileDialog::DontConfirmOverwrite);
             shown.Native = !Dialog.testOption(QFileDialog::DontUseNativeDialog);
             Dialogs.push_back(shown);
+            if (!DialogAnswers.empty()) {
+                FileName = QString::fromStdString(DialogAnswers.front());
+                DialogAnswers.erase(DialogAnswers.begin());
+                return true;
+            }
             if (!DialogAnswer)
                 return false;
             FileName = QString::fromStdString(*DialogAnswer);
@@ -182,4 +187,5 @@ protected:
     bool QuestionAnswer = false; // the default button: No
     std::string ProgramSettings;
     std::optional<std::string> DialogAnswer; // empty: the user cancels
+    std::vector<std::string> DialogAnswers;  // answers of the next dialogs, in turn, before DialogAnswer
 };
