@@ -7,6 +7,7 @@
 //   morvane-bench --load-only                             only the picture load
 #include "ClassTerrainImage.h"
 #include "ExecutablePath.h"
+#include "ImportMergeBench.h"
 #include "MapPreview.h"
 #include "MapReader.h"
 #include "MapWriter.h"
@@ -264,6 +265,13 @@ int main(int argc, char **argv)
     for (const TMapSize &size : {MapSizes::Classic, TMapSize{7168, 4096}})
         for (const TMapFormat format : {TMapFormat::Mul, TMapFormat::Uop})
             identical = TimeMapOutput(fast, afterStages, dir, size, format) && identical;
+
+    // Reading the map back into a picture, and a merge of a small change.
+    std::printf("\n");
+    Random::Generator() = afterStages;
+    const std::string importMap = (dir / "import.mul").string();
+    WriteMapFile(fast, importMap);
+    TimeImportAndMerge(tiles, picture, importMap, dir.string(), seed);
 
     std::printf("\n%s\n", identical ? "Grids, warnings and map bytes identical; maps read back cell for cell."
                                       : "RESULTS DIFFER.");

@@ -1,88 +1,24 @@
 // Reading a map back into a painted picture: a painted world generated with a
-// seed and read back gives the painted terrains, and importing is a fixed
-// point of generating.
+// seed and read back gives the painted terrains; worked examples of each
+// rule; the picture file; the import tiles.
 #include "ClassTerrainImage.h"
-#include "GenerateCommand.h"
 #include "ImportCommand.h"
 #include "MapImport.h"
 #include "MapReader.h"
-#include "Random.h"
-#include "TerrainPicture.h"
+#include "MapRuns.h"
 #include "PictureFiles.h"
+#include "TerrainPicture.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <climits>
+#include <cstdio>
 #include <map>
 #include <memory>
-#include <cstdio>
 
 using namespace TestSupport;
 
 namespace {
-
-constexpr uint16_t TerrainCodes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER};
-
-// A painted world of broad regions: each pixel takes the terrain of the
-// nearest of a few dozen sites (a Voronoi picture), so borders run in every
-// direction and every terrain meets every other and water. The sites come
-// from a fixed little generator of the test's own.
-std::vector<std::vector<uint8_t>> PaintedWorld(const TTerrainImage &Config, int Width, int Height, uint32_t Seed)
-{
-    uint32_t state = Seed;
-    auto next = [&state](uint32_t n) {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) % n;
-    };
-    struct TSite { int X, Y; uint16_t Code; };
-    std::vector<TSite> sites;
-    for (int i = 0; i < 60; ++i)
-        sites.push_back({int(next(uint32_t(Width))), int(next(uint32_t(Height))), TerrainCodes[next(9)]});
-    std::array<uint8_t, 256> redOf{};
-    for (int red = 255; red >= 0; --red)
-        if (Config.CodeForColor(uint8_t(red)) != NO_TERRAIN)
-            redOf[Config.CodeForColor(uint8_t(red))] = uint8_t(red);
-    std::vector<std::vector<uint8_t>> reds(size_t(Height), std::vector<uint8_t>(size_t(Width), 0));
-    for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width; ++x) {
-            int best = 0;
-            int64_t bestDistance = INT64_MAX;
-            for (size_t s = 0; s < sites.size(); ++s) {
-                const int64_t dx = sites[s].X - x, dy = sites[s].Y - y;
-                if (dx * dx + dy * dy < bestDistance) {
-                    bestDistance = dx * dx + dy * dy;
-                    best = int(s);
-                }
-            }
-            reds[size_t(y)][size_t(x)] = redOf[sites[size_t(best)].Code];
-        }
-    return reds;
-}
-
-class TQuietObserver : public TGenerateObserver
-{
-};
-
-// The model after generating the picture at PicturePath with Seed, its map
-// written to MapPath.
-void Generate(TTerrainImage &Model, const std::string &PicturePath, const std::string &MapPath, TMapSize Size,
-              uint64_t Seed)
-{
-    Random::SetFixedSeed(Seed);
-    Model.LoadFromBMP(PicturePath);
-    TQuietObserver observer;
-    const TGenerateResult result = RunGenerateCommand(Model, TMapOutput::ForFile(MapPath, Size), observer);
-    Random::SetFixedSeed(std::nullopt);
-    ASSERT_EQ(result.Outcome, TGenerateOutcome::Written) << result.Error;
-}
-
-TTerrainImport Imported(const TTerrainImage &Config, const std::string &MapPath, TMapSize Size)
-{
-    TMapReader reader(MapPath, Size);
-    return ImportTerrains(ReadMapCells(reader), TTileClasses(Config, {}));
-}
 
 struct TRoundTripCase
 {
@@ -109,10 +45,10 @@ TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePict
     TTempDir dir;
     const TMapSize size{640, 480};
     TTerrainImage model(tiles);
-    const auto painted = PaintedWorld(model, size.Width, size.Height, 5);
+    const auto painted = MapRuns::PaintedRegions(model, size.Width, size.Height, 5);
     SaveRedBmp(dir.File("world.bmp"), painted);
-    Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 11);
-    const TTerrainImport first = Imported(model, dir.File("map0.mul"), size);
+    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 11);
+    const TTerrainImport first = MapRuns::Imported(model, dir.File("map0.mul"), size);
     ASSERT_EQ(first.Width, size.Width);
     ASSERT_EQ(first.Height, size.Height);
     EXPECT_EQ(first.UnknownCells, 0u);
@@ -140,8 +76,8 @@ TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePict
     // Generating the imported picture with the same seed and importing again.
     SavePicture(first, model, dir.File("back.bmp"));
     TTerrainImage again(tiles);
-    Generate(again, dir.File("back.bmp"), dir.File("map1.mul"), size, 11);
-    const TTerrainImport second = Imported(again, dir.File("map1.mul"), size);
+    MapRuns::Generate(again, dir.File("back.bmp"), dir.File("map1.mul"), size, 11);
+    const TTerrainImport second = MapRuns::Imported(again, dir.File("map1.mul"), size);
     uint64_t pictureSame = 0, terrainSame = 0;
     for (int y = 0; y < size.Height; ++y)
         for (int x = 0; x < size.Width; ++x) {

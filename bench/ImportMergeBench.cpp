@@ -1,0 +1,109 @@
+// The import of a full-size map into a picture and a merge of a repainted
+// picture into the map, each the median of five, beside a whole run (load,
+// stages, writer) of the same picture.
+#include "ImportMergeBench.h"
+
+#include "ClassTerrainImage.h"
+#include "GenerateCommand.h"
+#include "ImportCommand.h"
+#include "MapMerge.h"
+#include "MapReader.h"
+#include "Random.h"
+#include "TerrainPicture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// The median of five runs of Work, in milliseconds.
+double Median5(const std::function<void()> &Work)
+{
+    std::vector<double> times;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = TClock::now();
+        Work();
+        times.push_back(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[2];
+}
+
+void SavePicture(const TTerrainImport &Import, const TTerrainImage &Config, const std::string &Path)
+{
+    std::ofstream out(Path, std::ios::binary);
+    WriteTerrainPicture(Import, MakeTerrainPalette(Config), TPictureKind::Bmp, [&](const uint8_t *Data, size_t Bytes) {
+        out.write(reinterpret_cast<const char *>(Data), std::streamsize(Bytes));
+    });
+}
+
+} // namespace
+
+void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, const std::string &MapPath,
+                        const std::string &Dir, unsigned long long Seed)
+{
+    TTerrainImage config(Tiles);
+    const std::string back = Dir + "/back.bmp", backPng = Dir + "/back.png";
+    TTerrainImport import;
+    const double bmp = Median5([&] { import = ImportMapToPicture(MapPath, std::nullopt, config, {}, back); });
+    const double png = Median5([&] { ImportMapToPicture(MapPath, std::nullopt, config, {}, backPng); });
+    std::printf("%-26s %10.1f ms (median of 5; %llu cells of no terrain)\n", "import to BMP", bmp,
+                (unsigned long long)import.UnknownCells);
+    std::printf("%-26s %10.1f ms (median of 5; %.1f MB)\n", "import to PNG", png,
+                double(std::filesystem::file_size(backPng)) / 1e6);
+
+    // The whole run the merge is measured against: load, stages, writer.
+    TGenerateObserver quiet;
+    const std::string whole = Dir + "/whole.mul";
+    const double full = Median5([&] {
+        Random::SetFixedSeed(Seed);
+        TTerrainImage model(Tiles);
+        model.LoadFromBMP(Picture);
+        RunGenerateCommand(model, TMapOutput::ForFile(whole), quiet);
+    });
+
+    // A lake of 1 % of the cells in one place, painted on the imported picture.
+    const int cx = import.Width / 2, cy = import.Height / 2;
+    const double radius = std::sqrt(0.01 * double(import.Width) * double(import.Height) / 3.14159265);
+    uint64_t lake = 0;
+    for (int y = 0; y < import.Height; ++y)
+        for (int x = 0; x < import.Width; ++x)
+            if (double(x - cx) * (x - cx) + double(y - cy) * (y - cy) <= radius * radius) {
+                import.Codes[size_t(y) * size_t(import.Width) + size_t(x)] = WATER;
+                ++lake;
+            }
+    const std::string lakePicture = Dir + "/lake.bmp";
+    SavePicture(import, config, lakePicture);
+
+    const std::string merged = Dir + "/merged.mul";
+    uint64_t remade = 0, changed = 0;
+    const double merge = Median5([&] {
+        Random::SetFixedSeed(Seed);
+        const TExistingMap existing = ReadExistingMap(MapPath, std::nullopt);
+        TTerrainImage model(Tiles);
+        model.LoadFromBMP(lakePicture);
+        const TTileClasses classes(model, {});
+        const TMergeRegion region =
+            FindMergeRegion(model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        TStaticsMergeReport report;
+        TMergeStatics statics;
+        statics.Ours = [](uint16_t) { return false; };
+        RunGenerateCommand(model, TMapOutput::ForFile(merged, existing.Size), quiet,
+                           MakeMergeRun(existing, region, statics, report));
+        remade = region.RemadeBlocks;
+        changed = region.ChangedCells;
+    });
+    std::printf("%-26s %10.1f ms (median of 5: load, stages, writer)\n", "whole run", full);
+    std::printf("%-26s %10.1f ms (median of 5; a lake of %llu cells, %llu changed, %llu blocks remade): %.2f of "
+                "the whole run\n",
+                "merge of a 1 % change", merge, (unsigned long long)lake, (unsigned long long)changed,
+                (unsigned long long)remade, merge / full);
+}

@@ -1,0 +1,160 @@
+// A merge at the level of the Generate command: the remade cells draw as a
+// whole run over the new picture does, the kept cells and everything outside
+// stay, the altitudes join, and a stopped or failed merge into the map itself
+// leaves it as it was.
+#include "ClassTerrainImage.h"
+#include "MapMerge.h"
+#include "MapRuns.h"
+#include "Platform.h"
+#include "TerrainPicture.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace TestSupport;
+
+namespace {
+
+const TMapSize Size{256, 192};
+
+class TStopper : public TGenerateObserver
+{
+public:
+    int StopAfterColumn = -1;
+    int Columns = 0;
+    void ColumnWritten(int, int) override { ++Columns; }
+    bool StopRequested() override { return StopAfterColumn >= 0 && Columns > StopAfterColumn; }
+};
+
+// A map of a painted world (map0.mul), and its picture with a round lake of
+// radius 10 at 128,96 painted on it (lake.bmp).
+class MapMerge : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Config = std::make_unique<TTerrainImage>(BundledTilesPath());
+        SaveRedBmp(Dir.File("world.bmp"), MapRuns::PaintedRegions(*Config, Size.Width, Size.Height, 9));
+        TTerrainImage model(BundledTilesPath());
+        MapRuns::Generate(model, Dir.File("world.bmp"), Dir.File("map0.mul"), Size, 21);
+        TTerrainImport picture = MapRuns::Imported(*Config, Dir.File("map0.mul"), Size);
+        for (int y = 0; y < Size.Height; ++y)
+            for (int x = 0; x < Size.Width; ++x)
+                if ((x - 128) * (x - 128) + (y - 96) * (y - 96) <= 100)
+                    picture.Codes[size_t(y) * size_t(Size.Width) + size_t(x)] = WATER;
+        std::string bytes;
+        WriteTerrainPicture(picture, MakeTerrainPalette(*Config), TPictureKind::Bmp,
+                            [&](const uint8_t *Data, size_t Count) { bytes.append(reinterpret_cast<const char *>(Data), Count); });
+        WriteFile(Dir.File("lake.bmp"), bytes);
+    }
+
+    // Merges lake.bmp into map0.mul, written to Output; the model it ran on.
+    TGenerateResult Merge(const std::string &Output, TTerrainImage &Model, TMergeRegion &Region,
+                          TGenerateObserver &Observer)
+    {
+        Random::SetFixedSeed(21);
+        const TExistingMap existing = ReadExistingMap(Dir.File("map0.mul"), Size);
+        Model.LoadFromBMP(Dir.File("lake.bmp"));
+        const TTileClasses classes(Model, {});
+        Region = FindMergeRegion(Model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        TMergeStatics statics;
+        statics.Ours = [](uint16_t) { return false; };
+        TStaticsMergeReport report;
+        const TGenerateResult result = RunGenerateCommand(Model, TMapOutput::ForFile(Output, Size), Observer,
+                                                          MakeMergeRun(existing, Region, statics, report));
+        Random::SetFixedSeed(std::nullopt);
+        return result;
+    }
+
+    TTempDir Dir;
+    std::unique_ptr<TTerrainImage> Config;
+};
+
+TMapCells CellsOf(const std::string &Path)
+{
+    TMapReader reader(Path, Size);
+    return ReadMapCells(reader);
+}
+
+} // namespace
+
+TEST_F(MapMerge, RemadeCellsDrawAsAWholeRunAndTheAltitudesJoin)
+{
+    TTerrainImage model(BundledTilesPath());
+    TMergeRegion region;
+    TGenerateObserver quiet;
+    ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
+    // The lake has 317 cells; those that were water before did not change.
+    EXPECT_GT(region.ChangedCells, 0u);
+    EXPECT_LE(region.ChangedCells, 317u);
+    // The whole run of the new picture with the same seed.
+    TTerrainImage whole(BundledTilesPath());
+    MapRuns::Generate(whole, Dir.File("lake.bmp"), Dir.File("whole.mul"), Size, 21);
+
+    const TMapCells before = CellsOf(Dir.File("map0.mul")), merged = CellsOf(Dir.File("merged.mul")),
+                    wholeCells = CellsOf(Dir.File("whole.mul"));
+    uint64_t remade = 0;
+    int largestStep = 0, largestJoin = 0;
+    for (int y = 0; y < Size.Height; ++y)
+        for (int x = 0; x < Size.Width; ++x) {
+            const size_t i = merged.Index(x, y);
+            if (!region.Cells[i]) {
+                ASSERT_EQ(merged.Tiles[i], before.Tiles[i]) << x << "," << y;
+                ASSERT_EQ(merged.Altitudes[i], before.Altitudes[i]) << x << "," << y;
+                continue;
+            }
+            ++remade;
+            // The same tile draw as the whole run makes for that cell.
+            EXPECT_EQ(merged.Tiles[i], wholeCells.Tiles[i]) << x << "," << y;
+        }
+    // No step between a remade and a kept cell is larger than the largest
+    // step between two neighbours of the map before.
+    for (int y = 0; y + 1 < Size.Height; ++y)
+        for (int x = 0; x + 1 < Size.Width; ++x)
+            for (const auto &[dx, dy] : {std::pair{1, 0}, std::pair{0, 1}}) {
+                const size_t a = merged.Index(x, y), b = merged.Index(x + dx, y + dy);
+                largestStep = std::max(largestStep, std::abs(before.Altitudes[a] - before.Altitudes[b]));
+                if (region.Cells[a] != region.Cells[b])
+                    largestJoin = std::max(largestJoin, std::abs(merged.Altitudes[a] - merged.Altitudes[b]));
+            }
+    EXPECT_EQ(remade, region.RemadeBlocks * 64);
+    EXPECT_LE(largestJoin, largestStep);
+    std::printf("[ measured ] %llu blocks remade; largest step where remade meets kept %d, in the map before %d\n",
+                static_cast<unsigned long long>(region.RemadeBlocks), largestJoin, largestStep);
+}
+
+TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
+{
+    const std::string before = ReadFile(Dir.File("map0.mul"));
+    {
+        TTerrainImage model(BundledTilesPath());
+        TMergeRegion region;
+        TStopper stopper;
+        stopper.StopAfterColumn = 3;
+        EXPECT_EQ(Merge(Dir.File("map0.mul"), model, region, stopper).Outcome, TGenerateOutcome::Aborted);
+        EXPECT_EQ(ReadFile(Dir.File("map0.mul")), before);
+    }
+    {
+        // The last step of the save, putting the new file in the map's place, fails.
+        Platform::SetFaultHook([](const std::string &Operation, const std::string &) {
+            return Operation == "replace" ? Platform::TError{Platform::TErrorKind::InputOutput, 0} : Platform::TError{};
+        });
+        TTerrainImage model(BundledTilesPath());
+        TMergeRegion region;
+        TGenerateObserver quiet;
+        const TGenerateResult result = Merge(Dir.File("map0.mul"), model, region, quiet);
+        Platform::SetFaultHook(nullptr);
+        EXPECT_EQ(result.Outcome, TGenerateOutcome::Failed);
+        EXPECT_EQ(ReadFile(Dir.File("map0.mul")), before);
+        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"lake.bmp", "map0.mul", "world.bmp"}));
+    }
+    // And a merge that goes through replaces it.
+    TTerrainImage model(BundledTilesPath());
+    TMergeRegion region;
+    TGenerateObserver quiet;
+    EXPECT_EQ(Merge(Dir.File("map0.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
+    EXPECT_NE(ReadFile(Dir.File("map0.mul")), before);
+}
