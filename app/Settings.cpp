@@ -16,6 +16,7 @@ namespace {
 const char *const Section = "Main";
 const char *const KeyBMPFileName = "BMPFileName";
 const char *const KeyMAPFileName = "MAPFileName";
+const char *const KeyHeightsFileName = "HeightsFileName";
 const char *const KeyLoadBMPOnStartup = "LoadBMPOnStartup";
 const char *const KeyMapWidth = "MapWidth";
 const char *const KeyMapHeight = "MapHeight";
@@ -108,6 +109,7 @@ TSettings ReadSettings(const std::string &Path)
     TSettings settings;
     settings.BMPFileName = ini.ReadString(Section, KeyBMPFileName, defaults.BMPFileName);
     settings.MAPFileName = ini.ReadString(Section, KeyMAPFileName, defaults.MAPFileName);
+    settings.HeightsFileName = ini.ReadString(Section, KeyHeightsFileName, defaults.HeightsFileName);
     settings.LoadBMPOnStartup = ini.ReadBool(Section, KeyLoadBMPOnStartup, defaults.LoadBMPOnStartup);
     const TMapSize size{ini.ReadInteger(Section, KeyMapWidth, defaults.MapSize.Width),
                         ini.ReadInteger(Section, KeyMapHeight, defaults.MapSize.Height)};
@@ -125,6 +127,7 @@ bool WriteSettings(const std::string &Path, const TSettings &Settings)
     TIniFile ini(Path);
     ini.WriteString(Section, KeyBMPFileName, Settings.BMPFileName);
     ini.WriteString(Section, KeyMAPFileName, Settings.MAPFileName);
+    ini.WriteString(Section, KeyHeightsFileName, Settings.HeightsFileName);
     ini.WriteBool(Section, KeyLoadBMPOnStartup, Settings.LoadBMPOnStartup);
     ini.WriteString(Section, KeyMapWidth, std::to_string(Settings.MapSize.Width));
     ini.WriteString(Section, KeyMapHeight, std::to_string(Settings.MapSize.Height));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The window's settings file: the two file names, the start-up option and the
+// The window's settings file: the file names (picture, map, heights picture), the start-up option and the
 // map's size and statics choice, carried from one run to the next in the
 // section "Main".
 struct TSettings
@@ -18,6 +18,7 @@ struct TSettings
     // "Statics": none, empty or decorated. A file from before, without it,
     // gives empty when its "WriteStatics" is on.
     TStaticsChoice Statics = TStaticsChoice::None;
+    std::string HeightsFileName = ""; // "HeightsFileName": empty, no painted heights
 };
 
 // The settings file of the running program: its own path with the extension

@@ -129,6 +129,8 @@ void TForm1::FormCreate()
     const TSettings settings = ReadSettings(SettingsPath);
     BMPFileName = settings.BMPFileName;
     MAPFileName = settings.MAPFileName;
+    HeightsFileName = settings.HeightsFileName;
+    Label10->setText(Q(HeightsFileName));
     LoadBMPOnStartup = settings.LoadBMPOnStartup;
     CBLoadBMPOnStartup->setChecked(LoadBMPOnStartup);
     MapSize = settings.MapSize;
@@ -213,6 +215,32 @@ void TForm1::BMPmap1Click()
     LoadImage();
 }
 
+void TForm1::BitBtn7Click()
+{
+    if (GenerateRunning)
+        return;
+    TOpenPictureDialog OpenHeightsDialog(this);
+    OpenHeightsDialog.setObjectName("OpenHeightsDialog");
+    OpenHeightsDialog.setWindowTitle(tr("Open heights picture"));
+    OpenHeightsDialog.setNameFilters({tr("All (*)"), tr("Grey pictures (*.png *.bmp)")});
+    OpenHeightsDialog.selectNameFilter(tr("Grey pictures (*.png *.bmp)"));
+    PresetFileName(OpenHeightsDialog, HeightsFileName.empty() ? BMPFileName : HeightsFileName);
+    QString chosen;
+    if (!ExecuteDialog(OpenHeightsDialog, chosen))
+        return;
+    // Read by Generate: the picture may still be repainted until then.
+    HeightsFileName = chosen.toStdString();
+    Label10->setText(Q(HeightsFileName));
+}
+
+void TForm1::BitBtn8Click()
+{
+    if (GenerateRunning)
+        return;
+    HeightsFileName.clear();
+    Label10->clear();
+}
+
 void TForm1::BitBtn2Click()
 {
     if (GenerateRunning)
@@ -261,6 +289,18 @@ void TForm1::BitBtn4Click()
     if (const auto clash = MapFileClash(output.FileName)) {
         ShowError("Clould not store MAP to " + output.FileName + "!", *clash);
         return;
+    }
+    // The painted heights are read at each run, from the picture as it is now;
+    // without a heights picture the altitudes are made as always.
+    if (!HeightsFileName.empty()) {
+        try {
+            Model->LoadHeights(HeightsFileName);
+        } catch (const std::exception &error) {
+            ShowError("Could not load the heights picture " + HeightsFileName + "!", error.what());
+            return;
+        }
+    } else {
+        Model->ResetPaintedHeights(false);
     }
     if (!ConfirmVoidMap(output))
         return;
@@ -349,10 +389,11 @@ std::optional<std::string> TForm1::MapFileClash(const std::string &MapFile) cons
     std::vector<TRunFile> outputs;
     for (const std::string &path : MapOutputPaths(MapOutputFor(MapFile)))
         outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
-    return FindFileClash({{BMPFileName, "the picture"},
-                          {TilesPath, "the tile configuration"},
-                          {SettingsPath, "the settings file"}},
-                         outputs);
+    std::vector<TRunFile> inputs{
+        {BMPFileName, "the picture"}, {TilesPath, "the tile configuration"}, {SettingsPath, "the settings file"}};
+    if (!HeightsFileName.empty())
+        inputs.push_back({HeightsFileName, "the heights picture"});
+    return FindFileClash(inputs, outputs);
 }
 
 void TForm1::PaintPending()
@@ -469,6 +510,7 @@ void TForm1::FormClose()
     TSettings settings;
     settings.BMPFileName = BMPFileName;
     settings.MAPFileName = MAPFileName;
+    settings.HeightsFileName = HeightsFileName;
     settings.LoadBMPOnStartup = CBLoadBMPOnStartup->isChecked();
     settings.MapSize = MapSize;
     settings.Statics = Statics;
@@ -481,6 +523,8 @@ void TForm1::LockGUI(bool Lock)
 {
     BitBtn1->setEnabled(!Lock && !ModelMissing);
     BitBtn2->setEnabled(!Lock);
+    BitBtn7->setEnabled(!Lock);
+    BitBtn8->setEnabled(!Lock);
     BitBtn4->setEnabled(!Lock && !ModelMissing);
     BitBtn6->setEnabled(!Lock);
     BitBtn3->setVisible(Lock);

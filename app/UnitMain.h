@@ -91,6 +91,12 @@ public:
     QLabel *Label5 = nullptr;
     QCheckBox *CBLoadBMPOnStartup = nullptr;
     QPushButton *BitBtn1 = nullptr;
+    // The heights picture line under the picture's: caption, file (empty: no
+    // painted heights), choose and clear.
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    QPushButton *BitBtn7 = nullptr;
+    QPushButton *BitBtn8 = nullptr;
     QGroupBox *GroupBox2 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label6 = nullptr;
@@ -113,6 +119,9 @@ public:
     // then the picture), then loads that picture.
     void MapAsPicture1Click();
     void BitBtn2Click();
+    // The heights picture chosen in a dialog, or none.
+    void BitBtn7Click();
+    void BitBtn8Click();
     void BitBtn4Click();
     void BitBtn3Click();
     void BitBtn6Click();
@@ -149,6 +158,7 @@ public:
     // Program state, for whoever looks at the window from outside.
     const std::string &GetBMPFileName() const { return BMPFileName; }
     const std::string &GetMAPFileName() const { return MAPFileName; }
+    const std::string &GetHeightsFileName() const { return HeightsFileName; }
     const std::string &GetSettingsPath() const { return SettingsPath; }
     // What Generate writes: the output file in the chosen size, its format and
     // facet number by its name (else the number of the one facet of that size).
@@ -205,6 +215,7 @@ private:
 
     std::string BMPFileName;
     std::string MAPFileName;
+    std::string HeightsFileName; // empty: no painted heights
     bool LoadBMPOnStartup = false;
     TMapSize MapSize = MapSizes::Classic;
     TStaticsChoice Statics = TStaticsChoice::None;

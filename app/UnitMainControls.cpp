@@ -157,13 +157,24 @@ void TForm1::CreateControls()
     CBLoadBMPOnStartup->setObjectName("CBLoadBMPOnStartup");
     CBLoadBMPOnStartup->setLayoutDirection(Qt::RightToLeft); // the text left of the box
     BitBtn1 = MakeButton(GroupBox1, "BitBtn1", tr("Load BMP"), QStyle::SP_CustomBase);
+    Label9 = MakeLabel(GroupBox1, "Label9", tr("Heights picture:"));
+    Label10 = MakeValueLabel(GroupBox1, "Label10", QString());
+    BitBtn7 = MakeButton(GroupBox1, "BitBtn7", tr("Heights..."), QStyle::SP_CustomBase);
+    BitBtn8 = MakeButton(GroupBox1, "BitBtn8", tr("None"), QStyle::SP_CustomBase);
+    auto *heightsButtons = new QHBoxLayout;
+    heightsButtons->setContentsMargins(0, 0, 0, 0);
+    heightsButtons->addWidget(BitBtn7);
+    heightsButtons->addWidget(BitBtn8);
     auto *inputGrid = new QGridLayout(GroupBox1);
     inputGrid->addWidget(Label2, 0, 0);
     inputGrid->addWidget(Label3, 0, 1);
     inputGrid->addWidget(BitBtn1, 0, 2);
-    inputGrid->addWidget(Label4, 1, 0);
-    inputGrid->addWidget(Label5, 1, 1);
-    inputGrid->addWidget(CBLoadBMPOnStartup, 1, 2, Qt::AlignRight);
+    inputGrid->addWidget(Label9, 1, 0);
+    inputGrid->addWidget(Label10, 1, 1);
+    inputGrid->addLayout(heightsButtons, 1, 2);
+    inputGrid->addWidget(Label4, 2, 0);
+    inputGrid->addWidget(Label5, 2, 1);
+    inputGrid->addWidget(CBLoadBMPOnStartup, 2, 2, Qt::AlignRight);
     inputGrid->setColumnStretch(1, 1);
     column->addWidget(GroupBox1);
 
@@ -187,7 +198,7 @@ void TForm1::CreateControls()
     column->addWidget(GroupBox2);
 
     // Both boxes line up: captions of one width, right-hand column of one width.
-    SameWidth({Label1, Label2, Label4});
+    SameWidth({Label1, Label2, Label4, Label9});
     SameWidth({BitBtn1, BitBtn2, CBLoadBMPOnStartup});
     BitBtn1->setMinimumWidth(BitBtn2->minimumWidth());
 
@@ -257,6 +268,8 @@ void TForm1::CreateControls()
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BMPmap1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+    connect(BitBtn7, &QPushButton::clicked, this, &TForm1::BitBtn7Click);
+    connect(BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
     connect(BitBtn6, &QPushButton::clicked, this, &TForm1::BitBtn6Click);

@@ -177,6 +177,7 @@ struct TGiven
 {
     std::vector<std::string> Images;
     std::string Output, Tiles, Seed, Preview, PreviewScale, Size, Facet, Format, Info, Cell, MaxMemory, Statics, Import, Merge;
+    std::string Heights, HeightsOut;
     bool Quiet = false, Report = false, PreviewNoStatics = false, Crop = false, Help = false, Version = false;
     CLI::App *App = nullptr;
 
@@ -281,6 +282,17 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
                  "Cuts the picture to the map's size before anything else, as an image editor would. The map "
                  "then differs from the one made from the whole picture: start altitudes and seed points are "
                  "drawn over the picture as loaded.");
+    App.add_option("--heights", Given.Heights,
+                   "A grey BMP or PNG of the picture's size that paints the land's altitudes: grey g is altitude "
+                   "g - 128 (of a 16-bit PNG the high byte). Water, coastline and the three coast rings keep their "
+                   "rules; painted mountains are lowered where steeper than the mountain slope limits.")
+        ->type_name("FILE")
+        ->check(Checked(FileName("heights picture", false)));
+    App.add_option("--heights-out", Given.HeightsOut,
+                   "Also writes the map's altitudes to FILE as an 8-bit grey PNG (grey = altitude + 128), the "
+                   "picture --heights reads; saved together with the map file.")
+        ->type_name("FILE")
+        ->check(Checked(FileName("heights picture", true)));
     App.add_option("--info", Given.Info,
                    "Reads the map file MAP (MUL or UOP) and prints its format, size and a cell, instead of "
                    "making a map.")
@@ -483,9 +495,19 @@ std::string PlainOptionsRule(const TGiven &Given, TCliOptions &Options)
     return {};
 }
 
+// The painted heights read, and the heights picture written.
+std::string HeightsRule(const TGiven &Given, TCliOptions &Options)
+{
+    if (Given.Has("--heights"))
+        Options.HeightsPath = Unmarked(Given.Heights);
+    if (Given.Has("--heights-out"))
+        Options.HeightsOutPath = Unmarked(Given.HeightsOut);
+    return {};
+}
+
 // In this order: each rule may use what the rules before it filled in.
 constexpr TRule RunRules[] = {ImageRule,     PlainOptionsRule, MergeRule,   SizeRule, FormatRule, OutputNameRule,
-                              MapNumberRule, UopSizeRule,      PreviewRule, LoadRule};
+                              MapNumberRule, UopSizeRule,      PreviewRule, LoadRule,   HeightsRule};
 
 // --info describes a map file: no image, and --cell only with it.
 std::string InfoRule(const TGiven &Given, TCliOptions &Options)
@@ -570,6 +592,8 @@ TMapOutput MapOutputOf(const TCliOptions &Options)
     TMapOutput output = TMapOutput::ForFile(Options.MapPath, Options.MapSize, Options.Statics);
     output.Format = Options.Format;
     output.MapNumber = Options.MapNumber;
+    if (Options.HeightsOutPath)
+        output.HeightsPicture = *Options.HeightsOutPath;
     return output;
 }
 

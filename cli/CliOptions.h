@@ -29,6 +29,8 @@ struct TCliOptions
     // else Empty (decided once it is read).
     bool StaticsAsConfigured = false;
     TLoadOptions Load;                      // --max-memory and --crop
+    std::optional<std::string> HeightsPath;    // --heights: the painted heights
+    std::optional<std::string> HeightsOutPath; // --heights-out: the map's altitudes as a picture
     std::optional<std::string> InfoPath;    // --info MAP: describe a map file instead
     int InfoX = 0, InfoY = 0;               // the cell --info shows (--cell X,Y)
     bool SizeGiven = false;                 // --size was given (for --info)

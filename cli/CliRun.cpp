@@ -127,14 +127,19 @@ namespace {
 // The files a run reads and writes, with what they are to the user.
 std::vector<TRunFile> InputsOf(const TCliOptions &Options)
 {
-    return {{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
+    std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
+    if (Options.HeightsPath)
+        inputs.push_back({*Options.HeightsPath, "the heights picture"});
+    return inputs;
 }
 
 std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
 {
     std::vector<TRunFile> outputs;
     for (const std::string &path : MapOutputPaths(MapOutputOf(Options)))
-        outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
+        outputs.push_back({path, outputs.empty()                 ? "the map file"
+                                 : path == Options.HeightsOutPath ? "the heights picture"
+                                                                  : "the statics file"});
     if (Options.PreviewPath)
         outputs.push_back({*Options.PreviewPath, "the preview"});
     return outputs;
@@ -163,7 +168,9 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     TMapOutput output = MapOutputOf(Options);
     for (const TRunFile &file : OutputsOf(Options)) {
         if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
-            Report(Err, (file.Path == Options.PreviewPath ? "cannot write the preview: " : "cannot write the map file: ") +
+            Report(Err, (file.Path == Options.PreviewPath      ? "cannot write the preview: "
+                         : file.Path == Options.HeightsOutPath ? "cannot write the heights picture: "
+                                                               : "cannot write the map file: ") +
                             problem);
             return ExitMapFile;
         }
@@ -200,6 +207,17 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     } catch (const EImageLoadError &error) {
         Report(Err, std::string("cannot load the image: ") + error.what());
         return ExitImage;
+    }
+    if (Options.HeightsPath) {
+        try {
+            model->LoadHeights(*Options.HeightsPath);
+        } catch (const EHeightsSizeError &error) {
+            Report(Err, std::string("the heights picture does not fit the picture: ") + error.what());
+            return ExitUsage;
+        } catch (const EImageLoadError &error) {
+            Report(Err, std::string("cannot load the heights picture: ") + error.what());
+            return ExitImage;
+        }
     }
     for (const std::string &warning : NeighbourWarnings(output))
         Report(Err, warning);

@@ -292,10 +292,16 @@ std::string BmpProblem(std::span<const uint8_t> f, TBmpLayout &h)
         if (std::string problem = MaskProblem(f, h); !problem.empty())
             return problem;
         h.RedMask = Read32(f, FileHeaderSize + 40);
+        h.GreenMask = Read32(f, FileHeaderSize + 44);
+        h.BlueMask = Read32(f, FileHeaderSize + 48);
     } else if (bits == 16) {
         h.RedMask = 0x7C00; // 5-5-5
+        h.GreenMask = 0x03E0;
+        h.BlueMask = 0x001F;
     } else if (bits == 32) {
         h.RedMask = 0x00FF0000;
+        h.GreenMask = 0x0000FF00;
+        h.BlueMask = 0x000000FF;
     }
     h.TableStart = tableStart;
 

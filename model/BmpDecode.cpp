@@ -17,33 +17,40 @@ constexpr uint32_t RunLength4 = 2;
 
 using TRedTable = std::array<uint8_t, 256>;
 
-// The red value of each colour index; the core header's entries have 3 bytes.
-TRedTable RedTable(std::span<const uint8_t> f, const TBmpLayout &h)
+// The channel's value (red unless asked) of each colour index; the core
+// header's entries have 3 bytes.
+TRedTable RedTable(std::span<const uint8_t> f, const TBmpLayout &h, uint32_t channel)
 {
     TRedTable reds{};
     const uint64_t entry = h.InfoSize == 12 ? 3 : 4;
     for (uint64_t i = 0; i < h.Colours && i < 256; ++i)
-        reds[i] = f[h.TableStart + i * entry + 2];
+        reds[i] = f[h.TableStart + i * entry + channel];
     return reds;
 }
 
+uint32_t ChannelMask(const TBmpLayout &h, TBmpChannel channel)
+{
+    return channel == TBmpChannel::Red ? h.RedMask : channel == TBmpChannel::Green ? h.GreenMask : h.BlueMask;
+}
+
 // One plain row of the file from its bytes p, the first `width` pixels.
+// channel: the byte of a B, G, R pixel; mask: the channel's bit mask.
 std::string PlainRow(const uint8_t *p, const TBmpLayout &h, const TRedTable &table, uint32_t width, uint64_t y,
-                     uint8_t *reds)
+                     uint8_t *reds, uint32_t channel, uint32_t mask)
 {
     const uint32_t bits = h.BitsPerPixel;
     if (bits == 24) {
         for (uint32_t x = 0; x < width; ++x)
-            reds[x] = p[3 * x + 2];
+            reds[x] = p[3 * x + channel];
         return {};
     }
-    if (bits == 32 && h.RedMask == 0x00FF0000) {
+    if (bits == 32 && mask == 0xFFu << (8 * channel)) {
         for (uint32_t x = 0; x < width; ++x)
-            reds[x] = p[4 * x + 2];
+            reds[x] = p[4 * x + channel];
         return {};
     }
     if (bits == 16 || bits == 32) {
-        const uint32_t mask = h.RedMask, shift = uint32_t(std::countr_zero(mask | 0x80000000u));
+        const uint32_t shift = uint32_t(std::countr_zero(mask | 0x80000000u));
         for (uint32_t x = 0; x < width; ++x) {
             const uint32_t v = bits == 16 ? ByteOrder::Le16(p + 2 * x) : ByteOrder::Le32(p + 4 * x);
             reds[x] = uint8_t((v & mask) >> shift);
@@ -119,9 +126,9 @@ void RunLengthRows(std::span<const uint8_t> f, const TBmpLayout &h, const TRedTa
 } // namespace
 
 std::string DecodeBmp(std::span<const uint8_t> f, const TBmpLayout &h, TPictureCrop crop, uint32_t firstRow,
-                      uint32_t lastRow, TRedRows &rows)
+                      uint32_t lastRow, TRedRows &rows, TBmpChannel channel)
 {
-    const TRedTable table = RedTable(f, h);
+    const TRedTable table = RedTable(f, h, uint32_t(channel));
     if (!BmpRowsStandAlone(h)) {
         RunLengthRows(f, h, table, crop, rows);
         return {};
@@ -131,7 +138,7 @@ std::string DecodeBmp(std::span<const uint8_t> f, const TBmpLayout &h, TPictureC
     for (uint32_t y = firstRow; y < lastRow; ++y) {
         const uint64_t fileRow = h.TopDown ? y : h.Height - 1 - y;
         if (std::string problem = PlainRow(f.data() + h.DataOffset + fileRow * stride, h, table, crop.Width, y,
-                                           reds.data());
+                                           reds.data(), uint32_t(channel), ChannelMask(h, channel));
             !problem.empty())
             return problem;
         rows.Row(y, reds.data());

@@ -31,6 +31,15 @@ void TTerrainImage::ClearGrid()
     // Give the memory back: a failed load must not keep a full-size grid alive.
     Cells.Clear();
     Flags.Clear();
+    Painted.Clear();
+    PictureWidth = PictureHeight = 0;
+}
+
+void TTerrainImage::ResetPaintedHeights(bool On)
+{
+    Painted.Clear();
+    if (On && Width != 0 && Height != 0)
+        Painted.Reset(size_t(Width + 2) * size_t(Height + 2));
 }
 
 void TTerrainImage::AddError(uint16_t X, uint16_t Y, uint8_t Kind, const std::string &Text)

@@ -40,7 +40,7 @@ enum : uint8_t {
     FLAG_FIXED = 1, // altitude final: water, coastline, completed coast rings
     FLAG_RING = 2,  // in the coast ring being built
     FLAG_SEED = 3,  // a random height seed point
-    FLAG_PAINTED = 4, // altitude given (painted, or kept from a map): never smoothed
+    FLAG_PAINTED = 4, // altitude given (a heights picture's, or kept from a map in a merge): never smoothed
 };
 
 // The value of one cell; always passed by value.
@@ -82,6 +82,15 @@ class EImageLoadError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A heights picture that is sound but not of the terrain picture's size: the
+// user gave two pictures that do not belong together. The message names the
+// file and both sizes.
+class EHeightsSizeError : public EImageLoadError
+{
+public:
+    using EImageLoadError::EImageLoadError;
 };
 
 // How much a picture may demand, and how much of it is read.
@@ -217,6 +226,26 @@ public:
     // Image import: fills the grid from the red values of an image file.
     void LoadFromBMP(const std::string &FileName, const TLoadOptions &Options = {});
 
+    // Painted heights (model/HeightsImport.cpp): a grey picture of the
+    // terrain picture's size (or of the part the crop keeps) whose grey g
+    // gives each cell the painted altitude g - 128. Called after LoadFromBMP;
+    // every cell but water starts at its painted altitude (the start draws
+    // were made all the same). A picture that is not grey, or damaged, throws
+    // EImageLoadError; one of another size EHeightsSizeError. A new image
+    // load drops the painted heights.
+    void LoadHeights(const std::string &FileName);
+    bool HasPaintedHeights() const { return Painted.size() != 0; }
+    // The painted altitude of a cell inside the grid (with painted heights only).
+    int GetPaintedAltitude(int32_t X, int32_t Y) const { return Painted[Index(X, Y)]; }
+    const int8_t *PaintedData() const { return Painted.data(); }
+    // For code that builds grids: painted heights on (every altitude 0) or off.
+    void ResetPaintedHeights(bool On);
+    void SetPaintedAltitude(int32_t X, int32_t Y, int Altitude)
+    {
+        if (IsInside(X, Y) && HasPaintedHeights())
+            Painted[Index(X, Y)] = int8_t(Altitude);
+    }
+
     // The names of the terrains as Tiles.ini writes them, by code; "" for none.
     static const char *TerrainName(uint16_t Code);
     // The key of direction D (1 N to 8 NW, in the neighbour order) in a
@@ -238,6 +267,8 @@ private:
 
     TZeroedArray<TCell> Cells;                     // (Width + 2) x (Height + 2), framed
     TZeroedArray<uint8_t> Flags;                   // same shape as Cells
+    TZeroedArray<int8_t> Painted;                  // same shape; empty without painted heights
+    uint32_t PictureWidth = 0, PictureHeight = 0;  // the terrain picture's size before a crop
     std::array<uint16_t, 256> ColorToCode{};       // red value -> terrain code
     std::array<std::vector<uint16_t>, 256> TileLists; // by terrain code 1..255
     uint16_t Width = 0;

@@ -182,6 +182,8 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
 
         const TRedTable table(ColorToCode, redBits);
         ResetGrid(uint16_t(cropWidth), uint16_t(cropHeight));
+        PictureWidth = uint32_t(width);
+        PictureHeight = uint32_t(height);
         TGridRows rows(*this, table);
         const TPictureCrop crop{uint32_t(cropWidth), uint32_t(cropHeight)};
         if (png) {

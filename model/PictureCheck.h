@@ -45,6 +45,7 @@ struct TBmpLayout
     uint64_t Colours = 0;    // entries of the colour table
     uint64_t TableStart = 0; // where the colour table begins
     uint32_t RedMask = 0;    // 16 and 32 bits per pixel
+    uint32_t GreenMask = 0, BlueMask = 0;
 };
 std::string BmpProblem(std::span<const uint8_t> File, TBmpLayout &Layout);
 // Bits of red in a pixel of a sound BMP: 8, or the width of a narrower red mask.
@@ -52,11 +53,15 @@ uint32_t BmpRedBits(const TBmpLayout &Layout);
 // Whether each row can be decoded on its own (plain and bit-field data can;
 // run-length data must be walked from its start).
 bool BmpRowsStandAlone(const TBmpLayout &Layout);
+// The channel a BMP decode delivers: red for the terrain picture; green and
+// blue only to tell whether a picture is grey (every pixel R = G = B).
+enum class TBmpChannel : uint32_t { Red = 2, Green = 1, Blue = 0 }; // the byte within a B, G, R entry
 // Decodes the rows FirstRow to LastRow - 1 of Crop (counted from the top) of
 // plain data, or every row of run-length data (then FirstRow and LastRow are
-// ignored). Colour indices beyond the table are refused here.
+// ignored). Colour indices beyond the table are refused here. The rows carry
+// the values of Channel (delivered through TRedRows all the same).
 std::string DecodeBmp(std::span<const uint8_t> File, const TBmpLayout &Layout, TPictureCrop Crop, uint32_t FirstRow,
-                      uint32_t LastRow, TRedRows &Rows);
+                      uint32_t LastRow, TRedRows &Rows, TBmpChannel Channel = TBmpChannel::Red);
 
 // A pass over a PNG's rows: the seven of an interlaced picture (Adam7), or the
 // one of a plain picture. X0, Y0: its first column and row; DX, DY: its steps.
@@ -84,7 +89,11 @@ public:
     bool Interlaced() const { return interlaced; }
     // 8, or the depth of a grey picture of 1, 2 or 4 bits.
     uint32_t RedBits() const { return colourType == 0 && depth < 8 ? depth : 8; }
-    std::string Decode(TPictureCrop Crop, TRedRows &Rows) const;
+    uint32_t ColourType() const { return colourType; }
+    uint32_t Depth() const { return depth; }
+    // HighBytes: a 16-bit sample gives its high byte (v / 256) instead of the
+    // nearest 8-bit value (v * 255 / 65535), as a heights picture is read.
+    std::string Decode(TPictureCrop Crop, TRedRows &Rows, bool HighBytes = false) const;
 
 private:
     std::string Claim() const;

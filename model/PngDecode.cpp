@@ -25,6 +25,7 @@ struct TPngFormat
     uint64_t Width, Height;
     uint32_t ColourType, Depth, Bits;
     const std::vector<uint8_t> &PaletteReds;
+    bool HighBytes;
 };
 
 // A 16-bit sample as the nearest 8-bit value, v * 255 / 65535.
@@ -58,7 +59,10 @@ std::string RedsOfRow(const TPngFormat &f, const uint8_t *row, uint64_t count, u
         }
         [[fallthrough]];
     default: // grey, or red first; then green, blue and alpha, which do not matter
-        if (f.Depth == 16)
+        if (f.Depth == 16 && f.HighBytes)
+            for (uint64_t x = 0; x < count; ++x)
+                out[x * step] = row[x * bytesPerPixel];
+        else if (f.Depth == 16)
             for (uint64_t x = 0; x < count; ++x)
                 out[x * step] = Narrow16(row + x * bytesPerPixel);
         else
@@ -213,9 +217,9 @@ std::string Damaged(const z_stream &stream)
 
 } // namespace
 
-std::string TPngCheck::Decode(TPictureCrop crop, TRedRows &rows) const
+std::string TPngCheck::Decode(TPictureCrop crop, TRedRows &rows, bool highBytes) const
 {
-    const TPngFormat format{width, height, colourType, depth, bits, paletteReds};
+    const TPngFormat format{width, height, colourType, depth, bits, paletteReds, highBytes};
     TRowAssembler assembler(format, interlaced, crop, rows);
     TInflater inflater;
     if (!inflater.Ready)

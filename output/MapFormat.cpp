@@ -161,5 +161,7 @@ std::vector<std::string> MapOutputPaths(const TMapOutput &Output)
         paths.push_back(StaticsIndexPath(Output));
         paths.push_back(StaticsDataPath(Output));
     }
+    if (!Output.HeightsPicture.empty())
+        paths.push_back(Output.HeightsPicture);
     return paths;
 }

@@ -102,6 +102,9 @@ struct TMapOutput
     // What Decorated places; read with the tile configuration.
     TDecorationConfig Decoration;
     int MapNumber = 0; // N of the statics files and of the UOP entry names
+    // When not empty, the map's altitudes are also saved there as a heights
+    // picture (HeightsPicture.h), in the same all-or-nothing save.
+    std::string HeightsPicture;
 
     // Size from the settings, format and facet number from the name.
     static TMapOutput ForFile(const std::string &FileName, const TMapSize &Size = MapSizes::Classic,
@@ -116,5 +119,6 @@ std::string Beside(const std::string &FileName, const std::string &Name);
 std::string StaticsIndexPath(const TMapOutput &Output);
 std::string StaticsDataPath(const TMapOutput &Output);
 
-// Every file that a run with this output writes, the map file first.
+// Every file that a run with this output writes, the map file first, the
+// heights picture (if any) last.
 std::vector<std::string> MapOutputPaths(const TMapOutput &Output);

@@ -4,6 +4,7 @@
 
 #include "AtomicSave.h"
 #include "OutputTarget.h"
+#include "HeightsPicture.h"
 #include "Statics.h"
 #include "UopFile.h"
 
@@ -201,7 +202,8 @@ void CheckOutput(const TMapOutput &Output)
     const std::vector<std::string> paths = MapOutputPaths(Output);
     for (size_t i = 1; i < paths.size(); ++i) {
         if (IsSameFile(paths[i], paths[0]))
-            throw EMapWriteError(Output.FileName + ": the map file cannot also be the statics file " + paths[i]);
+            throw EMapWriteError(Output.FileName + ": the map file cannot also be the " +
+                                 (paths[i] == Output.HeightsPicture ? "heights picture " : "statics file ") + paths[i]);
     }
 }
 
@@ -263,6 +265,10 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         sink.Finish();
         if (Output.Statics != TStaticsChoice::None)
             WriteStatics(save, Model, Output, Hooks);
+        if (!Output.HeightsPicture.empty()) {
+            const size_t file = MapOutputPaths(Output).size() - 1;
+            WriteMapHeightsPng(Model, size, [&](const uint8_t *Data, size_t Bytes) { save.Write(file, Data, Bytes); });
+        }
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EMapWriteError(error.what());

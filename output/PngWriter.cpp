@@ -1,7 +1,7 @@
 // The PNG form written here, after the format's description (PNG, ISO/IEC
 // 15948): the 8-byte signature, then chunks of u32 length (big-endian), four
 // letters of type, the data and the CRC-32 of type and data. IHDR (width,
-// height, bit depth 8, colour type 2 = RGB, compression 0, filter 0,
+// height, bit depth 8, colour type 2 = RGB or 0 = grey, compression 0, filter 0,
 // interlace 0), IDAT chunks holding one zlib stream of the filtered rows (a
 // filter type byte before each row), and an empty IEND.
 #include "PngWriter.h"
@@ -78,11 +78,13 @@ private:
     std::vector<uint8_t> Buffer;
 };
 
-} // namespace
+// The PNG colour types written, and their bytes per pixel.
+constexpr uint8_t Grey = 0, Rgb = 2;
 
-void WriteRgbPng(int Width, int Height, const TPngRowSource &FillRow, const TPngByteSink &Out)
+void WritePng(int Width, int Height, uint8_t ColourType, const TPngRowSource &FillRow, const TPngByteSink &Out)
 {
-    if (Width < 1 || Height < 1 || uint64_t(Width) * 3 + 1 > 0xFFFFFFFFu)
+    const size_t pixelBytes = ColourType == Rgb ? 3 : 1;
+    if (Width < 1 || Height < 1 || uint64_t(Width) * pixelBytes + 1 > 0xFFFFFFFFu)
         throw std::invalid_argument("a PNG picture of " + std::to_string(Width) + " x " + std::to_string(Height) +
                                     " pixels");
     Out(Signature, sizeof Signature);
@@ -90,13 +92,13 @@ void WriteRgbPng(int Width, int Height, const TPngRowSource &FillRow, const TPng
     ByteOrder::PutBe32(header, uint32_t(Width));
     ByteOrder::PutBe32(header + 4, uint32_t(Height));
     header[8] = 8;  // bits per channel
-    header[9] = 2;  // RGB
+    header[9] = ColourType;
     header[10] = 0; // deflate
     header[11] = 0; // the five filter types
     header[12] = 0; // not interlaced
     PutChunk(Out, "IHDR", header, sizeof header);
 
-    const size_t rowBytes = size_t(Width) * 3;
+    const size_t rowBytes = size_t(Width) * pixelBytes;
     std::vector<uint8_t> previous(rowBytes, 0), current(rowBytes), filtered(rowBytes + 1);
     filtered[0] = FilterUp;
     TIdatStream idat(Out);
@@ -109,4 +111,16 @@ void WriteRgbPng(int Width, int Height, const TPngRowSource &FillRow, const TPng
     }
     idat.Finish();
     PutChunk(Out, "IEND", nullptr, 0);
+}
+
+} // namespace
+
+void WriteRgbPng(int Width, int Height, const TPngRowSource &FillRow, const TPngByteSink &Out)
+{
+    WritePng(Width, Height, Rgb, FillRow, Out);
+}
+
+void WriteGreyPng(int Width, int Height, const TPngRowSource &FillRow, const TPngByteSink &Out)
+{
+    WritePng(Width, Height, Grey, FillRow, Out);
 }

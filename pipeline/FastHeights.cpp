@@ -2,6 +2,7 @@
 #include "FastGrid.h"
 #include "FastStages.h"
 #include "HeightConstants.h"
+#include "PaintedHeights.h"
 #include "StageCommon.h"
 
 #include <algorithm>
@@ -110,6 +111,7 @@ void CoastHeights(TTerrainImage &Model)
             here.swap(below);
         }
     }
+    PaintedHeights::MarkPaintedCells(Model);
 }
 
 void RandomHeights(TTerrainImage &Model)
@@ -133,6 +135,7 @@ void RandomHeights(TTerrainImage &Model)
             TCell &cell = grid.Cells[grid.Index(x, y)];
             if (flag == FLAG_FIXED)
                 continue;
+            const bool painted = flag == FLAG_PAINTED; // draws, and keeps its altitude
             if (cell.Code == MOUNTAIN) {
                 // The window's part left of or above the grid is not tested; a part
                 // right of or below it holds no mountain.
@@ -147,14 +150,21 @@ void RandomHeights(TTerrainImage &Model)
                 }
                 if (!insideMountains)
                     continue;
+                const int8_t altitude = int8_t(mountainSeed.Low + int(Random::Draw(mountainSeed.Count())));
+                if (painted)
+                    continue;
                 flag = FLAG_SEED;
-                cell.Altitude = int8_t(mountainSeed.Low + int(Random::Draw(mountainSeed.Count())));
+                cell.Altitude = altitude;
             } else {
+                const int8_t altitude = int8_t(otherSeed.Low + int(Random::Draw(otherSeed.Count())));
+                if (painted)
+                    continue;
                 flag = FLAG_SEED;
-                cell.Altitude = int8_t(otherSeed.Low + int(Random::Draw(otherSeed.Count())));
+                cell.Altitude = altitude;
             }
         }
     }
+    PaintedHeights::LowerPaintedMountains(Model);
 }
 
 } // namespace FastStages

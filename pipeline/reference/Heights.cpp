@@ -27,10 +27,14 @@
 // SmoothMountains limits the slopes of mountain cells with limits that depend
 // on the direction to the lower neighbour, pass after pass, again in place.
 //
+// With painted heights (PaintedHeights.h) the cells that the coast leaves
+// free are FLAG_PAINTED: no seeds there, and neither smoothing moves them.
+//
 // Halves are rounded to the even neighbour with integer arithmetic only, so
 // the result is the same in every build.
 #include "ClassTerrainImage.h"
 #include "HeightConstants.h"
+#include "PaintedHeights.h"
 #include "Pipeline.h"
 #include "StageCommon.h"
 
@@ -95,6 +99,7 @@ void CoastHeights(TTerrainImage &Model)
                 if (Model.GetFlag(x, y) == FLAG_RING)
                     Model.SetFlag(x, y, FLAG_FIXED);
     }
+    PaintedHeights::MarkPaintedCells(Model);
 }
 
 // --- Stage 7 -----------------------------------------------------------------
@@ -116,6 +121,9 @@ void RandomHeights(TTerrainImage &Model)
 
             if (Model.GetFlag(x, y) == FLAG_FIXED)
                 continue;
+            // A painted cell draws as it would without painted heights, and
+            // keeps its altitude.
+            const bool painted = Model.GetFlag(x, y) == FLAG_PAINTED;
 
             if (Model.GetCell(x, y).Code == MOUNTAIN) {
                 // Positions left of or above the grid are not tested; positions
@@ -131,15 +139,20 @@ void RandomHeights(TTerrainImage &Model)
                 if (!insideMountains)
                     continue;
                 const int altitude = mountainSeed.Low + int(Random::Draw(mountainSeed.Count()));
+                if (painted)
+                    continue;
                 Model.SetFlag(x, y, FLAG_SEED);
                 Model.SetCell(x, y, KeepCode, altitude);
             } else {
                 const int altitude = otherSeed.Low + int(Random::Draw(otherSeed.Count()));
+                if (painted)
+                    continue;
                 Model.SetFlag(x, y, FLAG_SEED);
                 Model.SetCell(x, y, KeepCode, altitude);
             }
         }
     }
+    PaintedHeights::LowerPaintedMountains(Model);
 }
 
 // --- Stage 8 -----------------------------------------------------------------
@@ -157,7 +170,7 @@ void SmoothTerrain(TTerrainImage &Model)
             for (int x = 1; x <= Model.GetWidth(); ++x) {
                 const TCell cell = Model.GetCell(x, y);
                 const uint8_t flag = Model.GetFlag(x, y);
-                if (cell.Code == MOUNTAIN || flag == FLAG_FIXED)
+                if (cell.Code == MOUNTAIN || flag == FLAG_FIXED || flag == FLAG_PAINTED)
                     continue;
                 if (flag == FLAG_SEED && pass < TerrainSeedsFromPass)
                     continue;
@@ -204,7 +217,7 @@ void SmoothMountains(TTerrainImage &Model)
         for (int y = 1; y <= Model.GetHeight(); ++y) {
             for (int x = 1; x <= Model.GetWidth(); ++x) {
                 const TCell cell = Model.GetCell(x, y);
-                if (cell.Code != MOUNTAIN)
+                if (cell.Code != MOUNTAIN || Model.GetFlag(x, y) == FLAG_PAINTED)
                     continue;
                 if (Model.GetFlag(x, y) == FLAG_SEED && pass < MountainSeedsFromPass)
                     continue;

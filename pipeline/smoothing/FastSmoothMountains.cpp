@@ -154,7 +154,8 @@ std::vector<TBandFindings> FillMountainBands(TBandGrid &grid, const TTerrainImag
                     continue;
                 }
             }
-            if (row[x].Code != MOUNTAIN)
+            // A painted cell stays kept: never reshaped, never the first setter.
+            if (row[x].Code != MOUNTAIN || flags[model.Index(x, y)] == FLAG_PAINTED)
                 continue;
             // The frame around the grid reads as empty cells, as outside it.
             const size_t i = model.Index(x, y);

@@ -26,7 +26,7 @@ constexpr int SeedsFromPass = HeightConstants::TerrainSeedsFromPass;
 uint8_t ClassOf(uint16_t code, uint8_t flag)
 {
     const bool counted = (code != NO_TERRAIN) & (code != MOUNTAIN);
-    const bool never = (code == MOUNTAIN) | (flag == FLAG_FIXED);
+    const bool never = (code == MOUNTAIN) | (flag == FLAG_FIXED) | (flag == FLAG_PAINTED);
     const bool seed = flag == FLAG_SEED;
     return uint8_t((counted ? 0 : TerrainNotCounted) | (never ? TerrainNever : seed ? TerrainSeed : TerrainAlways));
 }

@@ -77,14 +77,35 @@ void PaintPicture(TTerrainImage &model, int width, int height, uint64_t seed)
         }
 }
 
+// Painted heights over the picture, as a heights picture gives them: broad
+// slopes with noise, and every third row of cells wholly at random, so that
+// painted mountains meet steep neighbours; cells but water start at them.
+void PaintHeights(TTerrainImage &model, uint64_t seed)
+{
+    TPcg32 random;
+    random.Seed(seed, 98);
+    model.ResetPaintedHeights(true);
+    for (int y = 1; y <= model.GetHeight(); ++y)
+        for (int x = 1; x <= model.GetWidth(); ++x) {
+            const int slope = (x * 5 + y * 3) % 200 - 100 + int(random.Random(9));
+            const int altitude = y % 3 == 0 ? int(random.Random(256)) - 128 : slope;
+            model.SetPaintedAltitude(x, y, altitude);
+            if (model.GetCell(x, y).Code != WATER)
+                model.SetCell(x, y, -1, altitude);
+        }
+}
+
 void CopyGrid(const TTerrainImage &from, TTerrainImage &to)
 {
     to.ResetGrid(uint16_t(from.GetWidth()), uint16_t(from.GetHeight()));
+    to.ResetPaintedHeights(from.HasPaintedHeights());
     for (int y = 1; y <= from.GetHeight(); ++y)
         for (int x = 1; x <= from.GetWidth(); ++x) {
             const TCell cell = from.GetCell(x, y);
             to.SetCell(x, y, cell.Code, cell.Altitude);
             to.SetFlag(x, y, from.GetFlag(x, y));
+            if (from.HasPaintedHeights())
+                to.SetPaintedAltitude(x, y, from.GetPaintedAltitude(x, y));
         }
 }
 
@@ -118,7 +139,8 @@ std::string Difference(const TTerrainImage &a, const TTerrainImage &b)
 
 // Runs the nine stages twice (a second generation on the same grid) in both
 // forms, comparing after every stage.
-void ExpectFastFormsAgree(int width, int height, uint64_t seed, const THeightProfile &profile = {})
+void ExpectFastFormsAgree(int width, int height, uint64_t seed, const THeightProfile &profile = {},
+                          bool painted = false)
 {
     SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height) + ", seed " + std::to_string(seed));
     Random::SetFixedSeed(seed);
@@ -126,6 +148,8 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed, const THeightPro
     reference.SetHeightProfile(profile);
     fast.SetHeightProfile(profile);
     PaintPicture(reference, width, height, seed);
+    if (painted)
+        PaintHeights(reference, seed);
     CopyGrid(reference, fast);
     for (int run = 1; run <= 2; ++run)
         for (const Pipeline::TStage &stage : Pipeline::Stages) {
@@ -171,6 +195,18 @@ TEST(FastStages, AgreeWithOtherHeightProfiles)
             ExpectFastFormsAgree(5 + int(seed % 23), 4 + int(seed * 7 % 19), seed, profile);
         ExpectFastFormsAgree(131, 97, 8, profile);
         ExpectFastFormsAgree(300, 200, 9, profile);
+    }
+}
+
+TEST(FastStages, AgreeWithPaintedHeights)
+{
+    std::vector<THeightProfile> profiles = OtherProfiles();
+    profiles.insert(profiles.begin(), THeightProfile{});
+    for (const THeightProfile &profile : profiles) {
+        for (uint64_t seed = 300; seed < 320; ++seed)
+            ExpectFastFormsAgree(1 + int(seed % 23), 1 + int(seed * 7 % 19), seed, profile, true);
+        ExpectFastFormsAgree(131, 97, 8, profile, true);
+        ExpectFastFormsAgree(300, 200, 9, profile, true);
     }
 }
 
