@@ -9,22 +9,31 @@
 #include "MapReader.h"
 #include "OutputTarget.h"
 
+#include <vector>
+
 #include <memory>
 
 int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
 {
     const std::string tiles = TilesPathOf(Options);
+    std::vector<TRunFile> outputs{{Options.PicturePath, "the picture"}};
+    if (Options.HeightsOutPath)
+        outputs.push_back({*Options.HeightsOutPath, "the heights picture"});
     if (const auto clash = FindFileClash({{*Options.ImportPath, "the map file"}, {tiles, "the tile configuration"}},
-                                         {{Options.PicturePath, "the picture"}})) {
+                                         outputs)) {
         Report(Err, *clash);
         return ExitUsage;
     }
-    for (const std::string &line : RecoverInterruptedSaves({*Options.ImportPath, Options.PicturePath}))
+    std::vector<std::string> targets{*Options.ImportPath};
+    for (const TRunFile &file : outputs)
+        targets.push_back(file.Path);
+    for (const std::string &line : RecoverInterruptedSaves(targets))
         Report(Err, line);
-    if (const std::string problem = TargetProblem(Options.PicturePath); !problem.empty()) {
-        Report(Err, "cannot write the picture: " + problem);
-        return ExitMapFile;
-    }
+    for (const TRunFile &file : outputs)
+        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
+            Report(Err, "cannot write " + file.Role + ": " + problem);
+            return ExitMapFile;
+        }
     std::unique_ptr<TTerrainImage> config;
     std::vector<TImportTile> importTiles;
     try {
@@ -39,7 +48,7 @@ int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
     try {
         const TTerrainImport import =
             ImportMapToPicture(*Options.ImportPath, Options.SizeGiven ? std::optional<TMapSize>(Options.MapSize) : std::nullopt,
-                               *config, importTiles, Options.PicturePath);
+                               *config, importTiles, Options.PicturePath, Options.HeightsOutPath.value_or(""));
         std::fprintf(Out, "%s: %d x %d cells read into %s\n", Options.ImportPath->c_str(), import.Width,
                      import.Height, Options.PicturePath.c_str());
         std::fflush(Out);
@@ -49,7 +58,7 @@ int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;
     } catch (const EFileWriteError &error) {
-        Report(Err, std::string("cannot write the picture: ") + error.what());
+        Report(Err, std::string("cannot write the pictures: ") + error.what());
         return ExitMapFile;
     }
     return ExitWritten;

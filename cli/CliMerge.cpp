@@ -55,6 +55,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     // The existing map and its statics may be the outputs: that is what a
     // merge is for. Every other input must not be one.
     std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
+    if (Options.HeightsPath)
+        inputs.push_back({*Options.HeightsPath, "the heights picture"});
     if (!IsSameFile(existingPath, output.FileName))
         inputs.push_back({existingPath, "the existing map"});
     std::vector<TRunFile> outputs;
@@ -144,6 +146,17 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     } catch (const EImageLoadError &problem) {
         Report(Err, std::string("cannot load the image: ") + problem.what());
         return ExitImage;
+    }
+    if (Options.HeightsPath) {
+        try {
+            model->LoadHeights(*Options.HeightsPath);
+        } catch (const EHeightsSizeError &problem) {
+            Report(Err, std::string("the heights picture does not fit the picture: ") + problem.what());
+            return ExitUsage;
+        } catch (const EImageLoadError &problem) {
+            Report(Err, std::string("cannot load the heights picture: ") + problem.what());
+            return ExitImage;
+        }
     }
     if (model->GetWidth() != existing.Size.Width || model->GetHeight() != existing.Size.Height) {
         Report(Err, "the picture " + Options.ImagePath + " is " + std::to_string(model->GetWidth()) + " x " +

@@ -548,8 +548,12 @@ std::string ImportRule(const TGiven &Given, TCliOptions &Options)
             return std::string(name) + " does not go with --import.";
     if (Given.Has("--size") && Given.Has("--facet"))
         return "--size and --facet both give the map's size; give one of them.";
+    if (Given.Has("--heights"))
+        return "--heights does not go with --import (--heights-out FILE.png writes the map's altitudes).";
     Options.ImportPath = Given.Import;
     Options.PicturePath = Given.Output;
+    if (Given.Has("--heights-out"))
+        Options.HeightsOutPath = Unmarked(Given.HeightsOut);
     if (Given.Has("--tiles"))
         Options.TilesPath = Given.Tiles;
     Options.Report = Given.Report;

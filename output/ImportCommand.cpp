@@ -1,24 +1,37 @@
 #include "ImportCommand.h"
 
 #include "AtomicSave.h"
+#include "HeightsPicture.h"
 #include "MapReader.h"
 #include "TerrainPicture.h"
 
+#include <algorithm>
 #include <cstdio>
 
 TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
                                   const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
-                                  const std::string &PicturePath)
+                                  const std::string &PicturePath, const std::string &HeightsPath)
 {
-    TTerrainImport import;
+    TMapCells cells;
     {
-        // The map is closed before the picture is saved.
+        // The map is closed before the pictures are saved.
         TMapReader map(MapPath, Size);
-        import = ImportTerrains(ReadMapCells(map), TTileClasses(Config, ImportTiles));
+        cells = ReadMapCells(map);
     }
-    TAtomicSave save({PicturePath});
+    const TTerrainImport import = ImportTerrains(cells, TTileClasses(Config, ImportTiles));
+    std::vector<std::string> targets{PicturePath};
+    if (!HeightsPath.empty())
+        targets.push_back(HeightsPath);
+    TAtomicSave save(targets);
     WriteTerrainPicture(import, MakeTerrainPalette(Config), PictureKindForName(PicturePath),
                         [&](const uint8_t *Data, size_t Bytes) { save.Write(0, Data, Bytes); });
+    if (!HeightsPath.empty())
+        WriteHeightsPng(
+            cells.Width, cells.Height,
+            [&](int Y, int8_t *Altitudes) {
+                std::copy_n(cells.Altitudes.begin() + std::ptrdiff_t(cells.Index(0, Y)), cells.Width, Altitudes);
+            },
+            [&](const uint8_t *Data, size_t Bytes) { save.Write(1, Data, Bytes); });
     save.Commit();
     return import;
 }

@@ -12,11 +12,13 @@ class TTerrainImage;
 // Reads the map file MapPath (MUL or UOP, of Size when given, else as its
 // name and length tell) back into a painted picture at PicturePath, under the
 // tile configuration Config and its import tiles, and returns what was read.
-// The picture is saved whole or not at all. Throws EMapReadError when the map
-// cannot be read and EFileWriteError when the picture cannot be written.
+// With HeightsPath, the map's altitudes too, as a heights picture
+// (HeightsPicture.h). The files are saved together, whole or not at all.
+// Throws EMapReadError when the map cannot be read and EFileWriteError when a
+// picture cannot be written.
 TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
                                   const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
-                                  const std::string &PicturePath);
+                                  const std::string &PicturePath, const std::string &HeightsPath = {});
 
 // The lines that tell the user about the import: cells whose tile belongs to
 // no terrain, with the most common of those tiles (at most MostCommon).

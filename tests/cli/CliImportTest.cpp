@@ -1,6 +1,7 @@
 // --import: a map file read back into a painted picture from the command line.
 #include "CliProcess.h"
 #include "CliTestData.h"
+#include "MapReader.h"
 #include "PictureFiles.h"
 #include "TestSupport.h"
 
@@ -70,6 +71,19 @@ TEST(CliImport, AGeneratedMapComesBackAsAPictureThatGeneratesAgain)
 
     const auto again = RunIn(dir, {"-q", "--seed", "3", "--size", "64x40", "-o", "again.mul", "back.bmp"});
     EXPECT_EQ(again.ExitCode, 0) << again.Err;
+
+    // With --heights-out the map's altitudes too: grey = altitude + 128.
+    const auto heights =
+        RunIn(dir, {"--import", "map0.mul", "--size", "64x40", "-o", "back2.bmp", "--heights-out", "heights.png"});
+    ASSERT_EQ(heights.ExitCode, 0) << heights.Err;
+    const auto greys = PictureFiles::ReferenceReds(ReadFile(dir.File("heights.png")));
+    ASSERT_TRUE(greys);
+    TMapReader map(dir.File("map0.mul"), TMapSize{64, 40});
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(int(greys->Rows[size_t(y)][size_t(x)]), map.Cell(x, y).Altitude + 128) << x << "," << y;
+    const auto both = RunIn(dir, {"--import", "map0.mul", "--size", "64x40", "-o", "x.bmp", "--heights-out", "x.bmp"});
+    EXPECT_EQ(both.ExitCode, 1) << both.Err;
 }
 
 TEST(CliImport, MisusesAreUsageErrorsAndNothingIsWritten)
