@@ -130,36 +130,46 @@ bool Decided(uint8_t Code)
     return Code == WATER || (Code >= 1 && Code <= 8);
 }
 
-// Whether some water tile lies within CoastReach cells of each cell: per row
-// the water widened along the row, then each row the union of the rows
-// around it; plain loops over bytes that the compiler turns into vector code.
-std::vector<uint8_t> NearWater(const TTerrainImport &Import)
+// Decides the sand cells (PendingSand): coast where some water tile lies
+// within CoastReach cells, else the terrain of their tile. Per row the water
+// is widened along the row, and a row is near water when one of the rows
+// around it is; plain loops over bytes, over rows kept in a small ring.
+void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
 {
     const size_t w = size_t(Import.Width), h = size_t(Import.Height);
-    std::vector<uint8_t> across(Import.Codes.size()), near(Import.Codes.size());
-    std::vector<uint8_t> water(w + 2 * CoastReach, 0);
-    for (size_t y = 0; y < h; ++y) {
-        const uint8_t *row = Import.Codes.data() + y * w;
+    constexpr size_t Rows = 2 * CoastReach + 1;
+    std::vector<uint8_t> ring(Rows * w), water(w + 2 * CoastReach, 0), near(w);
+    // Row r of the ring: the water within CoastReach cells along row r.
+    const auto widen = [&](size_t r) {
+        const uint8_t *row = Import.Codes.data() + r * w;
         for (size_t x = 0; x < w; ++x)
             water[x + CoastReach] = row[x] == WATER;
-        uint8_t *out = across.data() + y * w;
+        uint8_t *out = ring.data() + (r % Rows) * w;
+        std::fill(out, out + w, 0);
         for (size_t d = 0; d <= 2 * CoastReach; ++d) {
             const uint8_t *in = water.data() + d;
             for (size_t x = 0; x < w; ++x)
                 out[x] = uint8_t(out[x] | in[x]);
         }
-    }
+    };
+    for (size_t r = 0; r < std::min(h, size_t(CoastReach)); ++r)
+        widen(r);
     for (size_t y = 0; y < h; ++y) {
-        uint8_t *out = near.data() + y * w;
+        if (y + CoastReach < h)
+            widen(y + CoastReach);
+        std::fill(near.begin(), near.end(), 0);
         const size_t from = y >= size_t(CoastReach) ? y - size_t(CoastReach) : 0;
         const size_t to = std::min(h - 1, y + size_t(CoastReach));
         for (size_t r = from; r <= to; ++r) {
-            const uint8_t *in = across.data() + r * w;
+            const uint8_t *in = ring.data() + (r % Rows) * w;
             for (size_t x = 0; x < w; ++x)
-                out[x] = uint8_t(out[x] | in[x]);
+                near[x] = uint8_t(near[x] | in[x]);
         }
+        uint8_t *codes = Import.Codes.data() + y * w;
+        for (size_t x = 0; x < w; ++x)
+            if (codes[x] == PendingSand)
+                codes[x] = near[x] ? uint8_t(PendingCoast) : Classes.Of(Map.Tiles[y * w + x]).Code;
     }
-    return near;
 }
 
 // The terrains of the transition cells, in one scan that follows the border
@@ -278,39 +288,47 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
     import.Width = Map.Width;
     import.Height = Map.Height;
     import.Codes.resize(Map.Tiles.size());
-    // Each half of the rows counts its own unknown tiles and kinds.
+    // What each tile says at once: its terrain, or what is still to be found.
+    std::vector<uint8_t> codeOf(65536);
+    for (size_t tile = 0; tile < 65536; ++tile) {
+        const TTileClass &c = Classes.Of(uint16_t(tile));
+        switch (c.Kind) {
+        case TTileKind::Plain: codeOf[tile] = c.Code; break;
+        case TTileKind::Coast: codeOf[tile] = PendingCoast; break;
+        case TTileKind::CoastOrPlain: codeOf[tile] = PendingSand; break;
+        case TTileKind::Transition: codeOf[tile] = PendingTransition; break;
+        case TTileKind::Void: codeOf[tile] = NO_TERRAIN; break;
+        case TTileKind::Unknown: codeOf[tile] = UnknownTerrain; break;
+        }
+    }
+    // Each half of the rows counts its own unknown tiles and the codes it saw.
     struct THalf
     {
         std::vector<uint64_t> Unknown; // by tile
-        bool Sand = false, Transition = false, Coast = false;
+        std::array<uint8_t, 256> Seen{};
     };
     THalf halves[2];
     InTwoHalves(Map.Height, [&](int First, int Last) {
         THalf &half = halves[First == 0 ? 0 : 1];
         half.Unknown.assign(65536, 0);
         const size_t end = size_t(Last) * size_t(Map.Width);
+        const uint16_t *tiles = Map.Tiles.data();
+        uint8_t *codes = import.Codes.data();
         for (size_t i = size_t(First) * size_t(Map.Width); i < end; ++i) {
-            const TTileClass &c = Classes.Of(Map.Tiles[i]);
-            uint8_t code = 0;
-            switch (c.Kind) {
-            case TTileKind::Plain: code = c.Code; break;
-            case TTileKind::Coast: code = PendingCoast; half.Coast = true; break;
-            case TTileKind::CoastOrPlain: code = PendingSand; half.Sand = true; break;
-            case TTileKind::Transition: code = PendingTransition; half.Transition = true; break;
-            case TTileKind::Void: code = NO_TERRAIN; break;
-            case TTileKind::Unknown:
-                code = UnknownTerrain;
-                ++half.Unknown[Map.Tiles[i]];
-                break;
-            }
-            import.Codes[i] = code;
+            const uint8_t code = codeOf[tiles[i]];
+            codes[i] = code;
+            half.Seen[code] = 1;
+            if (code == UnknownTerrain)
+                ++half.Unknown[tiles[i]];
         }
     });
-    const bool anySand = halves[0].Sand || halves[1].Sand;
-    const bool anyTransition = halves[0].Transition || halves[1].Transition;
-    bool anyCoast = halves[0].Coast || halves[1].Coast;
+    const auto seen = [&](uint8_t Code) { return halves[0].Seen[Code] || halves[1].Seen[Code]; };
+    const bool anySand = seen(PendingSand);
+    const bool anyTransition = seen(PendingTransition);
+    bool anyCoast = seen(PendingCoast);
     for (size_t tile = 0; tile < 65536; ++tile) {
-        const uint64_t count = halves[0].Unknown[tile] + (halves[1].Unknown.empty() ? 0 : halves[1].Unknown[tile]);
+        const uint64_t count = (halves[0].Unknown.empty() ? 0 : halves[0].Unknown[tile]) +
+                               (halves[1].Unknown.empty() ? 0 : halves[1].Unknown[tile]);
         if (count == 0)
             continue;
         import.UnknownTiles.emplace_back(uint16_t(tile), count);
@@ -321,22 +339,24 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
 
     const int w = Map.Width, h = Map.Height;
     if (anySand) {
-        const std::vector<uint8_t> near = NearWater(import);
-        for (size_t i = 0; i < import.Codes.size(); ++i)
-            if (import.Codes[i] == PendingSand) {
-                import.Codes[i] = near[i] ? uint8_t(PendingCoast) : Classes.Of(Map.Tiles[i]).Code;
-                anyCoast = anyCoast || near[i];
-            }
+        DecideSand(import, Map, Classes);
+        anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
     if (anyCoast) {
-        std::vector<std::pair<size_t, uint8_t>> decided;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
-                    decided.emplace_back(i, CoastTerrain(import, x, y));
-        for (const auto &[i, code] : decided)
-            import.Codes[i] = code;
+        // Each coast cell looks only at cells with plain tiles, so the two
+        // halves decide apart, and the decisions are put in afterwards.
+        std::vector<std::pair<size_t, uint8_t>> decided[2];
+        InTwoHalves(h, [&](int First, int Last) {
+            std::vector<std::pair<size_t, uint8_t>> &mine = decided[First == 0 ? 0 : 1];
+            for (int y = First; y < Last; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
+                        mine.emplace_back(i, CoastTerrain(import, x, y));
+        });
+        for (const auto &half : decided)
+            for (const auto &[i, code] : half)
+                import.Codes[i] = code;
     }
     if (anyTransition)
         DecideTransitions(import, Map, Classes);
