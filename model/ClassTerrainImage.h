@@ -229,7 +229,7 @@ public:
     // Painted heights (model/HeightsImport.cpp): a grey picture of the
     // terrain picture's size (or of the part the crop keeps) whose grey g
     // gives each cell the painted altitude g - 128. Called after LoadFromBMP;
-    // every cell but water starts at its painted altitude (the start draws
+    // every cell but water (and coastline) starts at its painted altitude (the start draws
     // were made all the same). A picture that is not grey, or damaged, throws
     // EImageLoadError; one of another size EHeightsSizeError. A new image
     // load drops the painted heights.

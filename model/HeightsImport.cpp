@@ -171,7 +171,8 @@ void TTerrainImage::LoadHeights(const std::string &FileName)
             int8_t *painted = &Painted[Index(1, y)];
             for (int x = 0; x < Width; ++x) {
                 painted[x] = int8_t(int(greys.At(uint32_t(x), uint32_t(y - 1))) - 128);
-                if (cell[x].Code != WATER)
+                // Water and coastline (of a grid generated before) keep theirs.
+                if (cell[x].Code != WATER && cell[x].Code != COASTLINE)
                     cell[x].Altitude = painted[x];
             }
         }

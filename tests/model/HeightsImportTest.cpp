@@ -227,8 +227,8 @@ TEST_F(HeightsImport, SizeMustBeTheTerrainPicturesOrItsCrop)
         return PictureFiles::Encode(png);
     };
     EXPECT_EQ(Refusal(greyPng(4, 2)),
-              "size: " + HeightsFile + ": the heights picture is 4 x 2 pixels, but the terrain picture is 3 x 2; the two must "
-                            "be of one size");
+              "size: " + HeightsFile +
+                  ": the heights picture is 4 x 2 pixels, but the terrain picture is 3 x 2; the two must be of one size");
     EXPECT_FALSE(Model.HasPaintedHeights());
 
     // Cut to 2 x 1: heights of the whole picture's size are cut alike, and
@@ -238,8 +238,9 @@ TEST_F(HeightsImport, SizeMustBeTheTerrainPicturesOrItsCrop)
     EXPECT_EQ(GridAltitudes(Model), (std::vector<std::vector<int>>{{2, Model.GetHeightProfile().Water}}));
     EXPECT_EQ(Refusal(greyPng(2, 1)), "");
     EXPECT_EQ(Refusal(greyPng(2, 2)),
-              "size: " + HeightsFile + ": the heights picture is 2 x 2 pixels, but the terrain picture is 3 x 2 (cut to 2 x 1); "
-                            "the two must be of one size");
+              "size: " + HeightsFile +
+                  ": the heights picture is 2 x 2 pixels, but the terrain picture is 3 x 2 (cut to 2 x 1); the two "
+                  "must be of one size");
 }
 
 TEST_F(HeightsImport, DrawsNothingAndGoesWithTheNextTerrainLoad)

@@ -227,3 +227,41 @@ TEST(PaintedHeights, AWholeRunKeepsAPaintedReliefAndTheMountainLimits)
     EXPECT_LT(allowed, 60);
     EXPECT_EQ(model.GetCell(166, 136).Altitude, allowed);
 }
+
+TEST(PaintedHeights, AGeneratedReliefFedBackComesBack)
+{
+    // The relief's terrain without painted heights: random seeds and the two
+    // smoothing stages make its altitudes, mountains included; those altitudes
+    // painted over the same terrain must come back.
+    const TRelief relief = PaintedRelief();
+    TTempDir dir;
+    SaveRedBmp(dir.File("terrain.bmp"), relief.Reds);
+    TRecordingProgressBar progress;
+    TRecordingStatusBar status;
+    Random::SetFixedSeed(7);
+    TTerrainImage generated(BundledTilesPath());
+    generated.LoadFromBMP(dir.File("terrain.bmp"));
+    ASSERT_TRUE(Generate(generated, progress, status));
+    const TTable altitudes = GridAltitudes(generated);
+    WriteFile(dir.File("heights.png"), GreyPngOf(altitudes));
+
+    TTerrainImage painted(BundledTilesPath());
+    painted.LoadFromBMP(dir.File("terrain.bmp"));
+    painted.LoadHeights(dir.File("heights.png"));
+    ASSERT_TRUE(Generate(painted, progress, status));
+    Random::SetFixedSeed(std::nullopt);
+
+    int land = 0, near = 0, same = 0;
+    for (int y = 1; y <= painted.GetHeight(); ++y)
+        for (int x = 1; x <= painted.GetWidth(); ++x) {
+            if (painted.GetFlag(x, y) == FLAG_FIXED)
+                continue;
+            ++land;
+            const int difference = std::abs(painted.GetCell(x, y).Altitude - altitudes[size_t(y - 1)][size_t(x - 1)]);
+            near += difference <= 3;
+            same += difference == 0;
+        }
+    std::printf("generated relief fed back: %d of %d land cells (%.2f%%) within 3, %d the same\n", near, land,
+                100.0 * near / land, same);
+    EXPECT_GE(double(near) / land, 0.95);
+}
