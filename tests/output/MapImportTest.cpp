@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -266,6 +268,126 @@ TEST_F(SmallConfig, ThePictureHoldsTheRedOfEachTerrainAndReadsBackAsIt)
         EXPECT_EQ(model.GetCell(3, 1).Code, FOREST);
         EXPECT_EQ(model.GetCell(4, 1).Code, NO_TERRAIN);
         EXPECT_EQ(model.GetCell(8, 2).Code, WATER);
+    }
+}
+
+// The rules of ImportTerrains, each written the plain way: the sand by
+// looking at every cell around, the coast by walking out ring by ring, the
+// transitions by the scan without any shortcut.
+std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Classes)
+{
+    const int w = Map.Width, h = Map.Height;
+    std::vector<uint8_t> codes(Map.Tiles.size());
+    enum : uint8_t { Coast = 250, Transition = 252 };
+    const auto at = [&](int x, int y) { return size_t(y) * size_t(w) + size_t(x); };
+    const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h; };
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const TTileClass &c = Classes.Of(Map.Tiles[i]);
+        codes[i] = c.Kind == TTileKind::Plain          ? c.Code
+                   : c.Kind == TTileKind::Coast        ? uint8_t(Coast)
+                   : c.Kind == TTileKind::Transition   ? uint8_t(Transition)
+                   : c.Kind == TTileKind::Void         ? uint8_t(NO_TERRAIN)
+                   : c.Kind == TTileKind::CoastOrPlain ? uint8_t(251)
+                                                       : UnknownTerrain;
+    }
+    std::vector<uint8_t> sand = codes;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (codes[at(x, y)] != 251)
+                continue;
+            bool water = false;
+            for (int dy = -CoastReach; dy <= CoastReach; ++dy)
+                for (int dx = -CoastReach; dx <= CoastReach; ++dx)
+                    water = water || (inside(x + dx, y + dy) && codes[at(x + dx, y + dy)] == WATER);
+            sand[at(x, y)] = water ? uint8_t(Coast) : Classes.Of(Map.Tiles[at(x, y)]).Code;
+        }
+    codes = sand;
+    const auto decided = [](uint8_t c) { return c == WATER || (c >= 1 && c <= 8); };
+    std::vector<uint8_t> coast = codes;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (codes[at(x, y)] != Coast)
+                continue;
+            coast[at(x, y)] = WATER;
+            for (int r = 1; r <= 2 * CoastReach; ++r) {
+                int bestX = -1, bestY = -1;
+                for (int dy = -r; dy <= r; ++dy)
+                    for (int dx = -r; dx <= r; ++dx)
+                        if (std::max(std::abs(dx), std::abs(dy)) == r && inside(x + dx, y + dy) &&
+                            decided(codes[at(x + dx, y + dy)]) &&
+                            (y + dy > bestY || (y + dy == bestY && x + dx > bestX))) {
+                            bestX = x + dx;
+                            bestY = y + dy;
+                        }
+                if (bestX >= 0) {
+                    coast[at(x, y)] = codes[at(bestX, bestY)];
+                    break;
+                }
+            }
+        }
+    codes = coast;
+    std::vector<uint8_t> onLine(codes.size(), 0);
+    const int earlier[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1}}, later[4][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t &code = codes[at(x, y)];
+            if (code == Transition) {
+                const uint32_t candidates = Classes.Of(Map.Tiles[at(x, y)]).Candidates;
+                uint32_t marking = 0;
+                for (const auto &o : earlier)
+                    if (inside(x + o[0], y + o[1]) && !onLine[at(x + o[0], y + o[1])] &&
+                        decided(codes[at(x + o[0], y + o[1])]))
+                        marking |= candidates & ~(1u << codes[at(x + o[0], y + o[1])]);
+                const uint32_t choices = marking ? marking : candidates;
+                code = 0;
+                for (const auto &o : earlier) {
+                    const int qx = x + o[0], qy = y + o[1];
+                    if (code == 0 && inside(qx, qy) && onLine[at(qx, qy)] && codes[at(qx, qy)] >= 1 &&
+                        codes[at(qx, qy)] <= 8 && (choices >> codes[at(qx, qy)] & 1))
+                        code = codes[at(qx, qy)];
+                }
+                for (const auto &o : later) {
+                    const int qx = x + o[0], qy = y + o[1];
+                    if (code == 0 && inside(qx, qy) && codes[at(qx, qy)] >= 1 && codes[at(qx, qy)] <= 8 &&
+                        (choices >> codes[at(qx, qy)] & 1))
+                        code = codes[at(qx, qy)];
+                }
+                if (code == 0)
+                    code = uint8_t(std::countr_zero(choices));
+            }
+            if (!decided(code))
+                continue;
+            for (const auto &o : earlier) {
+                const int qx = x + o[0], qy = y + o[1];
+                if (inside(qx, qy) && !onLine[at(qx, qy)] && decided(codes[at(qx, qy)]) && codes[at(qx, qy)] != code)
+                    onLine[at(x, y)] = 1;
+            }
+        }
+    return codes;
+}
+
+TEST_F(SmallConfig, TheFastImportGivesWhatThePlainRulesGive)
+{
+    // Grids of patches of 1 to 4 cells of every kind of tile, of sizes that
+    // split in two halves unevenly too.
+    uint32_t state = 7;
+    const auto next = [&state](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    const std::string letters = "gggfffssswwwcct?vr";
+    for (int round = 0; round < 40; ++round) {
+        const int w = 5 + int(next(60)), h = 1 + int(next(45)), patch = 1 + int(next(4));
+        std::vector<std::string> rows(size_t(h), std::string(size_t(w), 'g'));
+        std::vector<char> patches(size_t((w / patch + 1) * (h / patch + 1)));
+        for (char &c : patches)
+            c = letters[next(uint32_t(letters.size()))];
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                rows[size_t(y)][size_t(x)] = next(8) == 0 ? letters[next(uint32_t(letters.size()))]
+                                                          : patches[size_t(y / patch * (w / patch + 1) + x / patch)];
+        const TMapCells cells = CellsOf(rows);
+        ASSERT_EQ(ImportTerrains(cells, *Classes).Codes, PlainImport(cells, *Classes)) << "round " << round;
     }
 }
 
