@@ -111,14 +111,23 @@ same_files() { # folder a, folder b: every file the same
     return $ok
 }
 
-# A MUL map with its statics and preview, and a UOP map, on either system.
+# A MUL map with its statics and preview, and a UOP map, on either system;
+# then the MUL map read back into a picture with its heights, and the painted
+# picture merged into the map (what the import reads differs from it in
+# places), its statics carried over.
 arguments_mul=(-q --seed 77 --size 1024x768 --statics --preview preview.png -o map0.mul ../world.bmp)
 arguments_uop=(-q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../world.bmp)
+arguments_import=(--import map0.mul --size 1024x768 -o back.bmp --heights-out heights.png)
+arguments_merge=(-q --seed 79 --size 1024x768 --merge-into map0.mul ../world.bmp -o merged.mul)
 compare_runs() { # the warnings, on standard output, must be the same too
     (cd "$compare/linux" && "$linux_bin/morvane-cli" "${arguments_mul[@]}" >../linux.txt &&
-        "$linux_bin/morvane-cli" "${arguments_uop[@]}" >>../linux.txt)
+        "$linux_bin/morvane-cli" "${arguments_uop[@]}" >>../linux.txt &&
+        "$linux_bin/morvane-cli" "${arguments_import[@]}" >>../linux.txt &&
+        "$linux_bin/morvane-cli" "${arguments_merge[@]}" >>../linux.txt)
     (cd "$compare/windows" && "$WINE" "$bin/morvane-cli.exe" "${arguments_mul[@]}" >../windows.txt &&
-        "$WINE" "$bin/morvane-cli.exe" "${arguments_uop[@]}" >>../windows.txt)
+        "$WINE" "$bin/morvane-cli.exe" "${arguments_uop[@]}" >>../windows.txt &&
+        "$WINE" "$bin/morvane-cli.exe" "${arguments_import[@]}" >>../windows.txt &&
+        "$WINE" "$bin/morvane-cli.exe" "${arguments_merge[@]}" >>../windows.txt)
     same_files "$compare/linux" "$compare/windows"
     cmp "$compare/linux.txt" "$compare/windows.txt"
 }
