@@ -85,6 +85,15 @@ TMapReader::TMapReader(const std::string &FileName_, std::optional<TMapSize> Siz
     for (int facet = 0; facet < FacetCount; ++facet)
         if (FacetSize(facet)->Blocks() == FileBlocks)
             matches.insert({FacetSize(facet)->Width, FacetSize(facet)->Height});
+    if (matches.size() > 1) {
+        std::string sizes;
+        for (int facet = 0; facet < FacetCount; ++facet)
+            if (FacetSize(facet)->Blocks() == FileBlocks)
+                sizes += (sizes.empty() ? "" : " and ") + std::string("map") + std::to_string(facet) + " (" +
+                         FormatMapSize(*FacetSize(facet)) + ")";
+        throw EMapReadError(FileName + ": " + std::to_string(FileBlocks) + " blocks fit " + sizes +
+                            "; give --facet or --size");
+    }
     if (matches.size() != 1)
         throw EMapReadError(FileName + ": " + std::to_string(FileBlocks) +
                             " blocks are no map size known here; give the size");

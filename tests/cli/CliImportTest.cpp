@@ -122,6 +122,19 @@ TEST(CliImport, AMapThatCannotBeReadIsReportedAndNothingIsWritten)
     EXPECT_EQ(cut.ExitCode, 2);
     EXPECT_NE(cut.Err.find("short.mul"), std::string::npos) << cut.Err;
     EXPECT_EQ(TestSupport::ListDir(dir.Path()), std::vector<std::string>{"short.mul"});
+    // 81,920 blocks are map3 or map5: the name does not tell, --facet does.
+    WriteFile(dir.File("shared.mul"), std::string(size_t(81920) * 196, '\0'));
+    const auto shared = RunIn(dir, {"--import", "shared.mul", "-o", "back.bmp"});
+    EXPECT_EQ(shared.ExitCode, 2);
+    EXPECT_NE(shared.Err.find("shared.mul: 81920 blocks fit map3 (2560 x 2048) and map5 (1280 x 4096); give --facet "
+                              "or --size"),
+              std::string::npos)
+        << shared.Err;
+    const auto facet = RunIn(dir, {"--import", "shared.mul", "--facet", "5", "-o", "back.bmp"});
+    EXPECT_EQ(facet.ExitCode, 0) << facet.Err;
+    EXPECT_EQ(facet.Out, "shared.mul: 1280 x 4096 cells read into back.bmp\n");
+    fs::remove(dir.File("shared.mul"));
+    fs::remove(dir.File("back.bmp"));
 
     // A picture that cannot be written: its folder is missing.
     SaveOneBlockMap(dir.File("map0.mul"), 3);
