@@ -555,3 +555,70 @@ TEST(Statics, TheReaderFindsWhatTheLayoutHolds)
                  EStaticsReadError);
     EXPECT_THROW(TStaticsReader(world.Dir.File("none.mul"), world.Dir.File("statics0.mul"), size), EStaticsReadError);
 }
+
+// The fast walk (runs, water found a row at a time) against the
+// straightforward one (every cell on its own): the same bytes and counts on
+// random grids of runs of every kind of cell, with the map smaller than, as
+// large as and larger than the grid, and lakes and single water cells at the
+// edges, for several configurations and seeds.
+TEST(Statics, TheFastWalkGivesTheStraightforwardFiles)
+{
+    const TDecorationConfig bundled = ReadDecorationConfig(BundledTilesPath());
+    TDecorationConfig spaced = bundled;
+    spaced.Terrains[GRASS].Spacing = 3;
+    spaced.Terrains[DIRT].Density = TDecorationConfig::DensityScale;
+    spaced.Terrains[DIRT].Spacing = 2;
+    // Letters of the grids: land terrains, water (often), coastline, a
+    // transition with a tile and one without, a code without a meaning.
+    const std::string letters = "DMSNGFJPWWWWCTV0";
+    struct TCase
+    {
+        const char *Name;
+        int GridWidth, GridHeight;
+        TMapSize Size;
+        uint64_t Seed;
+        const TDecorationConfig *Config;
+    };
+    const TCase cases[] = {
+        {"grid as large as the map", 64, 48, {64, 48}, 1, &bundled},
+        {"grid larger than the map", 75, 61, {64, 56}, 2, &bundled},
+        {"grid smaller than the map", 37, 29, {48, 40}, 3, &spaced},
+        {"one row", 16, 1, {16, 8}, 4, &spaced},
+        {"one column", 1, 16, {8, 16}, 5, &bundled},
+        {"long runs", 200, 120, {200, 120}, 6, &spaced},
+    };
+    uint64_t waves = 0, decorated = 0;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPcg32 paint = Stream(c.Seed * 1000);
+        const int longest = std::string(c.Name) == "long runs" ? 60 : 6;
+        std::vector<std::string> rows(size_t(c.GridHeight), std::string(size_t(c.GridWidth), 'G'));
+        for (std::string &row : rows)
+            for (size_t x = 0; x < row.size();) {
+                const char letter = letters[paint.Random(uint32_t(letters.size()))];
+                const size_t run = 1 + paint.Random(uint32_t(longest));
+                for (size_t i = 0; i < run && x < row.size(); ++i, ++x)
+                    row[x] = letter;
+            }
+        TWorld world(rows);
+        for (int y = 1; y <= c.GridHeight; ++y)
+            for (int x = 1; x <= c.GridWidth; ++x)
+                world.Model->SetCell(x, y, world.Model->GetCell(x, y).Code, int(paint.Random(60)) - 10);
+        TStaticsCounts fastCounts, plainCounts;
+        const TStaticsFiles fast =
+            BuildStatics(*world.Model, c.Size, *c.Config, Stream(c.Seed), &fastCounts, TStaticsWalk::Fast);
+        const TStaticsFiles plain = BuildStatics(*world.Model, c.Size, *c.Config, Stream(c.Seed), &plainCounts,
+                                                 TStaticsWalk::Straightforward);
+        EXPECT_EQ(fast.Index, plain.Index);
+        EXPECT_EQ(fast.Data, plain.Data);
+        EXPECT_EQ(fastCounts.PlainCells, plainCounts.PlainCells);
+        EXPECT_EQ(fastCounts.Decorated, plainCounts.Decorated);
+        EXPECT_EQ(fastCounts.Waves, plainCounts.Waves);
+        EXPECT_EQ(fastCounts.Records, plainCounts.Records);
+        waves += plainCounts.Waves;
+        decorated += plainCounts.Records - plainCounts.Waves;
+    }
+    // The walks had waves and decoration to place.
+    EXPECT_GT(waves, 100u);
+    EXPECT_GT(decorated, 100u);
+}
