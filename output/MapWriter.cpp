@@ -253,6 +253,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         sink.Finish();
         if (Output.Statics != TStaticsChoice::None)
             WriteStatics(save, Model, Output, Hooks);
+        if (Hooks.Complete)
+            Hooks.Complete();
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EMapWriteError(error.what());

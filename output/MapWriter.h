@@ -29,6 +29,9 @@ struct TMapWriterHooks
     // Called once decorated statics are made, before the files are saved: what
     // they hold, for the report.
     std::function<void(const TStaticsCounts &)> StaticsBuilt;
+    // Called once every file is complete, before the save waits for them to
+    // reach the disk and puts them in place (the benchmark times that apart).
+    std::function<void()> Complete;
 };
 
 enum class TMapWriteResult { Written, Aborted };
