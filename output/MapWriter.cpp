@@ -175,15 +175,31 @@ private:
     uint64_t Flushed = 0; // bytes whose writing has been started
 };
 
-// The statics files of the output from the final grid, after the map's own draws.
-void WriteStatics(TAtomicSave &Save, const TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
+// Decorated statics need only the final grid, which nothing changes while the
+// map is written, and a stream of their own: they are built on a thread of
+// their own while the map file is filled and written. No future for other
+// choices. The stream is taken here, on the caller's thread.
+std::future<TStaticsFiles> StartDecoration(const TTerrainImage &Model, const TMapOutput &Output,
+                                           TStaticsCounts &Counts)
+{
+    if (Output.Statics != TStaticsChoice::Decorated)
+        return {};
+    const TPcg32 stream = Random::NewStream(TSeedSite::Decoration);
+    return std::async(std::launch::async, [&Model, &Output, &Counts, stream] {
+        return BuildStatics(Model, Output.Size, Output.Decoration, stream, &Counts);
+    });
+}
+
+// The statics files of the output: the decoration when it is being built
+// (waiting for it), empty ones otherwise.
+void WriteStatics(TAtomicSave &Save, const TMapOutput &Output, std::future<TStaticsFiles> &Decoration,
+                  const TStaticsCounts &Counts, const TMapWriterHooks &Hooks)
 {
     TStaticsFiles files;
-    if (Output.Statics == TStaticsChoice::Decorated) {
-        TStaticsCounts counts;
-        files = BuildStatics(Model, Output.Size, Output.Decoration, Random::NewStream(TSeedSite::Decoration), &counts);
+    if (Decoration.valid()) {
+        files = Decoration.get();
         if (Hooks.StaticsBuilt)
-            Hooks.StaticsBuilt(counts);
+            Hooks.StaticsBuilt(Counts);
     } else {
         files = BuildEmptyStatics(Output.Size);
     }
@@ -214,6 +230,10 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         if (Hooks.Opened)
             Hooks.Opened();
         TMapSink sink(save, Output);
+        // The counts before the future: however the writing ends, the
+        // future's end waits for the thread, which writes them.
+        TStaticsCounts decorationCounts;
+        std::future<TStaticsFiles> decoration = StartDecoration(Model, Output, decorationCounts);
 
         // Bands of block-columns are filled on a second thread while the one
         // before is written; each block-column is written and reported on its own.
@@ -252,7 +272,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         Random::Generator() = filler.StateBefore(columns);
         sink.Finish();
         if (Output.Statics != TStaticsChoice::None)
-            WriteStatics(save, Model, Output, Hooks);
+            WriteStatics(save, Output, decoration, decorationCounts, Hooks);
         if (Hooks.Complete)
             Hooks.Complete();
         save.Commit();

@@ -79,7 +79,8 @@ private:
 // Writes the whole map file block-column by block-column in the output's size
 // and format, then the statics files when asked for (empty ones, or the
 // decoration and waves of the final grid, drawn from the decoration's own
-// stream so that the map file is the same either way), and saves all of
+// stream so that the map file is the same either way, and built on a thread
+// of their own while the map file is written), and saves all of
 // them atomically (TAtomicSave): the files change only when all of them are
 // written. After an abort or a failure the old files are untouched and no
 // temporary file is left. Throws EMapWriteError when a file cannot be

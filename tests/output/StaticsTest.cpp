@@ -622,3 +622,59 @@ TEST(Statics, TheFastWalkGivesTheStraightforwardFiles)
     EXPECT_GT(waves, 100u);
     EXPECT_GT(decorated, 100u);
 }
+
+// The decoration is built on a thread of its own while the map is written: a
+// stop during the writing waits for it and leaves no file; a full run hands
+// its counts over once, after the map's last block-column.
+TEST(Statics, AStopWhileTheDecorationIsBuiltLeavesNothing)
+{
+    TTempDir dir;
+    WriteFile(dir.File("Tiles.ini"), "[GRASS]\n3=\n4=\n[WATER]\n168=\n");
+    std::vector<std::string> rows(256, std::string(256, 'G'));
+    rows[100].replace(100, 20, std::string(20, 'W'));
+    TDecorationConfig config;
+    TTerrainDecoration &grass = config.Terrains[GRASS];
+    grass.Density = 2000;
+    grass.TotalWeight = 1;
+    grass.Groups.push_back({"bush", 1, {{{{0x0C8F, 0x0C92}}, 4}}});
+    Random::SetFixedSeed(5);
+    TTerrainImage model(dir.File("Tiles.ini"));
+    PaintGrid(model, rows, Legend());
+    TMapOutput output = TMapOutput::ForFile(dir.File("map0.mul"), {256, 256}, TStaticsChoice::Decorated);
+    output.Decoration = config;
+    struct TCase
+    {
+        const char *Name;
+        int StopAt; // block-column after which to stop; -1 for none
+    };
+    for (const TCase c : {TCase{"stop after the first block-column", 0}, TCase{"stop after the last", 31},
+                          TCase{"no stop", -1}}) {
+        SCOPED_TRACE(c.Name);
+        int built = 0, lastColumn = -1, columnWhenBuilt = -1;
+        TMapWriterHooks hooks;
+        hooks.AfterColumn = [&](int Column) {
+            lastColumn = Column;
+            return Column == c.StopAt;
+        };
+        hooks.StaticsBuilt = [&](const TStaticsCounts &Counts) {
+            ++built;
+            columnWhenBuilt = lastColumn;
+            EXPECT_GT(Counts.Decorated[GRASS], 1000u);
+            EXPECT_EQ(Counts.Waves, 46u); // the 22 x 3 cells around the 20 x 1 lake, less the lake
+        };
+        const TMapWriteResult result = WriteMapFile(model, output, hooks);
+        if (c.StopAt >= 0) {
+            EXPECT_EQ(result, TMapWriteResult::Aborted);
+            EXPECT_EQ(built, 0);
+            EXPECT_EQ(ListDir(dir.Path()), std::vector<std::string>{"Tiles.ini"});
+        } else {
+            EXPECT_EQ(result, TMapWriteResult::Written);
+            EXPECT_EQ(built, 1);
+            EXPECT_EQ(columnWhenBuilt, 31);
+            const TStaticsFiles expected =
+                BuildStatics(model, output.Size, config, Random::NewStream(TSeedSite::Decoration));
+            EXPECT_EQ(ReadFile(dir.File("statics0.mul")), std::string(expected.Data.begin(), expected.Data.end()));
+        }
+    }
+    Random::SetFixedSeed(std::nullopt);
+}
