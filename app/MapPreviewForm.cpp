@@ -1,5 +1,6 @@
 #include "MapPreviewForm.h"
 
+#include "AltitudeRanges.h"
 #include "ClassTerrainImage.h"
 #include "MapPreview.h"
 #include "MapPreviewView.h"
@@ -24,21 +25,27 @@ constexpr int FormHeight = 680;
 constexpr int SidePanelWidth = 300;
 constexpr int Gap = 8; // between the main window and this one, in pixels
 
-// The codes the legend shows, each in its preview colour.
-constexpr uint16_t LegendCodes[] = {DIRT, MOUNTAIN, DESERT, SNOW, GRASS, FOREST, JUNGLE, SWAMP, WATER, COASTLINE};
-
 QString Swatch(QRgb Color)
 {
     return QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>")
         .arg(QColor(Color).name());
 }
 
-QString LegendText()
+// A legend line's altitudes: the range of the map shown, nothing before a map.
+QString RangeText(const TTerrainAltitudes *Range)
 {
-    QString text = QStringLiteral("<b>Colours</b><br>");
-    for (const uint16_t code : LegendCodes)
-        text += Swatch(PreviewColors::Terrain(code)) + "&nbsp;" + TTerrainImage::TerrainName(code) + "<br>";
-    text += Swatch(PreviewColors::Blend(GRASS, DESERT)) + "&nbsp;transition: its two terrains mixed<br>";
+    return Range ? QStringLiteral(": %1").arg(QString::fromStdString(FormatTerrainAltitudes(*Range))) : QString();
+}
+
+// Each terrain in its preview colour, with its altitudes in the map when Ranges is given.
+QString LegendText(const TAltitudeRanges *Ranges)
+{
+    QString text = Ranges ? QStringLiteral("<b>Colours and altitudes</b><br>") : QStringLiteral("<b>Colours</b><br>");
+    for (const uint16_t code : AltitudeRangeCodes)
+        text += Swatch(PreviewColors::Terrain(code)) + "&nbsp;" + TTerrainImage::TerrainName(code) +
+                RangeText(Ranges ? &Ranges->Of(code) : nullptr) + "<br>";
+    text += Swatch(PreviewColors::Blend(GRASS, DESERT)) + "&nbsp;transition (its two terrains mixed)" +
+            RangeText(Ranges ? &Ranges->Transitions : nullptr) + "<br>";
     text += Swatch(PreviewColors::Void) + "&nbsp;void tile<br>";
     text += Swatch(PreviewColors::Statics) + "&nbsp;statics: trees, plants, rocks, waves<br>";
     text += "Slopes facing north-west are lighter, those facing south-east darker.";
@@ -75,7 +82,7 @@ TMapPreviewForm::TMapPreviewForm(QWidget *Parent) : QWidget(Parent, Qt::Window)
     ReportMemo = new QPlainTextEdit(side);
     ReportMemo->setObjectName("ReportMemo");
     ReportMemo->setReadOnly(true);
-    LegendLabel = new QLabel(LegendText(), side);
+    LegendLabel = new QLabel(LegendText(nullptr), side);
     LegendLabel->setObjectName("LegendLabel");
     LegendLabel->setTextFormat(Qt::RichText);
     LegendLabel->setWordWrap(true);
@@ -115,6 +122,8 @@ void TMapPreviewForm::SetMap(const TTerrainImage &NewModel, const TMapSize &Size
     for (const std::string &line : ReportLines)
         lines << QString::fromStdString(line);
     ReportMemo->setPlainText(lines.join('\n'));
+    const TAltitudeRanges ranges = MakeAltitudeRanges(NewModel, Size);
+    LegendLabel->setText(LegendText(&ranges));
     CellLabel->clear();
 }
 
@@ -123,6 +132,7 @@ void TMapPreviewForm::Clear()
     Model = nullptr;
     View->Clear();
     ReportMemo->clear();
+    LegendLabel->setText(LegendText(nullptr));
     CellLabel->clear();
 }
 

@@ -14,8 +14,9 @@ class TMapPreviewView;
 class TTerrainImage;
 
 // The window that shows the generated map: the preview picture with zoom and
-// pan, the void-tile report and a colour legend beside it, and a line that
-// names the cell under the mouse. The main window opens it after Generate and
+// pan, the void-tile report and a legend of the colours (with each terrain's
+// altitudes in the map) beside it, and a line that names the cell under the
+// mouse. The main window opens it after Generate and
 // asks it to show the cell of a warning that the user clicked.
 class TMapPreviewForm : public QWidget
 {
@@ -26,7 +27,8 @@ public:
 
     // Shows the map of the given size made from Model (which must outlive the
     // map, or be cleared away first): its picture, one pixel per Scale x Scale
-    // cells, and the void-tile report.
+    // cells, the void-tile report, and in the legend the altitude range of
+    // each terrain (MakeAltitudeRanges).
     void SetMap(const TTerrainImage &Model, const TMapSize &Size, int Scale, const QImage &Picture,
                 const std::vector<std::string> &ReportLines);
     // Forgets the map, e.g. when the model is given a new picture.

@@ -1,7 +1,9 @@
 // Times every stage of the pipeline and the map writer on the example world,
 // in the straightforward form (the stages of Pipeline.h, FillBlockColumn)
 // and in the fast form that Generate and the writer use, checks that both give
-// the same grid after every stage and the same map file, and prints the times.
+// the same grid after every stage and the same map file, and prints the times;
+// then the statics, and whole runs (load, Generate, write) without statics
+// and with decorated ones, each the median of five, the flush apart.
 //
 //   morvane-bench [--width W] [--height H] [--seed S]     (defaults 6144 4096 1)
 //   morvane-bench --load-only                             only the picture load
@@ -11,6 +13,8 @@
 #include "MapPreview.h"
 #include "MapReader.h"
 #include "MapWriter.h"
+#include "Pipeline.h"
+#include "Progress.h"
 #include "SmoothingBands.h"
 #include "Statics.h"
 #include "Stages.h"
@@ -109,22 +113,39 @@ bool TimeMapOutput(TTerrainImage &model, const TPcg32 &afterStages, const std::f
     return same;
 }
 
+double Median(std::vector<double> Values)
+{
+    std::sort(Values.begin(), Values.end());
+    return Values[Values.size() / 2];
+}
+
 // Decoration and shore waves of the bundled configuration on the final grid,
-// the median of five runs; the map's generator is left as it is.
-void TimeStatics(const TTerrainImage &model, const std::string &tiles)
+// the median of five runs of the fast walk that the writer uses, then of the
+// straightforward walk, which must give the same bytes; the map's generator is
+// left as it is. False when the two differ.
+bool TimeStatics(const TTerrainImage &model, const std::string &tiles)
 {
     const TDecorationConfig config = ReadDecorationConfig(tiles);
     const TMapSize size{model.GetWidth() / 8 * 8, model.GetHeight() / 8 * 8};
-    std::vector<double> times, cpuTimes;
+    std::vector<double> times, cpuTimes, straightforwardTimes;
     TStaticsCounts counts;
     size_t bytes = 0;
+    TStaticsFiles files;
     for (int run = 0; run < 5; ++run) {
         const auto start = TClock::now();
         const std::clock_t cpuStart = std::clock(); // one thread: on a busy machine the wall time is longer
-        const TStaticsFiles files = BuildStatics(model, size, config, Random::NewStream(TSeedSite::Decoration), &counts);
+        files = BuildStatics(model, size, config, Random::NewStream(TSeedSite::Decoration), &counts);
         cpuTimes.push_back(1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         times.push_back(MillisecondsSince(start));
         bytes = files.Index.capacity() + files.Data.capacity();
+    }
+    bool same = true;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = TClock::now();
+        const TStaticsFiles straightforward = BuildStatics(model, size, config, Random::NewStream(TSeedSite::Decoration),
+                                                           nullptr, TStaticsWalk::Straightforward);
+        straightforwardTimes.push_back(MillisecondsSince(start));
+        same = same && straightforward.Index == files.Index && straightforward.Data == files.Data;
     }
     std::sort(times.begin(), times.end());
     std::sort(cpuTimes.begin(), cpuTimes.end());
@@ -146,6 +167,120 @@ void TimeStatics(const TTerrainImage &model, const std::string &tiles)
                         TTerrainImage::TerrainName(code), (unsigned long long)counts.PlainCells[code],
                         100.0 * double(counts.Decorated[code]) / double(counts.PlainCells[code]),
                         config.Terrains[code].Density / 100.0);
+    std::printf("%-26s %10.1f ms (median of 5) %s\n", "statics, straightforward", Median(straightforwardTimes),
+                same ? "same bytes" : "  DIFFERENT BYTES");
+    return same;
+}
+
+// The times of one run as the command line makes it: the tile configuration
+// and the picture loaded into a fresh model, Generate, and the map file (with
+// the statics files when asked for) written and saved; the save's wait for
+// the disk (the flush) apart.
+struct TRunTimes
+{
+    double Load = 0, Generate = 0, Write = 0, Flush = 0;
+    // Parts of Write with statics: waiting for them after the map's last
+    // block-column (they are built while the map is written), and handing
+    // their files to the save.
+    double Statics = 0, StaticsFiles = 0;
+    double WithoutFlush() const { return Load + Generate + Write; }
+};
+
+class TQuietProgress : public TProgressBar, public TStatusBar
+{
+public:
+    void SetMin(int) override {}
+    void SetMax(int) override {}
+    int GetPosition() const override { return Position; }
+    void SetPosition(int Value) override { Position = Value; }
+    void SetSimpleText(const std::string &) override {}
+
+private:
+    int Position = 0;
+};
+
+TRunTimes TimeWholeRun(const std::string &picture, const std::string &tiles, const std::filesystem::path &dir,
+                       uint64_t seed, TStaticsChoice statics)
+{
+    TRunTimes times;
+    Random::SetFixedSeed(seed);
+    auto start = TClock::now();
+    TTerrainImage model(tiles);
+    TMapOutput output = TMapOutput::ForFile((dir / "map0.mul").string(), MapSizes::Classic, statics);
+    if (statics == TStaticsChoice::Decorated)
+        output.Decoration = ReadDecorationConfig(tiles);
+    model.LoadFromBMP(picture);
+    times.Load = MillisecondsSince(start);
+    start = TClock::now();
+    TQuietProgress progress;
+    Generate(model, progress, progress);
+    times.Generate = MillisecondsSince(start);
+    start = TClock::now();
+    TClock::time_point lastColumn, built, complete;
+    TMapWriterHooks hooks;
+    hooks.AfterColumn = [&](int) {
+        lastColumn = TClock::now();
+        return false;
+    };
+    hooks.StaticsBuilt = [&](const TStaticsCounts &) { built = TClock::now(); };
+    hooks.Complete = [&] { complete = TClock::now(); };
+    WriteMapFile(model, output, hooks);
+    const auto between = [](TClock::time_point a, TClock::time_point b) {
+        return std::chrono::duration<double, std::milli>(b - a).count();
+    };
+    times.Write = between(start, complete);
+    times.Flush = MillisecondsSince(complete);
+    if (statics == TStaticsChoice::Decorated) {
+        times.Statics = between(lastColumn, built);
+        times.StaticsFiles = between(built, complete);
+    }
+    return times;
+}
+
+// Five whole runs without statics and five with decorated statics, taken in
+// turns so that a change in the machine's load falls on both alike; the
+// medians of each part, and what the statics add.
+void TimeWholeRuns(const std::string &picture, const std::string &tiles, const std::filesystem::path &dir,
+                   uint64_t seed)
+{
+    std::vector<TRunTimes> plain, decorated;
+    for (int run = 0; run < 5; ++run) {
+        plain.push_back(TimeWholeRun(picture, tiles, dir, seed, TStaticsChoice::None));
+        decorated.push_back(TimeWholeRun(picture, tiles, dir, seed, TStaticsChoice::Decorated));
+    }
+    const auto median = [](const std::vector<TRunTimes> &runs, double (*part)(const TRunTimes &)) {
+        std::vector<double> values;
+        for (const TRunTimes &t : runs)
+            values.push_back(part(t));
+        return Median(values);
+    };
+    std::printf("%-26s %8s %9s %8s %13s %8s   (medians of 5)\n", "whole run", "load", "generate", "write",
+                "without flush", "flush");
+    for (const auto &[label, runs] : {std::pair{"no statics", &plain}, std::pair{"decorated statics", &decorated}})
+        std::printf("%-26s %5.1f ms %6.1f ms %5.1f ms %10.1f ms %5.1f ms\n", label,
+                    median(*runs, [](const TRunTimes &t) { return t.Load; }),
+                    median(*runs, [](const TRunTimes &t) { return t.Generate; }),
+                    median(*runs, [](const TRunTimes &t) { return t.Write; }),
+                    median(*runs, [](const TRunTimes &t) { return t.WithoutFlush(); }),
+                    median(*runs, [](const TRunTimes &t) { return t.Flush; }));
+    std::printf("%-26s %16s %5.1f ms waiting for the statics, %5.1f ms their files\n", "  of that write", "",
+                median(decorated, [](const TRunTimes &t) { return t.Statics; }),
+                median(decorated, [](const TRunTimes &t) { return t.StaticsFiles; }));
+    // On a busy machine the medians of two sets of whole runs differ by more
+    // than the statics take; the fastest runs, beside them, say more there.
+    const auto fastest = [](const std::vector<TRunTimes> &runs) {
+        double least = runs[0].WithoutFlush();
+        for (const TRunTimes &t : runs)
+            least = std::min(least, t.WithoutFlush());
+        return least;
+    };
+    std::printf("%-26s %43.1f ms   (fastest runs: %.1f ms)\n", "statics add, without flush",
+                median(decorated, [](const TRunTimes &t) { return t.WithoutFlush(); }) -
+                    median(plain, [](const TRunTimes &t) { return t.WithoutFlush(); }),
+                fastest(decorated) - fastest(plain));
+    std::filesystem::remove(dir / "map0.mul");
+    std::filesystem::remove(dir / "staidx0.mul");
+    std::filesystem::remove(dir / "statics0.mul");
 }
 
 int ArgumentOr(int argc, char **argv, const char *name, long long fallback)
@@ -258,7 +393,9 @@ int main(int argc, char **argv)
     std::printf("%-26s %10.1f ms\n%-26s %10.1f ms %8.1f MB\n", "preview picture", renderMs, "preview PNG file",
                 MillisecondsSince(start), double(std::filesystem::file_size(previewFile)) / 1e6);
     std::printf("\n");
-    TimeStatics(fast, tiles);
+    identical = TimeStatics(fast, tiles) && identical;
+    std::printf("\n");
+    TimeWholeRuns(picture, tiles, dir, seed);
 
     // The writer at the classic and the current size, in both forms.
     std::printf("\n");

@@ -226,7 +226,8 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
     App.add_flag("--report", Given.Report,
                  "Prints on standard error, after the warnings, how many map cells get the void tile and why "
                  "(pixels of no terrain, border cells, transitions without a tile by section and direction, "
-                 "empty tile lists, outside the picture).");
+                 "empty tile lists, outside the picture), with --statics what they hold, then the lowest and "
+                 "highest altitude and the cells of each terrain, water, coastline and the transitions.");
     App.add_option("--size", Given.Size,
                    "The map's size in cells, WxH, both multiples of 8 up to 65528 (default 6144x4096, or "
                    "7168x4096 for a UOP file of map 0 or 1; a picture larger than the map is cut, a smaller one "

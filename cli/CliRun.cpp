@@ -1,6 +1,7 @@
 #include "CliRun.h"
 #include "CliShared.h"
 
+#include "AltitudeRanges.h"
 #include "AtomicSave.h"
 #include "ClassTerrainImage.h"
 #include "DecorationConfig.h"
@@ -79,9 +80,9 @@ std::vector<std::string> NeighbourWarnings(const TMapOutput &Output)
     return warnings;
 }
 
-// The void-tile report and the preview, from the final grid, both over the
-// map's size as it was written; neither draws a random number, so the map file
-// is the same with them or without.
+// The report (void tiles, statics, altitudes per terrain) and the preview,
+// from the final grid, both over the map's size as it was written; neither
+// draws a random number, so the map file is the same with them or without.
 int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TMapOutput &Output,
                 const TGenerateResult &Result, std::FILE *Err, const std::vector<uint8_t> *Outline)
 {
@@ -92,6 +93,8 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
         if (Result.Statics)
             for (const std::string &line : FormatStaticsReport(*Result.Statics, Output.Decoration))
                 std::fprintf(Err, "%s\n", line.c_str());
+        for (const std::string &line : FormatAltitudeRanges(MakeAltitudeRanges(Model, size)))
+            std::fprintf(Err, "%s\n", line.c_str());
         std::fflush(Err);
     }
     if (Options.PreviewPath) {

@@ -17,8 +17,13 @@ public:
     {
         const uint64_t old = State;
         State = old * Multiplier + Inc;
-        const auto xorShifted = uint32_t(((old >> 18) ^ old) >> 27);
-        const auto rot = uint32_t(old >> 59);
+        return Output(old);
+    }
+    // The output that Next32 gives when the generator stands at this state.
+    static uint32_t Output(uint64_t At)
+    {
+        const auto xorShifted = uint32_t(((At >> 18) ^ At) >> 27);
+        const auto rot = uint32_t(At >> 59);
         return (xorShifted >> rot) | (xorShifted << ((-rot) & 31));
     }
     // Moves the generator on by Delta outputs at once (the LCG's jump-ahead), as

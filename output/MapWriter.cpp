@@ -176,17 +176,33 @@ private:
     uint64_t Flushed = 0; // bytes whose writing has been started
 };
 
-// The statics files of the output from the final grid, after the map's own draws.
-void WriteStatics(TAtomicSave &Save, const TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
+// Decorated statics need only the final grid, which nothing changes while the
+// map is written, and a stream of their own: they are built on a thread of
+// their own while the map file is filled and written. No future for other
+// choices. The stream is taken here, on the caller's thread.
+std::future<TStaticsFiles> StartDecoration(const TTerrainImage &Model, const TMapOutput &Output,
+                                           TStaticsCounts &Counts)
+{
+    if (Output.Statics != TStaticsChoice::Decorated)
+        return {};
+    const TPcg32 stream = Random::NewStream(TSeedSite::Decoration);
+    return std::async(std::launch::async, [&Model, &Output, &Counts, stream] {
+        return BuildStatics(Model, Output.Size, Output.Decoration, stream, &Counts);
+    });
+}
+
+// The statics files of the output: those the hooks make, else the
+// decoration when it is being built (waiting for it), else empty ones.
+void WriteStatics(TAtomicSave &Save, const TTerrainImage &Model, const TMapOutput &Output,
+                  std::future<TStaticsFiles> &Decoration, const TStaticsCounts &Counts, const TMapWriterHooks &Hooks)
 {
     TStaticsFiles files;
     if (Hooks.Statics) {
         files = Hooks.Statics(Model);
-    } else if (Output.Statics == TStaticsChoice::Decorated) {
-        TStaticsCounts counts;
-        files = BuildStatics(Model, Output.Size, Output.Decoration, Random::NewStream(TSeedSite::Decoration), &counts);
+    } else if (Decoration.valid()) {
+        files = Decoration.get();
         if (Hooks.StaticsBuilt)
-            Hooks.StaticsBuilt(counts);
+            Hooks.StaticsBuilt(Counts);
     } else {
         files = BuildEmptyStatics(Output.Size);
     }
@@ -218,6 +234,12 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         if (Hooks.Opened)
             Hooks.Opened();
         TMapSink sink(save, Output);
+        // The counts before the future: however the writing ends, the
+        // future's end waits for the thread, which writes them.
+        TStaticsCounts decorationCounts;
+        // A merge makes its statics itself (Hooks.Statics).
+        std::future<TStaticsFiles> decoration =
+            Hooks.Statics ? std::future<TStaticsFiles>() : StartDecoration(Model, Output, decorationCounts);
 
         // Bands of block-columns are filled on a second thread while the one
         // before is written; each block-column is written and reported on its own.
@@ -264,11 +286,13 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         Random::Generator() = filler.StateBefore(columns);
         sink.Finish();
         if (Output.Statics != TStaticsChoice::None)
-            WriteStatics(save, Model, Output, Hooks);
+            WriteStatics(save, Model, Output, decoration, decorationCounts, Hooks);
         if (!Output.HeightsPicture.empty()) {
             const size_t file = MapOutputPaths(Output).size() - 1;
             WriteMapHeightsPng(Model, size, [&](const uint8_t *Data, size_t Bytes) { save.Write(file, Data, Bytes); });
         }
+        if (Hooks.Complete)
+            Hooks.Complete();
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EMapWriteError(error.what());

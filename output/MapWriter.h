@@ -29,6 +29,9 @@ struct TMapWriterHooks
     // Called once decorated statics are made, before the files are saved: what
     // they hold, for the report.
     std::function<void(const TStaticsCounts &)> StaticsBuilt;
+    // Called once every file is complete, before the save waits for them to
+    // reach the disk and puts them in place (the benchmark times that apart).
+    std::function<void()> Complete;
 
     // For a map made only in part: block-columns for which KeepColumn is true
     // are not filled from the model, and PatchColumn, when given, then puts
@@ -85,8 +88,9 @@ private:
 // Writes the whole map file block-column by block-column in the output's size
 // and format, then the statics files when asked for (empty ones, or the
 // decoration and waves of the final grid, drawn from the decoration's own
-// stream so that the map file is the same either way), then the heights
-// picture when the output names one (HeightsPicture.h), and saves all of
+// stream so that the map file is the same either way, and built on a thread
+// of their own while the map file is written), then the heights picture when
+// the output names one (HeightsPicture.h), and saves all of
 // them atomically (TAtomicSave): the files change only when all of them are
 // written. After an abort or a failure the old files are untouched and no
 // temporary file is left. Throws EMapWriteError when a file cannot be

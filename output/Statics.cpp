@@ -10,8 +10,10 @@
 #include "ShoreWaves.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -56,6 +58,84 @@ private:
     std::vector<uint64_t> Words;
 };
 
+// The altitude of a static on a cell of altitude Z whose E, S and SE
+// neighbours have these altitudes (StaticAltitude).
+int8_t AltitudeOnTop(int Z, int East, int South, int SouthEast)
+{
+    // Floor of the mean: an arithmetic shift rounds down for negative sums too.
+    const int average = std::abs(Z - SouthEast) <= std::abs(East - South) ? (Z + SouthEast) >> 1 : (East + South) >> 1;
+    return int8_t(std::max(Z, average));
+}
+
+// Which cells of the map have water among their eight neighbours, a row at
+// a time: the rows' water flags are ORed down three rows, then across three
+// columns, both loops the compiler can vectorise. Only cells of the map
+// (Width x Height) count, as in the straightforward test of each cell.
+class TWaterRows
+{
+public:
+    TWaterRows(const TTerrainImage &Model_, int Width_, int Height_)
+        : Model(Model_), Width(std::max(Width_, 0)), Height(Height_),
+          Rows(3, std::vector<uint8_t>(size_t(Width) + 2, 0)), Column(size_t(Width) + 2, 0), Near(size_t(Width), 0)
+    {
+    }
+
+    // Row Y's flags (0 or 1 for each X); rows are asked for from the top, one by one.
+    const uint8_t *NearRow(int Y)
+    {
+        if (Y == 0) {
+            Fill(Rows[0], -1);
+            Fill(Rows[1], 0);
+        }
+        Fill(Rows[2], Y + 1);
+        const uint8_t *above = Rows[0].data(), *here = Rows[1].data(), *below = Rows[2].data();
+        uint8_t *column = Column.data();
+        for (size_t i = 0; i < Column.size(); ++i)
+            column[i] = above[i] | here[i] | below[i];
+        uint8_t *near = Near.data();
+        for (size_t x = 0; x < Near.size(); ++x)
+            near[x] = column[x] | column[x + 1] | column[x + 2];
+        std::rotate(Rows.begin(), Rows.begin() + 1, Rows.end());
+        return near;
+    }
+
+private:
+    // Flags of map row Y at [1 .. Width]; none for a row outside the map.
+    void Fill(std::vector<uint8_t> &Flags, int Y) const
+    {
+        if (Y < 0 || Y >= Height) {
+            std::fill(Flags.begin(), Flags.end(), uint8_t(0));
+            return;
+        }
+        const TCell *row = Model.CellData() + Model.Index(1, Y + 1);
+        uint8_t *flags = Flags.data() + 1;
+        for (int x = 0; x < Width; ++x)
+            flags[x] = row[x].Code == WATER;
+    }
+
+    const TTerrainImage &Model;
+    const int Width, Height;
+    std::vector<std::vector<uint8_t>> Rows; // map rows Y - 1, Y, Y + 1, framed by a 0 on each side
+    std::vector<uint8_t> Column;           // the three rows ORed
+    std::vector<uint8_t> Near;
+};
+
+// The first index from From on below End whose flag is not 0, or End; eight
+// flags at a time, as most rows have few cells with water around them.
+int NextNonZero(const uint8_t *Flags, int From, int End)
+{
+    int i = From;
+    for (; i + 8 <= End; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, Flags + i, 8);
+        if (word != 0)
+            break;
+    }
+    while (i < End && Flags[i] == 0)
+        ++i;
+    return i;
+}
+
 void PutIndexEntry(uint8_t *Entry, uint32_t Offset, uint32_t Length)
 {
     ByteOrder::PutLe32(Entry, Offset);
@@ -85,17 +165,25 @@ public:
     {
         for (uint32_t code = 0; code < 65536; ++code)
             Bears[code] = code != WATER && !IsVoid(uint16_t(code));
+        Jump[0] = {1, 0};
+        for (int k = 0; k < Lanes; ++k)
+            Jump[size_t(k) + 1] = {Jump[size_t(k)].Mul * TPcg32::Multiplier,
+                                   Jump[size_t(k)].Add * TPcg32::Multiplier + Generator.Inc};
     }
 
-    void Build(TStaticsFiles &Files)
+    void Build(TStaticsFiles &Files, TStaticsWalk Walk)
     {
         // The grid is read row by row, as it lies in memory; reading it down
         // block-columns would miss the cache on every row.
-        for (int y = 0; y < Height; ++y) {
-            const TCell *row = Cells + Model.Index(1, y + 1);
-            for (int x = 0; x < Width; ++x)
-                if (Bears[row[x].Code])
-                    Cell(x, y, row + x);
+        if (Walk == TStaticsWalk::Straightforward) {
+            for (int y = 0; y < Height; ++y) {
+                const TCell *row = Cells + Model.Index(1, y + 1);
+                for (int x = 0; x < Width; ++x)
+                    if (Bears[row[x].Code])
+                        Cell(x, y, row + x);
+            }
+        } else {
+            WalkByRuns();
         }
         Counts.Records = Pending.size();
 
@@ -128,6 +216,99 @@ public:
     }
 
 private:
+    // What the fast walk does with a code: nothing (water, void), look for
+    // water only (transitions, coastline), count a plain cell, or count it
+    // and draw for its decoration.
+    enum TCodeKind : uint8_t { NoStatics, ShoreOnly, PlainOnly, PlainDecorated };
+
+    // The same statics as the straightforward walk, faster: a row's cells
+    // with water around them are found at once, for the whole row; every
+    // other cell can get no wave, so a run of one plain terrain away from
+    // water is counted at once and its draws come in a tight loop. The cells
+    // with water around them, rare, take the straightforward path.
+    void WalkByRuns()
+    {
+        std::vector<uint8_t> kind(65536, NoStatics);
+        for (uint32_t code = 0; code < kind.size(); ++code)
+            if (Bears[code])
+                kind[code] = code > SWAMP ? ShoreOnly : Config.Terrains[code].Places() ? PlainDecorated : PlainOnly;
+        TWaterRows water(Model, Width, Height);
+        for (int y = 0; y < Height; ++y) {
+            const uint8_t *near = water.NearRow(y);
+            const TCell *row = Cells + Model.Index(1, y + 1);
+            int nextNear = -1; // the first cell from x on with water around it, or Width
+            for (int x = 0; x < Width;) {
+                const uint16_t code = row[x].Code;
+                if (kind[code] == NoStatics) { // the whole run: water, mostly
+                    do
+                        ++x;
+                    while (x < Width && row[x].Code == code);
+                    continue;
+                }
+                if (nextNear < x)
+                    nextNear = NextNonZero(near, x, Width);
+                if (nextNear == x) {
+                    Cell(x, y, row + x);
+                    ++x;
+                    continue;
+                }
+                int end = x + 1;
+                while (end < nextNear && row[end].Code == code)
+                    ++end;
+                if (kind[code] != ShoreOnly)
+                    Counts.PlainCells[code] += uint64_t(end - x);
+                if (kind[code] == PlainDecorated)
+                    DecorateRun(x, end, y, code);
+                x = end;
+            }
+        }
+    }
+
+    // The plain cells [X0, X1) of one row, all of the terrain Code, none
+    // with water around: each draws for the density, as Cell does, in the
+    // same order. The draws of four cells are made at once: the generator's
+    // state k steps on is Jump[k].Mul * state + Jump[k].Add, so the four
+    // states come from the one before them side by side rather than one
+    // after the other. Where a cell's draw falls below the density, the
+    // generator is set to the state after it and the cell is decorated
+    // (which draws on); the next cells start from there.
+    void DecorateRun(int X0, int X1, int y, uint16_t Code)
+    {
+        const TTerrainDecoration &terrain = Config.Terrains[Code];
+        // random(DensityScale) < Density, that is Output * DensityScale <
+        // Density * 2^32, holds exactly for the outputs below this bound.
+        const uint64_t bound =
+            ((uint64_t(terrain.Density) << 32) + TDecorationConfig::DensityScale - 1) / TDecorationConfig::DensityScale;
+        const auto below = [bound](uint64_t State) { return TPcg32::Output(State) < bound; };
+        // A local copy, kept in a register: the compiler cannot tell that
+        // the member's state and the counts never share memory.
+        uint64_t state = Generator.State;
+        for (int x = X0; x < X1; ++x) {
+            if (x + Lanes <= X1) {
+                unsigned hits = 0;
+                for (int k = 0; k < Lanes; ++k)
+                    hits |= unsigned(below(Jump[k].Mul * state + Jump[k].Add)) << k;
+                if (hits == 0) {
+                    state = Jump[Lanes].Mul * state + Jump[Lanes].Add;
+                    x += Lanes - 1;
+                    continue;
+                }
+                const int first = std::countr_zero(hits);
+                state = Jump[first + 1].Mul * state + Jump[first + 1].Add;
+                x += first;
+            } else {
+                const bool hit = below(state);
+                state = Jump[1].Mul * state + Jump[1].Add;
+                if (!hit)
+                    continue;
+            }
+            Generator.State = state;
+            Decorate(x, y, Code, terrain);
+            state = Generator.State;
+        }
+        Generator.State = state;
+    }
+
     void Add(int x, int y, uint16_t Id, int8_t Z)
     {
         const uint32_t block = uint32_t(x / 8) * uint32_t(Size.BlockRows()) + uint32_t(y / 8);
@@ -153,16 +334,33 @@ private:
         const TTerrainDecoration &terrain = Config.Terrains[code];
         if (!terrain.Places() || Generator.Random(TDecorationConfig::DensityScale) >= terrain.Density)
             return;
-        if (!Placed.Clear(x, y, int(terrain.Spacing) - 1))
+        Decorate(x, y, code, terrain);
+    }
+
+    // A plain cell whose draw fell below the density: a group when the
+    // spacing allows one.
+    void Decorate(int x, int y, uint16_t Code, const TTerrainDecoration &Terrain)
+    {
+        if (!Placed.Clear(x, y, int(Terrain.Spacing) - 1))
             return;
         Placed.Mark(x, y);
-        ++Counts.Decorated[code];
-        const TDecorationGroup &group = PickGroup(terrain);
-        const int8_t z = StaticAltitude(Model, Size, x, y);
+        ++Counts.Decorated[Code];
+        const TDecorationGroup &group = PickGroup(Terrain);
+        const int8_t z = Altitude(x, y);
         for (const TDecorationPart &part : group.Parts) {
             const uint32_t index = part.Count > 1 ? Generator.Random(part.Count) : 0;
             Add(x, y, part.Id(index), z);
         }
+    }
+
+    // StaticAltitude, read straight from the grid where the cell's E, S and
+    // SE neighbours are cells of the map, as they are for nearly every cell.
+    int8_t Altitude(int x, int y) const
+    {
+        if (x + 1 >= Width || y + 1 >= Height)
+            return StaticAltitude(Model, Size, x, y);
+        const TCell *c = Cells + Model.Index(x + 1, y + 1), *below = c + Model.Stride();
+        return AltitudeOnTop(c->Altitude, c[1].Altitude, below->Altitude, below[1].Altitude);
     }
 
     const TDecorationGroup &PickGroup(const TTerrainDecoration &Terrain)
@@ -230,16 +428,24 @@ private:
     std::vector<uint32_t> PerBlock; // statics per block, then where the next one goes
     std::vector<TPendingStatic> Pending;
     std::vector<uint8_t> Bears; // by code: 1 for a cell that may bear statics
+    // The draws DecorateRun makes at once, and the generator's state k steps
+    // on as a function of its state now: Mul * state + Add (modulo 2^64).
+    static constexpr int Lanes = 4;
+    struct TJump
+    {
+        uint64_t Mul, Add;
+    };
+    std::array<TJump, Lanes + 1> Jump{};
 };
 
 } // namespace
 
 TStaticsFiles BuildStatics(const TTerrainImage &Model, const TMapSize &Size, const TDecorationConfig &Config,
-                           TPcg32 Generator, TStaticsCounts *Counts)
+                           TPcg32 Generator, TStaticsCounts *Counts, TStaticsWalk Walk)
 {
     TStaticsCounts counts;
     TStaticsFiles files;
-    TStaticsBuilder(Model, Size, Config, Generator, counts).Build(files);
+    TStaticsBuilder(Model, Size, Config, Generator, counts).Build(files, Walk);
     if (Counts)
         *Counts = counts;
     return files;
@@ -263,10 +469,7 @@ int8_t StaticAltitude(const TTerrainImage &Model, const TMapSize &Size, int X, i
             return z;
         return int(Model.GetCell(x + 1, y + 1).Altitude);
     };
-    const int east = altitude(X + 1, Y), south = altitude(X, Y + 1), southEast = altitude(X + 1, Y + 1);
-    // Floor of the mean: an arithmetic shift rounds down for negative sums too.
-    const int average = std::abs(z - southEast) <= std::abs(east - south) ? (z + southEast) >> 1 : (east + south) >> 1;
-    return int8_t(std::max(z, average));
+    return AltitudeOnTop(z, altitude(X + 1, Y), altitude(X, Y + 1), altitude(X + 1, Y + 1));
 }
 
 std::vector<std::string> FormatStaticsReport(const TStaticsCounts &Counts, const TDecorationConfig &Config)

@@ -60,8 +60,13 @@ struct TStaticsCounts
 // own stream (Random::NewStream(TSeedSite::Decoration)); the map's generator
 // is not touched. Throws EMapWriteError when the statics file would pass
 // StaticsFile::MaxDataBytes.
+//
+// Walk chooses the code: Straightforward tests every cell on its own, as said
+// above; Fast (what the runs use) gives the same files and counts, byte for byte.
+enum class TStaticsWalk { Fast, Straightforward };
 TStaticsFiles BuildStatics(const TTerrainImage &Model, const TMapSize &Size, const TDecorationConfig &Config,
-                           TPcg32 Generator, TStaticsCounts *Counts = nullptr);
+                           TPcg32 Generator, TStaticsCounts *Counts = nullptr,
+                           TStaticsWalk Walk = TStaticsWalk::Fast);
 
 // The statics files of a map without statics: every block (-1, 0, 0) and the
 // statics file just the one unused record.

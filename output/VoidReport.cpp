@@ -23,12 +23,6 @@ constexpr std::array<uint16_t, 10> ListCodes = {DIRT, MOUNTAIN, DESERT, SNOW, GR
 // odd codes still gives a line that can be read.
 constexpr size_t OtherCodesNamed = 8;
 
-bool IsTransitionCode(uint16_t Code)
-{
-    const int a = Code >> 8, b = (Code >> 4) & 15, d = Code & 15;
-    return a >= DIRT && a <= SWAMP && b >= DIRT && b <= SWAMP && a != b && d >= 1 && d <= 8;
-}
-
 // "TRANS_" + name of A + "_" + name of B, for a transition code.
 std::string TransitionSection(uint16_t Code)
 {
@@ -83,6 +77,12 @@ std::string CellsText(uint64_t Cells)
 }
 
 } // namespace
+
+bool IsTransitionCode(uint16_t Code)
+{
+    const int a = Code >> 8, b = (Code >> 4) & 15, d = Code & 15;
+    return a >= DIRT && a <= SWAMP && b >= DIRT && b <= SWAMP && a != b && d >= 1 && d <= 8;
+}
 
 bool TVoidCodes::IsVoid(const TTerrainImage &Model, uint16_t Code)
 {

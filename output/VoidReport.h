@@ -62,6 +62,10 @@ struct TVoidReport
     uint64_t OutsidePicture = 0;    // map cells right of or below the picture
 };
 
+// True for a transition code A*256 + B*16 + D: two different land terrains
+// A and B and a direction D of 1 (N) to 8 (NW).
+bool IsTransitionCode(uint16_t Code);
+
 // How the report names a code: "GRASS", "TRANS_SNOW_JUNGLE E", "no terrain",
 // "BORDER_MARK", or "code 9" for a code without a name.
 std::string CodeName(uint16_t Code);

@@ -1,6 +1,7 @@
 // The map preview window: it shows the generated map and the void-tile report
 // after Generate, a click on a warning line centres and marks its cell, a new
 // image clears it; the view zooms around the mouse and pans by dragging.
+#include "AltitudeRanges.h"
 #include "MapPreview.h"
 #include "MapPreviewForm.h"
 #include "MapPreviewView.h"
@@ -100,6 +101,13 @@ TEST_F(TPreviewTest, AfterGenerateThePreviewShowsTheMapAndItsVoidTiles)
     const std::vector<std::string> report = FormatVoidReport(MakeVoidReport(model, MapSizes::Classic));
     EXPECT_EQ(preview->ReportMemo->toPlainText().toStdString() + "\n", Lines(report));
     EXPECT_NE(preview->ReportMemo->toPlainText().indexOf("pixels of no terrain: 1 cell"), -1);
+    // The legend gives the altitudes of the terrains of the map written.
+    const TAltitudeRanges ranges = MakeAltitudeRanges(model, MapSizes::Classic);
+    for (const uint16_t code : {GRASS, FOREST, DESERT}) {
+        ASSERT_GT(ranges.Of(code).Cells, 0u);
+        const std::string line = std::string(TTerrainImage::TerrainName(code)) + ": " + FormatTerrainAltitudes(ranges.Of(code));
+        EXPECT_NE(preview->LegendLabel->text().indexOf(QString::fromStdString(line)), -1) << line;
+    }
 
     // The memo still holds the warnings and nothing else.
     const std::vector<std::string> warnings = model.GetWarnings();
@@ -277,4 +285,35 @@ TEST(MapPreviewView, APictureOfBlocksCoversTheCellsItStandsFor)
         view.CentreOnCell(cell);
         EXPECT_EQ(view.grab().toImage().pixel(200, 150), color) << cell.x();
     }
+}
+
+TEST(MapPreviewLegend, ListsTheAltitudesOfEachTerrainOfTheMapShown)
+{
+    // Grass at 3 and -1, water at -5, a transition at 2; the cells right of
+    // and below the 8 x 8 map are not in it. Before a map only the colours.
+    TTerrainImage model(TestSupport::FrozenTilesPath());
+    TestSupport::TLegend legend = TestSupport::DefaultLegend();
+    legend['t'] = DIRT * 256 + GRASS * 16 + 1;
+    TestSupport::PaintGrid(model, {"GGWtWWWWD", "WWWWWWWWW", "WWWWWWWWW", "WWWWWWWWW", "WWWWWWWWW", "WWWWWWWWW",
+                                   "WWWWWWWWW", "WWWWWWWWW", "MMMMMMMMM"},
+                           legend);
+    for (int y = 1; y <= 9; ++y)
+        for (int x = 1; x <= 9; ++x)
+            model.SetCell(x, y, model.GetCell(x, y).Code, model.GetCell(x, y).Code == WATER ? -5 : 70);
+    model.SetCell(1, 1, GRASS, 3);
+    model.SetCell(2, 1, GRASS, -1);
+    model.SetCell(4, 1, DIRT * 256 + GRASS * 16 + 1, 2);
+
+    TMapPreviewForm form;
+    EXPECT_EQ(form.LegendLabel->text().indexOf("cells"), -1) << form.LegendLabel->text().toStdString();
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    form.SetMap(model, {8, 8}, 1, picture, {});
+    const QString text = form.LegendLabel->text();
+    for (const char *line : {"GRASS: -1 to 3, 2 cells<br>", "WATER: -5 to -5, 61 cells<br>",
+                             "transition (its two terrains mixed): 2 to 2, 1 cell<br>", "DIRT: no cells<br>",
+                             "MOUNTAIN: no cells<br>", "COASTLINE: no cells<br>"})
+        EXPECT_NE(text.indexOf(line), -1) << line << "\n" << text.toStdString();
+    form.Clear();
+    EXPECT_EQ(form.LegendLabel->text().indexOf("cells"), -1) << form.LegendLabel->text().toStdString();
 }

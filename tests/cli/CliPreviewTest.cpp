@@ -2,6 +2,7 @@
 // is the picture of the map that the model gives in-process, full size or
 // scaled; the report goes to standard error; neither changes the map file;
 // a bad scale is a usage error; a preview that cannot be written has status 6.
+#include "AltitudeRanges.h"
 #include "CliProcess.h"
 #include "CliTestData.h"
 #include "MapPreview.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 using CliTestData::Lines;
@@ -108,7 +110,8 @@ TEST_F(CliPreview, PreviewAndReportLeaveTheMapFileAsItWouldBe)
     ASSERT_FALSE(report.MissingTransitions.empty()) << "the picture should need the removed transitions";
     // Standard error holds the configuration problems (none here) and then the report.
     EXPECT_EQ(plain.Err, "");
-    EXPECT_EQ(extras.Err, Lines(FormatVoidReport(report)));
+    EXPECT_EQ(extras.Err, Lines(FormatVoidReport(report)) +
+                              Lines(FormatAltitudeRanges(MakeAltitudeRanges(*model, MapSizes::Classic))));
     EXPECT_NE(extras.Err.find("    TRANS_DIRT_GRASS "), std::string::npos) << extras.Err;
 
     const PlainPng::TPicture png = ReadPng(Dir.File("p.png"));
@@ -174,12 +177,70 @@ TEST_F(CliPreview, PreviewAndReportCoverTheMapOfTheFacet)
         }
         // The report counts the map's cells beyond the picture (40 x 30).
         const TVoidReport report = MakeVoidReport(*model, c.Size);
-        EXPECT_EQ(result.Err, Lines(FormatVoidReport(report)));
+        EXPECT_EQ(result.Err, Lines(FormatVoidReport(report)) +
+                                  Lines(FormatAltitudeRanges(MakeAltitudeRanges(*model, c.Size))));
         const uint64_t outside = c.Size.Cells() - uint64_t(std::min(c.Size.Width, PictureWidth)) *
                                                       uint64_t(std::min(c.Size.Height, PictureHeight));
         EXPECT_NE(result.Err.find("  outside the picture: " + std::to_string(outside) + " cells\n"), std::string::npos)
             << result.Err;
     }
+}
+
+TEST(CliReport, TheReportGivesTheAltitudesOfEachTerrain)
+{
+    TTempDir dir;
+    // A lake of 16 x 16 cells: every cell is water at the configuration's
+    // water altitude, -5 in the bundled file, -75 in that of version 0.5.
+    TestSupport::SaveRedBmp(dir.File("lake.bmp"),
+                            std::vector<std::vector<uint8_t>>(16, std::vector<uint8_t>(16, CliTestData::WaterRed)));
+    struct TCase
+    {
+        const char *Name;
+        std::string Tiles;
+        const char *Water;
+    };
+    const TCase cases[] = {
+        {"bundled", TestSupport::BundledTilesPath(), "  WATER: -5 to -5, 256 cells\n"},
+        {"version 0.5", TestSupport::FrozenTilesPath(), "  WATER: -75 to -75, 256 cells\n"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const auto result = CliProcess::RunCli(
+            {"-q", "--seed", "1", "-t", c.Tiles, "--size", "16x16", "--report", "-o", dir.File("map0.mul"), dir.File("lake.bmp")});
+        ASSERT_EQ(result.ExitCode, 0) << result.Err;
+        const std::string expected = std::string("Altitudes per terrain (lowest to highest):\n") + c.Water;
+        ASSERT_GE(result.Err.size(), expected.size()) << result.Err;
+        EXPECT_EQ(result.Err.substr(result.Err.size() - expected.size()), expected) << result.Err;
+    }
+
+    // Patches of dirt, grass and desert around a lake: a line per terrain
+    // present, the transitions in one, water still at -5.
+    CliTestData::SaveTerrainPatches(dir.File("world.bmp"), 128, 128);
+    const auto result = CliProcess::RunCli(
+        {"-q", "--seed", "5", "--size", "128x128", "--report", "-o", dir.File("map0.mul"), dir.File("world.bmp")});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const size_t start = result.Err.find("Altitudes per terrain (lowest to highest):\n");
+    ASSERT_NE(start, std::string::npos) << result.Err;
+    uint64_t cells = 0;
+    std::vector<std::string> names;
+    for (size_t at = result.Err.find('\n', start) + 1; at < result.Err.size(); at = result.Err.find('\n', at) + 1) {
+        char name[32] = {};
+        int lowest = 0, highest = 0;
+        unsigned long count = 0;
+        ASSERT_EQ(std::sscanf(result.Err.c_str() + at, "  %31[A-Za-z]: %d to %d, %lu cell", name, &lowest, &highest,
+                              &count),
+                  4)
+            << result.Err.substr(at);
+        EXPECT_LE(lowest, highest) << name;
+        EXPECT_GE(lowest, -128);
+        EXPECT_LE(highest, 127);
+        cells += count;
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"DIRT", "DESERT", "GRASS", "WATER", "COASTLINE", "transition"}));
+    EXPECT_NE(result.Err.find("\n  WATER: -5 to -5, "), std::string::npos) << result.Err;
+    // Every cell of the map is in one line: the picture has no void cells.
+    EXPECT_EQ(cells, 128u * 128u);
 }
 
 TEST_F(CliPreview, ABadScaleIsAUsageError)

@@ -555,3 +555,126 @@ TEST(Statics, TheReaderFindsWhatTheLayoutHolds)
                  EStaticsReadError);
     EXPECT_THROW(TStaticsReader(world.Dir.File("none.mul"), world.Dir.File("statics0.mul"), size), EStaticsReadError);
 }
+
+// The fast walk (runs, water found a row at a time) against the
+// straightforward one (every cell on its own): the same bytes and counts on
+// random grids of runs of every kind of cell, with the map smaller than, as
+// large as and larger than the grid, and lakes and single water cells at the
+// edges, for several configurations and seeds.
+TEST(Statics, TheFastWalkGivesTheStraightforwardFiles)
+{
+    const TDecorationConfig bundled = ReadDecorationConfig(BundledTilesPath());
+    TDecorationConfig spaced = bundled;
+    spaced.Terrains[GRASS].Spacing = 3;
+    spaced.Terrains[DIRT].Density = TDecorationConfig::DensityScale;
+    spaced.Terrains[DIRT].Spacing = 2;
+    // Letters of the grids: land terrains, water (often), coastline, a
+    // transition with a tile and one without, a code without a meaning.
+    const std::string letters = "DMSNGFJPWWWWCTV0";
+    struct TCase
+    {
+        const char *Name;
+        int GridWidth, GridHeight;
+        TMapSize Size;
+        uint64_t Seed;
+        const TDecorationConfig *Config;
+    };
+    const TCase cases[] = {
+        {"grid as large as the map", 64, 48, {64, 48}, 1, &bundled},
+        {"grid larger than the map", 75, 61, {64, 56}, 2, &bundled},
+        {"grid smaller than the map", 37, 29, {48, 40}, 3, &spaced},
+        {"one row", 16, 1, {16, 8}, 4, &spaced},
+        {"one column", 1, 16, {8, 16}, 5, &bundled},
+        {"long runs", 200, 120, {200, 120}, 6, &spaced},
+    };
+    uint64_t waves = 0, decorated = 0;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPcg32 paint = Stream(c.Seed * 1000);
+        const int longest = std::string(c.Name) == "long runs" ? 60 : 6;
+        std::vector<std::string> rows(size_t(c.GridHeight), std::string(size_t(c.GridWidth), 'G'));
+        for (std::string &row : rows)
+            for (size_t x = 0; x < row.size();) {
+                const char letter = letters[paint.Random(uint32_t(letters.size()))];
+                const size_t run = 1 + paint.Random(uint32_t(longest));
+                for (size_t i = 0; i < run && x < row.size(); ++i, ++x)
+                    row[x] = letter;
+            }
+        TWorld world(rows);
+        for (int y = 1; y <= c.GridHeight; ++y)
+            for (int x = 1; x <= c.GridWidth; ++x)
+                world.Model->SetCell(x, y, world.Model->GetCell(x, y).Code, int(paint.Random(60)) - 10);
+        TStaticsCounts fastCounts, plainCounts;
+        const TStaticsFiles fast =
+            BuildStatics(*world.Model, c.Size, *c.Config, Stream(c.Seed), &fastCounts, TStaticsWalk::Fast);
+        const TStaticsFiles plain = BuildStatics(*world.Model, c.Size, *c.Config, Stream(c.Seed), &plainCounts,
+                                                 TStaticsWalk::Straightforward);
+        EXPECT_EQ(fast.Index, plain.Index);
+        EXPECT_EQ(fast.Data, plain.Data);
+        EXPECT_EQ(fastCounts.PlainCells, plainCounts.PlainCells);
+        EXPECT_EQ(fastCounts.Decorated, plainCounts.Decorated);
+        EXPECT_EQ(fastCounts.Waves, plainCounts.Waves);
+        EXPECT_EQ(fastCounts.Records, plainCounts.Records);
+        waves += plainCounts.Waves;
+        decorated += plainCounts.Records - plainCounts.Waves;
+    }
+    // The walks had waves and decoration to place.
+    EXPECT_GT(waves, 100u);
+    EXPECT_GT(decorated, 100u);
+}
+
+// The decoration is built on a thread of its own while the map is written: a
+// stop during the writing waits for it and leaves no file; a full run hands
+// its counts over once, after the map's last block-column.
+TEST(Statics, AStopWhileTheDecorationIsBuiltLeavesNothing)
+{
+    TTempDir dir;
+    WriteFile(dir.File("Tiles.ini"), "[GRASS]\n3=\n4=\n[WATER]\n168=\n");
+    std::vector<std::string> rows(256, std::string(256, 'G'));
+    rows[100].replace(100, 20, std::string(20, 'W'));
+    TDecorationConfig config;
+    TTerrainDecoration &grass = config.Terrains[GRASS];
+    grass.Density = 2000;
+    grass.TotalWeight = 1;
+    grass.Groups.push_back({"bush", 1, {{{{0x0C8F, 0x0C92}}, 4}}});
+    Random::SetFixedSeed(5);
+    TTerrainImage model(dir.File("Tiles.ini"));
+    PaintGrid(model, rows, Legend());
+    TMapOutput output = TMapOutput::ForFile(dir.File("map0.mul"), {256, 256}, TStaticsChoice::Decorated);
+    output.Decoration = config;
+    struct TCase
+    {
+        const char *Name;
+        int StopAt; // block-column after which to stop; -1 for none
+    };
+    for (const TCase c : {TCase{"stop after the first block-column", 0}, TCase{"stop after the last", 31},
+                          TCase{"no stop", -1}}) {
+        SCOPED_TRACE(c.Name);
+        int built = 0, lastColumn = -1, columnWhenBuilt = -1;
+        TMapWriterHooks hooks;
+        hooks.AfterColumn = [&](int Column) {
+            lastColumn = Column;
+            return Column == c.StopAt;
+        };
+        hooks.StaticsBuilt = [&](const TStaticsCounts &Counts) {
+            ++built;
+            columnWhenBuilt = lastColumn;
+            EXPECT_GT(Counts.Decorated[GRASS], 1000u);
+            EXPECT_EQ(Counts.Waves, 46u); // the 22 x 3 cells around the 20 x 1 lake, less the lake
+        };
+        const TMapWriteResult result = WriteMapFile(model, output, hooks);
+        if (c.StopAt >= 0) {
+            EXPECT_EQ(result, TMapWriteResult::Aborted);
+            EXPECT_EQ(built, 0);
+            EXPECT_EQ(ListDir(dir.Path()), std::vector<std::string>{"Tiles.ini"});
+        } else {
+            EXPECT_EQ(result, TMapWriteResult::Written);
+            EXPECT_EQ(built, 1);
+            EXPECT_EQ(columnWhenBuilt, 31);
+            const TStaticsFiles expected =
+                BuildStatics(model, output.Size, config, Random::NewStream(TSeedSite::Decoration));
+            EXPECT_EQ(ReadFile(dir.File("statics0.mul")), std::string(expected.Data.begin(), expected.Data.end()));
+        }
+    }
+    Random::SetFixedSeed(std::nullopt);
+}
