@@ -75,7 +75,7 @@ const char *const Description =
     "Warnings go to standard output; problems, progress and failures to standard error.";
 
 const char *const Footer =
-    "Exit status: 0 written; 1 usage error; 2 the image (with --info: the map file) cannot be read;\n"
+    "Exit status: 0 written; 1 usage error; 2 the image (with --info, --import or --merge-into also the map file) cannot be read;\n"
     "3 the tile configuration cannot be read; 4 the map file cannot be written (and any output,\n"
     "the preview's too, that is found unwritable before the run: a device, a pipe, a missing folder);\n"
     "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
