@@ -75,9 +75,10 @@ const char *const Description =
     "Warnings go to standard output; problems, progress and failures to standard error.";
 
 const char *const Footer =
-    "Exit status: 0 written; 1 usage error; 2 the image (with --info, --import or --merge-into also the map file) cannot be read;\n"
-    "3 the tile configuration cannot be read; 4 the map file cannot be written (and any output,\n"
-    "the preview's too, that is found unwritable before the run: a device, a pipe, a missing folder);\n"
+    "Exit status: 0 written; 1 usage error; 2 the image cannot be read (with --info, --import or\n"
+    "--merge-into also the map file); 3 the tile configuration cannot be read; 4 the map file cannot\n"
+    "be written (and any output, the preview's too, that is found unwritable before the run: a\n"
+    "device, a pipe, a missing folder);\n"
     "5 any other failure (such as running out of memory); 6 the preview picture cannot be\n"
     "written (it is written after the map file, which then stays written). Ctrl-C stops\n"
     "the run after the stage or block-column under way and leaves an earlier file of that\n"
