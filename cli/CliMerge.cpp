@@ -141,23 +141,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
             output.Statics = TStaticsChoice::Empty; // carried over: ours taken out of remade blocks
     }
 
-    try {
-        model->LoadFromBMP(Options.ImagePath, Options.Load);
-    } catch (const EImageLoadError &problem) {
-        Report(Err, std::string("cannot load the image: ") + problem.what());
-        return ExitImage;
-    }
-    if (Options.HeightsPath) {
-        try {
-            model->LoadHeights(*Options.HeightsPath);
-        } catch (const EHeightsSizeError &problem) {
-            Report(Err, std::string("the heights picture does not fit the picture: ") + problem.what());
-            return ExitUsage;
-        } catch (const EImageLoadError &problem) {
-            Report(Err, std::string("cannot load the heights picture: ") + problem.what());
-            return ExitImage;
-        }
-    }
+    if (const int status = LoadPictures(*model, Options, Err); status != ExitWritten)
+        return status;
     if (model->GetWidth() != existing.Size.Width || model->GetHeight() != existing.Size.Height) {
         Report(Err, "the picture " + Options.ImagePath + " is " + std::to_string(model->GetWidth()) + " x " +
                         std::to_string(model->GetHeight()) + " pixels, but the map " + existingPath + " is " +

@@ -120,6 +120,28 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
     return ExitWritten;
 }
 
+int LoadPictures(TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err)
+{
+    try {
+        Model.LoadFromBMP(Options.ImagePath, Options.Load);
+    } catch (const EImageLoadError &error) {
+        Report(Err, std::string("cannot load the image: ") + error.what());
+        return ExitImage;
+    }
+    if (Options.HeightsPath) {
+        try {
+            Model.LoadHeights(*Options.HeightsPath);
+        } catch (const EHeightsSizeError &error) {
+            Report(Err, std::string("the heights picture does not fit the picture: ") + error.what());
+            return ExitUsage;
+        } catch (const EImageLoadError &error) {
+            Report(Err, std::string("cannot load the heights picture: ") + error.what());
+            return ExitImage;
+        }
+    }
+    return ExitWritten;
+}
+
 std::string TilesPathOf(const TCliOptions &Options)
 {
     return Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
@@ -205,23 +227,8 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         std::fprintf(Err, "%s\n", problem.c_str());
     std::fflush(Err);
 
-    try {
-        model->LoadFromBMP(Options.ImagePath, Options.Load);
-    } catch (const EImageLoadError &error) {
-        Report(Err, std::string("cannot load the image: ") + error.what());
-        return ExitImage;
-    }
-    if (Options.HeightsPath) {
-        try {
-            model->LoadHeights(*Options.HeightsPath);
-        } catch (const EHeightsSizeError &error) {
-            Report(Err, std::string("the heights picture does not fit the picture: ") + error.what());
-            return ExitUsage;
-        } catch (const EImageLoadError &error) {
-            Report(Err, std::string("cannot load the heights picture: ") + error.what());
-            return ExitImage;
-        }
-    }
+    if (const int status = LoadPictures(*model, Options, Err); status != ExitWritten)
+        return status;
     for (const std::string &warning : NeighbourWarnings(output))
         Report(Err, warning);
 

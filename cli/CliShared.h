@@ -17,6 +17,9 @@ void Report(std::FILE *Err, const std::string &Message);
 std::string ProblemOfNamedTiles(const std::string &Path);
 // The tile configuration of a run: --tiles, else Tiles.ini next to the program.
 std::string TilesPathOf(const TCliOptions &Options);
+// Loads the picture and, when given, the heights picture into Model: 0, or
+// the exit status of a failure, which is reported on Err.
+int LoadPictures(TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err);
 // Files beside the output that would give the new map away, said before the run.
 std::vector<std::string> NeighbourWarnings(const TMapOutput &Output);
 // The report and the preview after the map is written; Outline, when given,

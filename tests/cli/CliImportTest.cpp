@@ -18,7 +18,7 @@ namespace {
 
 CliProcess::TResult RunIn(const TTempDir &Dir, const std::vector<std::string> &Arguments)
 {
-    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
+    return CliTestData::RunIn(Dir.Path(), Arguments);
 }
 
 // A MUL map of 8 x 8 cells (one block) with tile Tile on every cell but the

@@ -18,7 +18,7 @@ namespace {
 
 CliProcess::TResult RunIn(const TTempDir &Dir, const std::vector<std::string> &Arguments)
 {
-    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
+    return CliTestData::RunIn(Dir.Path(), Arguments);
 }
 
 constexpr int Width = 128, Height = 96, BlockRows = Height / 8;

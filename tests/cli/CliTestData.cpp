@@ -57,4 +57,9 @@ std::string Lines(const std::vector<std::string> &Lines)
     return text;
 }
 
+CliProcess::TResult RunIn(const std::string &Dir, const std::vector<std::string> &Arguments)
+{
+    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir));
+}
+
 } // namespace CliTestData

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CliProcess.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +22,9 @@ void SaveTerrainPatches(const std::string &Path, int Width, int Height);
 
 // Byte-for-byte comparison; Difference tells where the files part.
 bool SameBytes(const std::string &A, const std::string &B, std::string *Difference = nullptr);
+
+// Runs the command line in the folder Dir.
+CliProcess::TResult RunIn(const std::string &Dir, const std::vector<std::string> &Arguments);
 
 // The lines joined with a newline after each, as the command line prints them.
 std::string Lines(const std::vector<std::string> &Lines);
