@@ -84,6 +84,12 @@ TEST(CliImport, AGeneratedMapComesBackAsAPictureThatGeneratesAgain)
             ASSERT_EQ(int(greys->Rows[size_t(y)][size_t(x)]), map.Cell(x, y).Altitude + 128) << x << "," << y;
     const auto both = RunIn(dir, {"--import", "map0.mul", "--size", "64x40", "-o", "x.bmp", "--heights-out", "x.bmp"});
     EXPECT_EQ(both.ExitCode, 1) << both.Err;
+
+    // The same map in the UOP container reads back into the same picture.
+    ASSERT_EQ(RunIn(dir, {"-q", "--seed", "3", "--size", "64x40", "-o", "map2LegacyMUL.uop", "world.bmp"}).ExitCode, 0);
+    const auto uop = RunIn(dir, {"--import", "map2LegacyMUL.uop", "--size", "64x40", "-o", "uop.bmp"});
+    ASSERT_EQ(uop.ExitCode, 0) << uop.Err;
+    EXPECT_EQ(ReadFile(dir.File("uop.bmp")), ReadFile(dir.File("back.bmp")));
 }
 
 TEST(CliImport, MisusesAreUsageErrorsAndNothingIsWritten)
