@@ -48,7 +48,8 @@ int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
     try {
         const TTerrainImport import =
             ImportMapToPicture(*Options.ImportPath, Options.SizeGiven ? std::optional<TMapSize>(Options.MapSize) : std::nullopt,
-                               *config, importTiles, Options.PicturePath, Options.HeightsOutPath.value_or(""));
+                               *config, importTiles, Options.PicturePath, Options.HeightsOutPath.value_or(""),
+                               Options.Load.MemoryBudget);
         std::fprintf(Out, "%s: %d x %d cells read into %s\n", Options.ImportPath->c_str(), import.Width,
                      import.Height, Options.PicturePath.c_str());
         std::fflush(Out);

@@ -82,9 +82,10 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     // The existing map first: its size is the output's.
     TExistingMap existing;
     try {
-        existing = ReadExistingMap(existingPath, Options.SizeGiven || Options.Facet
-                                                     ? std::optional<TMapSize>(Options.MapSize)
-                                                     : std::nullopt);
+        existing = ReadExistingMap(existingPath,
+                                   Options.SizeGiven || Options.Facet ? std::optional<TMapSize>(Options.MapSize)
+                                                                      : std::nullopt,
+                                   Options.Load.MemoryBudget);
     } catch (const EMapReadError &error) {
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;

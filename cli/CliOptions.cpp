@@ -545,7 +545,7 @@ std::string ImportRule(const TGiven &Given, TCliOptions &Options)
     if (!Given.Has("--output"))
         return "--import needs -o PICTURE, the picture to write (.bmp, or .png).";
     for (const char *name : {"--seed", "--preview", "--preview-scale", "--preview-no-statics", "--statics", "--format",
-                             "--crop", "--max-memory", "--cell"})
+                             "--crop", "--cell"})
         if (Given.Has(name))
             return std::string(name) + " does not go with --import.";
     if (Given.Has("--size") && Given.Has("--facet"))
@@ -554,6 +554,8 @@ std::string ImportRule(const TGiven &Given, TCliOptions &Options)
         return "--heights does not go with --import (--heights-out FILE.png writes the map's altitudes).";
     Options.ImportPath = Given.Import;
     Options.PicturePath = Given.Output;
+    if (Given.Has("--max-memory"))
+        Options.Load.MemoryBudget = *ParseSeed(Given.MaxMemory) << 20;
     if (Given.Has("--heights-out"))
         Options.HeightsOutPath = Unmarked(Given.HeightsOut);
     if (Given.Has("--tiles"))

@@ -10,12 +10,13 @@
 
 TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
                                   const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
-                                  const std::string &PicturePath, const std::string &HeightsPath)
+                                  const std::string &PicturePath, const std::string &HeightsPath, uint64_t MemoryBudget)
 {
     TMapCells cells;
     {
         // The map is closed before the pictures are saved.
         TMapReader map(MapPath, Size);
+        CheckImportMemory(map, ImportBytesPerCell, MemoryBudget);
         cells = ReadMapCells(map);
     }
     const TTerrainImport import = ImportTerrains(cells, TTileClasses(Config, ImportTiles));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MapFormat.h"
+#include "ClassTerrainImage.h"
 #include "MapImport.h"
 
 #include <optional>
@@ -12,13 +13,15 @@ class TTerrainImage;
 // Reads the map file MapPath (MUL or UOP, of Size when given, else as its
 // name and length tell) back into a painted picture at PicturePath, under the
 // tile configuration Config and its import tiles, and returns what was read.
-// With HeightsPath, the map's altitudes too, as a heights picture
+// A map whose reading would need more than MemoryBudget bytes is refused
+// before anything is allocated for it. With HeightsPath, the map's altitudes too, as a heights picture
 // (HeightsPicture.h). The files are saved together, whole or not at all.
 // Throws EMapReadError when the map cannot be read and EFileWriteError when a
 // picture cannot be written.
 TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
                                   const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
-                                  const std::string &PicturePath, const std::string &HeightsPath = {});
+                                  const std::string &PicturePath, const std::string &HeightsPath = {},
+                                  uint64_t MemoryBudget = TLoadOptions::DefaultMemoryBudget);
 
 // The lines that tell the user about the import: cells whose tile belongs to
 // no terrain, with the most common of those tiles (at most MostCommon).

@@ -77,6 +77,16 @@ TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Heigh
     return cells;
 }
 
+void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget)
+{
+    const uint64_t need = Map.Size().Cells() * BytesPerCell;
+    const auto megabytes = [](uint64_t Bytes) { return std::to_string((Bytes + (1 << 20) - 1) >> 20) + " MB"; };
+    if (need > Budget)
+        throw EMapReadError(Map.Path() + ": a map of " + FormatMapSize(Map.Size()) + " cells needs about " +
+                            megabytes(need) + " of memory to read back, more than the budget of " + megabytes(Budget) +
+                            " (--max-memory raises it)");
+}
+
 TMapCells ReadMapCells(TMapReader &Map)
 {
     return CellsOfBlocks(ReadMapBlocks(Map), Map.Size().Width, Map.Size().Height);

@@ -30,6 +30,14 @@ TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Heigh
 // Reads every cell of the map.
 TMapCells ReadMapCells(TMapReader &Map);
 
+// What reading a map back needs per cell, in bytes: its blocks as read (3.06),
+// the tiles (2) and altitudes (1), the terrains found (1) and the border
+// stage's marks (1), rounded up.
+inline constexpr uint64_t ImportBytesPerCell = 9;
+// Throws EMapReadError, naming the map's size and the memory it needs, when
+// reading it back with BytesPerCell would need more than Budget bytes.
+void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget);
+
 // What a tile says about the terrain painted at its cell.
 enum class TTileKind : uint8_t {
     Unknown,      // in no list of the configuration

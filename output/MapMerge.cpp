@@ -8,11 +8,12 @@
 #include <algorithm>
 #include <cstring>
 
-TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size)
+TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
     TExistingMap map;
     map.FileName = FileName;
     TMapReader reader(FileName, Size);
+    CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
     map.Size = reader.Size();
     map.Blocks = ReadMapBlocks(reader);
     map.Cells = CellsOfBlocks(map.Blocks, map.Size.Width, map.Size.Height);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassTerrainImage.h"
 #include "GenerateCommand.h"
 #include "MapFormat.h"
 #include "MapImport.h"
@@ -25,8 +26,14 @@ struct TExistingMap
     std::vector<uint8_t> Blocks; // as the MUL form stores them, headers included
     TMapCells Cells;
 };
-// Throws EMapReadError.
-TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size);
+// What a merge needs per cell besides the picture's grid (TLoadOptions::
+// BytesPerCell): the existing map's blocks (3.06) and cells (3), its terrains
+// and the border stage's marks (2) and the remade cells (1), rounded up.
+inline constexpr uint64_t MergeBytesPerCell = 10;
+// Throws EMapReadError, also when the map and the picture's grid of its size
+// would need more than MemoryBudget bytes together.
+TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size,
+                             uint64_t MemoryBudget = TLoadOptions::DefaultMemoryBudget);
 
 // How far around a changed cell the map is made anew: the border line and
 // its transitions reach one cell beyond a change, the coastline's 3 x 3

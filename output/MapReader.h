@@ -42,6 +42,7 @@ class TMapReader
 public:
     explicit TMapReader(const std::string &FileName, std::optional<TMapSize> Size = std::nullopt);
 
+    const std::string &Path() const { return FileName; }
     TMapFormat Format() const { return FileFormat; }
     const TMapSize &Size() const { return MapSize; }
     // N of the entries' names "build/map<N>legacymul/..." (UOP only).

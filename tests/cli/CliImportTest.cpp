@@ -139,6 +139,14 @@ TEST(CliImport, AMapThatCannotBeReadIsReportedAndNothingIsWritten)
     const auto facet = RunIn(dir, {"--import", "shared.mul", "--facet", "5", "-o", "back.bmp"});
     EXPECT_EQ(facet.ExitCode, 0) << facet.Err;
     EXPECT_EQ(facet.Out, "shared.mul: 1280 x 4096 cells read into back.bmp\n");
+    // A map too large for the memory budget is refused before it is read.
+    const auto budget = RunIn(dir, {"--import", "shared.mul", "--facet", "5", "--max-memory", "16", "-o", "big.bmp"});
+    EXPECT_EQ(budget.ExitCode, 2);
+    EXPECT_NE(budget.Err.find("shared.mul: a map of 1280 x 4096 cells needs about 45 MB of memory to read back, "
+                              "more than the budget of 16 MB (--max-memory raises it)"),
+              std::string::npos)
+        << budget.Err;
+    EXPECT_FALSE(fs::exists(dir.File("big.bmp")));
     fs::remove(dir.File("shared.mul"));
     fs::remove(dir.File("back.bmp"));
 
