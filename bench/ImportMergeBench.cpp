@@ -102,23 +102,25 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
     const std::string merged = Dir + "/merged.mul";
     uint64_t remade = 0, changed = 0;
     const double merge = Median5([&] {
+        // As the command line merges: the existing map read and imported on a
+        // thread of its own while the picture loads and the first stages run.
         Random::SetFixedSeed(Seed);
-        const TExistingMap existing = ReadExistingMap(MapPath, std::nullopt);
         TTerrainImage model(Tiles);
-        model.LoadFromBMP(lakePicture);
         const TTileClasses classes(model, {});
-        const TMergeRegion region =
-            FindMergeRegion(model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        TExistingMapReading reading(MapPath, std::nullopt, TLoadOptions::DefaultMemoryBudget, classes);
+        model.LoadFromBMP(lakePicture);
+        TMergeRegion region;
         TStaticsMergeReport report;
         TMergeStatics statics;
         statics.Ours = [](uint16_t) { return false; };
-        RunGenerateCommand(model, TMapOutput::ForFile(merged, existing.Size), quiet,
-                           MakeMergeRun(existing, region, statics, report));
+        RunGenerateCommand(model, TMapOutput::ForFile(merged, TMapSize{import.Width, import.Height}), quiet,
+                           MakeMergeRun(reading, PaintedCodes(model), classes, region, statics, report));
         remade = region.RemadeBlocks;
         changed = region.ChangedCells;
     });
-    // The parts of one merge: the existing map read, the picture loaded, the
-    // import and the region, then the Generate command with its stages and writer.
+    // The parts of one merge one after the other: the existing map read, the
+    // picture loaded, the import and the region, then the Generate command
+    // with its stages and writer.
     {
         Random::SetFixedSeed(Seed);
         auto start = TClock::now();
@@ -133,7 +135,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         model.LoadFromBMP(lakePicture);
         const double load = lap();
         const TTileClasses classes(model, {});
-        const TMergeRegion region = FindMergeRegion(model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        const TMergeRegion region = FindMergeRegion(PaintedCodes(model), ImportTerrains(existing.Cells, classes), existing.Cells, classes);
         const double compare = lap();
         TStaticsMergeReport report;
         TMergeStatics statics;

@@ -79,18 +79,20 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
             return ExitTiles;
         }
 
-    // The existing map first: its size is the output's.
-    TExistingMap existing;
+    // The existing map's size first: it is the output's. The map itself is
+    // read on a thread of its own once the configuration is known.
+    const std::optional<TMapSize> givenSize =
+        Options.SizeGiven || Options.Facet ? std::optional<TMapSize>(Options.MapSize) : std::nullopt;
+    TMapSize existingSize;
     try {
-        existing = ReadExistingMap(existingPath,
-                                   Options.SizeGiven || Options.Facet ? std::optional<TMapSize>(Options.MapSize)
-                                                                      : std::nullopt,
-                                   Options.Load.MemoryBudget);
+        const TMapReader probe(existingPath, givenSize);
+        CheckImportMemory(probe, MergeBytesPerCell + TLoadOptions::BytesPerCell, Options.Load.MemoryBudget);
+        existingSize = probe.Size();
     } catch (const EMapReadError &error) {
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;
     }
-    output.Size = existing.Size;
+    output.Size = existingSize;
     outputs.clear();
     for (const std::string &path : MapOutputPaths(output))
         outputs.push_back({path, "the map file"});
@@ -125,7 +127,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
 
     // The statics beside the existing map are carried over, whether or not
     // --statics asks for new ones.
-    TMapOutput existingFiles = TMapOutput::ForFile(existingPath, existing.Size);
+    TMapOutput existingFiles = TMapOutput::ForFile(existingPath, existingSize);
     existingFiles.MapNumber = output.MapNumber;
     if (const auto named = MapNumberOfName(existingPath))
         existingFiles.MapNumber = *named;
@@ -133,7 +135,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     const std::string oldIndex = StaticsIndexPath(existingFiles), oldData = StaticsDataPath(existingFiles);
     if (fs::exists(Platform::PathFromUtf8(oldIndex), error) && fs::exists(Platform::PathFromUtf8(oldData), error)) {
         try {
-            statics.Existing = ReadStaticsFiles(oldIndex, oldData, existing.Size);
+            statics.Existing = ReadStaticsFiles(oldIndex, oldData, existingSize);
         } catch (const EStaticsReadError &problem) {
             Report(Err, std::string("cannot read the statics beside the map: ") + problem.what());
             return ExitImage;
@@ -142,34 +144,34 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
             output.Statics = TStaticsChoice::Empty; // carried over: ours taken out of remade blocks
     }
 
+    // The existing map is read and imported beside the picture's load and the
+    // first stages; the region is found before the terrain smoothing.
+    const TTileClasses classes(*model, importTiles);
+    TExistingMapReading reading(existingPath, existingSize, Options.Load.MemoryBudget, classes);
     if (const int status = LoadPictures(*model, Options, Err); status != ExitWritten)
         return status;
-    if (model->GetWidth() != existing.Size.Width || model->GetHeight() != existing.Size.Height) {
+    if (model->GetWidth() != existingSize.Width || model->GetHeight() != existingSize.Height) {
         Report(Err, "the picture " + Options.ImagePath + " is " + std::to_string(model->GetWidth()) + " x " +
                         std::to_string(model->GetHeight()) + " pixels, but the map " + existingPath + " is " +
-                        FormatMapSize(existing.Size) + " cells: a picture to merge must be as large as the map "
+                        FormatMapSize(existingSize) + " cells: a picture to merge must be as large as the map "
                         "(make it with --import)");
         return ExitUsage;
     }
-
-    const TTileClasses classes(*model, importTiles);
-    const TMergeRegion region = FindMergeRegion(*model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
-    if (region.ChangedCells * 10 > existing.Size.Cells())
-        Report(Err, "warning: " + Share(region.ChangedCells, existing.Size.Cells()) + " of the picture differs from "
-                    "the terrain read from " + existingPath + "; was the picture made from this map with --import?");
-    std::fprintf(Out, "%s: %llu cells changed; %llu of %llu blocks made anew\n", existingPath.c_str(),
-                 static_cast<unsigned long long>(region.ChangedCells),
-                 static_cast<unsigned long long>(region.RemadeBlocks),
-                 static_cast<unsigned long long>(existing.Size.Blocks()));
-    std::fflush(Out);
     for (const std::string &warning : NeighbourWarnings(output))
         Report(Err, warning);
 
     Interrupt::DeferToAbort();
     TTerminalObserver observer(Out, Err, ShowProgress);
     TStaticsMergeReport staticsReport;
-    const TGenerateResult result =
-        RunGenerateCommand(*model, output, observer, MakeMergeRun(existing, region, statics, staticsReport));
+    TMergeRegion region;
+    TGenerateResult result;
+    try {
+        result = RunGenerateCommand(*model, output, observer,
+                                    MakeMergeRun(reading, PaintedCodes(*model), classes, region, statics, staticsReport));
+    } catch (const EMapReadError &error) {
+        Report(Err, std::string("cannot read the map file: ") + error.what());
+        return ExitImage;
+    }
     switch (result.Outcome) {
     case TGenerateOutcome::Written:
         break;
@@ -180,12 +182,20 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         Report(Err, "interrupted; " + Options.MapPath + " was left as it was");
         return ExitInterrupted;
     }
+    if (region.ChangedCells * 10 > existingSize.Cells())
+        Report(Err, "warning: " + Share(region.ChangedCells, existingSize.Cells()) + " of the picture differs from "
+                    "the terrain read from " + existingPath + "; was the picture made from this map with --import?");
+    std::fprintf(Out, "%s: %llu cells changed; %llu of %llu blocks made anew\n", existingPath.c_str(),
+                 static_cast<unsigned long long>(region.ChangedCells),
+                 static_cast<unsigned long long>(region.RemadeBlocks),
+                 static_cast<unsigned long long>(existingSize.Blocks()));
+    std::fflush(Out);
     if (Options.Report) {
         std::fprintf(Err, "merge: %llu cells of the picture differ from %s (%s); %llu of %llu blocks made anew\n",
                      static_cast<unsigned long long>(region.ChangedCells), existingPath.c_str(),
-                     Share(region.ChangedCells, existing.Size.Cells()).c_str(),
+                     Share(region.ChangedCells, existingSize.Cells()).c_str(),
                      static_cast<unsigned long long>(region.RemadeBlocks),
-                     static_cast<unsigned long long>(existing.Size.Blocks()));
+                     static_cast<unsigned long long>(existingSize.Blocks()));
         if (output.Statics != TStaticsChoice::None)
             std::fprintf(Err, "merge statics: %llu decoration and waves taken out, %llu put in, %llu other statics kept\n",
                          static_cast<unsigned long long>(staticsReport.Removed),

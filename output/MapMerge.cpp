@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
@@ -20,20 +22,66 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
     return map;
 }
 
-TMergeRegion FindMergeRegion(const TTerrainImage &Picture, const TTerrainImport &Existing, const TMapCells &Cells,
-                             const TTileClasses &Classes)
+std::vector<uint16_t> PaintedCodes(const TTerrainImage &Picture)
 {
+    std::vector<uint16_t> codes(size_t(Picture.GetWidth()) * size_t(Picture.GetHeight()));
+    for (int y = 0; y < Picture.GetHeight(); ++y) {
+        const TCell *row = Picture.CellData() + Picture.Index(1, y + 1);
+        for (int x = 0; x < Picture.GetWidth(); ++x)
+            codes[size_t(y) * size_t(Picture.GetWidth()) + size_t(x)] = row[x].Code;
+    }
+    return codes;
+}
+
+TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size,
+                                         uint64_t MemoryBudget, const TTileClasses &Classes)
+    : Done(std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes] {
+          Existing = ReadExistingMap(FileName, Size, MemoryBudget);
+          Imported = ImportTerrains(Existing.Cells, Classes);
+      }))
+{
+}
+
+TExistingMapReading::~TExistingMapReading()
+{
+    if (Done.valid())
+        Done.wait();
+}
+
+void TExistingMapReading::Wait()
+{
+    if (Done.valid())
+        Done.get();
+}
+
+const TExistingMap &TExistingMapReading::Map()
+{
+    Wait();
+    return Existing;
+}
+
+const TTerrainImport &TExistingMapReading::Import()
+{
+    Wait();
+    return Imported;
+}
+
+TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrainImport &Existing,
+                             const TMapCells &Cells, const TTileClasses &Classes)
+{
+    if (Painted.size() != Cells.Tiles.size() || Existing.Codes.size() != Cells.Tiles.size())
+        throw std::invalid_argument("the picture, the map and its import differ in size");
     TMergeRegion region;
     region.Size = {Cells.Width, Cells.Height};
     const int rows = region.Size.BlockRows(), columns = region.Size.BlockColumns();
     region.Blocks.assign(size_t(region.Size.Blocks()), 0);
     for (int y = 0; y < Cells.Height; ++y) {
-        const TCell *painted = Picture.CellData() + Picture.Index(1, y + 1);
+        const uint16_t *painted = Painted.data() + size_t(y) * size_t(Cells.Width);
         for (int x = 0; x < Cells.Width; ++x) {
             // A tile of no terrain is imported with a red that names none,
             // which loads as no terrain.
             const uint8_t read = Existing.Code(x, y) == UnknownTerrain ? uint8_t(NO_TERRAIN) : Existing.Code(x, y);
-            if (painted[x].Code == read)
+            if (painted[x] == read)
                 continue;
             ++region.ChangedCells;
             const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
@@ -135,6 +183,21 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
         };
         return MergeStatics(Region.Size, Region.Blocks, Statics.Existing ? &*Statics.Existing : nullptr,
                             made ? &*made : nullptr, Statics.Ours, check, Report);
+    };
+    return run;
+}
+
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
+                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report)
+{
+    // The hooks of the run with the map read refer to the map and the region
+    // that are filled here, before any of them runs.
+    TPartialRun run = MakeMergeRun(Reading.MapWhenRead(), Region, Statics, Report);
+    const auto painted = std::make_shared<const std::vector<uint16_t>>(std::move(Painted));
+    run.BeforeStage = [&Reading, &Region, &Classes, painted, keep = run.BeforeStage](size_t Stage, TTerrainImage &Model) {
+        if (Stage == TerrainSmoothingStage)
+            Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
+        keep(Stage, Model);
     };
     return run;
 }

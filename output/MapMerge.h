@@ -7,6 +7,7 @@
 #include "StaticsMerge.h"
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,10 +59,39 @@ struct TMergeRegion
     std::vector<uint8_t> Cells;
 };
 
-// Compares the picture loaded into Picture (its codes as the load gave them)
-// with the terrains the import read from the existing map.
-TMergeRegion FindMergeRegion(const TTerrainImage &Picture, const TTerrainImport &Existing, const TMapCells &Cells,
-                             const TTileClasses &Classes);
+// The codes of the picture loaded into Picture, row after row, as the load
+// gave them (the stages then rewrite the grid).
+std::vector<uint16_t> PaintedCodes(const TTerrainImage &Picture);
+// Compares the painted codes with the terrains the import read from the
+// existing map.
+TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrainImport &Existing,
+                             const TMapCells &Cells, const TTileClasses &Classes);
+
+// The existing map read whole and imported on a thread of its own, while the
+// picture is loaded and the first stages run over it: the two are
+// independent until the region is needed, before the terrain smoothing.
+class TExistingMapReading
+{
+public:
+    // Classes must outlive the reading.
+    TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget,
+                        const TTileClasses &Classes);
+    ~TExistingMapReading();
+    TExistingMapReading(const TExistingMapReading &) = delete;
+    TExistingMapReading &operator=(const TExistingMapReading &) = delete;
+
+    // Wait for the reading; they throw what it threw (EMapReadError).
+    const TExistingMap &Map();
+    const TTerrainImport &Import();
+    // The map as it will be once read (for hooks that run after Map()).
+    const TExistingMap &MapWhenRead() const { return Existing; }
+
+private:
+    void Wait();
+    TExistingMap Existing;
+    TTerrainImport Imported;
+    std::future<void> Done;
+};
 
 // The statics of a merge.
 struct TMergeStatics
@@ -84,3 +114,8 @@ struct TMergeStatics
 // referenced objects must outlive the run.
 TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report);
+// The same with the existing map still being read: just before the terrain
+// smoothing it waits for the reading and fills Region from the painted codes
+// (PaintedCodes, taken when the picture was loaded).
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
+                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report);

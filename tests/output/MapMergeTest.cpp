@@ -56,15 +56,17 @@ protected:
                           TGenerateObserver &Observer)
     {
         Random::SetFixedSeed(21);
-        const TExistingMap existing = ReadExistingMap(Dir.File("map0.mul"), Size);
-        Model.LoadFromBMP(Dir.File("lake.bmp"));
+        // As the command line does it: the map read on a thread of its own
+        // while the picture loads and the first stages run.
         const TTileClasses classes(Model, {});
-        Region = FindMergeRegion(Model, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        TExistingMapReading reading(Dir.File("map0.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
+        Model.LoadFromBMP(Dir.File("lake.bmp"));
         TMergeStatics statics;
         statics.Ours = [](uint16_t) { return false; };
         TStaticsMergeReport report;
-        const TGenerateResult result = RunGenerateCommand(Model, TMapOutput::ForFile(Output, Size), Observer,
-                                                          MakeMergeRun(existing, Region, statics, report));
+        const TGenerateResult result =
+            RunGenerateCommand(Model, TMapOutput::ForFile(Output, Size), Observer,
+                               MakeMergeRun(reading, PaintedCodes(Model), classes, Region, statics, report));
         Random::SetFixedSeed(std::nullopt);
         return result;
     }
