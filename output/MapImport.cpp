@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <exception>
 #include <thread>
 
@@ -209,11 +210,34 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
         const uint8_t c = Import.Codes[q];
         return c != Code && isTerrain[c] && !onLine[q];
     };
+    // Per row, before it is scanned: 1 for a cell inside one terrain (its
+    // earlier neighbours all have its code), which nothing can put on the
+    // line. A cell still to be decided is never inside; deciding it only
+    // changes cells whose earlier neighbour it is, which then are not inside
+    // either, so the mask holds through the row's scan.
+    std::vector<uint8_t> inside(size_t(w) + 1, 0);
     for (int y = 0; y < h; ++y) {
         uint8_t *row = Import.Codes.data() + size_t(y) * size_t(w);
         const uint8_t *above = y > 0 ? row - w : nullptr;
         uint8_t *line = onLine.data() + size_t(y) * size_t(w);
+        inside[0] = 0;
+        inside[size_t(w) - 1] = 0;
+        if (above)
+            for (int x = 1; x + 1 < w; ++x)
+                inside[size_t(x)] = uint8_t((row[x] == row[x - 1]) & (row[x] == above[x - 1]) & (row[x] == above[x]) &
+                                            (row[x] == above[x + 1]) & (row[x] != PendingTransition));
+        else
+            for (int x = 1; x + 1 < w; ++x)
+                inside[size_t(x)] = uint8_t((row[x] == row[x - 1]) & (row[x] != PendingTransition));
+        inside[size_t(w)] = 0; // stops the search below
         for (int x = 0; x < w; ++x) {
+            // Jump over the cells inside a terrain.
+            if (inside[size_t(x)]) {
+                x = int(static_cast<const uint8_t *>(std::memchr(inside.data() + x, 0, size_t(w) + 1 - size_t(x))) -
+                        inside.data());
+                if (x >= w)
+                    break;
+            }
             uint8_t code = row[x];
             if (code == PendingTransition) {
                 const size_t i = size_t(y) * size_t(w) + size_t(x);
@@ -251,13 +275,6 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
                 row[x] = code;
             }
             if (!isTerrain[code])
-                continue;
-            // Most cells lie inside one terrain: their earlier neighbours all
-            // have their terrain, and nothing puts them on the line.
-            const bool inside = (x == 0 || row[x - 1] == code) &&
-                                (above == nullptr || ((x == 0 || above[x - 1] == code) && above[x] == code &&
-                                                      (x + 1 == w || above[x + 1] == code)));
-            if (inside)
                 continue;
             for (const auto &o : Earlier)
                 if (puts(x, y, o, code))

@@ -377,7 +377,7 @@ TEST_F(SmallConfig, TheFastImportGivesWhatThePlainRulesGive)
     };
     const std::string letters = "gggfffssswwwcct?vr";
     for (int round = 0; round < 40; ++round) {
-        const int w = 5 + int(next(60)), h = 1 + int(next(45)), patch = 1 + int(next(4));
+        const int w = 1 + int(next(64)), h = 1 + int(next(45)), patch = 1 + int(next(4));
         std::vector<std::string> rows(size_t(h), std::string(size_t(w), 'g'));
         std::vector<char> patches(size_t((w / patch + 1) * (h / patch + 1)));
         for (char &c : patches)
