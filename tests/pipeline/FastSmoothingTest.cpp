@@ -6,6 +6,7 @@
 #include "FastSmoothing.h"
 #include "FastStages.h"
 #include "Pipeline.h"
+#include "PipelineTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -324,15 +325,7 @@ TEST(FastSmoothing, MatchesAfterTheRealPipeline)
     };
     // The last world with the altitudes of another height profile: water and
     // coast levelled, low rings and seeds, mountains lower.
-    THeightProfile game;
-    game.Water = -5;
-    game.LevelWater = true;
-    game.Coastline = -3;
-    game.LevelCoastline = true;
-    game.CoastTable = true;
-    game.Rings = {-1, 0, 2};
-    game.MountainSeed = {50, 70};
-    game.OtherSeed = {0, 20};
+    const THeightProfile game = PipelineTest::GameLikeProfile();
     for (const TWorld world : {TWorld{260, 150, 1}, TWorld{1500, 48, 2}, TWorld{97, 131, 3}, TWorld{97, 131, 4}}) {
         Random::SetFixedSeed(world.Seed);
         TTerrainImage model(TestSupport::BundledTilesPath());

@@ -3,6 +3,7 @@
 // cell, flag by flag and warning by warning after every stage.
 #include "ClassTerrainImage.h"
 #include "Pipeline.h"
+#include "PipelineTestSupport.h"
 #include "Stages.h"
 #include "TestSupport.h"
 
@@ -167,15 +168,7 @@ void ExpectFastFormsAgree(int width, int height, uint64_t seed, const THeightPro
 // table, other rings and seed ranges, ranges of one value and the byte's ends.
 std::vector<THeightProfile> OtherProfiles()
 {
-    THeightProfile game;
-    game.Water = -5;
-    game.LevelWater = true;
-    game.Coastline = -3;
-    game.LevelCoastline = true;
-    game.CoastTable = true;
-    game.Rings = {-1, 0, 2};
-    game.MountainSeed = {50, 70};
-    game.OtherSeed = {0, 20};
+    const THeightProfile game = PipelineTest::GameLikeProfile();
     THeightProfile ends;
     ends.Water = -128;
     ends.LevelWater = true;

@@ -79,4 +79,18 @@ std::vector<std::string> FlagLetters(const TTerrainImage &model)
     return rows;
 }
 
+THeightProfile GameLikeProfile()
+{
+    THeightProfile game;
+    game.Water = -5;
+    game.LevelWater = true;
+    game.Coastline = -3;
+    game.LevelCoastline = true;
+    game.CoastTable = true;
+    game.Rings = {-1, 0, 2};
+    game.MountainSeed = {50, 70};
+    game.OtherSeed = {0, 20};
+    return game;
+}
+
 } // namespace PipelineTest

@@ -24,6 +24,10 @@ void SetFlags(TTerrainImage &model, const std::vector<std::string> &letters);
 // The flags as those letters.
 std::vector<std::string> FlagLetters(const TTerrainImage &model);
 
+// A height profile other than the default, in the game's manner: water and
+// coast levelled with the coast table, low rings and seeds, lower mountains.
+THeightProfile GameLikeProfile();
+
 // A transition code from its parts.
 constexpr int Transition(int high, int middle, int direction) { return high * 256 + middle * 16 + direction; }
 
