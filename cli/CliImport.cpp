@@ -29,11 +29,8 @@ int RunImport(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
         targets.push_back(file.Path);
     for (const std::string &line : RecoverInterruptedSaves(targets))
         Report(Err, line);
-    for (const TRunFile &file : outputs)
-        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
-            Report(Err, "cannot write " + file.Role + ": " + problem);
-            return ExitMapFile;
-        }
+    if (const int status = CheckOutputsWritable(outputs, Err); status != ExitWritten)
+        return status;
     std::unique_ptr<TTerrainImage> config;
     std::vector<TImportTile> importTiles;
     try {

@@ -54,16 +54,10 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     TMapOutput output = MapOutputOf(Options);
     // The existing map and its statics may be the outputs: that is what a
     // merge is for. Every other input must not be one.
-    std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
-    if (Options.HeightsPath)
-        inputs.push_back({*Options.HeightsPath, "the heights picture"});
+    std::vector<TRunFile> inputs = InputsOf(Options);
     if (!IsSameFile(existingPath, output.FileName))
         inputs.push_back({existingPath, "the existing map"});
-    std::vector<TRunFile> outputs;
-    for (const std::string &path : MapOutputPaths(output))
-        outputs.push_back({path, outputs.empty() ? "the map file" : "the statics file"});
-    if (Options.PreviewPath)
-        outputs.push_back({*Options.PreviewPath, "the preview"});
+    const std::vector<TRunFile> outputs = OutputsOf(Options);
     if (const auto clash = FindFileClash(inputs, outputs)) {
         Report(Err, *clash);
         return ExitUsage;
@@ -93,17 +87,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         return ExitImage;
     }
     output.Size = existingSize;
-    outputs.clear();
-    for (const std::string &path : MapOutputPaths(output))
-        outputs.push_back({path, "the map file"});
-    if (Options.PreviewPath)
-        outputs.push_back({*Options.PreviewPath, "the preview"});
-    for (const TRunFile &file : outputs)
-        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
-            Report(Err, (file.Path == Options.PreviewPath ? "cannot write the preview: " : "cannot write the map file: ") +
-                            problem);
-            return ExitMapFile;
-        }
+    if (const int status = CheckOutputsWritable(outputs, Err); status != ExitWritten)
+        return status;
 
     Random::SetFixedSeed(Options.Seed);
     std::unique_ptr<TTerrainImage> model;

@@ -147,8 +147,6 @@ std::string TilesPathOf(const TCliOptions &Options)
     return Options.TilesPath ? *Options.TilesPath : FileNextToExecutable("Tiles.ini");
 }
 
-namespace {
-
 // The files a run reads and writes, with what they are to the user.
 std::vector<TRunFile> InputsOf(const TCliOptions &Options)
 {
@@ -156,6 +154,18 @@ std::vector<TRunFile> InputsOf(const TCliOptions &Options)
     if (Options.HeightsPath)
         inputs.push_back({*Options.HeightsPath, "the heights picture"});
     return inputs;
+}
+
+int CheckOutputsWritable(const std::vector<TRunFile> &Outputs, std::FILE *Err)
+{
+    for (const TRunFile &file : Outputs)
+        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
+            // The statics files are saved with the map, as part of it.
+            Report(Err, "cannot write " + (file.Role == "the statics file" ? std::string("the map file") : file.Role) +
+                            ": " + problem);
+            return ExitMapFile;
+        }
+    return ExitWritten;
 }
 
 std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
@@ -170,7 +180,6 @@ std::vector<TRunFile> OutputsOf(const TCliOptions &Options)
     return outputs;
 }
 
-} // namespace
 
 int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool ShowProgress)
 {
@@ -191,15 +200,8 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     // Every output, the preview's too, before anything runs: a device, a pipe or
     // a missing folder is found now, not after the map file was replaced.
     TMapOutput output = MapOutputOf(Options);
-    for (const TRunFile &file : OutputsOf(Options)) {
-        if (const std::string problem = TargetProblem(file.Path); !problem.empty()) {
-            Report(Err, (file.Path == Options.PreviewPath      ? "cannot write the preview: "
-                         : file.Path == Options.HeightsOutPath ? "cannot write the heights picture: "
-                                                               : "cannot write the map file: ") +
-                            problem);
-            return ExitMapFile;
-        }
-    }
+    if (const int status = CheckOutputsWritable(OutputsOf(Options), Err); status != ExitWritten)
+        return status;
     if (Options.TilesPath) {
         if (const std::string problem = ProblemOfNamedTiles(*Options.TilesPath); !problem.empty()) {
             Report(Err, "cannot read the tile configuration: " + problem);

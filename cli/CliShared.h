@@ -2,6 +2,7 @@
 
 #include "CliOptions.h"
 #include "GenerateObserver.h"
+#include "OutputTarget.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,13 @@ std::string TilesPathOf(const TCliOptions &Options);
 // Loads the picture and, when given, the heights picture into Model: 0, or
 // the exit status of a failure, which is reported on Err.
 int LoadPictures(TTerrainImage &Model, const TCliOptions &Options, std::FILE *Err);
+// The files a run reads and writes, with what they are to the user ("the
+// picture", "the map file", "the statics file", "the preview"...).
+std::vector<TRunFile> InputsOf(const TCliOptions &Options);
+std::vector<TRunFile> OutputsOf(const TCliOptions &Options);
+// Every output checked before anything runs (a device, a pipe, a missing
+// folder): ExitWritten, or ExitMapFile after saying which cannot be written.
+int CheckOutputsWritable(const std::vector<TRunFile> &Outputs, std::FILE *Err);
 // Files beside the output that would give the new map away, said before the run.
 std::vector<std::string> NeighbourWarnings(const TMapOutput &Output);
 // The report and the preview after the map is written; Outline, when given,
