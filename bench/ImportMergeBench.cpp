@@ -145,7 +145,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         const auto before = run.BeforeStage;
         run.BeforeStage = [&](size_t Stage, TTerrainImage &Model) {
             stages.push_back(lap());
-            before(Stage, Model);
+            return before(Stage, Model);
         };
         RunGenerateCommand(model, TMapOutput::ForFile(merged, existing.Size), quiet, run);
         const double writer = lap();

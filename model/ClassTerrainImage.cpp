@@ -24,6 +24,17 @@ void TTerrainImage::ResetGrid(uint16_t NewWidth, uint16_t NewHeight)
     Height = NewHeight;
 }
 
+void TTerrainImage::SwapGrid(TGridParts &Parts) noexcept
+{
+    Cells.Swap(Parts.Cells);
+    Flags.Swap(Parts.Flags);
+    Painted.Swap(Parts.Painted);
+    std::swap(Width, Parts.Width);
+    std::swap(Height, Parts.Height);
+    std::swap(PictureWidth, Parts.PictureWidth);
+    std::swap(PictureHeight, Parts.PictureHeight);
+}
+
 void TTerrainImage::ClearGrid()
 {
     Width = 0;

@@ -172,6 +172,19 @@ public:
     // flag FLAG_NONE. Used by the image load and by code that builds grids.
     void ResetGrid(uint16_t NewWidth, uint16_t NewHeight);
 
+    // A grid set aside: the cells, flags, painted heights and sizes of a model.
+    struct TGridParts
+    {
+        TZeroedArray<TCell> Cells;
+        TZeroedArray<uint8_t> Flags;
+        TZeroedArray<int8_t> Painted;
+        uint16_t Width = 0, Height = 0;
+        uint32_t PictureWidth = 0, PictureHeight = 0;
+    };
+    // Exchanges the model's grid with Parts (the configuration, the warnings
+    // and the height profile stay): lets the stages work on part of a grid.
+    void SwapGrid(TGridParts &Parts) noexcept;
+
     // Raw access for code that walks the grid itself (see the class comment).
     int Stride() const { return int(Width) + 2; }
     size_t Index(int32_t X, int32_t Y) const { return size_t(Y) * size_t(Stride()) + size_t(X); }
@@ -238,6 +251,7 @@ public:
     // The painted altitude of a cell inside the grid (with painted heights only).
     int GetPaintedAltitude(int32_t X, int32_t Y) const { return Painted[Index(X, Y)]; }
     const int8_t *PaintedData() const { return Painted.data(); }
+    int8_t *PaintedData() { return Painted.data(); }
     // For code that builds grids: painted heights on (every altitude 0) or off.
     void ResetPaintedHeights(bool On);
     void SetPaintedAltitude(int32_t X, int32_t Y, int Altitude)

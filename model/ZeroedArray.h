@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 // An array of zero bytes, taken with calloc: a large block comes from the
 // system as fresh zero pages, so allocating a full-size grid costs nothing
@@ -35,6 +36,12 @@ public:
         std::free(Data);
         Data = nullptr;
         Size = 0;
+    }
+
+    void Swap(TZeroedArray &Other) noexcept
+    {
+        std::swap(Data, Other.Data);
+        std::swap(Size, Other.Size);
     }
 
     T *data() { return Data; }

@@ -96,9 +96,9 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
 {
     Observer.RunBegins();
     TStageEvents stages(Observer);
-    std::function<void(size_t)> beforeStage;
+    std::function<bool(size_t)> beforeStage;
     if (Partial.BeforeStage)
-        beforeStage = [&](size_t Stage) { Partial.BeforeStage(Stage, Model); };
+        beforeStage = [&](size_t Stage) { return Partial.BeforeStage(Stage, Model); };
     if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); }, beforeStage)) {
         // Nothing was written: the files are as they were.
         const TGenerateResult stopped{TGenerateOutcome::Aborted, {}, {}};

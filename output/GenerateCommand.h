@@ -28,7 +28,8 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
 // is kept in the others, and make the statics files.
 struct TPartialRun
 {
-    std::function<void(size_t Stage, TTerrainImage &Model)> BeforeStage;
+    // True when it ran the stage itself (on the part made).
+    std::function<bool(size_t Stage, TTerrainImage &Model)> BeforeStage;
     // Which warnings concern the part made (the others stand on kept cells).
     std::function<bool(const TErrorItem &Warning)> KeepWarning;
     TMapWriterHooks Writer; // KeepColumn, PatchColumn, Statics

@@ -1,7 +1,10 @@
 #include "MapMerge.h"
 
 #include "ClassTerrainImage.h"
+#include "FastStages.h"
 #include "MapReader.h"
+#include "MergeHeights.h"
+#include "Stages.h"
 #include "Random.h"
 #include "ShoreWaves.h"
 
@@ -108,9 +111,60 @@ TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrai
 
 namespace {
 
-// The index of the terrain smoothing among the stages: kept cells are fixed
-// just before it, after the random heights have drawn as over the whole map.
+// The indexes of the height stages. Kept cells are fixed just before the
+// terrain smoothing, after the random heights have drawn as over the whole map.
+constexpr size_t CoastHeightsStage = 5;
+constexpr size_t RandomHeightsStage = 6;
 constexpr size_t TerrainSmoothingStage = 7;
+constexpr size_t MountainSmoothingStage = 8;
+
+// Every kept cell takes its altitude from the existing map and stands fixed.
+void KeepExistingCells(TTerrainImage &Model, const TExistingMap &Existing, const TMergeRegion &Region)
+{
+    const TMapCells &cells = Existing.Cells;
+    const int width = std::min(cells.Width, Model.GetWidth()), height = std::min(cells.Height, Model.GetHeight());
+    for (int y = 0; y < height; ++y) {
+        TCell *row = Model.CellData() + Model.Index(1, y + 1);
+        uint8_t *flags = Model.FlagData() + Model.Index(1, y + 1);
+        for (int x = 0; x < width; ++x) {
+            const size_t i = cells.Index(x, y);
+            if (Region.Cells[i])
+                continue;
+            row[x].Altitude = cells.Altitudes[i];
+            flags[x] = FLAG_PAINTED;
+        }
+    }
+}
+
+// The height stages on the part of the grid around the remade blocks. Kept
+// cells cannot change in them, so that part is all that changes: the coast
+// rings are needed three cells around the remade blocks (the rest of the
+// map's rings only as the random heights ask, InCoastRings), the smoothing
+// one cell around them, where it reads kept neighbours. With painted heights
+// the rings and the random heights run over the whole grid (painted cells
+// are marked there).
+bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion &Region)
+{
+    const int width = Model.GetWidth(), height = Model.GetHeight();
+    switch (Stage) {
+    case CoastHeightsStage:
+        if (Model.HasPaintedHeights())
+            return false;
+        RunOnPart(Model, RemadeBox(Region).Grown(3, width, height), Pipeline::Stages[Stage].Fast);
+        return true;
+    case RandomHeightsStage:
+        if (Model.HasPaintedHeights())
+            return false;
+        FastStages::RandomHeights(Model, [&Model](int X, int Y) { return InCoastRings(Model, X, Y); });
+        return true;
+    case TerrainSmoothingStage:
+    case MountainSmoothingStage:
+        RunOnPart(Model, RemadeBox(Region).Grown(1, width, height), Pipeline::Stages[Stage].Fast);
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
 {
@@ -122,25 +176,13 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
 } // namespace
 
 TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                         TStaticsMergeReport &Report)
+                         TStaticsMergeReport &Report, TMergeStages Stages)
 {
     TPartialRun run;
-    run.BeforeStage = [&Existing, &Region](size_t Stage, TTerrainImage &Model) {
-        if (Stage != TerrainSmoothingStage)
-            return;
-        const TMapCells &cells = Existing.Cells;
-        const int width = std::min(cells.Width, Model.GetWidth()), height = std::min(cells.Height, Model.GetHeight());
-        for (int y = 0; y < height; ++y) {
-            TCell *row = Model.CellData() + Model.Index(1, y + 1);
-            uint8_t *flags = Model.FlagData() + Model.Index(1, y + 1);
-            for (int x = 0; x < width; ++x) {
-                const size_t i = cells.Index(x, y);
-                if (Region.Cells[i])
-                    continue;
-                row[x].Altitude = cells.Altitudes[i];
-                flags[x] = FLAG_PAINTED;
-            }
-        }
+    run.BeforeStage = [&Existing, &Region, Stages](size_t Stage, TTerrainImage &Model) {
+        if (Stage == TerrainSmoothingStage)
+            KeepExistingCells(Model, Existing, Region);
+        return Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region);
     };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
         return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
@@ -188,16 +230,17 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
 }
 
 TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
-                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report)
+                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
+                         TMergeStages Stages)
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    TPartialRun run = MakeMergeRun(Reading.MapWhenRead(), Region, Statics, Report);
+    TPartialRun run = MakeMergeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages);
     const auto painted = std::make_shared<const std::vector<uint16_t>>(std::move(Painted));
     run.BeforeStage = [&Reading, &Region, &Classes, painted, keep = run.BeforeStage](size_t Stage, TTerrainImage &Model) {
-        if (Stage == TerrainSmoothingStage)
+        if (Stage == CoastHeightsStage)
             Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
-        keep(Stage, Model);
+        return keep(Stage, Model);
     };
     return run;
 }

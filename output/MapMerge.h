@@ -105,17 +105,24 @@ struct TMergeStatics
     TDecorationConfig Decoration;
 };
 
+// Where a merge runs the height stages: on the part of the grid around the
+// remade blocks (what a merge does), or over the whole grid, the
+// straightforward way that the part must agree with, cell for cell.
+enum class TMergeStages { OnRemadePart, OverWholeGrid };
+
 // The parts of a Generate command that make a map only in the remade region:
 // before the terrain smoothing, every kept cell takes its altitude from the
-// existing map and stands fixed, so that the remade altitudes join it; the
+// existing map and stands fixed, so that the remade altitudes join it (the
+// height stages then run only around the remade blocks); the
 // writer fills only block-columns with remade blocks and copies everything
 // kept, byte for byte, from the existing map; the statics are merged (when
 // the output has statics). Report is filled while the statics are made. All
 // referenced objects must outlive the run.
 TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                         TStaticsMergeReport &Report);
-// The same with the existing map still being read: just before the terrain
-// smoothing it waits for the reading and fills Region from the painted codes
+                         TStaticsMergeReport &Report, TMergeStages Stages = TMergeStages::OnRemadePart);
+// The same with the existing map still being read: just before the height
+// stages it waits for the reading and fills Region from the painted codes
 // (PaintedCodes, taken when the picture was loaded).
 TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
-                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report);
+                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
+                         TMergeStages Stages = TMergeStages::OnRemadePart);

@@ -116,6 +116,12 @@ void CoastHeights(TTerrainImage &Model)
 
 void RandomHeights(TTerrainImage &Model)
 {
+    const uint8_t *flags = Model.FlagData();
+    RandomHeights(Model, [flags, &Model](int X, int Y) { return flags[Model.Index(X, Y)] == FLAG_FIXED; });
+}
+
+void RandomHeights(TTerrainImage &Model, const std::function<bool(int X, int Y)> &IsFixed)
+{
     Random::Reseed(TSeedSite::RandomHeights);
     TFastGrid grid(Model);
     const TAltitudeRange mountainSeed = Model.GetHeightProfile().MountainSeed;
@@ -133,7 +139,7 @@ void RandomHeights(TTerrainImage &Model)
             }
             uint8_t &flag = grid.Flags[grid.Index(x, y)];
             TCell &cell = grid.Cells[grid.Index(x, y)];
-            if (flag == FLAG_FIXED)
+            if (IsFixed(x, y))
                 continue;
             const bool painted = flag == FLAG_PAINTED; // draws, and keeps its altitude
             if (cell.Code == MOUNTAIN) {

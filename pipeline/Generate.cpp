@@ -13,7 +13,7 @@
 #include "Stages.h"
 
 bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
-              const std::function<bool()> &StopRequested, const std::function<void(size_t Stage)> &BeforeStage)
+              const std::function<bool()> &StopRequested, const std::function<bool(size_t Stage)> &BeforeStage)
 {
     ProgressBar.SetMin(0);
     ProgressBar.SetMax(int(Pipeline::Stages.size()));
@@ -29,9 +29,8 @@ bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &Statu
     for (size_t k = 0; k < Pipeline::Stages.size(); ++k) {
         const Pipeline::TStage &stage = Pipeline::Stages[k];
         StatusBar.SetSimpleText(stage.StatusText);
-        if (BeforeStage)
-            BeforeStage(k);
-        stage.Fast(Model);
+        if (!BeforeStage || !BeforeStage(k))
+            stage.Fast(Model);
         ProgressBar.SetPosition(ProgressBar.GetPosition() + 1);
         if (k + 1 < Pipeline::Stages.size() && StopRequested && StopRequested())
             return false;

@@ -17,10 +17,11 @@ class TStatusBar;
 // out, and Generate returns false (the grid is then only partly generated).
 // BeforeStage, when given, is called with each stage's index (0 to 8) just
 // before it runs: a run that remakes only part of a map fixes what it keeps
-// there.
+// there, and may run the stage itself, on that part; it then returns true
+// and the stage is not run over the whole grid.
 bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &StatusBar,
               const std::function<bool()> &StopRequested = {},
-              const std::function<void(size_t Stage)> &BeforeStage = {});
+              const std::function<bool(size_t Stage)> &BeforeStage = {});
 
 // Stages 1 and 2 (reference/Borders.cpp): the border line between terrains.
 void MarkBorders(TTerrainImage &Model);

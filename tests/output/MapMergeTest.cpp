@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace TestSupport;
 
@@ -40,39 +41,63 @@ protected:
         SaveRedBmp(Dir.File("world.bmp"), MapRuns::PaintedRegions(*Config, Size.Width, Size.Height, 9));
         TTerrainImage model(BundledTilesPath());
         MapRuns::Generate(model, Dir.File("world.bmp"), Dir.File("map0.mul"), Size, 21);
-        TTerrainImport picture = MapRuns::Imported(*Config, Dir.File("map0.mul"), Size);
-        for (int y = 0; y < Size.Height; ++y)
-            for (int x = 0; x < Size.Width; ++x)
-                if ((x - 128) * (x - 128) + (y - 96) * (y - 96) <= 100)
-                    picture.Codes[size_t(y) * size_t(Size.Width) + size_t(x)] = WATER;
-        std::string bytes;
-        WriteTerrainPicture(picture, MakeTerrainPalette(*Config), TPictureKind::Bmp,
-                            [&](const uint8_t *Data, size_t Count) { bytes.append(reinterpret_cast<const char *>(Data), Count); });
-        WriteFile(Dir.File("lake.bmp"), bytes);
+        Picture = MapRuns::Imported(*Config, Dir.File("map0.mul"), Size);
+        SavePicture(Dir.File("lake.bmp"), Repainted({{128, 96, 10, WATER}}));
     }
 
-    // Merges lake.bmp into map0.mul, written to Output; the model it ran on.
+    struct TDisc
+    {
+        int X, Y, Radius;
+        uint16_t Code;
+    };
+    // The imported picture with discs painted on it.
+    TTerrainImport Repainted(const std::vector<TDisc> &Discs) const
+    {
+        TTerrainImport picture = Picture;
+        for (const TDisc &disc : Discs)
+            for (int y = 0; y < Size.Height; ++y)
+                for (int x = 0; x < Size.Width; ++x)
+                    if ((x - disc.X) * (x - disc.X) + (y - disc.Y) * (y - disc.Y) <= disc.Radius * disc.Radius)
+                        picture.Codes[size_t(y) * size_t(Size.Width) + size_t(x)] = uint8_t(disc.Code);
+        return picture;
+    }
+    void SavePicture(const std::string &Path, const TTerrainImport &Picture) const
+    {
+        std::string bytes;
+        WriteTerrainPicture(Picture, MakeTerrainPalette(*Config), TPictureKind::Bmp,
+                            [&](const uint8_t *Data, size_t Count) { bytes.append(reinterpret_cast<const char *>(Data), Count); });
+        WriteFile(Path, bytes);
+    }
+
+    // Merges the picture (lake.bmp unless named) into map0.mul, written to
+    // Output; the model it ran on. AfterLoad, when given, changes the model
+    // after the picture is loaded (painted heights).
     TGenerateResult Merge(const std::string &Output, TTerrainImage &Model, TMergeRegion &Region,
-                          TGenerateObserver &Observer)
+                          TGenerateObserver &Observer, TMergeStages Stages = TMergeStages::OnRemadePart,
+                          const std::string &PicturePath = {},
+                          const std::function<void(TTerrainImage &)> &AfterLoad = {})
     {
         Random::SetFixedSeed(21);
         // As the command line does it: the map read on a thread of its own
         // while the picture loads and the first stages run.
         const TTileClasses classes(Model, {});
         TExistingMapReading reading(Dir.File("map0.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
-        Model.LoadFromBMP(Dir.File("lake.bmp"));
+        Model.LoadFromBMP(PicturePath.empty() ? Dir.File("lake.bmp") : PicturePath);
+        if (AfterLoad)
+            AfterLoad(Model);
         TMergeStatics statics;
         statics.Ours = [](uint16_t) { return false; };
         TStaticsMergeReport report;
         const TGenerateResult result =
             RunGenerateCommand(Model, TMapOutput::ForFile(Output, Size), Observer,
-                               MakeMergeRun(reading, PaintedCodes(Model), classes, Region, statics, report));
+                               MakeMergeRun(reading, PaintedCodes(Model), classes, Region, statics, report, Stages));
         Random::SetFixedSeed(std::nullopt);
         return result;
     }
 
     TTempDir Dir;
     std::unique_ptr<TTerrainImage> Config;
+    TTerrainImport Picture; // map0.mul imported
 };
 
 TMapCells CellsOf(const std::string &Path)
@@ -126,6 +151,61 @@ TEST_F(MapMerge, RemadeCellsDrawAsAWholeRunAndTheAltitudesJoin)
     EXPECT_LE(largestJoin, largestStep);
     std::printf("[ measured ] %llu blocks remade; largest step where remade meets kept %d, in the map before %d\n",
                 static_cast<unsigned long long>(region.RemadeBlocks), largestJoin, largestStep);
+}
+
+// The height stages run only around the remade blocks; over the whole grid
+// they must give the same grid and the same map, for changes in one place,
+// far apart (the part is then nearly the whole grid, cut at its edges), of
+// mountains (seeds by the mountain window, the mountain smoothing) and with
+// painted heights (rings and seeds then over the whole grid).
+TEST_F(MapMerge, HeightStagesOnTheRemadePartGiveWhatTheWholeGridGives)
+{
+    struct TCase
+    {
+        const char *Name;
+        std::vector<TDisc> Discs;
+        bool PaintedHeights;
+    };
+    const std::vector<TCase> cases = {
+        {"one lake", {{128, 96, 10, WATER}}, false},
+        {"far apart, at the edges", {{3, 4, 6, WATER}, {250, 188, 12, MOUNTAIN}}, false},
+        {"mountains", {{128, 96, 30, MOUNTAIN}, {60, 150, 14, SNOW}}, false},
+        {"painted heights", {{128, 96, 30, MOUNTAIN}, {60, 150, 14, WATER}}, true},
+    };
+    const auto paintHeights = [](TTerrainImage &Model) {
+        Model.ResetPaintedHeights(true);
+        for (int y = 1; y <= Model.GetHeight(); ++y)
+            for (int x = 1; x <= Model.GetWidth(); ++x)
+                Model.SetPaintedAltitude(x, y, (x * 7 + y * 3) % 50 - 5);
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string picture = Dir.File("repainted.bmp");
+        SavePicture(picture, Repainted(c.Discs));
+        std::string maps[2];
+        std::vector<TCell> cells[2];
+        std::vector<uint8_t> flags[2];
+        uint64_t remade = 0;
+        for (const TMergeStages stages : {TMergeStages::OnRemadePart, TMergeStages::OverWholeGrid}) {
+            const size_t k = stages == TMergeStages::OverWholeGrid;
+            TTerrainImage model(BundledTilesPath());
+            TMergeRegion region;
+            TGenerateObserver quiet;
+            const std::function<void(TTerrainImage &)> afterLoad =
+                c.PaintedHeights ? paintHeights : std::function<void(TTerrainImage &)>();
+            ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, quiet, stages, picture, afterLoad).Outcome,
+                      TGenerateOutcome::Written);
+            maps[k] = ReadFile(Dir.File("merged.mul"));
+            cells[k].assign(model.CellData(), model.CellData() + model.Index(0, model.GetHeight() + 2));
+            flags[k].assign(model.FlagData(), model.FlagData() + model.Index(0, model.GetHeight() + 2));
+            remade = region.RemadeBlocks;
+        }
+        EXPECT_GT(remade, 0u);
+        EXPECT_NE(maps[0], ReadFile(Dir.File("map0.mul")));
+        EXPECT_TRUE(maps[0] == maps[1]);
+        EXPECT_TRUE(cells[0] == cells[1]);
+        EXPECT_TRUE(flags[0] == flags[1]);
+    }
 }
 
 TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+class TTerrainImage;
+struct TMergeRegion;
+
+// The height stages of a merge run on the part of the grid that is remade:
+// kept cells take their altitudes from the existing map and stand fixed, so
+// nothing outside the remade blocks and the cells around them can change.
+// The random draws stay those of a whole run over the picture.
+
+// A rectangle of the grid, 1-based and inclusive; empty when X1 < X0.
+struct TGridBox
+{
+    int X0 = 1, Y0 = 1, X1 = 0, Y1 = 0;
+
+    bool Empty() const { return X1 < X0 || Y1 < Y0; }
+    // By cells more on every side, cut to a grid of Width x Height.
+    TGridBox Grown(int By, int Width, int Height) const;
+};
+
+// The smallest rectangle around the remade blocks of Region.
+TGridBox RemadeBox(const TMergeRegion &Region);
+
+// Runs Work on the part Box of the model's grid as on a grid of its own (the
+// cells beyond the part read as empty), then puts the part back into the
+// grid. Whatever Work throws, the model has its whole grid again.
+void RunOnPart(TTerrainImage &Model, const TGridBox &Box, const std::function<void(TTerrainImage &)> &Work);
+
+// Whether the coast rings fix the cell (X, Y) of a freshly loaded picture
+// after its terrain codes are final: a water or coastline cell, or one at
+// most three king moves from one. What the random heights ask of a cell
+// where the rings were not made.
+bool InCoastRings(const TTerrainImage &Model, int X, int Y);
