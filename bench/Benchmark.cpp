@@ -9,6 +9,7 @@
 //   morvane-bench --load-only                             only the picture load
 #include "ClassTerrainImage.h"
 #include "ExecutablePath.h"
+#include "GenerateCommand.h"
 #include "ImportMergeBench.h"
 #include "MapPreview.h"
 #include "MapReader.h"
@@ -340,6 +341,17 @@ int main(int argc, char **argv)
     if (HasFlag(argc, argv, "--load-only")) {
         std::filesystem::remove_all(dir);
         return SameGrid(straightforward, fast) ? 0 : 1;
+    }
+
+    if (HasFlag(argc, argv, "--merge-only")) {
+        // Only the import of the map and the merge into it.
+        Random::SetFixedSeed(seed);
+        const std::string importMap = (dir / "import.mul").string();
+        TGenerateObserver quiet;
+        RunGenerateCommand(fast, TMapOutput::ForFile(importMap), quiet);
+        TimeImportAndMerge(tiles, picture, importMap, dir.string(), seed);
+        std::filesystem::remove_all(dir);
+        return 0;
     }
 
     std::printf("%-26s %14s %10s %8s\n", "stage", "straightforward", "fast", "ratio");

@@ -54,23 +54,28 @@ std::vector<uint8_t> ReadMapBlocks(TMapReader &Map)
 
 TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Height)
 {
+    using namespace MapFile;
     TMapCells cells;
     cells.Width = Width;
     cells.Height = Height;
     cells.Tiles.resize(size_t(Width) * size_t(Height));
     cells.Altitudes.resize(cells.Tiles.size());
-    const int blockRows = Height / MapFile::BlockSide;
-    InTwoHalves(Width / MapFile::BlockSide, [&](int First, int Last) {
-        for (int bx = First; bx < Last; ++bx)
-            for (int by = 0; by < blockRows; ++by) {
-                const uint8_t *block = Blocks.data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * MapFile::BlockBytes +
-                                       MapFile::BlockHeaderBytes;
-                for (int cy = 0; cy < MapFile::BlockSide; ++cy) {
-                    const size_t row = cells.Index(bx * MapFile::BlockSide, by * MapFile::BlockSide + cy);
-                    for (int cx = 0; cx < MapFile::BlockSide; ++cx) {
-                        const uint8_t *cell = block + (cy * MapFile::BlockSide + cx) * MapFile::CellBytes;
-                        cells.Tiles[row + size_t(cx)] = ByteOrder::Le16(cell);
-                        cells.Altitudes[row + size_t(cx)] = int8_t(cell[2]);
+    const int blockRows = Height / BlockSide, blockColumns = Width / BlockSide;
+    // Row of blocks after row of blocks, so that the cells are written one
+    // after the other along the eight rows of cells (the blocks are read
+    // with a stride, but whole).
+    InTwoHalves(blockRows, [&](int First, int Last) {
+        for (int by = First; by < Last; ++by)
+            for (int bx = 0; bx < blockColumns; ++bx) {
+                const uint8_t *cell =
+                    Blocks.data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockBytes + BlockHeaderBytes;
+                for (int cy = 0; cy < BlockSide; ++cy) {
+                    const size_t row = cells.Index(bx * BlockSide, by * BlockSide + cy);
+                    uint16_t *tiles = cells.Tiles.data() + row;
+                    int8_t *altitudes = cells.Altitudes.data() + row;
+                    for (int cx = 0; cx < BlockSide; ++cx, cell += CellBytes) {
+                        tiles[cx] = ByteOrder::Le16(cell);
+                        altitudes[cx] = int8_t(cell[2]);
                     }
                 }
             }
