@@ -2,6 +2,7 @@
 
 #include "ClassTerrainImage.h"
 #include "FastStages.h"
+#include "InTwoHalves.h"
 #include "MapReader.h"
 #include "MergeHeights.h"
 #include "Stages.h"
@@ -77,23 +78,50 @@ TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrai
     TMergeRegion region;
     region.Size = {Cells.Width, Cells.Height};
     const int rows = region.Size.BlockRows(), columns = region.Size.BlockColumns();
-    region.Blocks.assign(size_t(region.Size.Blocks()), 0);
+    // By row and block-column: a changed cell of that row lies within
+    // MergeMargin columns of the block-column.
+    std::vector<uint8_t> near(size_t(Cells.Height) * size_t(columns), 0);
+    constexpr int Chunk = 32;
     for (int y = 0; y < Cells.Height; ++y) {
-        const uint16_t *painted = Painted.data() + size_t(y) * size_t(Cells.Width);
-        for (int x = 0; x < Cells.Width; ++x) {
+        const size_t row = size_t(y) * size_t(Cells.Width);
+        const uint16_t *painted = Painted.data() + row;
+        const uint8_t *read = Existing.Codes.data() + row;
+        uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
+        for (int x0 = 0; x0 < Cells.Width; x0 += Chunk) {
+            const int end = std::min(Cells.Width, x0 + Chunk);
             // A tile of no terrain is imported with a red that names none,
-            // which loads as no terrain.
-            const uint8_t read = Existing.Code(x, y) == UnknownTerrain ? uint8_t(NO_TERRAIN) : Existing.Code(x, y);
-            if (painted[x] == read)
+            // which loads as no terrain. Most chunks hold no change: a test
+            // without branches first.
+            unsigned differ = 0;
+            for (int x = x0; x < end; ++x)
+                differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(read[x])));
+            if (!differ)
                 continue;
-            ++region.ChangedCells;
-            const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
-            const int by0 = std::max(0, y - MergeMargin) / 8, by1 = std::min(rows - 1, (y + MergeMargin) / 8);
-            for (int bx = bx0; bx <= bx1; ++bx)
-                for (int by = by0; by <= by1; ++by)
-                    region.Blocks[size_t(bx) * size_t(rows) + size_t(by)] = 1;
+            for (int x = x0; x < end; ++x) {
+                if (painted[x] == (read[x] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(read[x])))
+                    continue;
+                ++region.ChangedCells;
+                const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
+                for (int bx = bx0; bx <= bx1; ++bx)
+                    nearRow[bx] = 1;
+            }
         }
     }
+    // The rows within MergeMargin of a block-row, then in the block order.
+    std::vector<uint8_t> byRow(size_t(rows) * size_t(columns), 0);
+    for (int by = 0; by < rows; ++by) {
+        uint8_t *blocks = byRow.data() + size_t(by) * size_t(columns);
+        const int y0 = std::max(0, by * 8 - MergeMargin), y1 = std::min(Cells.Height - 1, by * 8 + 7 + MergeMargin);
+        for (int y = y0; y <= y1; ++y) {
+            const uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
+            for (int bx = 0; bx < columns; ++bx)
+                blocks[bx] |= nearRow[bx];
+        }
+    }
+    region.Blocks.assign(size_t(region.Size.Blocks()), 0);
+    for (int by = 0; by < rows; ++by)
+        for (int bx = 0; bx < columns; ++bx)
+            region.Blocks[size_t(bx) * size_t(rows) + size_t(by)] = byRow[size_t(by) * size_t(columns) + size_t(bx)];
     region.Cells.assign(Cells.Tiles.size(), 0);
     for (int bx = 0; bx < columns; ++bx)
         for (int by = 0; by < rows; ++by) {
@@ -119,21 +147,35 @@ constexpr size_t TerrainSmoothingStage = 7;
 constexpr size_t MountainSmoothingStage = 8;
 
 // Every kept cell takes its altitude from the existing map and stands fixed.
+// The rows of block-rows without a remade block are kept whole.
 void KeepExistingCells(TTerrainImage &Model, const TExistingMap &Existing, const TMergeRegion &Region)
 {
     const TMapCells &cells = Existing.Cells;
     const int width = std::min(cells.Width, Model.GetWidth()), height = std::min(cells.Height, Model.GetHeight());
-    for (int y = 0; y < height; ++y) {
-        TCell *row = Model.CellData() + Model.Index(1, y + 1);
-        uint8_t *flags = Model.FlagData() + Model.Index(1, y + 1);
-        for (int x = 0; x < width; ++x) {
-            const size_t i = cells.Index(x, y);
-            if (Region.Cells[i])
+    const int blockRows = Region.Size.BlockRows(), blockColumns = Region.Size.BlockColumns();
+    std::vector<uint8_t> rowRemade(size_t(blockRows), 0);
+    for (int bx = 0; bx < blockColumns; ++bx)
+        for (int by = 0; by < blockRows; ++by)
+            rowRemade[size_t(by)] |= Region.Blocks[size_t(bx) * size_t(blockRows) + size_t(by)];
+    InTwoHalves(height, [&](int First, int Last) {
+        for (int y = First; y < Last; ++y) {
+            TCell *row = Model.CellData() + Model.Index(1, y + 1);
+            uint8_t *flags = Model.FlagData() + Model.Index(1, y + 1);
+            const int8_t *altitudes = cells.Altitudes.data() + cells.Index(0, y);
+            if (!rowRemade[size_t(y / 8)]) {
+                for (int x = 0; x < width; ++x)
+                    row[x].Altitude = altitudes[x];
+                std::memset(flags, FLAG_PAINTED, size_t(width));
                 continue;
-            row[x].Altitude = cells.Altitudes[i];
-            flags[x] = FLAG_PAINTED;
+            }
+            const uint8_t *remade = Region.Cells.data() + cells.Index(0, y);
+            for (int x = 0; x < width; ++x)
+                if (!remade[x]) {
+                    row[x].Altitude = altitudes[x];
+                    flags[x] = FLAG_PAINTED;
+                }
         }
-    }
+    });
 }
 
 // The height stages on the part of the grid around the remade blocks. Kept
@@ -189,6 +231,11 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
+    run.Writer.KeptColumn = [&Existing, &Region](int BlockColumn) -> const uint8_t * {
+        if (RemadeColumn(Region, BlockColumn))
+            return nullptr;
+        return Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
+    };
     run.Writer.PatchColumn = [&Existing, &Region](int BlockColumn, uint8_t *Column) {
         const size_t rows = size_t(Region.Size.BlockRows());
         const uint8_t *old = Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();

@@ -5,6 +5,7 @@
 #include "AtomicSave.h"
 #include "OutputTarget.h"
 #include "HeightsPicture.h"
+#include "InTwoHalves.h"
 #include "Statics.h"
 #include "UopFile.h"
 
@@ -68,16 +69,23 @@ void TMapFiller::CountDraws(std::vector<uint64_t> &draws) const
     using namespace MapFile;
     const int width = std::min(Model.GetWidth(), Size.Width);
     const int height = std::min(Model.GetHeight(), Size.Height);
-    for (int y = 1; y <= height; ++y) {
-        const TCell *cells = Model.CellData() + Model.Index(1, y);
-        for (int x0 = 0; x0 < width; x0 += BlockSide) {
-            unsigned count = 0;
-            const int end = std::min(x0 + BlockSide, width);
-            for (int x = x0; x < end; ++x)
-                count += ListOfCode[cells[x].Code] != 0;
-            draws[size_t(x0 / BlockSide)] += count;
+    // The rows in two halves, each counting into its own list.
+    std::vector<uint64_t> second(draws.size(), 0);
+    InTwoHalves(height, [&](int First, int Last) {
+        std::vector<uint64_t> &counts = First == 0 ? draws : second;
+        for (int y = First + 1; y <= Last; ++y) {
+            const TCell *cells = Model.CellData() + Model.Index(1, y);
+            for (int x0 = 0; x0 < width; x0 += BlockSide) {
+                unsigned count = 0;
+                const int end = std::min(x0 + BlockSide, width);
+                for (int x = x0; x < end; ++x)
+                    count += ListOfCode[cells[x].Code] != 0;
+                counts[size_t(x0 / BlockSide)] += count;
+            }
         }
-    }
+    });
+    for (size_t i = 0; i < draws.size(); ++i)
+        draws[i] += second[i];
 }
 
 void TMapFiller::FillBand(int First, int Count, uint8_t *Out) const
@@ -152,6 +160,18 @@ public:
             Save.Write(0, Column, Output.Size.ColumnBytes());
     }
 
+    // A block-column kept as it stands in an existing map.
+    void KeptColumn(const uint8_t *Column)
+    {
+        if (!Uop) {
+            Save.Write(0, Column, Output.Size.ColumnBytes());
+            return;
+        }
+        // The container numbers the blocks in their headers.
+        Scratch.assign(Column, Column + Output.Size.ColumnBytes());
+        Uop->AddBlocks(Scratch.data(), uint64_t(Output.Size.BlockRows()));
+    }
+
     // The writing of what is written so far may start.
     void StartWriteback()
     {
@@ -174,6 +194,7 @@ private:
     std::unique_ptr<TUopMapWriter> Uop;
     uint64_t Mul = 0;     // bytes of a MUL file written
     uint64_t Flushed = 0; // bytes whose writing has been started
+    std::vector<uint8_t> Scratch;
 };
 
 // Decorated statics need only the final grid, which nothing changes while the
@@ -270,9 +291,13 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
                 uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
-                if (Hooks.PatchColumn)
-                    Hooks.PatchColumn(bx, column);
-                sink.Column(column);
+                if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr) {
+                    sink.KeptColumn(kept);
+                } else {
+                    if (Hooks.PatchColumn)
+                        Hooks.PatchColumn(bx, column);
+                    sink.Column(column);
+                }
                 sink.CountColumn();
                 if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
                     if (next.valid())

@@ -39,6 +39,9 @@ struct TMapWriterHooks
     // draws of the map are those of the whole map all the same.
     std::function<bool(int BlockColumn)> KeepColumn;
     std::function<void(int BlockColumn, uint8_t *Column)> PatchColumn;
+    // The bytes of a block-column kept whole (KeepColumn true), written as
+    // they are in place of PatchColumn's; nullptr to patch it all the same.
+    std::function<const uint8_t *(int BlockColumn)> KeptColumn;
     // Makes the statics files instead of the decoration or the empty files.
     std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
 };

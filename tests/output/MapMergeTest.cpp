@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 
 using namespace TestSupport;
 
@@ -81,7 +82,7 @@ protected:
         // As the command line does it: the map read on a thread of its own
         // while the picture loads and the first stages run.
         const TTileClasses classes(Model, {});
-        TExistingMapReading reading(Dir.File("map0.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
+        TExistingMapReading reading(Dir.File(ExistingMap), Size, TLoadOptions::DefaultMemoryBudget, classes);
         Model.LoadFromBMP(PicturePath.empty() ? Dir.File("lake.bmp") : PicturePath);
         if (AfterLoad)
             AfterLoad(Model);
@@ -98,6 +99,7 @@ protected:
     TTempDir Dir;
     std::unique_ptr<TTerrainImage> Config;
     TTerrainImport Picture; // map0.mul imported
+    std::string ExistingMap = "map0.mul"; // in Dir: the map merged into
 };
 
 TMapCells CellsOf(const std::string &Path)
@@ -107,6 +109,77 @@ TMapCells CellsOf(const std::string &Path)
 }
 
 } // namespace
+
+// The region against the rule written out plainly: a block is remade when a
+// changed cell lies within MergeMargin cells (on both axes) of one of its
+// cells; its cells are remade unless their tile is unknown. Changes at the
+// edges, in corners, none at all, and an unknown tile read as no terrain.
+TEST(MergeRegion, BlocksWithinTheMarginOfAChangeAreRemade)
+{
+    const TTerrainImage config(BundledTilesPath());
+    const TTileClasses classes(config, {});
+    const uint16_t grassTile = config.GetTileList(GRASS).front(), unknownTile = 0x3FF0;
+    ASSERT_EQ(classes.Of(unknownTile).Kind, TTileKind::Unknown);
+    uint32_t state = 5;
+    const auto next = [&state](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    for (const auto &[width, height, changes] : {std::tuple{8, 8, 1}, std::tuple{64, 48, 0}, std::tuple{64, 48, 3},
+                                                  std::tuple{72, 40, 12}, std::tuple{200, 96, 40}}) {
+        for (int round = 0; round < 20; ++round) {
+            TMapCells cells;
+            cells.Width = width;
+            cells.Height = height;
+            cells.Tiles.assign(size_t(width) * size_t(height), grassTile);
+            cells.Altitudes.assign(cells.Tiles.size(), 0);
+            TTerrainImport existing;
+            existing.Width = width;
+            existing.Height = height;
+            existing.Codes.assign(cells.Tiles.size(), GRASS);
+            for (int k = 0; k < width * height / 20; ++k) {
+                const size_t i = next(uint32_t(cells.Tiles.size()));
+                cells.Tiles[i] = unknownTile;
+                existing.Codes[i] = UnknownTerrain;
+            }
+            std::vector<uint16_t> painted(cells.Tiles.size());
+            for (size_t i = 0; i < painted.size(); ++i)
+                painted[i] = existing.Codes[i] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(GRASS);
+            std::vector<std::pair<int, int>> changed;
+            for (int k = 0; k < changes; ++k) {
+                // Corners and edges now and then.
+                const int x = next(4) == 0 ? int(next(2)) * (width - 1) : int(next(uint32_t(width)));
+                const int y = next(4) == 0 ? int(next(2)) * (height - 1) : int(next(uint32_t(height)));
+                uint16_t &code = painted[size_t(y) * size_t(width) + size_t(x)];
+                code = code == GRASS ? uint16_t(WATER) : uint16_t(GRASS);
+                changed.push_back({x, y});
+            }
+            const TMergeRegion region = FindMergeRegion(painted, existing, cells, classes);
+            uint64_t changedCells = 0;
+            for (size_t i = 0; i < painted.size(); ++i)
+                changedCells += painted[i] != (existing.Codes[i] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(existing.Codes[i]));
+            EXPECT_EQ(region.ChangedCells, changedCells);
+            uint64_t remade = 0;
+            for (int bx = 0; bx < width / 8; ++bx)
+                for (int by = 0; by < height / 8; ++by) {
+                    bool near = false;
+                    for (const auto &[x, y] : changed)
+                        near |= painted[size_t(y) * size_t(width) + size_t(x)] !=
+                                    (existing.Codes[size_t(y) * size_t(width) + size_t(x)] == UnknownTerrain
+                                         ? uint16_t(NO_TERRAIN) : uint16_t(existing.Codes[size_t(y) * size_t(width) + size_t(x)])) &&
+                                x >= bx * 8 - MergeMargin && x <= bx * 8 + 7 + MergeMargin && y >= by * 8 - MergeMargin &&
+                                y <= by * 8 + 7 + MergeMargin;
+                    ASSERT_EQ(region.Blocks[size_t(bx) * size_t(height / 8) + size_t(by)], near ? 1 : 0)
+                        << width << "x" << height << " round " << round << " block " << bx << "," << by;
+                    remade += near;
+                    for (int y = by * 8; y < by * 8 + 8; ++y)
+                        for (int x = bx * 8; x < bx * 8 + 8; ++x)
+                            ASSERT_EQ(region.Cells[cells.Index(x, y)], near && cells.Tiles[cells.Index(x, y)] != unknownTile);
+                }
+            EXPECT_EQ(region.RemadeBlocks, remade);
+        }
+    }
+}
 
 TEST_F(MapMerge, RemadeCellsDrawAsAWholeRunAndTheAltitudesJoin)
 {
@@ -206,6 +279,28 @@ TEST_F(MapMerge, HeightStagesOnTheRemadePartGiveWhatTheWholeGridGives)
         EXPECT_TRUE(cells[0] == cells[1]);
         EXPECT_TRUE(flags[0] == flags[1]);
     }
+}
+
+// A UOP map: the kept block-columns are written from the map as read, the
+// container numbering their blocks; the same cells as a merge into the MUL.
+TEST_F(MapMerge, AMergeIntoAUopMapKeepsWhatAMergeIntoTheMulKeeps)
+{
+    TTerrainImage world(BundledTilesPath());
+    MapRuns::Generate(world, Dir.File("world.bmp"), Dir.File("map0LegacyMUL.uop"), Size, 21);
+    TGenerateObserver quiet;
+    TMergeRegion region;
+    {
+        TTerrainImage model(BundledTilesPath());
+        ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
+    }
+    ExistingMap = "map0LegacyMUL.uop";
+    TTerrainImage model(BundledTilesPath());
+    ASSERT_EQ(Merge(Dir.File("merged.uop"), model, region, quiet).Outcome, TGenerateOutcome::Written);
+    const TMapCells mul = CellsOf(Dir.File("merged.mul")), uop = CellsOf(Dir.File("merged.uop"));
+    EXPECT_GT(region.RemadeBlocks, 0u);
+    EXPECT_TRUE(mul.Tiles == uop.Tiles);
+    EXPECT_TRUE(mul.Altitudes == uop.Altitudes);
+    EXPECT_FALSE(mul.Tiles == CellsOf(Dir.File("map0.mul")).Tiles);
 }
 
 TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
