@@ -117,7 +117,9 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         TTerrainImage model(Tiles);
         const TTileClasses classes(model, {});
         TExistingMapReading reading(MapPath, std::nullopt, TLoadOptions::DefaultMemoryBudget, classes);
-        model.LoadFromBMP(lakePicture);
+        TLoadOptions load;
+        load.DeferStartAltitudes = true;
+        model.LoadFromBMP(lakePicture, load);
         TMergeRegion region;
         TStaticsMergeReport report;
         TMergeStatics statics;
@@ -141,7 +143,9 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         const TExistingMap existing = ReadExistingMap(MapPath, std::nullopt);
         const double read = lap();
         TTerrainImage model(Tiles);
-        model.LoadFromBMP(lakePicture);
+        TLoadOptions deferred;
+        deferred.DeferStartAltitudes = true;
+        model.LoadFromBMP(lakePicture, deferred);
         const double load = lap();
         const TTileClasses classes(model, {});
         const TMergeRegion region = FindMergeRegion(PaintedCodes(model), ImportTerrains(existing.Cells, classes), existing.Cells, classes);

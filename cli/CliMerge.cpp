@@ -130,10 +130,13 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     }
 
     // The existing map is read and imported beside the picture's load and the
-    // first stages; the region is found before the terrain smoothing.
+    // first stages; the region is found before the height stages, and the
+    // start altitudes are drawn only where the map is remade.
     const TTileClasses classes(*model, importTiles);
     TExistingMapReading reading(existingPath, existingSize, Options.Load.MemoryBudget, classes);
-    if (const int status = LoadPictures(*model, Options, Err); status != ExitWritten)
+    TCliOptions loading = Options;
+    loading.Load.DeferStartAltitudes = true;
+    if (const int status = LoadPictures(*model, loading, Err); status != ExitWritten)
         return status;
     if (model->GetWidth() != existingSize.Width || model->GetHeight() != existingSize.Height) {
         Report(Err, "the picture " + Options.ImagePath + " is " + std::to_string(model->GetWidth()) + " x " +

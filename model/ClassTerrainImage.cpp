@@ -44,6 +44,7 @@ void TTerrainImage::ClearGrid()
     Flags.Clear();
     Painted.Clear();
     PictureWidth = PictureHeight = 0;
+    DeferredRowDraws.clear();
 }
 
 void TTerrainImage::ResetPaintedHeights(bool On)

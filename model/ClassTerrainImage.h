@@ -114,6 +114,11 @@ struct TLoadOptions
     // When not 0, the picture is cut to its top-left CropWidth x CropHeight
     // pixels before anything else, as an image editor would.
     uint32_t CropWidth = 0, CropHeight = 0;
+    // When true, the start altitudes are not drawn at the load: every cell
+    // keeps altitude 0 until DrawDeferredStartAltitudes draws those of some
+    // rows, as the load would have (a merge needs them only where it
+    // remakes the map). A Generate without a hook draws them all first.
+    bool DeferStartAltitudes = false;
 };
 
 // The terrain model: the grid of cells and flags, the tile configuration read
@@ -238,6 +243,11 @@ public:
 
     // Image import: fills the grid from the red values of an image file.
     void LoadFromBMP(const std::string &FileName, const TLoadOptions &Options = {});
+    // After a load with DeferStartAltitudes: draws the start altitudes of the
+    // rows FirstRow to LastRow (1-based), the same numbers as the load would
+    // have drawn for them; the other rows are never drawn.
+    bool HasDeferredStartAltitudes() const { return !DeferredRowDraws.empty(); }
+    void DrawDeferredStartAltitudes(int FirstRow, int LastRow);
 
     // Painted heights (model/HeightsImport.cpp): a grey picture of the
     // terrain picture's size (or of the part the crop keeps) whose grey g
@@ -277,6 +287,9 @@ private:
     bool HasAnyTile() const;
     void ClearGrid();
     void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);
+    TPcg32 DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator);
+    std::vector<uint32_t> DeferredRowDraws; // by row, after a deferring load
+    TPcg32 DeferredStart;                   // the generator where the load's draws begin
     friend class TGridRows;
 
     TZeroedArray<TCell> Cells;                     // (Width + 2) x (Height + 2), framed

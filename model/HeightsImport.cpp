@@ -91,6 +91,9 @@ void TTerrainImage::LoadHeights(const std::string &FileName)
     const auto fail = [&](const std::string &problem) { return EImageLoadError(FileName + ": " + problem); };
     if (Width == 0 || Height == 0)
         throw fail("there is no terrain picture for these heights; load the terrain picture first");
+    // Painted altitudes take the place of the start altitudes, which must not
+    // be drawn over them later.
+    DrawDeferredStartAltitudes(1, Height);
     Painted.Clear();
     try {
         const Platform::TFileView file(FileName);

@@ -7,6 +7,7 @@
 #include "PictureCheck.h"
 #include "Platform.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <future>
@@ -211,7 +212,17 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
                        Num(table.OtherRed[v]) + ") reduce, so the picture cannot tell them apart; save it with 8 "
                        "bits of red, or give the two terrains red values further apart in " + TilesPath);
         }
-        DrawStartAltitudes(rows.RowDraws);
+        if (Options.DeferStartAltitudes) {
+            // The generator moves on past the draws all the same.
+            DeferredStart = Random::Generator();
+            uint64_t draws = 0;
+            for (const uint32_t d : rows.RowDraws)
+                draws += d;
+            Random::Generator().Advance(draws);
+            DeferredRowDraws = std::move(rows.RowDraws);
+        } else {
+            DrawStartAltitudes(rows.RowDraws);
+        }
     } catch (const Platform::EFileError &error) {
         ClearGrid();
         throw EImageLoadError(error.what());
@@ -224,39 +235,60 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
     }
 }
 
-void TTerrainImage::DrawStartAltitudes(const std::vector<uint32_t> &RowDraws)
+// One draw for every cell of the rows that is not water, row by row from the
+// top; the start altitudes come from the height profile: by default
+// mountains 20 to 74, water -75, the rest 0 to 9. Gives the generator after.
+TPcg32 TTerrainImage::DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator)
 {
-    // One draw for every cell that is not water, row by row from the top. The
-    // rows are shared between two threads; the second half starts from the
-    // generator moved on past the draws of the first half, so every cell gets
-    // the number that the one-by-one order gives it.
-    // The start altitudes come from the height profile: by default mountains
-    // 20 to 74, water -75, the rest 0 to 9.
     const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
     const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
     const int8_t water = int8_t(Heights.Water);
-    const auto drawRows = [&, this](int firstRow, int lastRow, TPcg32 generator) {
-        for (int y = firstRow; y <= lastRow; ++y) {
-            TCell *cell = &Cells[Index(1, y)];
-            for (int x = 0; x < Width; ++x) {
-                const uint16_t code = cell[x].Code;
-                if (code == MOUNTAIN)
-                    cell[x].Altitude = int8_t(mountainLow + int(generator.Random(mountainCount)));
-                else if (code == WATER)
-                    cell[x].Altitude = water;
-                else
-                    cell[x].Altitude = int8_t(otherLow + int(generator.Random(otherCount)));
-            }
+    for (int y = FirstRow; y <= LastRow; ++y) {
+        TCell *cell = &Cells[Index(1, y)];
+        for (int x = 0; x < Width; ++x) {
+            const uint16_t code = cell[x].Code;
+            if (code == MOUNTAIN)
+                cell[x].Altitude = int8_t(mountainLow + int(Generator.Random(mountainCount)));
+            else if (code == WATER)
+                cell[x].Altitude = water;
+            else
+                cell[x].Altitude = int8_t(otherLow + int(Generator.Random(otherCount)));
         }
-        return generator;
-    };
+    }
+    return Generator;
+}
+
+void TTerrainImage::DrawStartAltitudes(const std::vector<uint32_t> &RowDraws)
+{
+    // The rows are shared between two threads; the second half starts from
+    // the generator moved on past the draws of the first half, so every cell
+    // gets the number that the one-by-one order gives it.
     const int split = Height / 2;
     uint64_t firstHalfDraws = 0;
     for (int y = 0; y < split; ++y)
         firstHalfDraws += RowDraws[size_t(y)];
     TPcg32 second = Random::Generator();
     second.Advance(firstHalfDraws);
-    auto secondHalf = std::async(std::launch::async, drawRows, split + 1, int(Height), second);
-    drawRows(1, split, Random::Generator());
+    auto secondHalf = std::async(std::launch::async, [this, split, second] {
+        return DrawStartAltitudeRows(split + 1, int(Height), second);
+    });
+    DrawStartAltitudeRows(1, split, Random::Generator());
     Random::Generator() = secondHalf.get();
+}
+
+void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow)
+{
+    if (!HasDeferredStartAltitudes())
+        return;
+    FirstRow = std::max(FirstRow, 1);
+    LastRow = std::min(LastRow, int(Height));
+    TPcg32 generator = DeferredStart;
+    uint64_t before = 0;
+    for (int y = 1; y < FirstRow; ++y)
+        before += DeferredRowDraws[size_t(y - 1)];
+    generator.Advance(before);
+    if (FirstRow <= LastRow)
+        DrawStartAltitudeRows(FirstRow, LastRow, generator);
+    DeferredRowDraws.clear();
+    DeferredRowDraws.shrink_to_fit();
 }

@@ -189,11 +189,16 @@ bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion
 {
     const int width = Model.GetWidth(), height = Model.GetHeight();
     switch (Stage) {
-    case CoastHeightsStage:
+    case CoastHeightsStage: {
         if (Model.HasPaintedHeights())
             return false;
-        RunOnPart(Model, RemadeBox(Region).Grown(3, width, height), Pipeline::Stages[Stage].Fast);
+        // Only the cells of the part need their start altitudes; every kept
+        // cell takes the existing map's.
+        const TGridBox part = RemadeBox(Region).Grown(3, width, height);
+        Model.DrawDeferredStartAltitudes(part.Y0, part.Y1);
+        RunOnPart(Model, part, Pipeline::Stages[Stage].Fast);
         return true;
+    }
     case RandomHeightsStage:
         if (Model.HasPaintedHeights())
             return false;
@@ -224,7 +229,12 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
     run.BeforeStage = [&Existing, &Region, Stages](size_t Stage, TTerrainImage &Model) {
         if (Stage == TerrainSmoothingStage)
             KeepExistingCells(Model, Existing, Region);
-        return Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region);
+        if (Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region))
+            return true;
+        // A stage over the whole grid: every start altitude first.
+        if (Stage == CoastHeightsStage)
+            Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
+        return false;
     };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
         return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&

@@ -23,6 +23,11 @@ bool Generate(TTerrainImage &Model, TProgressBar &ProgressBar, TStatusBar &Statu
     // with the run, whether the run ends, stops or fails.
     Smoothing::TRunMemory bandMemory;
 
+    // A load that left the start altitudes to be drawn later, when nothing
+    // here draws only those it needs.
+    if (!BeforeStage && Model.HasDeferredStartAltitudes())
+        Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
+
     // The warnings of an earlier run are dropped.
     Model.ClearErrors();
 

@@ -213,6 +213,39 @@ TEST_F(ImageImport, StartAltitudesFollowTheirCodesAndTheDrawOrder)
     }
 }
 
+// A load that defers the start altitudes: the rows drawn later get the
+// numbers of the one-by-one order, the others stay 0, and the generator
+// after the load is where a drawing load leaves it.
+TEST_F(ImageImport, DeferredStartAltitudesAreTheLoadsOwnInTheRowsDrawn)
+{
+    TReds reds(29, std::vector<uint8_t>(17));
+    for (size_t y = 0; y < reds.size(); ++y)
+        for (size_t x = 0; x < reds[y].size(); ++x)
+            reds[y][x] = Picture[(y * 5 + x) % 3][(x * 3 + y / 4) % 5];
+    const std::string path = Save("picture.bmp", MakeBmp(reds, TBmpKind::Rgb24));
+    Model.SetHeightProfile(THeightProfile{});
+    Model.LoadFromBMP(path);
+    const std::vector<std::vector<int>> drawn = GridAltitudes(Model);
+    const uint32_t after = Random::Generator().Next32();
+    TLoadOptions deferred;
+    deferred.DeferStartAltitudes = true;
+    for (const auto &[first, last] : {std::pair{1, 29}, std::pair{1, 1}, std::pair{12, 20}, std::pair{29, 40},
+                                      std::pair{-3, 2}, std::pair{20, 12}}) {
+        Random::SetFixedSeed(99);
+        Model.LoadFromBMP(path, deferred);
+        EXPECT_EQ(Random::Generator().Next32(), after);
+        ASSERT_TRUE(Model.HasDeferredStartAltitudes());
+        Model.DrawDeferredStartAltitudes(first, last);
+        EXPECT_FALSE(Model.HasDeferredStartAltitudes());
+        const std::vector<std::vector<int>> altitudes = GridAltitudes(Model);
+        for (int y = 1; y <= 29; ++y)
+            for (int x = 1; x <= 17; ++x)
+                ASSERT_EQ(altitudes[size_t(y - 1)][size_t(x - 1)],
+                          y >= first && y <= last ? drawn[size_t(y - 1)][size_t(x - 1)] : 0)
+                    << first << "-" << last << " at " << x << "," << y;
+    }
+}
+
 TEST_F(ImageImport, AllFlagsAreClearedByEachLoad)
 {
     const std::string path = Save("picture.bmp", MakeBmp(Picture, TBmpKind::Rgb24));

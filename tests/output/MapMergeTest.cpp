@@ -83,7 +83,9 @@ protected:
         // while the picture loads and the first stages run.
         const TTileClasses classes(Model, {});
         TExistingMapReading reading(Dir.File(ExistingMap), Size, TLoadOptions::DefaultMemoryBudget, classes);
-        Model.LoadFromBMP(PicturePath.empty() ? Dir.File("lake.bmp") : PicturePath);
+        TLoadOptions load;
+        load.DeferStartAltitudes = true;
+        Model.LoadFromBMP(PicturePath.empty() ? Dir.File("lake.bmp") : PicturePath, load);
         if (AfterLoad)
             AfterLoad(Model);
         TMergeStatics statics;
