@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget)
@@ -181,11 +182,11 @@ void KeepExistingCells(TTerrainImage &Model, const TExistingMap &Existing, const
 // The height stages on the part of the grid around the remade blocks. Kept
 // cells cannot change in them, so that part is all that changes: the coast
 // rings are needed three cells around the remade blocks (the rest of the
-// map's rings only as the random heights ask, InCoastRings), the smoothing
-// one cell around them, where it reads kept neighbours. With painted heights
-// the rings and the random heights run over the whole grid (painted cells
-// are marked there).
-bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion &Region)
+// map's rings only as the random heights ask: Rings), the smoothing one cell
+// around them, where it reads kept neighbours. With painted heights the
+// rings and the random heights run over the whole grid (painted cells are
+// marked there).
+bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion &Region, const TCoastRings *Rings)
 {
     const int width = Model.GetWidth(), height = Model.GetHeight();
     switch (Stage) {
@@ -200,9 +201,9 @@ bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion
         return true;
     }
     case RandomHeightsStage:
-        if (Model.HasPaintedHeights())
+        if (Model.HasPaintedHeights() || !Rings)
             return false;
-        FastStages::RandomHeights(Model, [&Model](int X, int Y) { return InCoastRings(Model, X, Y); });
+        FastStages::RandomHeights(Model, [Rings](int X, int Y) { return Rings->Fixed(X, Y); });
         return true;
     case TerrainSmoothingStage:
     case MountainSmoothingStage:
@@ -220,16 +221,24 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
     return std::find(first, first + std::ptrdiff_t(rows), 1) != first + std::ptrdiff_t(rows);
 }
 
-} // namespace
-
-TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                         TStaticsMergeReport &Report, TMergeStages Stages)
+// The run; FindRegion, when given, fills the region once the terrain codes
+// are final, before the height stages (after the work that needs no region).
+TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+                    TStaticsMergeReport &Report, TMergeStages Stages, std::function<void()> FindRegion)
 {
     TPartialRun run;
-    run.BeforeStage = [&Existing, &Region, Stages](size_t Stage, TTerrainImage &Model) {
+    const auto rings = std::make_shared<std::optional<TCoastRings>>();
+    run.BeforeStage = [&Existing, &Region, Stages, rings, FindRegion](size_t Stage, TTerrainImage &Model) {
+        const bool onPart = Stages == TMergeStages::OnRemadePart && !Model.HasPaintedHeights();
+        if (Stage == CoastHeightsStage) {
+            if (onPart)
+                rings->emplace(Model);
+            if (FindRegion)
+                FindRegion();
+        }
         if (Stage == TerrainSmoothingStage)
             KeepExistingCells(Model, Existing, Region);
-        if (Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region))
+        if (Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region, *rings ? &**rings : nullptr))
             return true;
         // A stage over the whole grid: every start altitude first.
         if (Stage == CoastHeightsStage)
@@ -286,18 +295,22 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
     return run;
 }
 
+} // namespace
+
+TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+                         TStaticsMergeReport &Report, TMergeStages Stages)
+{
+    return MakeRun(Existing, Region, Statics, Report, Stages, {});
+}
+
 TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
                          TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
                          TMergeStages Stages)
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    TPartialRun run = MakeMergeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages);
     const auto painted = std::make_shared<const std::vector<uint16_t>>(std::move(Painted));
-    run.BeforeStage = [&Reading, &Region, &Classes, painted, keep = run.BeforeStage](size_t Stage, TTerrainImage &Model) {
-        if (Stage == CoastHeightsStage)
-            Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
-        return keep(Stage, Model);
-    };
-    return run;
+    return MakeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages, [&Reading, &Region, &Classes, painted] {
+        Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
+    });
 }

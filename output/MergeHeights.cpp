@@ -1,6 +1,7 @@
 #include "MergeHeights.h"
 
 #include "ClassTerrainImage.h"
+#include "InTwoHalves.h"
 #include "MapMerge.h"
 
 #include <algorithm>
@@ -82,15 +83,40 @@ void RunOnPart(TTerrainImage &Model, const TGridBox &Box, const std::function<vo
     CopyPart(whole.Flags.data(), stride, Model.FlagData(), Box, false);
 }
 
-bool InCoastRings(const TTerrainImage &Model, int X, int Y)
+TCoastRings::TCoastRings(const TTerrainImage &Model)
+    : Width(Model.GetWidth()), Height(Model.GetHeight()), Words((Model.GetWidth() + 63) / 64),
+      Bits(size_t(Height) * size_t(Words), 0)
 {
-    const int x0 = std::max(1, X - 3), x1 = std::min(Model.GetWidth(), X + 3);
-    const int y0 = std::max(1, Y - 3), y1 = std::min(Model.GetHeight(), Y + 3);
-    for (int y = y0; y <= y1; ++y) {
-        const TCell *row = Model.CellData() + Model.Index(0, y);
-        for (int x = x0; x <= x1; ++x)
-            if (row[x].Code == WATER || row[x].Code == COASTLINE)
+    InTwoHalves(Height, [&](int First, int Last) {
+        for (int y = First; y < Last; ++y) {
+            const TCell *row = Model.CellData() + Model.Index(1, y + 1);
+            uint64_t *bits = Bits.data() + size_t(y) * size_t(Words);
+            for (int x0 = 0; x0 < Width; x0 += 64) {
+                uint64_t word = 0;
+                const int end = std::min(Width, x0 + 64);
+                for (int x = x0; x < end; ++x)
+                    word |= uint64_t(row[x].Code == WATER || row[x].Code == COASTLINE) << (x - x0);
+                bits[x0 / 64] = word;
+            }
+        }
+    });
+}
+
+bool TCoastRings::Fixed(int X, int Y) const
+{
+    // The cells X - 3 .. X + 3 (0-based X - 4 .. X + 2) of the rows Y - 3 .. Y + 3.
+    const int first = std::max(0, X - 4), last = std::min(Width - 1, X + 2);
+    const int w0 = first / 64, w1 = last / 64;
+    const uint64_t lowMask = ~uint64_t(0) << (first % 64);
+    const uint64_t highMask = ~uint64_t(0) >> (63 - last % 64);
+    for (int y = std::max(1, Y - 3); y <= std::min(Height, Y + 3); ++y) {
+        const uint64_t *bits = Bits.data() + size_t(y - 1) * size_t(Words);
+        if (w0 == w1) {
+            if (bits[w0] & lowMask & highMask)
                 return true;
+        } else if ((bits[w0] & lowMask) || (bits[w1] & highMask)) {
+            return true;
+        }
     }
     return false;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class TTerrainImage;
 struct TMergeRegion;
@@ -28,8 +30,18 @@ TGridBox RemadeBox(const TMergeRegion &Region);
 // grid. Whatever Work throws, the model has its whole grid again.
 void RunOnPart(TTerrainImage &Model, const TGridBox &Box, const std::function<void(TTerrainImage &)> &Work);
 
-// Whether the coast rings fix the cell (X, Y) of a freshly loaded picture
-// after its terrain codes are final: a water or coastline cell, or one at
-// most three king moves from one. What the random heights ask of a cell
-// where the rings were not made.
-bool InCoastRings(const TTerrainImage &Model, int X, int Y);
+// Which cells the coast rings fix, for a freshly loaded picture whose
+// terrain codes are final: water and coastline cells and those at most three
+// king moves from one. What the random heights ask of a cell where the
+// rings were not made. A bit per cell, found with both cores.
+class TCoastRings
+{
+public:
+    explicit TCoastRings(const TTerrainImage &Model);
+    // (X, Y) 1-based, inside the grid.
+    bool Fixed(int X, int Y) const;
+
+private:
+    int Width = 0, Height = 0, Words = 0;
+    std::vector<uint64_t> Bits; // by row, a bit per cell: water or coastline
+};

@@ -3,7 +3,9 @@
 // stay, the altitudes join, and a stopped or failed merge into the map itself
 // leaves it as it was.
 #include "ClassTerrainImage.h"
+#include "FastStages.h"
 #include "MapMerge.h"
+#include "MergeHeights.h"
 #include "MapRuns.h"
 #include "Platform.h"
 #include "TerrainPicture.h"
@@ -179,6 +181,38 @@ TEST(MergeRegion, BlocksWithinTheMarginOfAChangeAreRemade)
                             ASSERT_EQ(region.Cells[cells.Index(x, y)], near && cells.Tiles[cells.Index(x, y)] != unknownTile);
                 }
             EXPECT_EQ(region.RemadeBlocks, remade);
+        }
+    }
+}
+
+// The coast rings of a merge, a bit per cell, against the rings stage itself
+// on random grids of water, coastline and land, of widths around the 64
+// cells of a word.
+TEST(MergeCoastRings, FixedWhereTheRingsStageFixes)
+{
+    uint32_t state = 11;
+    const auto next = [&state](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    TTerrainImage model(BundledTilesPath());
+    model.SetHeightProfile(THeightProfile{});
+    for (const auto &[width, height] : {std::pair{1, 1}, std::pair{1, 30}, std::pair{7, 9}, std::pair{63, 20},
+                                        std::pair{64, 17}, std::pair{65, 12}, std::pair{130, 40}}) {
+        for (int round = 0; round < 10; ++round) {
+            model.ResetGrid(uint16_t(width), uint16_t(height));
+            const uint32_t sparse = 20 + next(200);
+            for (int y = 1; y <= height; ++y)
+                for (int x = 1; x <= width; ++x) {
+                    const uint32_t r = next(sparse);
+                    model.SetCell(x, y, r == 0 ? WATER : r == 1 ? COASTLINE : r == 2 ? MOUNTAIN : GRASS, 0);
+                }
+            const TCoastRings rings(model);
+            FastStages::CoastHeights(model);
+            for (int y = 1; y <= height; ++y)
+                for (int x = 1; x <= width; ++x)
+                    ASSERT_EQ(rings.Fixed(x, y), model.GetFlag(x, y) == FLAG_FIXED)
+                        << width << "x" << height << " round " << round << " at " << x << "," << y;
         }
     }
 }
