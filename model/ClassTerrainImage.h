@@ -244,10 +244,11 @@ public:
     // Image import: fills the grid from the red values of an image file.
     void LoadFromBMP(const std::string &FileName, const TLoadOptions &Options = {});
     // After a load with DeferStartAltitudes: draws the start altitudes of the
-    // rows FirstRow to LastRow (1-based), the same numbers as the load would
-    // have drawn for them; the other rows are never drawn.
+    // cells of the rows FirstRow to LastRow and the columns FirstColumn to
+    // LastColumn (1-based), the same numbers as the load would have drawn for
+    // them; the other cells are never drawn.
     bool HasDeferredStartAltitudes() const { return !DeferredRowDraws.empty(); }
-    void DrawDeferredStartAltitudes(int FirstRow, int LastRow);
+    void DrawDeferredStartAltitudes(int FirstRow, int LastRow, int FirstColumn = 1, int LastColumn = 65535);
 
     // Painted heights (model/HeightsImport.cpp): a grey picture of the
     // terrain picture's size (or of the part the crop keeps) whose grey g

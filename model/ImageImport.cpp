@@ -276,19 +276,41 @@ void TTerrainImage::DrawStartAltitudes(const std::vector<uint32_t> &RowDraws)
     Random::Generator() = secondHalf.get();
 }
 
-void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow)
+void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow, int FirstColumn, int LastColumn)
 {
     if (!HasDeferredStartAltitudes())
         return;
     FirstRow = std::max(FirstRow, 1);
     LastRow = std::min(LastRow, int(Height));
-    TPcg32 generator = DeferredStart;
+    FirstColumn = std::max(FirstColumn, 1);
+    LastColumn = std::min(LastColumn, int(Width));
+    TPcg32 rowStart = DeferredStart;
     uint64_t before = 0;
     for (int y = 1; y < FirstRow; ++y)
         before += DeferredRowDraws[size_t(y - 1)];
-    generator.Advance(before);
-    if (FirstRow <= LastRow)
-        DrawStartAltitudeRows(FirstRow, LastRow, generator);
+    rowStart.Advance(before);
+    const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
+    const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
+    const int8_t water = int8_t(Heights.Water);
+    for (int y = FirstRow; y <= LastRow && FirstColumn <= LastColumn; ++y) {
+        // The generator moved on past the draws of the row's cells before the part.
+        TCell *cell = &Cells[Index(0, y)];
+        uint64_t skipped = 0;
+        for (int x = 1; x < FirstColumn; ++x)
+            skipped += cell[x].Code != WATER;
+        TPcg32 generator = rowStart;
+        generator.Advance(skipped);
+        for (int x = FirstColumn; x <= LastColumn; ++x) {
+            const uint16_t code = cell[x].Code;
+            if (code == MOUNTAIN)
+                cell[x].Altitude = int8_t(mountainLow + int(generator.Random(mountainCount)));
+            else if (code == WATER)
+                cell[x].Altitude = water;
+            else
+                cell[x].Altitude = int8_t(otherLow + int(generator.Random(otherCount)));
+        }
+        rowStart.Advance(DeferredRowDraws[size_t(y - 1)]);
+    }
     DeferredRowDraws.clear();
     DeferredRowDraws.shrink_to_fit();
 }

@@ -196,7 +196,7 @@ bool RunHeightStageOnPart(size_t Stage, TTerrainImage &Model, const TMergeRegion
         // Only the cells of the part need their start altitudes; every kept
         // cell takes the existing map's.
         const TGridBox part = RemadeBox(Region).Grown(3, width, height);
-        Model.DrawDeferredStartAltitudes(part.Y0, part.Y1);
+        Model.DrawDeferredStartAltitudes(part.Y0, part.Y1, part.X0, part.X1);
         RunOnPart(Model, part, Pipeline::Stages[Stage].Fast);
         return true;
     }

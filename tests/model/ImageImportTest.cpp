@@ -213,7 +213,7 @@ TEST_F(ImageImport, StartAltitudesFollowTheirCodesAndTheDrawOrder)
     }
 }
 
-// A load that defers the start altitudes: the rows drawn later get the
+// A load that defers the start altitudes: the cells drawn later get the
 // numbers of the one-by-one order, the others stay 0, and the generator
 // after the load is where a drawing load leaves it.
 TEST_F(ImageImport, DeferredStartAltitudesAreTheLoadsOwnInTheRowsDrawn)
@@ -229,20 +229,26 @@ TEST_F(ImageImport, DeferredStartAltitudesAreTheLoadsOwnInTheRowsDrawn)
     const uint32_t after = Random::Generator().Next32();
     TLoadOptions deferred;
     deferred.DeferStartAltitudes = true;
-    for (const auto &[first, last] : {std::pair{1, 29}, std::pair{1, 1}, std::pair{12, 20}, std::pair{29, 40},
-                                      std::pair{-3, 2}, std::pair{20, 12}}) {
+    struct TPart
+    {
+        int First, Last, FirstColumn, LastColumn;
+    };
+    for (const auto &[first, last, firstColumn, lastColumn] :
+         {TPart{1, 29, 1, 17}, TPart{1, 1, 1, 17}, TPart{12, 20, 1, 17}, TPart{29, 40, 1, 17}, TPart{-3, 2, 1, 17},
+          TPart{20, 12, 1, 17}, TPart{5, 25, 4, 9}, TPart{1, 29, 17, 30}, TPart{3, 3, 9, 2}, TPart{2, 28, -5, 1}}) {
         Random::SetFixedSeed(99);
         Model.LoadFromBMP(path, deferred);
         EXPECT_EQ(Random::Generator().Next32(), after);
         ASSERT_TRUE(Model.HasDeferredStartAltitudes());
-        Model.DrawDeferredStartAltitudes(first, last);
+        Model.DrawDeferredStartAltitudes(first, last, firstColumn, lastColumn);
         EXPECT_FALSE(Model.HasDeferredStartAltitudes());
         const std::vector<std::vector<int>> altitudes = GridAltitudes(Model);
         for (int y = 1; y <= 29; ++y)
             for (int x = 1; x <= 17; ++x)
                 ASSERT_EQ(altitudes[size_t(y - 1)][size_t(x - 1)],
-                          y >= first && y <= last ? drawn[size_t(y - 1)][size_t(x - 1)] : 0)
-                    << first << "-" << last << " at " << x << "," << y;
+                          y >= first && y <= last && x >= firstColumn && x <= lastColumn
+                              ? drawn[size_t(y - 1)][size_t(x - 1)] : 0)
+                    << first << "-" << last << " x " << firstColumn << "-" << lastColumn << " at " << x << "," << y;
     }
 }
 
