@@ -52,7 +52,12 @@ struct TTileClass
 {
     TTileKind Kind = TTileKind::Unknown;
     uint8_t Code = 0;        // Plain and CoastOrPlain: the terrain code
-    uint16_t Candidates = 0; // Transition: bit c set for land terrain c (1..8)
+    // The transitions that show this tile (a plain tile too, where a pair
+    // without edge tiles shows a plain tile of one of its terrains): bit c
+    // set for each land terrain c (1..8) of their pairs, and in Middles for
+    // each of their middle terrains, the one on the side the direction names.
+    uint16_t Candidates = 0;
+    uint16_t Middles = 0;
 };
 
 // The class of every tile number under a tile configuration and its import
