@@ -192,12 +192,12 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
 // that puts it on the line again, and of those the terrain of the land after
 // it (E, SE, S, SW), where the line lies. Cells a stage after the border
 // stage took off the line again are found on it, as they were. A plain tile
-// that a transition shows too (CoastCells, in scan order, are the coast
-// cells, which show neither) is decided in the same scan.
+// that a transition shows too (CoastCells: a bit for each coast cell, which
+// shows neither) is decided in the same scan.
 void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes,
-                       const std::vector<size_t> &CoastCells)
+                       const std::vector<uint64_t> &CoastCells)
 {
-    const auto isCoast = [&](size_t i) { return std::binary_search(CoastCells.begin(), CoastCells.end(), i); };
+    const auto isCoast = [&](size_t i) { return !CoastCells.empty() && (CoastCells[i / 64] >> (i % 64) & 1); };
     const int w = Import.Width, h = Import.Height;
     std::vector<uint8_t> onLine(Import.Codes.size(), 0);
     std::array<uint8_t, 256> isTerrain{};
@@ -285,9 +285,15 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
             }
             if (!isTerrain[code])
                 continue;
-            for (const auto &o : Earlier)
-                if (puts(x, y, o, code))
-                    line[x] = 1;
+            // Earlier neighbours all of its terrain put nothing on the line
+            // (the row itself stands in above the first row: a difference
+            // there only sends the cell the long way).
+            const bool earlierSame = (x == 0 || (row[x - 1] == code && above[x - 1] == code)) && above[x] == code &&
+                                     (x + 1 == w || above[x + 1] == code);
+            if (!earlierSame)
+                for (const auto &o : Earlier)
+                    if (puts(x, y, o, code))
+                        line[x] = 1;
             if (line[x] || pending || code > 8)
                 continue;
             // A plain tile that is also a transition's (a pair without edge
@@ -300,7 +306,7 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
             // the cell lies on the line itself.
             const size_t i = size_t(y) * size_t(w) + size_t(x);
             const uint32_t others = Classes.Of(Map.Tiles[i]).Candidates & ~(1u << code);
-            if (others == 0 || isCoast(i))
+            if (others == 0)
                 continue;
             // The west neighbour, off the line, has this cell's terrain or
             // none (another would have put the cell on the line): so the
@@ -321,7 +327,7 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
                 if (!(c.Candidates >> code & 1) || (middle && !(c.Middles >> code & 1)))
                     seen = c.Code;
             }
-            if (seen == 0)
+            if (seen == 0 || isCoast(i))
                 continue;
             uint32_t marking = 0;
             for (const auto &o : Earlier)
@@ -423,7 +429,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
         anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
-    std::vector<size_t> coastCells; // in scan order
+    std::vector<uint64_t> coastCells; // a bit per cell, when there is coast
     if (anyCoast) {
         // Each coast cell looks only at cells with plain tiles, so the two
         // halves decide apart, and the decisions are put in afterwards.
@@ -435,11 +441,11 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
                     if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
                         mine.emplace_back(i, CoastTerrain(import, x, y));
         });
-        coastCells.reserve(decided[0].size() + decided[1].size());
+        coastCells.assign((import.Codes.size() + 63) / 64, 0);
         for (const auto &half : decided)
             for (const auto &[i, code] : half) {
                 import.Codes[i] = code;
-                coastCells.push_back(i);
+                coastCells[i / 64] |= uint64_t(1) << (i % 64);
             }
     }
     // Plain tiles that transitions show too are decided in the same scan.
