@@ -93,8 +93,10 @@ TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImpor
                 TTileClass &c = Classes[tile];
                 if (c.Kind == TTileKind::Unknown)
                     c.Kind = TTileKind::Transition;
-                if (c.Kind == TTileKind::Transition)
+                if (c.Kind != TTileKind::Coast) {
                     c.Candidates = uint16_t(c.Candidates | 1u << a | 1u << b);
+                    c.Middles = uint16_t(c.Middles | 1u << b);
+                }
             }
     for (const uint16_t tile : Config.GetTileList(VOID))
         if (Classes[tile].Kind == TTileKind::Unknown)
@@ -163,9 +165,13 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
 // line, has another terrain. So a transition cell takes a terrain of its tile
 // that puts it on the line again, and of those the terrain of the land after
 // it (E, SE, S, SW), where the line lies. Cells a stage after the border
-// stage took off the line again are found on it, as they were.
-void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
+// stage took off the line again are found on it, as they were. A plain tile
+// that a transition shows too (CoastCells: a bit for each coast cell, which
+// shows neither) is decided in the same scan.
+void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes,
+                       const std::vector<uint64_t> &CoastCells)
 {
+    const auto isCoast = [&](size_t i) { return !CoastCells.empty() && (CoastCells[i / 64] >> (i % 64) & 1); };
     const int w = Import.Width, h = Import.Height;
     std::vector<uint8_t> onLine(Import.Codes.size(), 0);
     std::array<uint8_t, 256> isTerrain{};
@@ -184,25 +190,27 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
         const uint8_t c = Import.Codes[q];
         return c != Code && isTerrain[c] && !onLine[q];
     };
-    // Per row, before it is scanned: 1 for a cell inside one terrain (its
-    // earlier neighbours all have its code), which nothing can put on the
-    // line. A cell still to be decided is never inside; deciding it only
-    // changes cells whose earlier neighbour it is, which then are not inside
-    // either, so the mask holds through the row's scan.
+    // Per row, before it is scanned: 1 for a cell inside one terrain (all
+    // its neighbours have its code), which nothing can put on the line and
+    // whose later neighbours tell nothing. A cell still to be decided is
+    // never inside; deciding a cell only changes cells whose neighbour it
+    // is, which then are not inside either, and a cell changed by the rule
+    // for shared plain tiles lies on the line and puts nothing on it, so the
+    // mask holds through the row's scan.
     std::vector<uint8_t> inside(size_t(w) + 1, 0);
     for (int y = 0; y < h; ++y) {
         uint8_t *row = Import.Codes.data() + size_t(y) * size_t(w);
-        const uint8_t *above = y > 0 ? row - w : nullptr;
+        // The row itself stands in for a missing row above or below.
+        const uint8_t *above = y > 0 ? row - w : row;
+        const uint8_t *below = y + 1 < h ? row + w : row;
         uint8_t *line = onLine.data() + size_t(y) * size_t(w);
         inside[0] = 0;
         inside[size_t(w) - 1] = 0;
-        if (above)
-            for (int x = 1; x + 1 < w; ++x)
-                inside[size_t(x)] = uint8_t((row[x] == row[x - 1]) & (row[x] == above[x - 1]) & (row[x] == above[x]) &
-                                            (row[x] == above[x + 1]) & (row[x] != PendingTransition));
-        else
-            for (int x = 1; x + 1 < w; ++x)
-                inside[size_t(x)] = uint8_t((row[x] == row[x - 1]) & (row[x] != PendingTransition));
+        for (int x = 1; x + 1 < w; ++x)
+            inside[size_t(x)] = uint8_t((row[x] == row[x - 1]) & (row[x] == row[x + 1]) & (row[x] == above[x - 1]) &
+                                        (row[x] == above[x]) & (row[x] == above[x + 1]) & (row[x] == below[x - 1]) &
+                                        (row[x] == below[x]) & (row[x] == below[x + 1]) &
+                                        (row[x] != PendingTransition));
         inside[size_t(w)] = 0; // stops the search below
         for (int x = 0; x < w; ++x) {
             // Jump over the cells inside a terrain.
@@ -213,7 +221,8 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
                     break;
             }
             uint8_t code = row[x];
-            if (code == PendingTransition) {
+            const bool pending = code == PendingTransition;
+            if (pending) {
                 const size_t i = size_t(y) * size_t(w) + size_t(x);
                 const uint32_t candidates = Classes.Of(Map.Tiles[i]).Candidates;
                 uint32_t marking = 0;
@@ -250,9 +259,59 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
             }
             if (!isTerrain[code])
                 continue;
+            // Earlier neighbours all of its terrain put nothing on the line
+            // (the row itself stands in above the first row: a difference
+            // there only sends the cell the long way).
+            const bool earlierSame = (x == 0 || (row[x - 1] == code && above[x - 1] == code)) && above[x] == code &&
+                                     (x + 1 == w || above[x + 1] == code);
+            if (!earlierSame)
+                for (const auto &o : Earlier)
+                    if (puts(x, y, o, code))
+                        line[x] = 1;
+            if (line[x] || pending || code > 8)
+                continue;
+            // A plain tile that is also a transition's (a pair without edge
+            // tiles shows a plain tile of one terrain on its line). Off the
+            // line, the cell would put every later neighbour of another
+            // terrain on the line, and the transition there would pair that
+            // terrain with this one; a neighbour below it would even have
+            // this one as its middle terrain (the first land it reads). A
+            // later neighbour whose tile no such transition shows tells that
+            // the cell lies on the line itself.
+            const size_t i = size_t(y) * size_t(w) + size_t(x);
+            const uint32_t others = Classes.Of(Map.Tiles[i]).Candidates & ~(1u << code);
+            if (others == 0)
+                continue;
+            // The west neighbour, off the line, has this cell's terrain or
+            // none (another would have put the cell on the line): so the
+            // south-west neighbour too reads this cell's terrain first, and
+            // takes it as its middle one unless the west one is on the line.
+            const bool westOff = x == 0 || !line[x - 1];
+            uint8_t seen = 0;
+            for (int k = 0; k < 4 && seen == 0; ++k) {
+                const int qx = x + Later[k][0], qy = y + Later[k][1];
+                if (qx < 0 || qx >= w || qy >= h)
+                    continue;
+                const size_t q = size_t(qy) * size_t(w) + size_t(qx);
+                const TTileClass &c = Classes.Of(Map.Tiles[q]);
+                if (Import.Codes[q] != c.Code || c.Code < 1 || c.Code > 8 || c.Code == code || isCoast(q))
+                    continue;
+                // Later[k]: E, SE, S, SW.
+                const bool middle = k == 2 || (k == 3 && westOff);
+                if (!(c.Candidates >> code & 1) || (middle && !(c.Middles >> code & 1)))
+                    seen = c.Code;
+            }
+            if (seen == 0 || isCoast(i))
+                continue;
+            uint32_t marking = 0;
             for (const auto &o : Earlier)
-                if (puts(x, y, o, code))
-                    line[x] = 1;
+                for (uint32_t rest = others; rest != 0; rest &= rest - 1)
+                    if (const int t = std::countr_zero(rest); puts(x, y, o, uint8_t(t)))
+                        marking |= 1u << t;
+            if (marking == 0)
+                continue;
+            row[x] = (marking >> seen & 1) ? seen : uint8_t(std::countr_zero(marking));
+            line[x] = 1;
         }
     }
 }
@@ -344,6 +403,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
         anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
+    std::vector<uint64_t> coastCells; // a bit per cell, when there is coast
     if (anyCoast) {
         // Each coast cell looks only at cells with plain tiles, so the two
         // halves decide apart, and the decisions are put in afterwards.
@@ -355,11 +415,18 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
                     if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
                         mine.emplace_back(i, CoastTerrain(import, x, y));
         });
+        coastCells.assign((import.Codes.size() + 63) / 64, 0);
         for (const auto &half : decided)
-            for (const auto &[i, code] : half)
+            for (const auto &[i, code] : half) {
                 import.Codes[i] = code;
+                coastCells[i / 64] |= uint64_t(1) << (i % 64);
+            }
     }
-    if (anyTransition)
-        DecideTransitions(import, Map, Classes);
+    // Plain tiles that transitions show too are decided in the same scan.
+    bool anyShared = false;
+    for (size_t tile = 0; tile < 65536 && !anyShared; ++tile)
+        anyShared = codeOf[tile] >= 1 && codeOf[tile] <= 8 && Classes.Of(uint16_t(tile)).Candidates != 0;
+    if (anyTransition || anyShared)
+        DecideTransitions(import, Map, Classes, coastCells);
     return import;
 }

@@ -52,7 +52,12 @@ struct TTileClass
 {
     TTileKind Kind = TTileKind::Unknown;
     uint8_t Code = 0;        // Plain and CoastOrPlain: the terrain code
-    uint16_t Candidates = 0; // Transition: bit c set for land terrain c (1..8)
+    // The transitions that show this tile (a plain tile too, where a pair
+    // without edge tiles shows a plain tile of one of its terrains): bit c
+    // set for each land terrain c (1..8) of their pairs, and in Middles for
+    // each of their middle terrains, the one on the side the direction names.
+    uint16_t Candidates = 0;
+    uint16_t Middles = 0;
 };
 
 // The class of every tile number under a tile configuration and its import
@@ -60,7 +65,8 @@ struct TTileClass
 // deciding: the terrains' and water's tiles, the import tiles, then the
 // coastline's (a coastline tile that is also a terrain's becomes
 // CoastOrPlain), the transition tiles (one that is a terrain's plain tile,
-// as the fallbacks of pairs without edge tiles are, stays plain), the void tiles.
+// as the fallbacks of pairs without edge tiles are, stays plain and names the
+// transitions' terrains too), the void tiles.
 class TTileClasses
 {
 public:
@@ -100,13 +106,26 @@ struct TTerrainImport
 //   again, following the border stage's scan over the picture being made;
 //   of those the terrain of the line cell before it (a line keeps to its
 //   side), else of the land after it (E, SE, S, SW), where a line lies;
+// - a plain tile that transitions show too (a pair of terrains without edge
+//   tiles shows a plain tile of one of them on its line, so a line across,
+//   in the first row of the lower terrain, shows the upper one's tile): its
+//   terrain, unless that leaves the cell off the line while a later
+//   neighbour with a plain tile of another terrain shows a tile that the
+//   transition the cell would put there cannot show. That transition pairs
+//   the two terrains, and below (and south-west, the west cell being off
+//   the line) it has the cell's terrain as its middle one. Then the cell is
+//   on the line, with a terrain of its tile's transitions that puts it
+//   there: the neighbour's where it can, else the lowest code;
 // - a coastline cell takes the kind (water or its land terrain) of the
 //   nearest cell with a plain tile, the later one in the scan where two are
 //   as near: the middle of a coast strip lies on the line, on the later side
 //   (decided before the transitions, which then see it).
-// Most cells come back as painted; the cells of pairs of terrains without
-// edge tiles, whose line shows a plain tile of one of them, may come back one
-// cell over, so importing, generating and importing again gives nearly, not
-// exactly, the same picture.
+// Most cells come back as painted. Importing, generating and importing again
+// gives nearly, not exactly, the same picture: where a line of a pair without
+// edge tiles bends, a cell may show the same tile whichever of its two
+// terrains was painted there, or a plain tile drawn for a cell beside the
+// line may be one the line shows too, so only the random draws tell; and a
+// coast strip along a slanting shore is split by distance, not by where its
+// line lay. Such cells may come back one cell over.
 TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes);
 inline constexpr int CoastReach = 3;
