@@ -227,12 +227,16 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
                     TStaticsMergeReport &Report, TMergeStages Stages, std::function<void()> FindRegion)
 {
     TPartialRun run;
+    // What needs only the final terrain codes is done before the region is
+    // waited for: the rings the random heights ask for, the writer's draws.
     const auto rings = std::make_shared<std::optional<TCoastRings>>();
-    run.BeforeStage = [&Existing, &Region, Stages, rings, FindRegion](size_t Stage, TTerrainImage &Model) {
+    const auto draws = std::make_shared<std::vector<uint64_t>>();
+    run.BeforeStage = [&Existing, &Region, Stages, rings, draws, FindRegion](size_t Stage, TTerrainImage &Model) {
         const bool onPart = Stages == TMergeStages::OnRemadePart && !Model.HasPaintedHeights();
         if (Stage == CoastHeightsStage) {
             if (onPart)
                 rings->emplace(Model);
+            *draws = TMapFiller::CountColumnDraws(Model, TMapSize{Model.GetWidth(), Model.GetHeight()});
             if (FindRegion)
                 FindRegion();
         }
@@ -245,6 +249,7 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
             Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
         return false;
     };
+    run.Writer.ColumnDraws = [draws] { return std::move(*draws); };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
         return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;

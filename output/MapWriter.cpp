@@ -40,7 +40,8 @@ void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer)
     FillBlockColumn(Model, MapSizes::Classic, BlockColumn, Buffer);
 }
 
-TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const TMapSize &Size_)
+TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const TMapSize &Size_,
+                       std::vector<uint64_t> ColumnDraws)
     : Model(Model_), Size(Size_), FixedTiles(65536), ListOfCode(65536, 0),
       Starts(size_t(Size_.BlockColumns()) + 1, Start)
 {
@@ -56,36 +57,41 @@ TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const T
             FixedTiles[code] = TTerrainImage::HasTileList(c) ? Model.GetVoidTile() : Model.FixedTile(c);
         }
     }
-    std::vector<uint64_t> draws(size_t(Size.BlockColumns()), 0);
-    CountDraws(draws);
+    const std::vector<uint64_t> draws = ColumnDraws.size() == size_t(Size.BlockColumns())
+                                            ? std::move(ColumnDraws) : CountColumnDraws(Model, Size);
     for (int bx = 0; bx < Size.BlockColumns(); ++bx) {
         Starts[size_t(bx) + 1] = Starts[size_t(bx)];
         Starts[size_t(bx) + 1].Advance(draws[size_t(bx)]);
     }
 }
 
-void TMapFiller::CountDraws(std::vector<uint64_t> &draws) const
+std::vector<uint64_t> TMapFiller::CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size)
 {
     using namespace MapFile;
+    std::vector<uint8_t> draws(65536, 0);
+    for (uint32_t code = 0; code < 65536; ++code)
+        draws[code] = TTerrainImage::HasTileList(uint16_t(code)) && !Model.GetTileList(uint8_t(code)).empty();
     const int width = std::min(Model.GetWidth(), Size.Width);
     const int height = std::min(Model.GetHeight(), Size.Height);
     // The rows in two halves, each counting into its own list.
-    std::vector<uint64_t> second(draws.size(), 0);
+    std::vector<uint64_t> halves[2] = {std::vector<uint64_t>(size_t(Size.BlockColumns()), 0),
+                                       std::vector<uint64_t>(size_t(Size.BlockColumns()), 0)};
     InTwoHalves(height, [&](int First, int Last) {
-        std::vector<uint64_t> &counts = First == 0 ? draws : second;
+        std::vector<uint64_t> &counts = halves[First == 0 ? 0 : 1];
         for (int y = First + 1; y <= Last; ++y) {
             const TCell *cells = Model.CellData() + Model.Index(1, y);
             for (int x0 = 0; x0 < width; x0 += BlockSide) {
                 unsigned count = 0;
                 const int end = std::min(x0 + BlockSide, width);
                 for (int x = x0; x < end; ++x)
-                    count += ListOfCode[cells[x].Code] != 0;
+                    count += draws[cells[x].Code];
                 counts[size_t(x0 / BlockSide)] += count;
             }
         }
     });
-    for (size_t i = 0; i < draws.size(); ++i)
-        draws[i] += second[i];
+    for (size_t i = 0; i < halves[0].size(); ++i)
+        halves[0][i] += halves[1][i];
+    return halves[0];
 }
 
 void TMapFiller::FillBand(int First, int Count, uint8_t *Out) const
@@ -264,7 +270,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
 
         // Bands of block-columns are filled on a second thread while the one
         // before is written; each block-column is written and reported on its own.
-        const TMapFiller filler(Model, Random::Generator(), size);
+        const TMapFiller filler(Model, Random::Generator(), size,
+                                Hooks.ColumnDraws ? Hooks.ColumnDraws() : std::vector<uint64_t>());
         const int columns = size.BlockColumns();
         const int bandCount = (columns + BandColumns - 1) / BandColumns;
         std::array<std::vector<uint8_t>, 2> bands;

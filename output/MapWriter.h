@@ -42,6 +42,9 @@ struct TMapWriterHooks
     // The bytes of a block-column kept whole (KeepColumn true), written as
     // they are in place of PatchColumn's; nullptr to patch it all the same.
     std::function<const uint8_t *(int BlockColumn)> KeptColumn;
+    // The draws of each block-column (TMapFiller::CountColumnDraws), when
+    // counted before the writing begins; else the writer counts them.
+    std::function<std::vector<uint64_t>()> ColumnDraws;
     // Makes the statics files instead of the decoration or the empty files.
     std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
 };
@@ -65,7 +68,13 @@ class TMapFiller
 {
 public:
     // Start is the generator's state before the first draw of the file.
-    TMapFiller(const TTerrainImage &Model, const TPcg32 &Start, const TMapSize &Size = MapSizes::Classic);
+    // ColumnDraws, when not empty, are the draws of each block-column as
+    // ColumnDraws() counts them, counted beforehand.
+    TMapFiller(const TTerrainImage &Model, const TPcg32 &Start, const TMapSize &Size = MapSizes::Classic,
+               std::vector<uint64_t> ColumnDraws = {});
+    // The draws of each block-column of the model's map of that size: one per
+    // cell whose code has a tile list that is not empty (on both cores).
+    static std::vector<uint64_t> CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size);
     // Fills Count block-columns from First on into Out, one after the other
     // (Count * Size.ColumnBytes()). Safe to call from several threads at once.
     void FillBand(int First, int Count, uint8_t *Out) const;
@@ -73,8 +82,6 @@ public:
     const TPcg32 &StateBefore(int BlockColumn) const { return Starts[size_t(BlockColumn)]; }
 
 private:
-    void CountDraws(std::vector<uint64_t> &draws) const;
-
     const TTerrainImage &Model;
     const TMapSize Size;
     std::vector<uint16_t> FixedTiles; // by code: the tile of a code that draws nothing
