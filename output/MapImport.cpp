@@ -10,34 +10,33 @@
 #include <cstring>
 
 
-std::vector<uint8_t> ReadMapBlocks(TMapReader &Map)
-{
-    std::vector<uint8_t> blocks(Map.Size().BlockBytes());
-    const size_t columnBytes = Map.Size().ColumnBytes();
-    InTwoHalves(Map.Size().BlockColumns(), [&](int First, int Last) {
-        for (int bx = First; bx < Last; ++bx)
-            Map.ReadBlockColumn(bx, blocks.data() + size_t(bx) * columnBytes);
-    });
-    return blocks;
-}
-
-TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Height)
+TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers)
 {
     using namespace MapFile;
+    const TMapSize size = Map.Size();
     TMapCells cells;
-    cells.Width = Width;
-    cells.Height = Height;
-    cells.Tiles.resize(size_t(Width) * size_t(Height));
+    cells.Width = size.Width;
+    cells.Height = size.Height;
+    cells.Tiles.resize(size_t(size.Cells()));
     cells.Altitudes.resize(cells.Tiles.size());
-    const int blockRows = Height / BlockSide, blockColumns = Width / BlockSide;
+    if (Headers)
+        Headers->resize(size_t(size.Blocks()) * BlockHeaderBytes);
+    const int blockRows = size.BlockRows(), blockColumns = size.BlockColumns();
+    // The block-columns where they lie in the file (a few copied).
+    std::vector<std::vector<uint8_t>> copies(static_cast<size_t>(blockColumns));
+    std::vector<const uint8_t *> columns(static_cast<size_t>(blockColumns));
+    for (int bx = 0; bx < blockColumns; ++bx)
+        columns[size_t(bx)] = Map.BlockColumnBytes(bx, copies[size_t(bx)]);
     // Row of blocks after row of blocks, so that the cells are written one
-    // after the other along the eight rows of cells (the blocks are read
-    // with a stride, but whole).
+    // after the other along the eight rows of cells.
     InTwoHalves(blockRows, [&](int First, int Last) {
         for (int by = First; by < Last; ++by)
             for (int bx = 0; bx < blockColumns; ++bx) {
-                const uint8_t *cell =
-                    Blocks.data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockBytes + BlockHeaderBytes;
+                const uint8_t *block = columns[size_t(bx)] + size_t(by) * BlockBytes;
+                if (Headers)
+                    std::memcpy(Headers->data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockHeaderBytes,
+                                block, BlockHeaderBytes);
+                const uint8_t *cell = block + BlockHeaderBytes;
                 for (int cy = 0; cy < BlockSide; ++cy) {
                     const size_t row = cells.Index(bx * BlockSide, by * BlockSide + cy);
                     uint16_t *tiles = cells.Tiles.data() + row;
@@ -62,10 +61,6 @@ void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Bu
                             " (--max-memory raises it)");
 }
 
-TMapCells ReadMapCells(TMapReader &Map)
-{
-    return CellsOfBlocks(ReadMapBlocks(Map), Map.Size().Width, Map.Size().Height);
-}
 
 TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles)
     : Classes(65536)

@@ -22,18 +22,15 @@ struct TMapCells
     size_t Index(int X, int Y) const { return size_t(Y) * size_t(Width) + size_t(X); }
 };
 
-// Reads every block of the map (the map's size as the reader has it) as the
-// MUL form stores them, block headers included.
-std::vector<uint8_t> ReadMapBlocks(TMapReader &Map);
-// The cells of blocks in the MUL form.
-TMapCells CellsOfBlocks(const std::vector<uint8_t> &Blocks, int Width, int Height);
-// Reads every cell of the map.
-TMapCells ReadMapCells(TMapReader &Map);
+// Reads every cell of the map (the map's size as the reader has it), on both
+// cores; Headers, when given, gets the four header bytes of every block, by
+// block index (block-column * block-rows + block-row).
+TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers = nullptr);
 
-// What reading a map back needs per cell, in bytes: its blocks as read (3.06),
-// the tiles (2) and altitudes (1), the terrains found (1) and the border
-// stage's marks (1), rounded up.
-inline constexpr uint64_t ImportBytesPerCell = 9;
+// What reading a map back needs per cell, in bytes: the tiles (2) and
+// altitudes (1), the terrains found (1), the border stage's marks and what
+// the scans keep beside them (1), rounded up.
+inline constexpr uint64_t ImportBytesPerCell = 6;
 // Throws EMapReadError, naming the map's size and the memory it needs, when
 // reading it back with BytesPerCell would need more than Budget bytes.
 void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget);

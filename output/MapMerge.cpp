@@ -1,5 +1,6 @@
 #include "MapMerge.h"
 
+#include "ByteOrder.h"
 #include "ClassTerrainImage.h"
 #include "FastStages.h"
 #include "InTwoHalves.h"
@@ -22,8 +23,7 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
     TMapReader reader(FileName, Size);
     CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
     map.Size = reader.Size();
-    map.Blocks = ReadMapBlocks(reader);
-    map.Cells = CellsOfBlocks(map.Blocks, map.Size.Width, map.Size.Height);
+    map.Cells = ReadMapCells(reader, &map.Headers);
     return map;
 }
 
@@ -255,28 +255,26 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
-    run.Writer.KeptColumn = [&Existing, &Region](int BlockColumn) -> const uint8_t * {
-        if (RemadeColumn(Region, BlockColumn))
-            return nullptr;
-        return Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
-    };
     run.Writer.PatchColumn = [&Existing, &Region](int BlockColumn, uint8_t *Column) {
+        using namespace MapFile;
         const size_t rows = size_t(Region.Size.BlockRows());
-        const uint8_t *old = Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
+        const bool wholeColumn = !RemadeColumn(Region, BlockColumn);
+        const TMapCells &cells = Existing.Cells;
         for (size_t by = 0; by < rows; ++by) {
-            const size_t at = by * MapFile::BlockBytes;
-            if (!Region.Blocks[size_t(BlockColumn) * rows + by]) {
-                std::memcpy(Column + at, old + at, MapFile::BlockBytes);
-                continue;
-            }
-            // A remade block keeps its header and every cell that is not remade.
-            std::memcpy(Column + at, old + at, MapFile::BlockHeaderBytes);
-            for (int c = 0; c < 64; ++c) {
-                const int x = BlockColumn * 8 + c % 8, y = int(by) * 8 + c / 8;
-                if (Region.Cells[Existing.Cells.Index(x, y)])
-                    continue;
-                const size_t cell = at + MapFile::BlockHeaderBytes + size_t(c) * MapFile::CellBytes;
-                std::memcpy(Column + cell, old + cell, MapFile::CellBytes);
+            const size_t block = size_t(BlockColumn) * rows + by;
+            uint8_t *out = Column + by * BlockBytes;
+            // A block keeps its header and every cell that is not remade.
+            std::memcpy(out, Existing.Headers.data() + block * BlockHeaderBytes, BlockHeaderBytes);
+            const bool wholeBlock = wholeColumn || !Region.Blocks[block];
+            for (int cy = 0; cy < BlockSide; ++cy) {
+                const size_t row = cells.Index(BlockColumn * BlockSide, int(by) * BlockSide + cy);
+                uint8_t *cell = out + BlockHeaderBytes + size_t(cy) * BlockSide * CellBytes;
+                for (int cx = 0; cx < BlockSide; ++cx, cell += CellBytes) {
+                    if (!wholeBlock && Region.Cells[row + size_t(cx)])
+                        continue;
+                    ByteOrder::PutLe16(cell, cells.Tiles[row + size_t(cx)]);
+                    cell[2] = uint8_t(cells.Altitudes[row + size_t(cx)]);
+                }
             }
         }
     };

@@ -215,6 +215,27 @@ uint64_t TMapReader::ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) cons
     return run;
 }
 
+const uint8_t *TMapReader::BlockColumnBytes(int BlockColumn, std::vector<uint8_t> &Scratch)
+{
+    if (BlockColumn < 0 || BlockColumn >= MapSize.BlockColumns())
+        throw EMapReadError(FileName + ": no block-column " + std::to_string(BlockColumn));
+    const uint64_t offset = uint64_t(BlockColumn) * MapSize.ColumnBytes(), bytes = MapSize.ColumnBytes();
+    uint64_t from = offset;
+    if (FileFormat == TMapFormat::Uop) {
+        const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
+        const uint64_t entry = offset / entryBytes, within = offset % entryBytes;
+        if (entry >= Entries.size() || within >= Entries[entry].Bytes)
+            throw EMapReadError(FileName + ": a block lies outside the entries");
+        if (Entries[entry].Bytes - within < bytes) {
+            Scratch.resize(size_t(bytes));
+            ReadBlockColumn(BlockColumn, Scratch.data());
+            return Scratch.data();
+        }
+        from = Entries[entry].Offset + within;
+    }
+    return At(from, bytes);
+}
+
 TMapCell TMapReader::Cell(int X, int Y)
 {
     if (X < 0 || Y < 0 || X >= MapSize.Width || Y >= MapSize.Height)

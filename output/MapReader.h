@@ -54,6 +54,10 @@ public:
     TMapCell Cell(int X, int Y);
     // Block-column BlockColumn as the MUL form stores it (Size().ColumnBytes()).
     void ReadBlockColumn(int BlockColumn, uint8_t *Out);
+    // The same bytes where they lie: in the file as read while the reader
+    // lives, where they lie in one run of it (a MUL file, and most of a UOP
+    // file), else copied into Scratch.
+    const uint8_t *BlockColumnBytes(int BlockColumn, std::vector<uint8_t> &Scratch);
 
 private:
     struct TEntry

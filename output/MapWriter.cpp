@@ -166,18 +166,6 @@ public:
             Save.Write(0, Column, Output.Size.ColumnBytes());
     }
 
-    // A block-column kept as it stands in an existing map.
-    void KeptColumn(const uint8_t *Column)
-    {
-        if (!Uop) {
-            Save.Write(0, Column, Output.Size.ColumnBytes());
-            return;
-        }
-        // The container numbers the blocks in their headers.
-        Scratch.assign(Column, Column + Output.Size.ColumnBytes());
-        Uop->AddBlocks(Scratch.data(), uint64_t(Output.Size.BlockRows()));
-    }
-
     // The writing of what is written so far may start.
     void StartWriteback()
     {
@@ -200,7 +188,6 @@ private:
     std::unique_ptr<TUopMapWriter> Uop;
     uint64_t Mul = 0;     // bytes of a MUL file written
     uint64_t Flushed = 0; // bytes whose writing has been started
-    std::vector<uint8_t> Scratch;
 };
 
 // Decorated statics need only the final grid, which nothing changes while the
@@ -279,12 +266,17 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             band.resize(size_t(BandColumns) * size.ColumnBytes());
         const auto bandWidth = [&](int band) { return std::min(BandColumns, columns - band * BandColumns); };
         const auto fill = [&](int band) {
-            // A band whose block-columns are all kept is not filled.
+            // A band whose block-columns are all kept is not filled; what is
+            // kept is put in on this thread too.
             bool kept = bool(Hooks.KeepColumn);
             for (int j = 0; kept && j < bandWidth(band); ++j)
                 kept = Hooks.KeepColumn(band * BandColumns + j);
+            uint8_t *out = bands[size_t(band % 2)].data();
             if (!kept)
-                filler.FillBand(band * BandColumns, bandWidth(band), bands[size_t(band % 2)].data());
+                filler.FillBand(band * BandColumns, bandWidth(band), out);
+            if (Hooks.PatchColumn)
+                for (int j = 0; j < bandWidth(band); ++j)
+                    Hooks.PatchColumn(band * BandColumns + j, out + size_t(j) * size.ColumnBytes());
         };
         std::future<void> next = std::async(std::launch::async, fill, 0);
         for (int band = 0; band < bandCount; ++band) {
@@ -298,13 +290,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
                 uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
-                if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr) {
-                    sink.KeptColumn(kept);
-                } else {
-                    if (Hooks.PatchColumn)
-                        Hooks.PatchColumn(bx, column);
-                    sink.Column(column);
-                }
+                sink.Column(column);
                 sink.CountColumn();
                 if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
                     if (next.valid())

@@ -35,13 +35,11 @@ struct TMapWriterHooks
 
     // For a map made only in part: block-columns for which KeepColumn is true
     // are not filled from the model, and PatchColumn, when given, then puts
-    // into every block-column what is kept there, before it is written. The
-    // draws of the map are those of the whole map all the same.
+    // into every block-column what is kept there, before it is written (on
+    // the thread that fills the block-columns). The draws of the map are
+    // those of the whole map all the same.
     std::function<bool(int BlockColumn)> KeepColumn;
     std::function<void(int BlockColumn, uint8_t *Column)> PatchColumn;
-    // The bytes of a block-column kept whole (KeepColumn true), written as
-    // they are in place of PatchColumn's; nullptr to patch it all the same.
-    std::function<const uint8_t *(int BlockColumn)> KeptColumn;
     // The draws of each block-column (TMapFiller::CountColumnDraws), when
     // counted before the writing begins; else the writer counts them.
     std::function<std::vector<uint64_t>()> ColumnDraws;
