@@ -255,25 +255,27 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
-    run.Writer.PatchColumn = [&Existing, &Region](int BlockColumn, uint8_t *Column) {
+    run.Writer.PatchBand = [&Existing, &Region](int First, int Count, uint8_t *Band) {
+        // Row after row of cells across the band, as the filler goes.
         using namespace MapFile;
-        const size_t rows = size_t(Region.Size.BlockRows());
-        const bool wholeColumn = !RemadeColumn(Region, BlockColumn);
+        const size_t rows = size_t(Region.Size.BlockRows()), columnBytes = Region.Size.ColumnBytes();
         const TMapCells &cells = Existing.Cells;
-        for (size_t by = 0; by < rows; ++by) {
-            const size_t block = size_t(BlockColumn) * rows + by;
-            uint8_t *out = Column + by * BlockBytes;
-            // A block keeps its header and every cell that is not remade.
-            std::memcpy(out, Existing.Headers.data() + block * BlockHeaderBytes, BlockHeaderBytes);
-            const bool wholeBlock = wholeColumn || !Region.Blocks[block];
-            for (int cy = 0; cy < BlockSide; ++cy) {
-                const size_t row = cells.Index(BlockColumn * BlockSide, int(by) * BlockSide + cy);
+        for (int y = 0; y < cells.Height; ++y) {
+            const size_t by = size_t(y / BlockSide), row = cells.Index(0, y);
+            const int cy = y % BlockSide;
+            for (int j = 0; j < Count; ++j) {
+                const size_t bx = size_t(First + j), block = bx * rows + by;
+                uint8_t *out = Band + size_t(j) * columnBytes + by * BlockBytes;
+                // A block keeps its header and every cell that is not remade.
+                if (cy == 0)
+                    std::memcpy(out, Existing.Headers.data() + block * BlockHeaderBytes, BlockHeaderBytes);
                 uint8_t *cell = out + BlockHeaderBytes + size_t(cy) * BlockSide * CellBytes;
-                for (int cx = 0; cx < BlockSide; ++cx, cell += CellBytes) {
-                    if (!wholeBlock && Region.Cells[row + size_t(cx)])
+                const bool wholeBlock = !Region.Blocks[block];
+                for (size_t x = bx * BlockSide; x < (bx + 1) * BlockSide; ++x, cell += CellBytes) {
+                    if (!wholeBlock && Region.Cells[row + x])
                         continue;
-                    ByteOrder::PutLe16(cell, cells.Tiles[row + size_t(cx)]);
-                    cell[2] = uint8_t(cells.Altitudes[row + size_t(cx)]);
+                    ByteOrder::PutLe16(cell, cells.Tiles[row + x]);
+                    cell[2] = uint8_t(cells.Altitudes[row + x]);
                 }
             }
         }

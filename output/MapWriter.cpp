@@ -274,9 +274,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             uint8_t *out = bands[size_t(band % 2)].data();
             if (!kept)
                 filler.FillBand(band * BandColumns, bandWidth(band), out);
-            if (Hooks.PatchColumn)
-                for (int j = 0; j < bandWidth(band); ++j)
-                    Hooks.PatchColumn(band * BandColumns + j, out + size_t(j) * size.ColumnBytes());
+            if (Hooks.PatchBand)
+                Hooks.PatchBand(band * BandColumns, bandWidth(band), out);
         };
         std::future<void> next = std::async(std::launch::async, fill, 0);
         for (int band = 0; band < bandCount; ++band) {

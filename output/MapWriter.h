@@ -34,12 +34,12 @@ struct TMapWriterHooks
     std::function<void()> Complete;
 
     // For a map made only in part: block-columns for which KeepColumn is true
-    // are not filled from the model, and PatchColumn, when given, then puts
-    // into every block-column what is kept there, before it is written (on
-    // the thread that fills the block-columns). The draws of the map are
-    // those of the whole map all the same.
+    // are not filled from the model, and PatchBand, when given, then puts
+    // what is kept into the Count block-columns from First on, one after the
+    // other in Band, before they are written (on the thread that fills
+    // them). The draws of the map are those of the whole map all the same.
     std::function<bool(int BlockColumn)> KeepColumn;
-    std::function<void(int BlockColumn, uint8_t *Column)> PatchColumn;
+    std::function<void(int First, int Count, uint8_t *Band)> PatchBand;
     // The draws of each block-column (TMapFiller::CountColumnDraws), when
     // counted before the writing begins; else the writer counts them.
     std::function<std::vector<uint64_t>()> ColumnDraws;
