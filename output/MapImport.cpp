@@ -10,7 +10,7 @@
 #include <cstring>
 
 
-TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers)
+TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks)
 {
     using namespace MapFile;
     const TMapSize size = Map.Size();
@@ -19,8 +19,8 @@ TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers)
     cells.Height = size.Height;
     cells.Tiles.resize(size_t(size.Cells()));
     cells.Altitudes.resize(cells.Tiles.size());
-    if (Headers)
-        Headers->resize(size_t(size.Blocks()) * BlockHeaderBytes);
+    if (Blocks)
+        Blocks->resize(size_t(size.BlockBytes()));
     const int blockRows = size.BlockRows(), blockColumns = size.BlockColumns();
     // The block-columns where they lie in the file (a few copied).
     std::vector<std::vector<uint8_t>> copies(static_cast<size_t>(blockColumns));
@@ -33,9 +33,9 @@ TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers)
         for (int by = First; by < Last; ++by)
             for (int bx = 0; bx < blockColumns; ++bx) {
                 const uint8_t *block = columns[size_t(bx)] + size_t(by) * BlockBytes;
-                if (Headers)
-                    std::memcpy(Headers->data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockHeaderBytes,
-                                block, BlockHeaderBytes);
+                if (Blocks)
+                    std::memcpy(Blocks->data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockBytes, block,
+                                BlockBytes);
                 const uint8_t *cell = block + BlockHeaderBytes;
                 for (int cy = 0; cy < BlockSide; ++cy) {
                     const size_t row = cells.Index(bx * BlockSide, by * BlockSide + cy);

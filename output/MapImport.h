@@ -23,9 +23,9 @@ struct TMapCells
 };
 
 // Reads every cell of the map (the map's size as the reader has it), on both
-// cores; Headers, when given, gets the four header bytes of every block, by
-// block index (block-column * block-rows + block-row).
-TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Headers = nullptr);
+// cores; Blocks, when given, gets every block as the MUL form stores it,
+// headers included, in the same pass.
+TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks = nullptr);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
 // altitudes (1), the terrains found (1), the border stage's marks and what

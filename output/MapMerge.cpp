@@ -1,6 +1,5 @@
 #include "MapMerge.h"
 
-#include "ByteOrder.h"
 #include "ClassTerrainImage.h"
 #include "FastStages.h"
 #include "InTwoHalves.h"
@@ -23,7 +22,7 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
     TMapReader reader(FileName, Size);
     CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
     map.Size = reader.Size();
-    map.Cells = ReadMapCells(reader, &map.Headers);
+    map.Cells = ReadMapCells(reader, &map.Blocks);
     return map;
 }
 
@@ -255,27 +254,34 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
+    run.Writer.KeptColumn = [&Existing, &Region](int BlockColumn) -> const uint8_t * {
+        if (RemadeColumn(Region, BlockColumn))
+            return nullptr;
+        return Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
+    };
     run.Writer.PatchBand = [&Existing, &Region](int First, int Count, uint8_t *Band) {
-        // Row after row of cells across the band, as the filler goes.
         using namespace MapFile;
         const size_t rows = size_t(Region.Size.BlockRows()), columnBytes = Region.Size.ColumnBytes();
-        const TMapCells &cells = Existing.Cells;
-        for (int y = 0; y < cells.Height; ++y) {
-            const size_t by = size_t(y / BlockSide), row = cells.Index(0, y);
-            const int cy = y % BlockSide;
-            for (int j = 0; j < Count; ++j) {
-                const size_t bx = size_t(First + j), block = bx * rows + by;
-                uint8_t *out = Band + size_t(j) * columnBytes + by * BlockBytes;
-                // A block keeps its header and every cell that is not remade.
-                if (cy == 0)
-                    std::memcpy(out, Existing.Headers.data() + block * BlockHeaderBytes, BlockHeaderBytes);
-                uint8_t *cell = out + BlockHeaderBytes + size_t(cy) * BlockSide * CellBytes;
-                const bool wholeBlock = !Region.Blocks[block];
-                for (size_t x = bx * BlockSide; x < (bx + 1) * BlockSide; ++x, cell += CellBytes) {
-                    if (!wholeBlock && Region.Cells[row + x])
+        for (int j = 0; j < Count; ++j) {
+            const int bx = First + j;
+            if (!RemadeColumn(Region, bx))
+                continue; // written as it is
+            uint8_t *column = Band + size_t(j) * columnBytes;
+            const uint8_t *old = Existing.Blocks.data() + size_t(bx) * columnBytes;
+            for (size_t by = 0; by < rows; ++by) {
+                const size_t at = by * BlockBytes;
+                if (!Region.Blocks[size_t(bx) * rows + by]) {
+                    std::memcpy(column + at, old + at, BlockBytes);
+                    continue;
+                }
+                // A remade block keeps its header and every cell that is not remade.
+                std::memcpy(column + at, old + at, BlockHeaderBytes);
+                for (int c = 0; c < 64; ++c) {
+                    const int x = bx * BlockSide + c % BlockSide, y = int(by) * BlockSide + c / BlockSide;
+                    if (Region.Cells[Existing.Cells.Index(x, y)])
                         continue;
-                    ByteOrder::PutLe16(cell, cells.Tiles[row + x]);
-                    cell[2] = uint8_t(cells.Altitudes[row + x]);
+                    const size_t cell = at + BlockHeaderBytes + size_t(c) * CellBytes;
+                    std::memcpy(column + cell, old + cell, CellBytes);
                 }
             }
         }

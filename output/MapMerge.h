@@ -24,14 +24,14 @@ struct TExistingMap
 {
     std::string FileName;
     TMapSize Size;
-    std::vector<uint8_t> Headers; // the four header bytes of each block, by block index
+    std::vector<uint8_t> Blocks; // as the MUL form stores them, headers included
     TMapCells Cells;
 };
 // What a merge needs per cell besides the picture's grid (TLoadOptions::
-// BytesPerCell): the existing map's cells (3) and block headers (0.06), its
+// BytesPerCell): the existing map's blocks (3.06) and cells (3), its
 // terrains and the border stage's marks (2) and the remade cells (1),
 // rounded up.
-inline constexpr uint64_t MergeBytesPerCell = 7;
+inline constexpr uint64_t MergeBytesPerCell = 10;
 // Throws EMapReadError, also when the map and the picture's grid of its size
 // would need more than MemoryBudget bytes together.
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size,

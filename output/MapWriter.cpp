@@ -166,6 +166,18 @@ public:
             Save.Write(0, Column, Output.Size.ColumnBytes());
     }
 
+    // A block-column kept as it stands in an existing map.
+    void KeptColumn(const uint8_t *Column)
+    {
+        if (!Uop) {
+            Save.Write(0, Column, Output.Size.ColumnBytes());
+            return;
+        }
+        // The container numbers the blocks in their headers.
+        Scratch.assign(Column, Column + Output.Size.ColumnBytes());
+        Uop->AddBlocks(Scratch.data(), uint64_t(Output.Size.BlockRows()));
+    }
+
     // The writing of what is written so far may start.
     void StartWriteback()
     {
@@ -188,6 +200,7 @@ private:
     std::unique_ptr<TUopMapWriter> Uop;
     uint64_t Mul = 0;     // bytes of a MUL file written
     uint64_t Flushed = 0; // bytes whose writing has been started
+    std::vector<uint8_t> Scratch;
 };
 
 // Decorated statics need only the final grid, which nothing changes while the
@@ -289,7 +302,10 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
                 uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
-                sink.Column(column);
+                if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr)
+                    sink.KeptColumn(kept);
+                else
+                    sink.Column(column);
                 sink.CountColumn();
                 if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
                     if (next.valid())

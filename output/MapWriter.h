@@ -34,11 +34,14 @@ struct TMapWriterHooks
     std::function<void()> Complete;
 
     // For a map made only in part: block-columns for which KeepColumn is true
-    // are not filled from the model, and PatchBand, when given, then puts
-    // what is kept into the Count block-columns from First on, one after the
-    // other in Band, before they are written (on the thread that fills
-    // them). The draws of the map are those of the whole map all the same.
+    // are not filled from the model. KeptColumn gives the bytes of a
+    // block-column kept whole, written as they are (nullptr for the others);
+    // PatchBand puts what is kept into the other block-columns of the Count
+    // from First on, one after the other in Band, before they are written
+    // (on the thread that fills them). The draws of the map are those of the
+    // whole map all the same.
     std::function<bool(int BlockColumn)> KeepColumn;
+    std::function<const uint8_t *(int BlockColumn)> KeptColumn;
     std::function<void(int First, int Count, uint8_t *Band)> PatchBand;
     // The draws of each block-column (TMapFiller::CountColumnDraws), when
     // counted before the writing begins; else the writer counts them.
