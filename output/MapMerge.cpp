@@ -26,14 +26,18 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
     return map;
 }
 
-std::vector<uint16_t> PaintedCodes(const TTerrainImage &Picture)
+std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture)
 {
-    std::vector<uint16_t> codes(size_t(Picture.GetWidth()) * size_t(Picture.GetHeight()));
-    for (int y = 0; y < Picture.GetHeight(); ++y) {
-        const TCell *row = Picture.CellData() + Picture.Index(1, y + 1);
-        for (int x = 0; x < Picture.GetWidth(); ++x)
-            codes[size_t(y) * size_t(Picture.GetWidth()) + size_t(x)] = row[x].Code;
-    }
+    const size_t width = size_t(Picture.GetWidth());
+    std::vector<uint8_t> codes(width * size_t(Picture.GetHeight()));
+    InTwoHalves(Picture.GetHeight(), [&](int First, int Last) {
+        for (int y = First; y < Last; ++y) {
+            const TCell *row = Picture.CellData() + Picture.Index(1, y + 1);
+            uint8_t *out = codes.data() + size_t(y) * width;
+            for (size_t x = 0; x < width; ++x)
+                out[x] = uint8_t(row[x].Code);
+        }
+    });
     return codes;
 }
 
@@ -70,7 +74,7 @@ const TTerrainImport &TExistingMapReading::Import()
     return Imported;
 }
 
-TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrainImport &Existing,
+TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes)
 {
     if (Painted.size() != Cells.Tiles.size() || Existing.Codes.size() != Cells.Tiles.size())
@@ -84,7 +88,7 @@ TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrai
     constexpr int Chunk = 32;
     for (int y = 0; y < Cells.Height; ++y) {
         const size_t row = size_t(y) * size_t(Cells.Width);
-        const uint16_t *painted = Painted.data() + row;
+        const uint8_t *painted = Painted.data() + row;
         const uint8_t *read = Existing.Codes.data() + row;
         uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
         for (int x0 = 0; x0 < Cells.Width; x0 += Chunk) {
@@ -94,11 +98,11 @@ TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrai
             // without branches first.
             unsigned differ = 0;
             for (int x = x0; x < end; ++x)
-                differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(read[x])));
+                differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]));
             if (!differ)
                 continue;
             for (int x = x0; x < end; ++x) {
-                if (painted[x] == (read[x] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(read[x])))
+                if (painted[x] == (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]))
                     continue;
                 ++region.ChangedCells;
                 const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
@@ -314,13 +318,13 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
     return MakeRun(Existing, Region, Statics, Report, Stages, {});
 }
 
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Painted, const TTileClasses &Classes,
                          TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
                          TMergeStages Stages)
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    const auto painted = std::make_shared<const std::vector<uint16_t>>(std::move(Painted));
+    const auto painted = std::make_shared<const std::vector<uint8_t>>(std::move(Painted));
     return MakeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages, [&Reading, &Region, &Classes, painted] {
         Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
     });

@@ -61,11 +61,12 @@ struct TMergeRegion
 };
 
 // The codes of the picture loaded into Picture, row after row, as the load
-// gave them (the stages then rewrite the grid).
-std::vector<uint16_t> PaintedCodes(const TTerrainImage &Picture);
+// gave them (the stages then rewrite the grid): terrains, water and no
+// terrain, all below 256.
+std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture);
 // Compares the painted codes with the terrains the import read from the
 // existing map.
-TMergeRegion FindMergeRegion(const std::vector<uint16_t> &Painted, const TTerrainImport &Existing,
+TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes);
 
 // The existing map read whole and imported on a thread of its own, while the
@@ -124,6 +125,6 @@ TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Regio
 // The same with the existing map still being read: just before the height
 // stages it waits for the reading and fills Region from the painted codes
 // (PaintedCodes, taken when the picture was loaded).
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint16_t> Painted, const TTileClasses &Classes,
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Painted, const TTileClasses &Classes,
                          TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
                          TMergeStages Stages = TMergeStages::OnRemadePart);

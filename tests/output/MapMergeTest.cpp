@@ -146,22 +146,22 @@ TEST(MergeRegion, BlocksWithinTheMarginOfAChangeAreRemade)
                 cells.Tiles[i] = unknownTile;
                 existing.Codes[i] = UnknownTerrain;
             }
-            std::vector<uint16_t> painted(cells.Tiles.size());
+            std::vector<uint8_t> painted(cells.Tiles.size());
             for (size_t i = 0; i < painted.size(); ++i)
-                painted[i] = existing.Codes[i] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(GRASS);
+                painted[i] = existing.Codes[i] == UnknownTerrain ? uint8_t(NO_TERRAIN) : uint8_t(GRASS);
             std::vector<std::pair<int, int>> changed;
             for (int k = 0; k < changes; ++k) {
                 // Corners and edges now and then.
                 const int x = next(4) == 0 ? int(next(2)) * (width - 1) : int(next(uint32_t(width)));
                 const int y = next(4) == 0 ? int(next(2)) * (height - 1) : int(next(uint32_t(height)));
-                uint16_t &code = painted[size_t(y) * size_t(width) + size_t(x)];
-                code = code == GRASS ? uint16_t(WATER) : uint16_t(GRASS);
+                uint8_t &code = painted[size_t(y) * size_t(width) + size_t(x)];
+                code = code == GRASS ? uint8_t(WATER) : uint8_t(GRASS);
                 changed.push_back({x, y});
             }
             const TMergeRegion region = FindMergeRegion(painted, existing, cells, classes);
             uint64_t changedCells = 0;
             for (size_t i = 0; i < painted.size(); ++i)
-                changedCells += painted[i] != (existing.Codes[i] == UnknownTerrain ? uint16_t(NO_TERRAIN) : uint16_t(existing.Codes[i]));
+                changedCells += painted[i] != (existing.Codes[i] == UnknownTerrain ? uint8_t(NO_TERRAIN) : existing.Codes[i]);
             EXPECT_EQ(region.ChangedCells, changedCells);
             uint64_t remade = 0;
             for (int bx = 0; bx < width / 8; ++bx)
@@ -170,7 +170,7 @@ TEST(MergeRegion, BlocksWithinTheMarginOfAChangeAreRemade)
                     for (const auto &[x, y] : changed)
                         near |= painted[size_t(y) * size_t(width) + size_t(x)] !=
                                     (existing.Codes[size_t(y) * size_t(width) + size_t(x)] == UnknownTerrain
-                                         ? uint16_t(NO_TERRAIN) : uint16_t(existing.Codes[size_t(y) * size_t(width) + size_t(x)])) &&
+                                         ? uint8_t(NO_TERRAIN) : existing.Codes[size_t(y) * size_t(width) + size_t(x)]) &&
                                 x >= bx * 8 - MergeMargin && x <= bx * 8 + 7 + MergeMargin && y >= by * 8 - MergeMargin &&
                                 y <= by * 8 + 7 + MergeMargin;
                     ASSERT_EQ(region.Blocks[size_t(bx) * size_t(height / 8) + size_t(by)], near ? 1 : 0)
