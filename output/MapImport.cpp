@@ -10,7 +10,7 @@
 #include <cstring>
 
 
-TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks)
+TMapCells ReadMapCells(TMapReader &Map)
 {
     using namespace MapFile;
     const TMapSize size = Map.Size();
@@ -19,8 +19,6 @@ TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks)
     cells.Height = size.Height;
     cells.Tiles.resize(size_t(size.Cells()));
     cells.Altitudes.resize(cells.Tiles.size());
-    if (Blocks)
-        Blocks->resize(size_t(size.BlockBytes()));
     const int blockRows = size.BlockRows(), blockColumns = size.BlockColumns();
     // The block-columns where they lie in the file (a few copied).
     std::vector<std::vector<uint8_t>> copies(static_cast<size_t>(blockColumns));
@@ -33,9 +31,6 @@ TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks)
         for (int by = First; by < Last; ++by)
             for (int bx = 0; bx < blockColumns; ++bx) {
                 const uint8_t *block = columns[size_t(bx)] + size_t(by) * BlockBytes;
-                if (Blocks)
-                    std::memcpy(Blocks->data() + (size_t(bx) * size_t(blockRows) + size_t(by)) * BlockBytes, block,
-                                BlockBytes);
                 const uint8_t *cell = block + BlockHeaderBytes;
                 for (int cy = 0; cy < BlockSide; ++cy) {
                     const size_t row = cells.Index(bx * BlockSide, by * BlockSide + cy);
@@ -49,6 +44,17 @@ TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks)
             }
     });
     return cells;
+}
+
+std::vector<uint8_t> ReadMapBlocks(TMapReader &Map)
+{
+    const TMapSize size = Map.Size();
+    std::vector<uint8_t> blocks(size_t(size.BlockBytes()));
+    InTwoHalves(size.BlockColumns(), [&](int First, int Last) {
+        for (int bx = First; bx < Last; ++bx)
+            Map.ReadBlockColumn(bx, blocks.data() + size_t(bx) * size.ColumnBytes());
+    });
+    return blocks;
 }
 
 void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget)

@@ -22,10 +22,10 @@ struct TMapCells
     size_t Index(int X, int Y) const { return size_t(Y) * size_t(Width) + size_t(X); }
 };
 
-// Reads every cell of the map (the map's size as the reader has it), on both
-// cores; Blocks, when given, gets every block as the MUL form stores it,
-// headers included, in the same pass.
-TMapCells ReadMapCells(TMapReader &Map, std::vector<uint8_t> *Blocks = nullptr);
+// Reads every cell of the map (the map's size as the reader has it), on both cores.
+TMapCells ReadMapCells(TMapReader &Map);
+// Reads every block of the map as the MUL form stores them, headers included.
+std::vector<uint8_t> ReadMapBlocks(TMapReader &Map);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
 // altitudes (1), the terrains found (1), the border stage's marks and what

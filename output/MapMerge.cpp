@@ -15,14 +15,25 @@
 #include <optional>
 #include <stdexcept>
 
+namespace {
+
+TMapReader OpenExistingMap(TExistingMap &Map, std::optional<TMapSize> Size, uint64_t MemoryBudget)
+{
+    TMapReader reader(Map.FileName, Size);
+    CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
+    Map.Size = reader.Size();
+    return reader;
+}
+
+} // namespace
+
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
     TExistingMap map;
     map.FileName = FileName;
-    TMapReader reader(FileName, Size);
-    CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
-    map.Size = reader.Size();
-    map.Cells = ReadMapCells(reader, &map.Blocks);
+    TMapReader reader = OpenExistingMap(map, Size, MemoryBudget);
+    map.Cells = ReadMapCells(reader);
+    map.Blocks = ReadMapBlocks(reader);
     return map;
 }
 
@@ -43,11 +54,26 @@ std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture)
 
 TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size,
                                          uint64_t MemoryBudget, const TTileClasses &Classes)
-    : Done(std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes] {
-          Existing = ReadExistingMap(FileName, Size, MemoryBudget);
-          Imported = ImportTerrains(Existing.Cells, Classes);
-      }))
+    : ImportReady(ImportPromise.get_future().share())
 {
+    Done = std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes] {
+        bool imported = false;
+        try {
+            Existing.FileName = FileName;
+            TMapReader reader = OpenExistingMap(Existing, Size, MemoryBudget);
+            Existing.Cells = ReadMapCells(reader);
+            Imported = ImportTerrains(Existing.Cells, Classes);
+            imported = true;
+            ImportPromise.set_value();
+            // The blocks are needed only by the writer: copied while the
+            // region is found and the height stages run.
+            Existing.Blocks = ReadMapBlocks(reader);
+        } catch (...) {
+            if (!imported)
+                ImportPromise.set_exception(std::current_exception());
+            throw;
+        }
+    });
 }
 
 TExistingMapReading::~TExistingMapReading()
@@ -62,16 +88,22 @@ void TExistingMapReading::Wait()
         Done.get();
 }
 
-const TExistingMap &TExistingMapReading::Map()
+const TMapCells &TExistingMapReading::Cells()
 {
-    Wait();
-    return Existing;
+    ImportReady.get();
+    return Existing.Cells;
 }
 
 const TTerrainImport &TExistingMapReading::Import()
 {
-    Wait();
+    ImportReady.get();
     return Imported;
+}
+
+const TExistingMap &TExistingMapReading::Map()
+{
+    Wait();
+    return Existing;
 }
 
 TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrainImport &Existing,
@@ -227,7 +259,8 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
 // The run; FindRegion, when given, fills the region once the terrain codes
 // are final, before the height stages (after the work that needs no region).
 TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                    TStaticsMergeReport &Report, TMergeStages Stages, std::function<void()> FindRegion)
+                    TStaticsMergeReport &Report, TMergeStages Stages, std::function<void()> FindRegion,
+                    std::function<void()> WaitForBlocks)
 {
     TPartialRun run;
     // What needs only the final terrain codes is done before the region is
@@ -252,7 +285,12 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
             Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
         return false;
     };
-    run.Writer.ColumnDraws = [draws] { return std::move(*draws); };
+    run.Writer.ColumnDraws = [draws, WaitForBlocks] {
+        // The writer starts: it needs the existing map's blocks.
+        if (WaitForBlocks)
+            WaitForBlocks();
+        return std::move(*draws);
+    };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
         return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
@@ -315,7 +353,7 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
 TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages)
 {
-    return MakeRun(Existing, Region, Statics, Report, Stages, {});
+    return MakeRun(Existing, Region, Statics, Report, Stages, {}, {});
 }
 
 TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Painted, const TTileClasses &Classes,
@@ -325,7 +363,10 @@ TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Pain
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
     const auto painted = std::make_shared<const std::vector<uint8_t>>(std::move(Painted));
-    return MakeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages, [&Reading, &Region, &Classes, painted] {
-        Region = FindMergeRegion(*painted, Reading.Import(), Reading.Map().Cells, Classes);
-    });
+    return MakeRun(
+        Reading.MapWhenRead(), Region, Statics, Report, Stages,
+        [&Reading, &Region, &Classes, painted] {
+            Region = FindMergeRegion(*painted, Reading.Import(), Reading.Cells(), Classes);
+        },
+        [&Reading] { Reading.Map(); });
 }

@@ -82,9 +82,12 @@ public:
     TExistingMapReading(const TExistingMapReading &) = delete;
     TExistingMapReading &operator=(const TExistingMapReading &) = delete;
 
-    // Wait for the reading; they throw what it threw (EMapReadError).
-    const TExistingMap &Map();
+    // Wait for the cells and their import (the blocks are copied after
+    // them); they throw what the reading threw (EMapReadError).
+    const TMapCells &Cells();
     const TTerrainImport &Import();
+    // Waits for the whole reading, the blocks too.
+    const TExistingMap &Map();
     // The map as it will be once read (for hooks that run after Map()).
     const TExistingMap &MapWhenRead() const { return Existing; }
 
@@ -92,6 +95,8 @@ private:
     void Wait();
     TExistingMap Existing;
     TTerrainImport Imported;
+    std::promise<void> ImportPromise;
+    std::shared_future<void> ImportReady;
     std::future<void> Done;
 };
 
