@@ -106,7 +106,7 @@ const TExistingMap &TExistingMapReading::Map()
     return Existing;
 }
 
-TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrainImport &Existing,
+TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes)
 {
     if (Painted.size() != Cells.Tiles.size() || Existing.Codes.size() != Cells.Tiles.size())
@@ -158,7 +158,10 @@ TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrain
     for (int by = 0; by < rows; ++by)
         for (int bx = 0; bx < columns; ++bx)
             region.Blocks[size_t(bx) * size_t(rows) + size_t(by)] = byRow[size_t(by) * size_t(columns) + size_t(bx)];
-    region.Cells.assign(Cells.Tiles.size(), 0);
+    // The painted codes are no longer needed: their memory, already in use,
+    // takes the remade cells.
+    region.Cells = std::move(Painted);
+    std::fill(region.Cells.begin(), region.Cells.end(), uint8_t(0));
     for (int bx = 0; bx < columns; ++bx)
         for (int by = 0; by < rows; ++by) {
             if (!region.Blocks[size_t(bx) * size_t(rows) + size_t(by)])
@@ -362,11 +365,11 @@ TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Pain
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    const auto painted = std::make_shared<const std::vector<uint8_t>>(std::move(Painted));
+    const auto painted = std::make_shared<std::vector<uint8_t>>(std::move(Painted));
     return MakeRun(
         Reading.MapWhenRead(), Region, Statics, Report, Stages,
         [&Reading, &Region, &Classes, painted] {
-            Region = FindMergeRegion(*painted, Reading.Import(), Reading.Cells(), Classes);
+            Region = FindMergeRegion(std::move(*painted), Reading.Import(), Reading.Cells(), Classes);
         },
         [&Reading] { Reading.Map(); });
 }

@@ -65,8 +65,8 @@ struct TMergeRegion
 // terrain, all below 256.
 std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture);
 // Compares the painted codes with the terrains the import read from the
-// existing map.
-TMergeRegion FindMergeRegion(const std::vector<uint8_t> &Painted, const TTerrainImport &Existing,
+// existing map (Painted's memory then holds the remade cells).
+TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes);
 
 // The existing map read whole and imported on a thread of its own, while the
