@@ -71,7 +71,7 @@ TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport 
 
 // The existing map read whole and imported on a thread of its own, while the
 // picture is loaded and the first stages run over it: the two are
-// independent until the region is needed, before the terrain smoothing.
+// independent until the region is needed, before the height stages.
 class TExistingMapReading
 {
 public:
