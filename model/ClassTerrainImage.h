@@ -288,6 +288,7 @@ private:
     bool HasAnyTile() const;
     void ClearGrid();
     void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);
+    TPcg32 DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator) const;
     TPcg32 DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator);
     std::vector<uint32_t> DeferredRowDraws; // by row, after a deferring load
     TPcg32 DeferredStart;                   // the generator where the load's draws begin

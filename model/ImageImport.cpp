@@ -235,26 +235,30 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
     }
 }
 
-// One draw for every cell of the rows that is not water, row by row from the
-// top; the start altitudes come from the height profile: by default
-// mountains 20 to 74, water -75, the rest 0 to 9. Gives the generator after.
-TPcg32 TTerrainImage::DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator)
+// One draw for every one of Count cells from First on that is not water;
+// the start altitudes come from the height profile: by default mountains 20
+// to 74, water -75, the rest 0 to 9. Gives the generator after.
+TPcg32 TTerrainImage::DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator) const
 {
     const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
     const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
     const int8_t water = int8_t(Heights.Water);
-    for (int y = FirstRow; y <= LastRow; ++y) {
-        TCell *cell = &Cells[Index(1, y)];
-        for (int x = 0; x < Width; ++x) {
-            const uint16_t code = cell[x].Code;
-            if (code == MOUNTAIN)
-                cell[x].Altitude = int8_t(mountainLow + int(Generator.Random(mountainCount)));
-            else if (code == WATER)
-                cell[x].Altitude = water;
-            else
-                cell[x].Altitude = int8_t(otherLow + int(Generator.Random(otherCount)));
-        }
+    for (TCell *cell = First; cell != First + Count; ++cell) {
+        if (cell->Code == MOUNTAIN)
+            cell->Altitude = int8_t(mountainLow + int(Generator.Random(mountainCount)));
+        else if (cell->Code == WATER)
+            cell->Altitude = water;
+        else
+            cell->Altitude = int8_t(otherLow + int(Generator.Random(otherCount)));
     }
+    return Generator;
+}
+
+// The rows FirstRow to LastRow whole, row by row from the top.
+TPcg32 TTerrainImage::DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator)
+{
+    for (int y = FirstRow; y <= LastRow; ++y)
+        Generator = DrawStartAltitudeCells(&Cells[Index(1, y)], Width, Generator);
     return Generator;
 }
 
@@ -289,9 +293,6 @@ void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow, int Fi
     for (int y = 1; y < FirstRow; ++y)
         before += DeferredRowDraws[size_t(y - 1)];
     rowStart.Advance(before);
-    const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
-    const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
-    const int8_t water = int8_t(Heights.Water);
     for (int y = FirstRow; y <= LastRow && FirstColumn <= LastColumn; ++y) {
         // The generator moved on past the draws of the row's cells before the part.
         TCell *cell = &Cells[Index(0, y)];
@@ -300,15 +301,7 @@ void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow, int Fi
             skipped += cell[x].Code != WATER;
         TPcg32 generator = rowStart;
         generator.Advance(skipped);
-        for (int x = FirstColumn; x <= LastColumn; ++x) {
-            const uint16_t code = cell[x].Code;
-            if (code == MOUNTAIN)
-                cell[x].Altitude = int8_t(mountainLow + int(generator.Random(mountainCount)));
-            else if (code == WATER)
-                cell[x].Altitude = water;
-            else
-                cell[x].Altitude = int8_t(otherLow + int(generator.Random(otherCount)));
-        }
+        DrawStartAltitudeCells(cell + FirstColumn, LastColumn - FirstColumn + 1, generator);
         rowStart.Advance(DeferredRowDraws[size_t(y - 1)]);
     }
     DeferredRowDraws.clear();
