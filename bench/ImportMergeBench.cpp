@@ -125,7 +125,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         TMergeStatics statics;
         statics.Ours = [](uint16_t) { return false; };
         RunGenerateCommand(model, TMapOutput::ForFile(merged, TMapSize{import.Width, import.Height}), quiet,
-                           MakeMergeRun(reading, PaintedCodes(model), classes, region, statics, report));
+                           MakeMergeRun(reading, classes, region, statics, report));
         remade = region.RemadeBlocks;
         changed = region.ChangedCells;
     }, &mergeProcessor);
@@ -140,7 +140,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
             start = TClock::now();
             return ms;
         };
-        const TExistingMap existing = ReadExistingMap(MapPath, std::nullopt);
+        TExistingMap existing = ReadExistingMap(MapPath, std::nullopt);
         const double read = lap();
         TTerrainImage model(Tiles);
         TLoadOptions deferred;
@@ -148,7 +148,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         model.LoadFromBMP(lakePicture, deferred);
         const double load = lap();
         const TTileClasses classes(model, {});
-        const TMergeRegion region = FindMergeRegion(PaintedCodes(model), ImportTerrains(existing.Cells, classes), existing.Cells, classes);
+        const TMergeRegion region = FindMergeRegion({model.LoadedCodes(), size_t(model.GetWidth()) * size_t(model.GetHeight())}, ImportTerrains(existing.Cells, classes), existing.Cells, classes);
         const double compare = lap();
         TStaticsMergeReport report;
         TMergeStatics statics;

@@ -155,7 +155,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     TGenerateResult result;
     try {
         result = RunGenerateCommand(*model, output, observer,
-                                    MakeMergeRun(reading, PaintedCodes(*model), classes, region, statics, staticsReport));
+                                    MakeMergeRun(reading, classes, region, statics, staticsReport));
     } catch (const EMapReadError &error) {
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;

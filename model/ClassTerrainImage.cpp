@@ -45,6 +45,7 @@ void TTerrainImage::ClearGrid()
     Painted.Clear();
     PictureWidth = PictureHeight = 0;
     DeferredRowDraws.clear();
+    LoadedCodeBytes.Clear();
 }
 
 void TTerrainImage::ResetPaintedHeights(bool On)

@@ -118,6 +118,8 @@ struct TLoadOptions
     // keeps altitude 0 until DrawDeferredStartAltitudes draws those of some
     // rows, as the load would have (a merge needs them only where it
     // remakes the map). A Generate without a hook draws them all first.
+    // The codes as loaded are kept beside the grid (LoadedCodes), for the
+    // draws and for the merge's comparison, as the stages rewrite the grid.
     bool DeferStartAltitudes = false;
 };
 
@@ -246,9 +248,14 @@ public:
     // After a load with DeferStartAltitudes: draws the start altitudes of the
     // cells of the rows FirstRow to LastRow and the columns FirstColumn to
     // LastColumn (1-based), the same numbers as the load would have drawn for
-    // them; the other cells are never drawn.
+    // them, whatever the stages did to the grid since; the other cells are
+    // never drawn.
     bool HasDeferredStartAltitudes() const { return !DeferredRowDraws.empty(); }
     void DrawDeferredStartAltitudes(int FirstRow, int LastRow, int FirstColumn = 1, int LastColumn = 65535);
+    // After a load with DeferStartAltitudes, until the next load: the code of
+    // every cell as the load gave it (terrains, water and no terrain, all
+    // below 256), row after row without the frame; nullptr otherwise.
+    const uint8_t *LoadedCodes() const { return LoadedCodeBytes.data(); }
 
     // Painted heights (model/HeightsImport.cpp): a grey picture of the
     // terrain picture's size (or of the part the crop keeps) whose grey g
@@ -288,10 +295,11 @@ private:
     bool HasAnyTile() const;
     void ClearGrid();
     void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);
-    TPcg32 DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator) const;
+    TPcg32 DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator, const uint8_t *Codes = nullptr) const;
     TPcg32 DrawStartAltitudeRows(int FirstRow, int LastRow, TPcg32 Generator);
     std::vector<uint32_t> DeferredRowDraws; // by row, after a deferring load
     TPcg32 DeferredStart;                   // the generator where the load's draws begin
+    TZeroedArray<uint8_t> LoadedCodeBytes;  // Width x Height, after a deferring load
     friend class TGridRows;
 
     TZeroedArray<TCell> Cells;                     // (Width + 2) x (Height + 2), framed

@@ -73,8 +73,10 @@ struct TRedTable
 class TGridRows final : public TRedRows
 {
 public:
-    TGridRows(TTerrainImage &model, const TRedTable &table)
-        : Model(model), Table(table), RowDraws(model.Height), FirstAmbiguous(table.AnyAmbiguous ? model.Height : 0)
+    // Codes, when given, takes each cell's code as a byte too (Width x Height).
+    TGridRows(TTerrainImage &model, const TRedTable &table, uint8_t *codes)
+        : Model(model), Table(table), Codes(codes), RowDraws(model.Height),
+          FirstAmbiguous(table.AnyAmbiguous ? model.Height : 0)
     {
         // Each red value's whole cell as four bytes, altitude and padding 0,
         // so that a cell is one store.
@@ -83,6 +85,7 @@ public:
             std::memcpy(bytes + offsetof(TCell, Code), &table.Codes[red], sizeof(uint16_t));
             std::memcpy(&Words[red], bytes, sizeof(TCell));
             Draws[red] = table.Codes[red] != WATER;
+            CodeBytes[red] = uint8_t(table.Codes[red]);
         }
     }
 
@@ -102,6 +105,11 @@ public:
             draws += Draws[Reds[x]];
         }
         RowDraws[Y] = draws;
+        if (Codes) {
+            uint8_t *codes = Codes + size_t(Y) * size_t(width);
+            for (int x = 0; x < width; ++x)
+                codes[x] = CodeBytes[Reds[x]];
+        }
     }
 
     struct TPixel
@@ -120,7 +128,9 @@ public:
 
     TTerrainImage &Model;
     const TRedTable &Table;
+    uint8_t *const Codes;
     std::array<uint32_t, 256> Words{};
+    std::array<uint8_t, 256> CodeBytes{};
     std::array<uint8_t, 256> Draws{}; // 1 where the cell will draw a start altitude
     std::vector<uint32_t> RowDraws;   // by row, written by the thread that decodes it
     struct TFound
@@ -185,7 +195,9 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
         ResetGrid(uint16_t(cropWidth), uint16_t(cropHeight));
         PictureWidth = uint32_t(width);
         PictureHeight = uint32_t(height);
-        TGridRows rows(*this, table);
+        if (Options.DeferStartAltitudes)
+            LoadedCodeBytes.Reset(size_t(cropWidth) * size_t(cropHeight));
+        TGridRows rows(*this, table, LoadedCodeBytes.data());
         const TPictureCrop crop{uint32_t(cropWidth), uint32_t(cropHeight)};
         if (png) {
             problem = png->Decode(crop, rows);
@@ -238,15 +250,18 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
 // One draw for every one of Count cells from First on that is not water;
 // the start altitudes come from the height profile: by default mountains 20
 // to 74, water -75, the rest 0 to 9. Gives the generator after.
-TPcg32 TTerrainImage::DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator) const
+// The cells' codes are those of Codes when given (as loaded), else their own.
+TPcg32 TTerrainImage::DrawStartAltitudeCells(TCell *First, int Count, TPcg32 Generator, const uint8_t *Codes) const
 {
     const int mountainLow = Heights.MountainStart.Low, otherLow = Heights.OtherStart.Low;
     const uint32_t mountainCount = Heights.MountainStart.Count(), otherCount = Heights.OtherStart.Count();
     const int8_t water = int8_t(Heights.Water);
-    for (TCell *cell = First; cell != First + Count; ++cell) {
-        if (cell->Code == MOUNTAIN)
+    for (int i = 0; i < Count; ++i) {
+        TCell *cell = First + i;
+        const uint16_t code = Codes ? Codes[i] : cell->Code;
+        if (code == MOUNTAIN)
             cell->Altitude = int8_t(mountainLow + int(Generator.Random(mountainCount)));
-        else if (cell->Code == WATER)
+        else if (code == WATER)
             cell->Altitude = water;
         else
             cell->Altitude = int8_t(otherLow + int(Generator.Random(otherCount)));
@@ -293,15 +308,18 @@ void TTerrainImage::DrawDeferredStartAltitudes(int FirstRow, int LastRow, int Fi
     for (int y = 1; y < FirstRow; ++y)
         before += DeferredRowDraws[size_t(y - 1)];
     rowStart.Advance(before);
+    // The stages may have rewritten the grid's codes: the draws go by the
+    // codes as loaded.
     for (int y = FirstRow; y <= LastRow && FirstColumn <= LastColumn; ++y) {
         // The generator moved on past the draws of the row's cells before the part.
-        TCell *cell = &Cells[Index(0, y)];
+        const uint8_t *codes = LoadedCodeBytes.data() + size_t(y - 1) * Width;
         uint64_t skipped = 0;
-        for (int x = 1; x < FirstColumn; ++x)
-            skipped += cell[x].Code != WATER;
+        for (int x = 0; x + 1 < FirstColumn; ++x)
+            skipped += codes[x] != WATER;
         TPcg32 generator = rowStart;
         generator.Advance(skipped);
-        DrawStartAltitudeCells(cell + FirstColumn, LastColumn - FirstColumn + 1, generator);
+        DrawStartAltitudeCells(&Cells[Index(FirstColumn, y)], LastColumn - FirstColumn + 1, generator,
+                               codes + (FirstColumn - 1));
         rowStart.Advance(DeferredRowDraws[size_t(y - 1)]);
     }
     DeferredRowDraws.clear();

@@ -18,6 +18,13 @@ public:
     ~TZeroedArray() { std::free(Data); }
     TZeroedArray(const TZeroedArray &) = delete;
     TZeroedArray &operator=(const TZeroedArray &) = delete;
+    TZeroedArray(TZeroedArray &&Other) noexcept { Swap(Other); }
+    TZeroedArray &operator=(TZeroedArray &&Other) noexcept
+    {
+        TZeroedArray old(std::move(Other));
+        Swap(old);
+        return *this;
+    }
 
     // Count zeroed elements in place of the old ones; throws std::bad_alloc.
     void Reset(size_t Count)

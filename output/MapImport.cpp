@@ -46,17 +46,6 @@ TMapCells ReadMapCells(TMapReader &Map)
     return cells;
 }
 
-std::vector<uint8_t> ReadMapBlocks(TMapReader &Map)
-{
-    const TMapSize size = Map.Size();
-    std::vector<uint8_t> blocks(size_t(size.BlockBytes()));
-    InTwoHalves(size.BlockColumns(), [&](int First, int Last) {
-        for (int bx = First; bx < Last; ++bx)
-            Map.ReadBlockColumn(bx, blocks.data() + size_t(bx) * size.ColumnBytes());
-    });
-    return blocks;
-}
-
 void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget)
 {
     const uint64_t need = Map.Size().Cells() * BytesPerCell;

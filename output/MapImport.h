@@ -24,8 +24,6 @@ struct TMapCells
 
 // Reads every cell of the map (the map's size as the reader has it), on both cores.
 TMapCells ReadMapCells(TMapReader &Map);
-// Reads every block of the map as the MUL form stores them, headers included.
-std::vector<uint8_t> ReadMapBlocks(TMapReader &Map);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
 // altitudes (1), the terrains found (1), the border stage's marks and what

@@ -17,39 +17,29 @@
 
 namespace {
 
-TMapReader OpenExistingMap(TExistingMap &Map, std::optional<TMapSize> Size, uint64_t MemoryBudget)
+void OpenExistingMap(TExistingMap &Map, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
-    TMapReader reader(Map.FileName, Size);
-    CheckImportMemory(reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
-    Map.Size = reader.Size();
-    return reader;
+    Map.Reader = std::make_shared<TMapReader>(Map.FileName, Size);
+    CheckImportMemory(*Map.Reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
+    Map.Size = Map.Reader->Size();
 }
 
 } // namespace
+
+const uint8_t *TExistingMap::Column(int BlockColumn, std::vector<uint8_t> &Scratch) const
+{
+    if (!Reader)
+        throw std::logic_error(FileName + ": the existing map is closed");
+    return Reader->BlockColumnBytes(BlockColumn, Scratch);
+}
 
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
     TExistingMap map;
     map.FileName = FileName;
-    TMapReader reader = OpenExistingMap(map, Size, MemoryBudget);
-    map.Cells = ReadMapCells(reader);
-    map.Blocks = ReadMapBlocks(reader);
+    OpenExistingMap(map, Size, MemoryBudget);
+    map.Cells = ReadMapCells(*map.Reader);
     return map;
-}
-
-std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture)
-{
-    const size_t width = size_t(Picture.GetWidth());
-    std::vector<uint8_t> codes(width * size_t(Picture.GetHeight()));
-    InTwoHalves(Picture.GetHeight(), [&](int First, int Last) {
-        for (int y = First; y < Last; ++y) {
-            const TCell *row = Picture.CellData() + Picture.Index(1, y + 1);
-            uint8_t *out = codes.data() + size_t(y) * width;
-            for (size_t x = 0; x < width; ++x)
-                out[x] = uint8_t(row[x].Code);
-        }
-    });
-    return codes;
 }
 
 TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size,
@@ -60,14 +50,11 @@ TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optio
         bool imported = false;
         try {
             Existing.FileName = FileName;
-            TMapReader reader = OpenExistingMap(Existing, Size, MemoryBudget);
-            Existing.Cells = ReadMapCells(reader);
+            OpenExistingMap(Existing, Size, MemoryBudget);
+            Existing.Cells = ReadMapCells(*Existing.Reader);
             Imported = ImportTerrains(Existing.Cells, Classes);
             imported = true;
             ImportPromise.set_value();
-            // The blocks are needed only by the writer: copied while the
-            // region is found and the height stages run.
-            Existing.Blocks = ReadMapBlocks(reader);
         } catch (...) {
             if (!imported)
                 ImportPromise.set_exception(std::current_exception());
@@ -106,7 +93,7 @@ const TExistingMap &TExistingMapReading::Map()
     return Existing;
 }
 
-TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport &Existing,
+TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes)
 {
     if (Painted.size() != Cells.Tiles.size() || Existing.Codes.size() != Cells.Tiles.size())
@@ -158,10 +145,7 @@ TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport 
     for (int by = 0; by < rows; ++by)
         for (int bx = 0; bx < columns; ++bx)
             region.Blocks[size_t(bx) * size_t(rows) + size_t(by)] = byRow[size_t(by) * size_t(columns) + size_t(bx)];
-    // The painted codes are no longer needed: their memory, already in use,
-    // takes the remade cells.
-    region.Cells = std::move(Painted);
-    std::fill(region.Cells.begin(), region.Cells.end(), uint8_t(0));
+    region.Cells.Reset(Cells.Tiles.size());
     for (int bx = 0; bx < columns; ++bx)
         for (int by = 0; by < rows; ++by) {
             if (!region.Blocks[size_t(bx) * size_t(rows) + size_t(by)])
@@ -261,9 +245,9 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
 
 // The run; FindRegion, when given, fills the region once the terrain codes
 // are final, before the height stages (after the work that needs no region).
-TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                    TStaticsMergeReport &Report, TMergeStages Stages, std::function<void()> FindRegion,
-                    std::function<void()> WaitForBlocks)
+TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+                    TStaticsMergeReport &Report, TMergeStages Stages,
+                    std::function<void(const TTerrainImage &Model)> FindRegion, std::function<void()> WaitForMap)
 {
     TPartialRun run;
     // What needs only the final terrain codes is done before the region is
@@ -277,7 +261,7 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
                 rings->emplace(Model);
             *draws = TMapFiller::CountColumnDraws(Model, TMapSize{Model.GetWidth(), Model.GetHeight()});
             if (FindRegion)
-                FindRegion();
+                FindRegion(Model);
         }
         if (Stage == TerrainSmoothingStage)
             KeepExistingCells(Model, Existing, Region);
@@ -288,31 +272,37 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
             Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
         return false;
     };
-    run.Writer.ColumnDraws = [draws, WaitForBlocks] {
-        // The writer starts: it needs the existing map's blocks.
-        if (WaitForBlocks)
-            WaitForBlocks();
+    run.Writer.ColumnDraws = [draws, WaitForMap] {
+        // The writer starts: the reading is over by now (the region needed
+        // it); its end is waited for all the same.
+        if (WaitForMap)
+            WaitForMap();
         return std::move(*draws);
     };
+    // The map's file must be closed before the new one takes its place.
+    run.Writer.MapWritten = [&Existing] { Existing.Close(); };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
         return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
-    run.Writer.KeptColumn = [&Existing, &Region](int BlockColumn) -> const uint8_t * {
+    // On the writing thread: a scratch of its own.
+    const auto scratch = std::make_shared<std::vector<uint8_t>>();
+    run.Writer.KeptColumn = [&Existing, &Region, scratch](int BlockColumn) -> const uint8_t * {
         if (RemadeColumn(Region, BlockColumn))
             return nullptr;
-        return Existing.Blocks.data() + size_t(BlockColumn) * Region.Size.ColumnBytes();
+        return Existing.Column(BlockColumn, *scratch);
     };
     run.Writer.PatchBand = [&Existing, &Region](int First, int Count, uint8_t *Band) {
         using namespace MapFile;
         const size_t rows = size_t(Region.Size.BlockRows()), columnBytes = Region.Size.ColumnBytes();
+        std::vector<uint8_t> scratch;
         for (int j = 0; j < Count; ++j) {
             const int bx = First + j;
             if (!RemadeColumn(Region, bx))
                 continue; // written as it is
             uint8_t *column = Band + size_t(j) * columnBytes;
-            const uint8_t *old = Existing.Blocks.data() + size_t(bx) * columnBytes;
+            const uint8_t *old = Existing.Column(bx, scratch);
             for (size_t by = 0; by < rows; ++by) {
                 const size_t at = by * BlockBytes;
                 if (!Region.Blocks[size_t(bx) * rows + by]) {
@@ -353,23 +343,25 @@ TPartialRun MakeRun(const TExistingMap &Existing, const TMergeRegion &Region, co
 
 } // namespace
 
-TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages)
 {
     return MakeRun(Existing, Region, Statics, Report, Stages, {}, {});
 }
 
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Painted, const TTileClasses &Classes,
-                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
-                         TMergeStages Stages)
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Classes, TMergeRegion &Region,
+                         const TMergeStatics &Statics, TStaticsMergeReport &Report, TMergeStages Stages)
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    const auto painted = std::make_shared<std::vector<uint8_t>>(std::move(Painted));
     return MakeRun(
         Reading.MapWhenRead(), Region, Statics, Report, Stages,
-        [&Reading, &Region, &Classes, painted] {
-            Region = FindMergeRegion(std::move(*painted), Reading.Import(), Reading.Cells(), Classes);
+        [&Reading, &Region, &Classes](const TTerrainImage &Model) {
+            if (!Model.LoadedCodes())
+                throw std::logic_error("the picture of a merge is loaded with its start altitudes deferred");
+            const std::span<const uint8_t> painted(Model.LoadedCodes(),
+                                                   size_t(Model.GetWidth()) * size_t(Model.GetHeight()));
+            Region = FindMergeRegion(painted, Reading.Import(), Reading.Cells(), Classes);
         },
         [&Reading] { Reading.Map(); });
 }

@@ -4,11 +4,15 @@
 #include "GenerateCommand.h"
 #include "MapFormat.h"
 #include "MapImport.h"
+#include "MapReader.h"
 #include "StaticsMerge.h"
+#include "ZeroedArray.h"
 
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,20 +22,28 @@ class TTerrainImage;
 // that was changed in places (made from the map with the import, then
 // painted on), and the blocks of the map that the changes need made anew.
 
-// The existing map, read whole into memory, its file closed again, so that
-// the merge may replace it.
+// The existing map: its cells read into memory, its file kept open while the
+// merge writes (what is kept is copied from the file as it lies there) and
+// closed before the new files are put in place, so that the merge may
+// replace it.
 struct TExistingMap
 {
     std::string FileName;
     TMapSize Size;
-    std::vector<uint8_t> Blocks; // as the MUL form stores them, headers included
     TMapCells Cells;
+    std::shared_ptr<TMapReader> Reader;
+
+    // Block-column BlockColumn as the MUL form stores it, headers included
+    // (Size.ColumnBytes()): where it lies in the file, else copied into
+    // Scratch. May be called from several threads, each with its own Scratch.
+    const uint8_t *Column(int BlockColumn, std::vector<uint8_t> &Scratch) const;
+    // Closes the file; Column may no longer be called.
+    void Close() { Reader.reset(); }
 };
 // What a merge needs per cell besides the picture's grid (TLoadOptions::
-// BytesPerCell): the existing map's blocks (3.06) and cells (3), its
-// terrains and the border stage's marks (2) and the remade cells (1),
-// rounded up.
-inline constexpr uint64_t MergeBytesPerCell = 10;
+// BytesPerCell): the existing map's cells (3), its terrains and the border
+// stage's marks (2), the codes as loaded (1) and the remade cells (1).
+inline constexpr uint64_t MergeBytesPerCell = 7;
 // Throws EMapReadError, also when the map and the picture's grid of its size
 // would need more than MemoryBudget bytes together.
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size,
@@ -56,17 +68,15 @@ struct TMergeRegion
     uint64_t RemadeBlocks = 0;
     // By cell, row after row: 1 for a cell made anew, one in a remade block
     // whose tile the configuration knows (a road or cave floor of a
-    // hand-made map, unknown to it, is always kept).
-    std::vector<uint8_t> Cells;
+    // hand-made map, unknown to it, is always kept). Zero pages outside the
+    // remade blocks cost nothing.
+    TZeroedArray<uint8_t> Cells;
 };
 
-// The codes of the picture loaded into Picture, row after row, as the load
-// gave them (the stages then rewrite the grid): terrains, water and no
-// terrain, all below 256.
-std::vector<uint8_t> PaintedCodes(const TTerrainImage &Picture);
-// Compares the painted codes with the terrains the import read from the
-// existing map (Painted's memory then holds the remade cells).
-TMergeRegion FindMergeRegion(std::vector<uint8_t> Painted, const TTerrainImport &Existing,
+// Compares the painted codes (row after row, as the load gave them:
+// TTerrainImage::LoadedCodes) with the terrains the import read from the
+// existing map.
+TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImport &Existing,
                              const TMapCells &Cells, const TTileClasses &Classes);
 
 // The existing map read whole and imported on a thread of its own, while the
@@ -82,14 +92,14 @@ public:
     TExistingMapReading(const TExistingMapReading &) = delete;
     TExistingMapReading &operator=(const TExistingMapReading &) = delete;
 
-    // Wait for the cells and their import (the blocks are copied after
-    // them); they throw what the reading threw (EMapReadError).
+    // Wait for the cells and their import; they throw what the reading
+    // threw (EMapReadError).
     const TMapCells &Cells();
     const TTerrainImport &Import();
-    // Waits for the whole reading, the blocks too.
+    // Waits for the whole reading.
     const TExistingMap &Map();
     // The map as it will be once read (for hooks that run after Map()).
-    const TExistingMap &MapWhenRead() const { return Existing; }
+    TExistingMap &MapWhenRead() { return Existing; }
 
 private:
     void Wait();
@@ -125,11 +135,11 @@ enum class TMergeStages { OnRemadePart, OverWholeGrid };
 // kept, byte for byte, from the existing map; the statics are merged (when
 // the output has statics). Report is filled while the statics are made. All
 // referenced objects must outlive the run.
-TPartialRun MakeMergeRun(const TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
+TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages = TMergeStages::OnRemadePart);
 // The same with the existing map still being read: just before the height
-// stages it waits for the reading and fills Region from the painted codes
-// (PaintedCodes, taken when the picture was loaded).
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, std::vector<uint8_t> Painted, const TTileClasses &Classes,
-                         TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
+// stages it waits for the reading and fills Region from the codes as the
+// picture was loaded, which it must have been with
+// TLoadOptions::DeferStartAltitudes (else the run throws std::logic_error).
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Classes, TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
                          TMergeStages Stages = TMergeStages::OnRemadePart);

@@ -317,6 +317,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             }
         }
         Random::Generator() = filler.StateBefore(columns);
+        if (Hooks.MapWritten)
+            Hooks.MapWritten();
         sink.Finish();
         if (Output.Statics != TStaticsChoice::None)
             WriteStatics(save, Model, Output, decoration, decorationCounts, Hooks);

@@ -46,6 +46,9 @@ struct TMapWriterHooks
     // The draws of each block-column (TMapFiller::CountColumnDraws), when
     // counted before the writing begins; else the writer counts them.
     std::function<std::vector<uint64_t>()> ColumnDraws;
+    // Called once the map file's bytes are all written, before the statics:
+    // what KeptColumn and PatchBand read from may be closed.
+    std::function<void()> MapWritten;
     // Makes the statics files instead of the decoration or the empty files.
     std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
 };

@@ -240,6 +240,17 @@ TEST_F(ImageImport, DeferredStartAltitudesAreTheLoadsOwnInTheRowsDrawn)
         Model.LoadFromBMP(path, deferred);
         EXPECT_EQ(Random::Generator().Next32(), after);
         ASSERT_TRUE(Model.HasDeferredStartAltitudes());
+        // The codes as loaded are kept; the stages then rewrite the grid
+        // (here: mountains and water turned into a border code), which must
+        // not change the draws.
+        ASSERT_NE(Model.LoadedCodes(), nullptr);
+        for (int y = 1; y <= 29; ++y)
+            for (int x = 1; x <= 17; ++x) {
+                const TCell cell = Model.GetCell(x, y);
+                ASSERT_EQ(Model.LoadedCodes()[size_t(y - 1) * 17 + size_t(x - 1)], cell.Code);
+                if (cell.Code == MOUNTAIN || cell.Code == WATER)
+                    Model.SetCell(x, y, BORDER_MARK, 0);
+            }
         Model.DrawDeferredStartAltitudes(first, last, firstColumn, lastColumn);
         EXPECT_FALSE(Model.HasDeferredStartAltitudes());
         const std::vector<std::vector<int>> altitudes = GridAltitudes(Model);
@@ -250,6 +261,9 @@ TEST_F(ImageImport, DeferredStartAltitudesAreTheLoadsOwnInTheRowsDrawn)
                               ? drawn[size_t(y - 1)][size_t(x - 1)] : 0)
                     << first << "-" << last << " x " << firstColumn << "-" << lastColumn << " at " << x << "," << y;
     }
+    // A load that draws at once keeps no codes.
+    Model.LoadFromBMP(path);
+    EXPECT_EQ(Model.LoadedCodes(), nullptr);
 }
 
 TEST_F(ImageImport, AllFlagsAreClearedByEachLoad)
