@@ -13,6 +13,7 @@
 #include "Stages.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -59,10 +60,11 @@ std::vector<TErrorItem> ListedWarnings(const TTerrainImage &Model)
 }
 
 TGenerateResult WriteMap(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,
-                         const TMapWriterHooks &Partial)
+                         const TMapWriterHooks &Partial, TMapWriteAhead *Ahead)
 {
     const int columns = Output.Size.BlockColumns();
     TMapWriterHooks hooks = Partial;
+    hooks.Ahead = Ahead;
     hooks.AfterColumn = [&](int BlockColumn) {
         Observer.ColumnWritten(BlockColumn, columns);
         return Observer.StopRequested();
@@ -97,8 +99,16 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
     Observer.RunBegins();
     TStageEvents stages(Observer);
     std::function<bool(size_t)> beforeStage;
+    // The kept part of a MUL map file is written while the stages after the
+    // one that finds it still run; discarded unless the writer commits it.
+    std::unique_ptr<TMapWriteAhead> ahead;
     if (Partial.BeforeStage)
-        beforeStage = [&](size_t Stage) { return Partial.BeforeStage(Stage, Model); };
+        beforeStage = [&](size_t Stage) {
+            const bool ran = Partial.BeforeStage(Stage, Model);
+            if (Stage == Partial.KeptKnownAtStage && TMapWriteAhead::Applies(Output))
+                ahead = std::make_unique<TMapWriteAhead>(Output, Partial.Writer);
+            return ran;
+        };
     if (!Generate(Model, stages, stages, [&] { return Observer.StopRequested(); }, beforeStage)) {
         // Nothing was written: the files are as they were.
         const TGenerateResult stopped{TGenerateOutcome::Aborted, {}, {}};
@@ -121,7 +131,7 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
     }
     Observer.WarningsReady(lines, items);
     Observer.WritingBegins(Output.Size.BlockColumns(), StoringText);
-    const TGenerateResult result = WriteMap(Model, Output, Observer, Partial.Writer);
+    const TGenerateResult result = WriteMap(Model, Output, Observer, Partial.Writer, ahead.get());
     Observer.RunEnds(result);
     return result;
 }

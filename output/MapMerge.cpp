@@ -279,6 +279,9 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             WaitForMap();
         return std::move(*draws);
     };
+    // The region is found before the coast heights: the kept block-columns
+    // are written from then on.
+    run.KeptKnownAtStage = CoastHeightsStage;
     // The map's file must be closed before the new one takes its place.
     run.Writer.MapWritten = [&Existing] { Existing.Close(); };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {

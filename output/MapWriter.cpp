@@ -151,26 +151,35 @@ constexpr int BandColumns = 16;
 class TMapSink
 {
 public:
-    TMapSink(TAtomicSave &Save, const TMapOutput &Output) : Save(Save), Output(Output)
+    // Ahead: the MUL file is written in place, around what was written ahead.
+    TMapSink(TAtomicSave &Save, const TMapOutput &Output, bool Ahead) : Save(Save), Output(Output), Ahead(Ahead)
     {
         if (Output.Format == TMapFormat::Uop)
             Uop = std::make_unique<TUopMapWriter>(Save, 0, Output.Size, Output.MapNumber);
     }
 
-    // One block-column (Size.ColumnBytes()); the buffer may be changed.
-    void Column(uint8_t *Column)
+    // Block-column BlockColumn (Size.ColumnBytes()); the buffer may be changed.
+    void Column(int BlockColumn, uint8_t *Column)
     {
-        if (Uop)
+        const uint64_t bytes = Output.Size.ColumnBytes();
+        if (Uop) {
             Uop->AddBlocks(Column, uint64_t(Output.Size.BlockRows()));
-        else
-            Save.Write(0, Column, Output.Size.ColumnBytes());
+        } else if (Ahead) {
+            Save.WriteAt(0, uint64_t(BlockColumn) * bytes, Column, bytes);
+            Save.StartWriteback(0, uint64_t(BlockColumn) * bytes, bytes);
+        } else {
+            Save.Write(0, Column, bytes);
+        }
     }
 
     // A block-column kept as it stands in an existing map.
-    void KeptColumn(const uint8_t *Column)
+    void KeptColumn(int BlockColumn, const uint8_t *Column)
     {
         if (!Uop) {
-            Save.Write(0, Column, Output.Size.ColumnBytes());
+            if (Ahead)
+                Save.WriteAt(0, uint64_t(BlockColumn) * Output.Size.ColumnBytes(), Column, Output.Size.ColumnBytes());
+            else
+                Save.Write(0, Column, Output.Size.ColumnBytes());
             return;
         }
         // The container numbers the blocks in their headers.
@@ -181,6 +190,8 @@ public:
     // The writing of what is written so far may start.
     void StartWriteback()
     {
+        if (Ahead)
+            return; // each block-column starts its own
         const uint64_t written = Uop ? Uop->Position() : Mul;
         if (written > Flushed)
             Save.StartWriteback(0, Flushed, written - Flushed);
@@ -197,6 +208,7 @@ public:
 private:
     TAtomicSave &Save;
     const TMapOutput &Output;
+    const bool Ahead;
     std::unique_ptr<TUopMapWriter> Uop;
     uint64_t Mul = 0;     // bytes of a MUL file written
     uint64_t Flushed = 0; // bytes whose writing has been started
@@ -252,15 +264,56 @@ void CheckOutput(const TMapOutput &Output)
 
 } // namespace
 
+TMapWriteAhead::TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &Hooks)
+    : Written(size_t(std::max(Output.Size.BlockColumns(), 0)), 0)
+{
+    Done = std::async(std::launch::async, [this, &Output, &Hooks] {
+        CheckOutput(Output);
+        Saving = std::make_unique<TAtomicSave>(MapOutputPaths(Output));
+        const uint64_t bytes = Output.Size.ColumnBytes();
+        uint64_t from = 0; // where the disk writing starts next
+        for (int bx = 0; bx < Output.Size.BlockColumns(); ++bx) {
+            const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr;
+            if (!kept)
+                continue;
+            Saving->WriteAt(0, uint64_t(bx) * bytes, kept, bytes);
+            Written[size_t(bx)] = 1;
+            if ((bx + 1) % BandColumns == 0) {
+                Saving->StartWriteback(0, from, uint64_t(bx + 1) * bytes - from);
+                from = uint64_t(bx + 1) * bytes;
+            }
+        }
+        Saving->StartWriteback(0, from, uint64_t(Output.Size.BlockColumns()) * bytes - from);
+    });
+}
+
+TMapWriteAhead::~TMapWriteAhead()
+{
+    if (Done.valid())
+        Done.wait();
+}
+
+TAtomicSave &TMapWriteAhead::Save()
+{
+    if (Done.valid())
+        Done.get();
+    if (!Saving)
+        throw std::logic_error("the map written ahead failed");
+    return *Saving;
+}
+
 TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, const TMapWriterHooks &Hooks)
 {
     CheckOutput(Output);
     const TMapSize &size = Output.Size;
     try {
-        TAtomicSave save(MapOutputPaths(Output)); // discarded, temporary files and all, unless committed
+        // Discarded, temporary files and all, unless committed.
+        std::unique_ptr<TAtomicSave> own;
+        TAtomicSave &save =
+            Hooks.Ahead ? Hooks.Ahead->Save() : *(own = std::make_unique<TAtomicSave>(MapOutputPaths(Output)));
         if (Hooks.Opened)
             Hooks.Opened();
-        TMapSink sink(save, Output);
+        TMapSink sink(save, Output, Hooks.Ahead != nullptr);
         // The counts before the future: however the writing ends, the
         // future's end waits for the thread, which writes them.
         TStaticsCounts decorationCounts;
@@ -302,10 +355,13 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
                 uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
-                if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr)
-                    sink.KeptColumn(kept);
-                else
-                    sink.Column(column);
+                if (Hooks.Ahead && Hooks.Ahead->Wrote(bx)) {
+                    // In its place already.
+                } else if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr) {
+                    sink.KeptColumn(bx, kept);
+                } else {
+                    sink.Column(bx, column);
+                }
                 sink.CountColumn();
                 if (Hooks.AfterColumn && Hooks.AfterColumn(bx)) {
                     if (next.valid())

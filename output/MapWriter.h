@@ -6,11 +6,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 class TTerrainImage;
+class TAtomicSave;
+class TMapWriteAhead;
 
 // A map file that could not be written; the message names the file and the cause.
 class EMapWriteError : public std::runtime_error
@@ -51,6 +55,38 @@ struct TMapWriterHooks
     std::function<void()> MapWritten;
     // Makes the statics files instead of the decoration or the empty files.
     std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
+    // The output opened already, with the kept block-columns written.
+    TMapWriteAhead *Ahead = nullptr;
+};
+
+// The part of a MUL map file that a run making only part of a map keeps
+// whole, written while the run still works on the rest: from the moment the
+// kept block-columns are known, a thread of its own opens the output (the
+// atomic save) and writes every block-column that Hooks.KeptColumn gives at
+// its place in the map file. WriteMapFile, given it in its hooks, then
+// writes only the other block-columns. Until WriteMapFile commits, the
+// files are discarded with the object, as after any failure.
+class TMapWriteAhead
+{
+public:
+    // A UOP file is written in order, as a whole: only a MUL file is written ahead.
+    static bool Applies(const TMapOutput &Output) { return Output.Format == TMapFormat::Mul; }
+    // Output and Hooks must outlive the object.
+    TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &Hooks);
+    ~TMapWriteAhead();
+    TMapWriteAhead(const TMapWriteAhead &) = delete;
+    TMapWriteAhead &operator=(const TMapWriteAhead &) = delete;
+
+    // Waits for the thread and gives the save; throws what the thread threw
+    // (EFileWriteError, or what checking the output threw).
+    TAtomicSave &Save();
+    // Whether block-column BlockColumn was written (once Save has returned).
+    bool Wrote(int BlockColumn) const { return Written[size_t(BlockColumn)] != 0; }
+
+private:
+    std::unique_ptr<TAtomicSave> Saving;
+    std::vector<uint8_t> Written; // by block-column
+    std::future<void> Done;
 };
 
 enum class TMapWriteResult { Written, Aborted };

@@ -27,10 +27,14 @@ const TMapSize Size{256, 192};
 class TStopper : public TGenerateObserver
 {
 public:
-    int StopAfterColumn = -1;
-    int Columns = 0;
+    int StopAfterColumn = -1, StopAfterStage = -1;
+    int Columns = 0, Stages = 0;
+    void StageEnds(int, int) override { ++Stages; }
     void ColumnWritten(int, int) override { ++Columns; }
-    bool StopRequested() override { return StopAfterColumn >= 0 && Columns > StopAfterColumn; }
+    bool StopRequested() override
+    {
+        return (StopAfterColumn >= 0 && Columns > StopAfterColumn) || (StopAfterStage >= 0 && Stages > StopAfterStage);
+    }
 };
 
 // A map of a painted world (map0.mul), and its picture with a round lake of
@@ -342,27 +346,34 @@ TEST_F(MapMerge, AMergeIntoAUopMapKeepsWhatAMergeIntoTheMulKeeps)
 TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
 {
     const std::string before = ReadFile(Dir.File("map0.mul"));
-    {
+    const std::vector<std::string> files{"lake.bmp", "map0.mul", "world.bmp"};
+    // Stopped while the map is written, and in the height stages, when the
+    // kept part of it is being written ahead.
+    for (const auto &[column, stage] : {std::pair{3, -1}, std::pair{-1, 7}}) {
         TTerrainImage model(BundledTilesPath());
         TMergeRegion region;
         TStopper stopper;
-        stopper.StopAfterColumn = 3;
+        stopper.StopAfterColumn = column;
+        stopper.StopAfterStage = stage;
         EXPECT_EQ(Merge(Dir.File("map0.mul"), model, region, stopper).Outcome, TGenerateOutcome::Aborted);
         EXPECT_EQ(ReadFile(Dir.File("map0.mul")), before);
+        EXPECT_EQ(ListDir(Dir.Path()), files);
     }
-    {
-        // The last step of the save, putting the new file in the map's place, fails.
-        Platform::SetFaultHook([](const std::string &Operation, const std::string &) {
-            return Operation == "replace" ? Platform::TError{Platform::TErrorKind::InputOutput, 0} : Platform::TError{};
+    // The last step of the save, putting the new file in the map's place,
+    // fails; and every write fails (the first one written ahead).
+    for (const std::string failing : {"replace", "write"}) {
+        Platform::SetFaultHook([failing](const std::string &Operation, const std::string &) {
+            return Operation == failing ? Platform::TError{Platform::TErrorKind::InputOutput, 0} : Platform::TError{};
         });
         TTerrainImage model(BundledTilesPath());
         TMergeRegion region;
         TGenerateObserver quiet;
         const TGenerateResult result = Merge(Dir.File("map0.mul"), model, region, quiet);
         Platform::SetFaultHook(nullptr);
-        EXPECT_EQ(result.Outcome, TGenerateOutcome::Failed);
+        EXPECT_EQ(result.Outcome, TGenerateOutcome::Failed) << failing;
+        EXPECT_NE(result.Error.find("map0.mul"), std::string::npos) << result.Error;
         EXPECT_EQ(ReadFile(Dir.File("map0.mul")), before);
-        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"lake.bmp", "map0.mul", "world.bmp"}));
+        EXPECT_EQ(ListDir(Dir.Path()), files);
     }
     // And a merge that goes through replaces it.
     TTerrainImage model(BundledTilesPath());
