@@ -257,9 +257,13 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
     run.BeforeStage = [&Existing, &Region, Stages, rings, draws, FindRegion](size_t Stage, TTerrainImage &Model) {
         const bool onPart = Stages == TMergeStages::OnRemadePart && !Model.HasPaintedHeights();
         if (Stage == CoastHeightsStage) {
+            // The map's size is the picture's (whole blocks, as checked
+            // before; rounded out all the same).
+            const TMapSize size{(Model.GetWidth() + 7) / 8 * 8, (Model.GetHeight() + 7) / 8 * 8};
             if (onPart)
-                rings->emplace(Model);
-            *draws = TMapFiller::CountColumnDraws(Model, TMapSize{Model.GetWidth(), Model.GetHeight()});
+                rings->emplace(Model, size, *draws);
+            else
+                *draws = TMapFiller::CountColumnDraws(Model, size);
             if (FindRegion)
                 FindRegion(Model);
         }

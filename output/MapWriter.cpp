@@ -65,7 +65,8 @@ TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const T
     }
 }
 
-std::vector<uint64_t> TMapFiller::CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size)
+std::vector<uint64_t> TMapFiller::CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size,
+                                                   const std::function<void(int Y, const TCell *Cells)> &Row)
 {
     using namespace MapFile;
     std::vector<uint8_t> draws(65536, 0);
@@ -87,6 +88,8 @@ std::vector<uint64_t> TMapFiller::CountColumnDraws(const TTerrainImage &Model, c
                     count += draws[cells[x].Code];
                 counts[size_t(x0 / BlockSide)] += count;
             }
+            if (Row)
+                Row(y - 1, cells);
         }
     });
     for (size_t i = 0; i < halves[0].size(); ++i)

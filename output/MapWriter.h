@@ -13,6 +13,7 @@
 #include <vector>
 
 class TTerrainImage;
+struct TCell;
 class TAtomicSave;
 class TMapWriteAhead;
 
@@ -114,7 +115,10 @@ public:
                std::vector<uint64_t> ColumnDraws = {});
     // The draws of each block-column of the model's map of that size: one per
     // cell whose code has a tile list that is not empty (on both cores).
-    static std::vector<uint64_t> CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size);
+    // Row, when given, is called with each row of the grid counted (0-based
+    // Y, the row's first cell), on the thread that counts it.
+    static std::vector<uint64_t> CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size,
+                                                  const std::function<void(int Y, const TCell *Cells)> &Row = {});
     // Fills Count block-columns from First on into Out, one after the other
     // (Count * Size.ColumnBytes()). Safe to call from several threads at once.
     void FillBand(int First, int Count, uint8_t *Out) const;

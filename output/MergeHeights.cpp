@@ -3,6 +3,7 @@
 #include "ClassTerrainImage.h"
 #include "InTwoHalves.h"
 #include "MapMerge.h"
+#include "MapWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -88,18 +89,32 @@ TCoastRings::TCoastRings(const TTerrainImage &Model)
       Bits(size_t(Height) * size_t(Words), 0)
 {
     InTwoHalves(Height, [&](int First, int Last) {
-        for (int y = First; y < Last; ++y) {
-            const TCell *row = Model.CellData() + Model.Index(1, y + 1);
-            uint64_t *bits = Bits.data() + size_t(y) * size_t(Words);
-            for (int x0 = 0; x0 < Width; x0 += 64) {
-                uint64_t word = 0;
-                const int end = std::min(Width, x0 + 64);
-                for (int x = x0; x < end; ++x)
-                    word |= uint64_t(row[x].Code == WATER || row[x].Code == COASTLINE) << (x - x0);
-                bits[x0 / 64] = word;
-            }
-        }
+        for (int y = First; y < Last; ++y)
+            MarkRow(y, Model.CellData() + Model.Index(1, y + 1));
     });
+}
+
+TCoastRings::TCoastRings(const TTerrainImage &Model, const TMapSize &Size, std::vector<uint64_t> &ColumnDraws)
+    : Width(Model.GetWidth()), Height(Model.GetHeight()), Words((Model.GetWidth() + 63) / 64),
+      Bits(size_t(Height) * size_t(Words), 0)
+{
+    // Each row is marked while the counting has it in the cache.
+    ColumnDraws = TMapFiller::CountColumnDraws(Model, Size, [this](int Y, const TCell *Row) {
+        if (Y < Height)
+            MarkRow(Y, Row);
+    });
+}
+
+void TCoastRings::MarkRow(int Y, const TCell *Row)
+{
+    uint64_t *bits = Bits.data() + size_t(Y) * size_t(Words);
+    for (int x0 = 0; x0 < Width; x0 += 64) {
+        uint64_t word = 0;
+        const int end = std::min(Width, x0 + 64);
+        for (int x = x0; x < end; ++x)
+            word |= uint64_t(Row[x].Code == WATER || Row[x].Code == COASTLINE) << (x - x0);
+        bits[x0 / 64] = word;
+    }
 }
 
 bool TCoastRings::Fixed(int X, int Y) const

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "MapFormat.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 class TTerrainImage;
 struct TMergeRegion;
+struct TCell;
 
 // The height stages of a merge run on the part of the grid that is remade:
 // kept cells take their altitudes from the existing map and stand fixed, so
@@ -38,10 +41,15 @@ class TCoastRings
 {
 public:
     explicit TCoastRings(const TTerrainImage &Model);
+    // The same together with the writer's draws per block-column of a map
+    // of Size (TMapFiller::CountColumnDraws), from one pass.
+    TCoastRings(const TTerrainImage &Model, const TMapSize &Size, std::vector<uint64_t> &ColumnDraws);
     // (X, Y) 1-based, inside the grid.
     bool Fixed(int X, int Y) const;
 
 private:
+    // Row Y (0-based) of the grid, Width cells.
+    void MarkRow(int Y, const TCell *Row);
     int Width = 0, Height = 0, Words = 0;
     std::vector<uint64_t> Bits; // by row, a bit per cell: water or coastline
 };

@@ -211,12 +211,19 @@ TEST(MergeCoastRings, FixedWhereTheRingsStageFixes)
                     const uint32_t r = next(sparse);
                     model.SetCell(x, y, r == 0 ? WATER : r == 1 ? COASTLINE : r == 2 ? MOUNTAIN : GRASS, 0);
                 }
+            // Alone, and with the writer's draws counted in the same pass.
             const TCoastRings rings(model);
+            const TMapSize size{(width + 7) / 8 * 8, (height + 7) / 8 * 8};
+            std::vector<uint64_t> draws;
+            const TCoastRings counted(model, size, draws);
+            EXPECT_EQ(draws, TMapFiller::CountColumnDraws(model, size));
             FastStages::CoastHeights(model);
             for (int y = 1; y <= height; ++y)
-                for (int x = 1; x <= width; ++x)
+                for (int x = 1; x <= width; ++x) {
                     ASSERT_EQ(rings.Fixed(x, y), model.GetFlag(x, y) == FLAG_FIXED)
                         << width << "x" << height << " round " << round << " at " << x << "," << y;
+                    ASSERT_EQ(counted.Fixed(x, y), rings.Fixed(x, y)) << x << "," << y;
+                }
         }
     }
 }
