@@ -253,7 +253,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
     // What needs only the final terrain codes is done before the region is
     // waited for: the rings the random heights ask for, the writer's draws.
     const auto rings = std::make_shared<std::optional<TCoastRings>>();
-    const auto draws = std::make_shared<std::vector<uint64_t>>();
+    const auto draws = std::make_shared<TMapDraws>();
     run.BeforeStage = [&Existing, &Region, Stages, rings, draws, FindRegion](size_t Stage, TTerrainImage &Model) {
         const bool onPart = Stages == TMergeStages::OnRemadePart && !Model.HasPaintedHeights();
         if (Stage == CoastHeightsStage) {
@@ -263,7 +263,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             if (onPart)
                 rings->emplace(Model, size, *draws);
             else
-                *draws = TMapFiller::CountColumnDraws(Model, size);
+                *draws = TMapFiller::CountDraws(Model, size);
             if (FindRegion)
                 FindRegion(Model);
         }
@@ -276,7 +276,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
         return false;
     };
-    run.Writer.ColumnDraws = [draws, WaitForMap] {
+    run.Writer.Draws = [draws, WaitForMap] {
         // The writer starts: the reading is over by now (the region needed
         // it); its end is waited for all the same.
         if (WaitForMap)
@@ -293,6 +293,8 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
                Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
     };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
+    // Only the remade blocks are filled; PatchBand puts in the others.
+    run.Writer.FillBlocks = [&Region] { return Region.Blocks.data(); };
     // On the writing thread: a scratch of its own.
     const auto scratch = std::make_shared<std::vector<uint8_t>>();
     run.Writer.KeptColumn = [&Existing, &Region, scratch](int BlockColumn) -> const uint8_t * {

@@ -40,8 +40,7 @@ void FillBlockColumn(TTerrainImage &Model, int BlockColumn, uint8_t *Buffer)
     FillBlockColumn(Model, MapSizes::Classic, BlockColumn, Buffer);
 }
 
-TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const TMapSize &Size_,
-                       std::vector<uint64_t> ColumnDraws)
+TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const TMapSize &Size_, TMapDraws Draws)
     : Model(Model_), Size(Size_), FixedTiles(65536), ListOfCode(65536, 0),
       Starts(size_t(Size_.BlockColumns()) + 1, Start)
 {
@@ -57,58 +56,80 @@ TMapFiller::TMapFiller(const TTerrainImage &Model_, const TPcg32 &Start, const T
             FixedTiles[code] = TTerrainImage::HasTileList(c) ? Model.GetVoidTile() : Model.FixedTile(c);
         }
     }
-    const std::vector<uint64_t> draws = ColumnDraws.size() == size_t(Size.BlockColumns())
-                                            ? std::move(ColumnDraws) : CountColumnDraws(Model, Size);
+    if (Draws.Columns.size() != size_t(Size.BlockColumns()) || Draws.Blocks.size() != size_t(Size.Blocks()))
+        Draws = CountDraws(Model, Size);
     for (int bx = 0; bx < Size.BlockColumns(); ++bx) {
         Starts[size_t(bx) + 1] = Starts[size_t(bx)];
-        Starts[size_t(bx) + 1].Advance(draws[size_t(bx)]);
+        Starts[size_t(bx) + 1].Advance(Draws.Columns[size_t(bx)]);
     }
+    BlockDraws = std::move(Draws.Blocks);
 }
 
-std::vector<uint64_t> TMapFiller::CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size,
-                                                   const std::function<void(int Y, const TCell *Cells)> &Row)
+TMapDraws TMapFiller::CountDraws(const TTerrainImage &Model, const TMapSize &Size,
+                                 const std::function<void(int Y, const TCell *Cells)> &Row)
 {
     using namespace MapFile;
     std::vector<uint8_t> draws(65536, 0);
     for (uint32_t code = 0; code < 65536; ++code)
         draws[code] = TTerrainImage::HasTileList(uint16_t(code)) && !Model.GetTileList(uint8_t(code)).empty();
-    const int width = std::min(Model.GetWidth(), Size.Width);
-    const int height = std::min(Model.GetHeight(), Size.Height);
-    // The rows in two halves, each counting into its own list.
-    std::vector<uint64_t> halves[2] = {std::vector<uint64_t>(size_t(Size.BlockColumns()), 0),
-                                       std::vector<uint64_t>(size_t(Size.BlockColumns()), 0)};
+    const size_t columns = size_t(std::max(Size.BlockColumns(), 0)), rows = size_t(std::max(Size.BlockRows(), 0));
+    // Whole blocks of the map only.
+    const int width = std::min(Model.GetWidth(), int(columns) * BlockSide);
+    const int height = std::min(Model.GetHeight(), int(rows) * BlockSide);
+    // The rows in two halves, each counting into its own blocks, block-row
+    // after block-row (a block-row may be shared by the two).
+    std::vector<uint8_t> halves[2] = {std::vector<uint8_t>(rows * columns, 0), std::vector<uint8_t>(rows * columns, 0)};
     InTwoHalves(height, [&](int First, int Last) {
-        std::vector<uint64_t> &counts = halves[First == 0 ? 0 : 1];
+        std::vector<uint8_t> &counts = halves[First == 0 ? 0 : 1];
         for (int y = First + 1; y <= Last; ++y) {
             const TCell *cells = Model.CellData() + Model.Index(1, y);
+            uint8_t *blocks = counts.data() + size_t((y - 1) / BlockSide) * columns;
             for (int x0 = 0; x0 < width; x0 += BlockSide) {
                 unsigned count = 0;
                 const int end = std::min(x0 + BlockSide, width);
                 for (int x = x0; x < end; ++x)
                     count += draws[cells[x].Code];
-                counts[size_t(x0 / BlockSide)] += count;
+                blocks[x0 / BlockSide] = uint8_t(blocks[x0 / BlockSide] + count);
             }
             if (Row)
                 Row(y - 1, cells);
         }
     });
-    for (size_t i = 0; i < halves[0].size(); ++i)
-        halves[0][i] += halves[1][i];
-    return halves[0];
+    TMapDraws result{std::vector<uint64_t>(columns, 0), std::vector<uint8_t>(rows * columns, 0)};
+    for (size_t by = 0; by < rows; ++by)
+        for (size_t bx = 0; bx < columns; ++bx) {
+            const uint8_t count = uint8_t(halves[0][by * columns + bx] + halves[1][by * columns + bx]);
+            result.Blocks[bx * rows + by] = count;
+            result.Columns[bx] += count;
+        }
+    return result;
 }
 
-void TMapFiller::FillBand(int First, int Count, uint8_t *Out) const
+void TMapFiller::FillBand(int First, int Count, uint8_t *Out, const uint8_t *Blocks) const
 {
     using namespace MapFile;
     const int width = Model.GetWidth();
     const int height = Model.GetHeight();
     const uint16_t voidTile = FixedTiles[NO_TERRAIN];
     const size_t columnBytes = Size.ColumnBytes();
+    const size_t rows = size_t(Size.BlockRows());
+    // Blocks are skipped only with their draws known.
+    if (BlockDraws.size() != size_t(Size.Blocks()))
+        Blocks = nullptr;
     std::vector<TPcg32> generators(Starts.begin() + First, Starts.begin() + First + Count);
     for (int y = 1; y <= Size.Height; ++y) {
         const int by = (y - 1) / BlockSide, row = (y - 1) % BlockSide;
         const TCell *cells = y <= height ? Model.CellData() + Model.Index(1, y) : nullptr;
         for (int j = 0; j < Count; ++j) {
+            if (Blocks) {
+                // A block not filled moves its block-column's generator past its draws.
+                const size_t index = size_t(First + j) * rows + size_t(by);
+                if (!Blocks[index]) {
+                    if (row == 0)
+                        generators[size_t(j)].Advance(BlockDraws[index]);
+                    continue;
+                }
+            }
             uint8_t *block = Out + size_t(j) * columnBytes + size_t(by) * BlockBytes;
             if (row == 0)
                 block[0] = block[1] = block[2] = block[3] = 0;
@@ -326,8 +347,8 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
 
         // Bands of block-columns are filled on a second thread while the one
         // before is written; each block-column is written and reported on its own.
-        const TMapFiller filler(Model, Random::Generator(), size,
-                                Hooks.ColumnDraws ? Hooks.ColumnDraws() : std::vector<uint64_t>());
+        const TMapFiller filler(Model, Random::Generator(), size, Hooks.Draws ? Hooks.Draws() : TMapDraws());
+        const uint8_t *fillBlocks = Hooks.FillBlocks ? Hooks.FillBlocks() : nullptr;
         const int columns = size.BlockColumns();
         const int bandCount = (columns + BandColumns - 1) / BandColumns;
         std::array<std::vector<uint8_t>, 2> bands;
@@ -342,7 +363,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
                 kept = Hooks.KeepColumn(band * BandColumns + j);
             uint8_t *out = bands[size_t(band % 2)].data();
             if (!kept)
-                filler.FillBand(band * BandColumns, bandWidth(band), out);
+                filler.FillBand(band * BandColumns, bandWidth(band), out, fillBlocks);
             if (Hooks.PatchBand)
                 Hooks.PatchBand(band * BandColumns, bandWidth(band), out);
         };

@@ -24,6 +24,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The writer's draws, as TMapFiller::CountDraws counts them.
+struct TMapDraws
+{
+    std::vector<uint64_t> Columns; // by block-column
+    std::vector<uint8_t> Blocks;   // by block index (block-column * block-rows + block-row)
+};
+
 // What the writer tells its caller while it works.
 struct TMapWriterHooks
 {
@@ -48,9 +55,12 @@ struct TMapWriterHooks
     std::function<bool(int BlockColumn)> KeepColumn;
     std::function<const uint8_t *(int BlockColumn)> KeptColumn;
     std::function<void(int First, int Count, uint8_t *Band)> PatchBand;
-    // The draws of each block-column (TMapFiller::CountColumnDraws), when
-    // counted before the writing begins; else the writer counts them.
-    std::function<std::vector<uint64_t>()> ColumnDraws;
+    // The draws (TMapFiller::CountDraws), when counted before the writing
+    // begins; else the writer counts them.
+    std::function<TMapDraws()> Draws;
+    // By block index, 1 for the blocks to fill from the model; the others
+    // are left for PatchBand to put in (they draw all the same).
+    std::function<const uint8_t *()> FillBlocks;
     // Called once the map file's bytes are all written, before the statics:
     // what KeptColumn and PatchBand read from may be closed.
     std::function<void()> MapWritten;
@@ -109,19 +119,21 @@ class TMapFiller
 {
 public:
     // Start is the generator's state before the first draw of the file.
-    // ColumnDraws, when not empty, are the draws of each block-column as
-    // ColumnDraws() counts them, counted beforehand.
+    // Draws, when given, are the draws as CountDraws counts them, counted
+    // beforehand.
     TMapFiller(const TTerrainImage &Model, const TPcg32 &Start, const TMapSize &Size = MapSizes::Classic,
-               std::vector<uint64_t> ColumnDraws = {});
-    // The draws of each block-column of the model's map of that size: one per
-    // cell whose code has a tile list that is not empty (on both cores).
-    // Row, when given, is called with each row of the grid counted (0-based
-    // Y, the row's first cell), on the thread that counts it.
-    static std::vector<uint64_t> CountColumnDraws(const TTerrainImage &Model, const TMapSize &Size,
-                                                  const std::function<void(int Y, const TCell *Cells)> &Row = {});
+               TMapDraws Draws = {});
+    // The draws of each block and block-column of the model's map of that
+    // size: one per cell whose code has a tile list that is not empty (on
+    // both cores). Row, when given, is called with each row of the grid
+    // counted (0-based Y, the row's first cell), on the thread that counts it.
+    static TMapDraws CountDraws(const TTerrainImage &Model, const TMapSize &Size,
+                                const std::function<void(int Y, const TCell *Cells)> &Row = {});
     // Fills Count block-columns from First on into Out, one after the other
     // (Count * Size.ColumnBytes()). Safe to call from several threads at once.
-    void FillBand(int First, int Count, uint8_t *Out) const;
+    // With Blocks (by block index), only the blocks marked 1 are filled; the
+    // bytes of the others are left as they were.
+    void FillBand(int First, int Count, uint8_t *Out, const uint8_t *Blocks = nullptr) const;
     // The generator as it stands after the draws of the block-columns before bx.
     const TPcg32 &StateBefore(int BlockColumn) const { return Starts[size_t(BlockColumn)]; }
 
@@ -137,6 +149,7 @@ private:
     };
     std::vector<TList> Lists;
     std::vector<TPcg32> Starts; // Size.BlockColumns() + 1 states
+    std::vector<uint8_t> BlockDraws; // by block index
 };
 
 // Writes the whole map file block-column by block-column in the output's size

@@ -3,7 +3,6 @@
 #include "ClassTerrainImage.h"
 #include "InTwoHalves.h"
 #include "MapMerge.h"
-#include "MapWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,12 +93,12 @@ TCoastRings::TCoastRings(const TTerrainImage &Model)
     });
 }
 
-TCoastRings::TCoastRings(const TTerrainImage &Model, const TMapSize &Size, std::vector<uint64_t> &ColumnDraws)
+TCoastRings::TCoastRings(const TTerrainImage &Model, const TMapSize &Size, TMapDraws &Draws)
     : Width(Model.GetWidth()), Height(Model.GetHeight()), Words((Model.GetWidth() + 63) / 64),
       Bits(size_t(Height) * size_t(Words), 0)
 {
     // Each row is marked while the counting has it in the cache.
-    ColumnDraws = TMapFiller::CountColumnDraws(Model, Size, [this](int Y, const TCell *Row) {
+    Draws = TMapFiller::CountDraws(Model, Size, [this](int Y, const TCell *Row) {
         if (Y < Height)
             MarkRow(Y, Row);
     });

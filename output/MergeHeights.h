@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MapFormat.h"
+#include "MapWriter.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,9 +42,9 @@ class TCoastRings
 {
 public:
     explicit TCoastRings(const TTerrainImage &Model);
-    // The same together with the writer's draws per block-column of a map
-    // of Size (TMapFiller::CountColumnDraws), from one pass.
-    TCoastRings(const TTerrainImage &Model, const TMapSize &Size, std::vector<uint64_t> &ColumnDraws);
+    // The same together with the writer's draws in a map of Size
+    // (TMapFiller::CountDraws), from one pass.
+    TCoastRings(const TTerrainImage &Model, const TMapSize &Size, TMapDraws &Draws);
     // (X, Y) 1-based, inside the grid.
     bool Fixed(int X, int Y) const;
 

@@ -264,5 +264,27 @@ TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
                 << "block-column " << bx;
         }
         EXPECT_EQ(filler.StateBefore(MapFile::BlockColumns).State, referenceStates.back().State);
+
+        // Only some blocks filled (about one in three, and whole block-columns
+        // of them): the others are left alone and the filled ones get the
+        // same bytes, their block-column's generator moved past the others.
+        std::vector<uint8_t> blocks(size_t(MapFile::BlockColumns) * MapFile::BlockRows);
+        for (size_t b = 0; b < blocks.size(); ++b)
+            blocks[b] = b / MapFile::BlockRows % 7 == 3 || painter.Random(3) == 0;
+        std::vector<uint8_t> some(reference.size(), 0xEE);
+        for (int first = 0; first < MapFile::BlockColumns;) {
+            const int count = std::min(MapFile::BlockColumns - first, 1 + int(painter.Random(40)));
+            filler.FillBand(first, count, some.data() + size_t(first) * MapFile::ColumnBytes, blocks.data());
+            first += count;
+        }
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            const size_t at = b * MapFile::BlockBytes;
+            if (blocks[b]) {
+                ASSERT_EQ(0, std::memcmp(some.data() + at, reference.data() + at, MapFile::BlockBytes)) << "block " << b;
+            } else {
+                ASSERT_TRUE(std::all_of(some.begin() + std::ptrdiff_t(at), some.begin() + std::ptrdiff_t(at + MapFile::BlockBytes),
+                                        [](uint8_t Byte) { return Byte == 0xEE; })) << "block " << b;
+            }
+        }
     }
 }
