@@ -98,38 +98,24 @@ void TTerrainImage::LoadHeights(const std::string &FileName)
     try {
         const Platform::TFileView file(FileName);
         const std::span<const uint8_t> bytes = file.Bytes();
-        if (bytes.empty())
-            throw fail("the file is empty");
-
-        TBmpLayout bmp;
-        std::optional<TPngCheck> png;
-        std::string problem;
-        uint64_t width = 0, height = 0;
-        uint32_t bits = 8;
-        if (LooksLikeBmp(bytes)) {
-            problem = BmpProblem(bytes, bmp);
-            width = bmp.Width;
-            height = bmp.Height;
-            if (problem.empty() && (bmp.BitsPerPixel == 16 || bmp.BitsPerPixel == 32) &&
-                (std::popcount(bmp.RedMask) != 8 || std::popcount(bmp.GreenMask) != 8 ||
-                 std::popcount(bmp.BlueMask) != 8))
-                problem = "a heights picture needs 8 bits of each colour; this BMP's " + Num(bmp.BitsPerPixel) +
-                          "-bit pixels have " + Num(uint64_t(std::popcount(bmp.RedMask))) + " bits of red, " +
-                          Num(uint64_t(std::popcount(bmp.GreenMask))) + " of green and " +
-                          Num(uint64_t(std::popcount(bmp.BlueMask))) + " of blue";
-        } else if (LooksLikePng(bytes)) {
-            png.emplace(bytes);
-            problem = png->LayoutProblem();
-            width = png->Width();
-            height = png->Height();
-            bits = png->RedBits();
-            if (problem.empty() && png->ColourType() != 0 && png->ColourType() != 4)
-                problem = "the picture is not grey: its colour type is " + Num(png->ColourType()) + " (" +
-                          PngColourTypeName(png->ColourType()) +
-                          "); a heights picture must be grey (colour type 0, or 4 with alpha)";
-        } else {
-            problem = "the file is neither a BMP nor a PNG picture";
-        }
+        TPictureLayout layout;
+        std::string problem = PictureProblem(bytes, layout);
+        const TBmpLayout &bmp = layout.Bmp;
+        std::optional<TPngCheck> &png = layout.Png;
+        const uint64_t width = layout.Width, height = layout.Height;
+        const uint32_t bits = png ? png->RedBits() : 8;
+        // Grey pictures only, with 8 bits of each colour in a BMP.
+        if (problem.empty() && !png && (bmp.BitsPerPixel == 16 || bmp.BitsPerPixel == 32) &&
+            (std::popcount(bmp.RedMask) != 8 || std::popcount(bmp.GreenMask) != 8 ||
+             std::popcount(bmp.BlueMask) != 8))
+            problem = "a heights picture needs 8 bits of each colour; this BMP's " + Num(bmp.BitsPerPixel) +
+                      "-bit pixels have " + Num(uint64_t(std::popcount(bmp.RedMask))) + " bits of red, " +
+                      Num(uint64_t(std::popcount(bmp.GreenMask))) + " of green and " +
+                      Num(uint64_t(std::popcount(bmp.BlueMask))) + " of blue";
+        if (problem.empty() && png && png->ColourType() != 0 && png->ColourType() != 4)
+            problem = "the picture is not grey: its colour type is " + Num(png->ColourType()) + " (" +
+                      PngColourTypeName(png->ColourType()) +
+                      "); a heights picture must be grey (colour type 0, or 4 with alpha)";
         if (!problem.empty())
             throw fail(problem);
 

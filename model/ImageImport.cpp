@@ -149,32 +149,14 @@ void TTerrainImage::LoadFromBMP(const std::string &FileName, const TLoadOptions 
     try {
         const Platform::TFileView file(FileName);
         const std::span<const uint8_t> bytes = file.Bytes();
-        if (bytes.empty())
-            throw fail("the file is empty");
-
-        // Only BMP and PNG are read: both are lossless; a lossy format would
-        // change red values at every edge.
-        TBmpLayout bmp;
-        std::optional<TPngCheck> png;
-        std::string problem;
-        uint64_t width = 0, height = 0;
-        uint32_t redBits = 8;
-        if (LooksLikeBmp(bytes)) {
-            problem = BmpProblem(bytes, bmp);
-            width = bmp.Width;
-            height = bmp.Height;
-            redBits = BmpRedBits(bmp);
-        } else if (LooksLikePng(bytes)) {
-            png.emplace(bytes);
-            problem = png->LayoutProblem();
-            width = png->Width();
-            height = png->Height();
-            redBits = png->RedBits();
-        } else {
-            problem = "the file is neither a BMP nor a PNG picture";
-        }
+        TPictureLayout layout;
+        std::string problem = PictureProblem(bytes, layout);
         if (!problem.empty())
             throw fail(problem);
+        const TBmpLayout &bmp = layout.Bmp;
+        std::optional<TPngCheck> &png = layout.Png;
+        const uint64_t width = layout.Width, height = layout.Height;
+        const uint32_t redBits = png ? png->RedBits() : BmpRedBits(bmp);
 
         // The crop comes first: a picture too large to load may be cut to a
         // part that is not.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -111,3 +112,18 @@ std::string ColourIndexProblem(uint64_t X, uint64_t Y, uint32_t Index, uint64_t 
 
 bool LooksLikeBmp(std::span<const uint8_t> File);
 bool LooksLikePng(std::span<const uint8_t> File);
+
+// What a picture file is: a BMP (Bmp filled in) or a PNG (Png), of Width x
+// Height pixels, as far as its headers tell.
+struct TPictureLayout
+{
+    TBmpLayout Bmp;
+    std::optional<TPngCheck> Png;
+    uint64_t Width = 0, Height = 0;
+};
+// Tells BMP and PNG apart by their first bytes and checks the layout
+// (BmpProblem, TPngCheck::LayoutProblem); what is wrong ("the file is empty",
+// "the file is neither a BMP nor a PNG picture", ...), or empty. Only BMP and
+// PNG are read: both are lossless; a lossy format would change red values at
+// every edge.
+std::string PictureProblem(std::span<const uint8_t> File, TPictureLayout &Layout);
