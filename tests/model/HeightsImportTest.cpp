@@ -213,6 +213,8 @@ TEST_F(HeightsImport, DamagedOrMissingPicturesAreLoadFailures)
         EXPECT_EQ(message.rfind(HeightsFile + ": ", 0), 0u) << message; // not a size error
         EXPECT_FALSE(Model.HasPaintedHeights());
     }
+    EXPECT_EQ(Refusal(std::string()), HeightsFile + ": the file is empty");
+    EXPECT_EQ(Refusal("GIF89a"), HeightsFile + ": the file is neither a BMP nor a PNG picture");
     EXPECT_THROW(Model.LoadHeights(Dir.File("missing.png")), EImageLoadError);
 }
 

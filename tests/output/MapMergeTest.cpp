@@ -342,14 +342,21 @@ TEST_F(MapMerge, AMergeIntoAUopMapKeepsWhatAMergeIntoTheMulKeeps)
         TTerrainImage model(BundledTilesPath());
         ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
     }
-    ExistingMap = "map0LegacyMUL.uop";
-    TTerrainImage model(BundledTilesPath());
-    ASSERT_EQ(Merge(Dir.File("merged.uop"), model, region, quiet).Outcome, TGenerateOutcome::Written);
-    const TMapCells mul = CellsOf(Dir.File("merged.mul")), uop = CellsOf(Dir.File("merged.uop"));
+    const TMapCells mul = CellsOf(Dir.File("merged.mul"));
     EXPECT_GT(region.RemadeBlocks, 0u);
-    EXPECT_TRUE(mul.Tiles == uop.Tiles);
-    EXPECT_TRUE(mul.Altitudes == uop.Altitudes);
     EXPECT_FALSE(mul.Tiles == CellsOf(Dir.File("map0.mul")).Tiles);
+    // From either form into either form (a MUL output is written ahead, a
+    // UOP one in order).
+    for (const auto &[existing, output] : {std::pair{"map0LegacyMUL.uop", "merged.uop"},
+                                           std::pair{"map0LegacyMUL.uop", "fromuop.mul"},
+                                           std::pair{"map0.mul", "frommul.uop"}}) {
+        ExistingMap = existing;
+        TTerrainImage model(BundledTilesPath());
+        ASSERT_EQ(Merge(Dir.File(output), model, region, quiet).Outcome, TGenerateOutcome::Written);
+        const TMapCells merged = CellsOf(Dir.File(output));
+        EXPECT_TRUE(merged.Tiles == mul.Tiles) << existing << " into " << output;
+        EXPECT_TRUE(merged.Altitudes == mul.Altitudes) << existing << " into " << output;
+    }
 }
 
 TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)

@@ -1,12 +1,15 @@
 #include "ByteOrder.h"
 #include "ClassTerrainImage.h"
 #include "MapWriter.h"
+#include "Platform.h"
+#include "Random.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 using namespace TestSupport;
 
@@ -215,6 +218,67 @@ TEST_F(MapWriter, AFullWriteReplacesTheOldFile)
     EXPECT_EQ(WriteMapFile(*Model, path), TMapWriteResult::Written);
     EXPECT_EQ(std::filesystem::file_size(path), 77070336u);
     EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "map0.mul"}));
+}
+
+// Block-columns kept whole (every third one, and the last) written ahead,
+// the others then in place: the same file and draws as writing them in
+// order; a failure while writing ahead names the file and leaves the old one.
+TEST_F(MapWriter, AKeptPartWrittenAheadGivesTheFileThatWritingInOrderGives)
+{
+    PaintGrid(*Model, {"DGWDG", "GDCDD", "x0DGW", "DDDDD"});
+    const TMapSize size{64, 32};
+    const auto kept = [](int BlockColumn) { return BlockColumn % 3 == 1 || BlockColumn == 7; };
+    std::vector<uint8_t> pattern(size_t(size.BlockColumns()) * size.ColumnBytes());
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = uint8_t(i * 7 + i / 196);
+    TMapWriterHooks hooks;
+    hooks.KeepColumn = kept;
+    hooks.KeptColumn = [&](int BlockColumn) -> const uint8_t * {
+        return kept(BlockColumn) ? pattern.data() + size_t(BlockColumn) * size.ColumnBytes() : nullptr;
+    };
+    const auto write = [&](const std::string &Name, bool Ahead) {
+        const TMapOutput output = TMapOutput::ForFile(Dir.File(Name), size);
+        Random::Generator().Seed(5, 9);
+        std::optional<TMapWriteAhead> ahead;
+        TMapWriterHooks these = hooks;
+        if (Ahead) {
+            EXPECT_TRUE(TMapWriteAhead::Applies(output));
+            these.Ahead = &ahead.emplace(output, hooks);
+        }
+        EXPECT_EQ(WriteMapFile(*Model, output, these), TMapWriteResult::Written);
+        return std::pair{ReadFile(Dir.File(Name)), Random::Generator().State};
+    };
+    const auto inOrder = write("order.mul", false), ahead = write("ahead.mul", true);
+    ASSERT_EQ(ahead.first.size(), size.BlockBytes());
+    EXPECT_TRUE(ahead.first == inOrder.first);
+    EXPECT_EQ(ahead.second, inOrder.second);
+    for (int bx = 0; bx < size.BlockColumns(); ++bx)
+        EXPECT_EQ(ahead.first.compare(size_t(bx) * size.ColumnBytes(), size.ColumnBytes(),
+                                      reinterpret_cast<const char *>(pattern.data()) + size_t(bx) * size.ColumnBytes(),
+                                      size.ColumnBytes()) == 0,
+                  kept(bx))
+            << bx;
+    EXPECT_FALSE(TMapWriteAhead::Applies(TMapOutput::ForFile(Dir.File("map0LegacyMUL.uop"))));
+
+    Platform::SetFaultHook([](const std::string &Operation, const std::string &) {
+        return Operation == "write" ? Platform::TError{Platform::TErrorKind::InputOutput, 0} : Platform::TError{};
+    });
+    {
+        // Its files go with it.
+        const TMapOutput output = TMapOutput::ForFile(Dir.File("ahead.mul"), size);
+        TMapWriteAhead failing(output, hooks);
+        TMapWriterHooks these = hooks;
+        these.Ahead = &failing;
+        try {
+            WriteMapFile(*Model, output, these);
+            ADD_FAILURE() << "a failed write was not reported";
+        } catch (const EMapWriteError &error) {
+            EXPECT_NE(std::string(error.what()).find(Dir.File("ahead.mul")), std::string::npos) << error.what();
+        }
+    }
+    Platform::SetFaultHook(nullptr);
+    EXPECT_TRUE(ReadFile(Dir.File("ahead.mul")) == ahead.first);
+    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "ahead.mul", "order.mul"}));
 }
 
 TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
