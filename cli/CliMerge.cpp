@@ -9,6 +9,7 @@
 #include "DecorationConfig.h"
 #include "ImportTiles.h"
 #include "Interrupt.h"
+#include "KeptCodes.h"
 #include "MapMerge.h"
 #include "MapReader.h"
 #include "OutputTarget.h"
@@ -203,5 +204,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         Report(Err, "interrupted after " + Options.MapPath + " was written");
         return ExitInterrupted;
     }
+    // The report and the preview describe the map as written.
+    if (Options.Report || Options.PreviewPath)
+        ShowKeptCellsAsWritten(*model, reading.Map().Cells, classes, region);
     return WriteExtras(*model, Options, output, result, Err, &region.Blocks);
 }

@@ -4,6 +4,7 @@
 // leaves it as it was.
 #include "ClassTerrainImage.h"
 #include "FastStages.h"
+#include "KeptCodes.h"
 #include "MapMerge.h"
 #include "MergeHeights.h"
 #include "MapRuns.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -397,4 +399,44 @@ TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
     TGenerateObserver quiet;
     EXPECT_EQ(Merge(Dir.File("map0.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
     EXPECT_NE(ReadFile(Dir.File("map0.mul")), before);
+}
+
+// After a merge of the unchanged picture every cell is kept; the codes the
+// stages gave them differ from what the map shows along some shores (water
+// where the map shows coast). Taken as written, every kept cell's code names
+// a list that holds its tile, as the configuration states it.
+TEST_F(MapMerge, KeptCellsTakeCodesThatShowTheirTilesForTheReport)
+{
+    SavePicture(Dir.File("same.bmp"), Picture);
+    TTerrainImage model(BundledTilesPath());
+    TMergeRegion region;
+    TGenerateObserver quiet;
+    ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, quiet, TMergeStages::OnRemadePart, Dir.File("same.bmp")).Outcome,
+              TGenerateOutcome::Written);
+    ASSERT_EQ(region.RemadeBlocks, 0u);
+    const TMapCells cells = CellsOf(Dir.File("merged.mul"));
+    const auto shows = [&](uint16_t Code, uint16_t Tile) {
+        if (Code >= 256)
+            return model.GetTransitionTile(Code) == Tile;
+        const uint8_t list = Code == NO_TERRAIN ? uint8_t(VOID) : uint8_t(Code);
+        const std::vector<uint16_t> &tiles = model.GetTileList(list);
+        return std::find(tiles.begin(), tiles.end(), Tile) != tiles.end();
+    };
+    const auto wrong = [&] {
+        uint64_t count = 0, waterOffWater = 0;
+        for (int y = 0; y < Size.Height; ++y)
+            for (int x = 0; x < Size.Width; ++x) {
+                const uint16_t code = model.GetCell(x + 1, y + 1).Code;
+                const bool fits = shows(code, cells.Tiles[cells.Index(x, y)]);
+                count += !fits;
+                waterOffWater += !fits && code == WATER;
+            }
+        return std::pair{count, waterOffWater};
+    };
+    const auto [before, waterBefore] = wrong();
+    EXPECT_GT(waterBefore, 0u);
+    EXPECT_EQ(ShowKeptCellsAsWritten(model, cells, TTileClasses(model, {}), region), before);
+    EXPECT_EQ(wrong(), (std::pair<uint64_t, uint64_t>{0, 0}));
+    std::printf("[ measured ] %llu of %d kept cells took the code their tile shows\n",
+                static_cast<unsigned long long>(before), Size.Width * Size.Height);
 }
