@@ -113,6 +113,8 @@ bool Decided(uint8_t Code)
 // around it is; plain loops over bytes, over rows kept in a small ring.
 void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
 {
+    if (Import.Width <= 0 || Import.Height <= 0)
+        return;
     const size_t w = size_t(Import.Width), h = size_t(Import.Height);
     constexpr size_t Rows = 2 * CoastReach + 1;
     std::vector<uint8_t> ring(Rows * w), water(w + 2 * CoastReach, 0), near(w);
