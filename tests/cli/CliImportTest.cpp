@@ -9,17 +9,13 @@
 
 #include <filesystem>
 
+using CliTestData::RunIn;
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
 using TestSupport::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-CliProcess::TResult RunIn(const TTempDir &Dir, const std::vector<std::string> &Arguments)
-{
-    return CliTestData::RunIn(Dir.Path(), Arguments);
-}
 
 // A MUL map of 8 x 8 cells (one block) with tile Tile on every cell but the
 // first row, which holds grass (tile 3 of the bundled configuration).

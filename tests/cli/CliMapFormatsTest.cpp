@@ -10,19 +10,11 @@
 #include <cstring>
 #include <filesystem>
 
+using CliTestData::RunIn;
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
 using TestSupport::WriteFile;
 namespace fs = std::filesystem;
-
-namespace {
-
-CliProcess::TResult RunIn(const TTempDir &Dir, std::vector<std::string> Arguments)
-{
-    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
-}
-
-} // namespace
 
 TEST(CliMapFormats, AFacetAsUopWithStaticsReadsBackAsItsMul)
 {

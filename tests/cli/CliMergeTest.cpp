@@ -9,17 +9,13 @@
 
 #include <filesystem>
 
+using CliTestData::RunIn;
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
 using TestSupport::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-CliProcess::TResult RunIn(const TTempDir &Dir, const std::vector<std::string> &Arguments)
-{
-    return CliTestData::RunIn(Dir.Path(), Arguments);
-}
 
 constexpr int Width = 128, Height = 96, BlockRows = Height / 8;
 

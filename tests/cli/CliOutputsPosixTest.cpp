@@ -1,6 +1,7 @@
 // Outputs of the command line that only POSIX systems have: pipes, sockets
 // and a small mounted disk. Built only there.
 #include "CliProcess.h"
+#include "CliTestData.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +15,11 @@
 #include <cstring>
 #include <filesystem>
 
+using CliTestData::RunIn;
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
 using TestSupport::WriteFile;
 namespace fs = std::filesystem;
-
-namespace {
-
-CliProcess::TResult RunIn(const TTempDir &Dir, std::vector<std::string> Arguments)
-{
-    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
-}
-
-} // namespace
 
 TEST(CliOutputs, WhatIsNoRegularFileIsRefusedWithStatusFourAndKept)
 {

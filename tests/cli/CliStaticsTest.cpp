@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <cstring>
 
+using CliTestData::RunIn;
 using TestSupport::ReadFile;
 using TestSupport::TTempDir;
 using TestSupport::WriteFile;
@@ -28,11 +29,6 @@ TCliParse Parse(std::vector<std::string> Arguments)
 {
     Arguments.insert(Arguments.begin(), "morvane-cli");
     return ParseCliArguments(Arguments);
-}
-
-CliProcess::TResult RunIn(const TTempDir &Dir, std::vector<std::string> Arguments)
-{
-    return CliProcess::RunCli(Arguments, CliProcess::TOptions().In(Dir.Path()));
 }
 
 // The map these tests make: 128 x 128 cells from a picture of patches and a lake.

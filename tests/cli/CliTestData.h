@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliProcess.h"
+#include "TestSupport.h"
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,10 @@ bool SameBytes(const std::string &A, const std::string &B, std::string *Differen
 
 // Runs the command line in the folder Dir.
 CliProcess::TResult RunIn(const std::string &Dir, const std::vector<std::string> &Arguments);
+inline CliProcess::TResult RunIn(const TestSupport::TTempDir &Dir, const std::vector<std::string> &Arguments)
+{
+    return RunIn(Dir.Path(), Arguments);
+}
 
 // The lines joined with a newline after each, as the command line prints them.
 std::string Lines(const std::vector<std::string> &Lines);
