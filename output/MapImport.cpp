@@ -308,9 +308,9 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
     }
 }
 
-// The terrain of a coastline cell: that of the nearest decided cell, the
-// later in the scan of two as near; water when none lies within the reach.
-uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
+// The terrain of the nearest decided cell that Accept takes, the later in
+// the scan of two as near; 0 when none lies within twice the coast's reach.
+template <typename TAccept> uint8_t NearestTerrain(const TTerrainImport &Import, int X, int Y, TAccept Accept)
 {
     constexpr int Reach = 2 * CoastReach;
     for (int r = 1; r <= Reach; ++r) {
@@ -324,12 +324,40 @@ uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
                 const int x = X + dx;
                 if (x < 0 || x >= Import.Width)
                     continue;
-                if (const uint8_t c = Import.Code(x, y); Decided(c))
+                if (const uint8_t c = Import.Code(x, y); Decided(c) && Accept(c))
                     return c;
             }
         }
     }
-    return WATER;
+    return 0;
+}
+
+// The terrain of a coastline cell: that of the nearest decided cell, the
+// later in the scan of two as near; water when none lies within the reach.
+// But a coast cell whose only neighbour off the coast lies north-east was put
+// on the line by that neighbour: the border stage marks a cell whose
+// north-east neighbour, itself off the line, has another terrain. Such cells
+// stand where a shore turns south, below the end of the strip's first row
+// (the north-east corner of a lake, where the strip's line keeps to the water
+// all down the east shore), so the cell takes the other side's terrain: the
+// nearest land of another terrain, or water.
+uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
+{
+    const auto any = [](uint8_t) { return true; };
+    if (X > 0 && Y > 0 && X + 1 < Import.Width && Y + 1 < Import.Height) {
+        bool onlyNorthEast = Decided(Import.Code(X + 1, Y - 1));
+        for (const auto &[dx, dy] : {std::pair{0, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}})
+            onlyNorthEast = onlyNorthEast && Import.Code(X + dx, Y + dy) == PendingCoast;
+        if (onlyNorthEast) {
+            const uint8_t northEast = Import.Code(X + 1, Y - 1);
+            if (northEast != WATER)
+                return WATER;
+            if (const uint8_t land = NearestTerrain(Import, X, Y, [](uint8_t c) { return c != WATER; }); land != 0)
+                return land;
+        }
+    }
+    const uint8_t nearest = NearestTerrain(Import, X, Y, any);
+    return nearest != 0 ? nearest : uint8_t(WATER);
 }
 
 } // namespace

@@ -114,13 +114,16 @@ struct TTerrainImport
 // - a coastline cell takes the kind (water or its land terrain) of the
 //   nearest cell with a plain tile, the later one in the scan where two are
 //   as near: the middle of a coast strip lies on the line, on the later side
-//   (decided before the transitions, which then see it).
+//   (decided before the transitions, which then see it); but a coast cell
+//   whose only neighbour off the coast lies north-east takes the other
+//   side's terrain (that neighbour put it on the line: the north-east corner
+//   of a lake or an island, where the line turns down the east shore).
 // Most cells come back as painted. Importing, generating and importing again
 // gives nearly, not exactly, the same picture: where a line of a pair without
 // edge tiles bends, a cell may show the same tile whichever of its two
 // terrains was painted there, or a plain tile drawn for a cell beside the
 // line may be one the line shows too, so only the random draws tell; and a
-// coast strip along a slanting shore is split by distance, not by where its
-// line lay. Such cells may come back one cell over.
+// coast strip is split by distance, not by where its line lay, which along a
+// slanting shore may be a cell over. Such cells may come back one cell over.
 TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes);
 inline constexpr int CoastReach = 3;

@@ -92,7 +92,7 @@ TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePict
     const double terrainShare = double(terrainSame) / double(size.Cells());
     std::printf("[ measured ] %s: importing again gives %.2f %% of the picture; the terrain is the same on %.2f %%\n",
                 GetParam().Name, 100 * pictureShare, 100 * terrainShare);
-    EXPECT_GE(pictureShare, 0.997);
+    EXPECT_GE(pictureShare, 0.999);
     EXPECT_GE(terrainShare, 0.97);
 }
 
@@ -119,7 +119,57 @@ TEST_P(RoundTrip, OtherPaintedWorldsReadBackAlikeAfterAGeneration)
     const double share = double(same) / double(cells);
     std::printf("[ measured ] %s: on four more worlds importing again gives %.2f %% of the picture\n",
                 GetParam().Name, 100 * share);
-    EXPECT_GE(share, 0.995);
+    EXPECT_GE(share, 0.998);
+}
+
+TEST_P(RoundTrip, StraightShoresStopMovingAfterARoundTrip)
+{
+    // A rectangular lake in grass and a rectangular island in a sea. Read
+    // back by distance alone, the east shore of each moved a column with
+    // every import and generation, for ever (the border stage's line runs
+    // down it on the side where the north-east corner put it). Now a second
+    // round trip gives the picture of the first.
+    const std::string tiles = GetParam().Frozen ? FrozenTilesPath() : BundledTilesPath();
+    TTempDir dir;
+    const TMapSize size{96, 72};
+    TTerrainImage model(tiles);
+    const auto redOf = [&](uint16_t Code) {
+        int red = 0;
+        while (red < 255 && model.CodeForColor(uint8_t(red)) != Code)
+            ++red;
+        return uint8_t(red);
+    };
+    const uint8_t grass = redOf(GRASS), water = redOf(WATER);
+    std::vector<std::vector<uint8_t>> painted(size_t(size.Height), std::vector<uint8_t>(size_t(size.Width), grass));
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            const bool lake = x >= 9 && x < 31 && y >= 10 && y < 37;
+            const bool sea = x >= 48 && !(x >= 60 && x < 83 && y >= 20 && y < 50);
+            painted[size_t(y)][size_t(x)] = lake || sea ? water : grass;
+        }
+    SaveRedBmp(dir.File("world.bmp"), painted);
+    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 5);
+    TTerrainImport picture = MapRuns::Imported(model, dir.File("map0.mul"), size);
+    int differing = 0;
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x)
+            differing += picture.Code(x, y) != model.CodeForColor(painted[size_t(y)][size_t(x)]);
+    // At most the middle column of each east shore's strip (both pictures
+    // give the same coast) and a few corner cells.
+    EXPECT_LE(differing, 27 + 30 + 8);
+    size_t moved[3] = {};
+    for (int round = 0; round < 3; ++round) {
+        SavePicture(picture, model, dir.File("back.bmp"));
+        TTerrainImage again(tiles);
+        MapRuns::Generate(again, dir.File("back.bmp"), dir.File("map1.mul"), size, 5 + uint64_t(round));
+        const TTerrainImport next = MapRuns::Imported(again, dir.File("map1.mul"), size);
+        for (size_t i = 0; i < next.Codes.size(); ++i)
+            moved[round] += next.Codes[i] != picture.Codes[i];
+        picture = next;
+    }
+    EXPECT_LE(moved[0], 40u);
+    EXPECT_EQ(moved[1], 0u);
+    EXPECT_EQ(moved[2], 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Configurations, RoundTrip,
@@ -273,6 +323,16 @@ TEST_F(SmallConfig, LinesLieOnTheLaterSideAndCoastSplitsInItsMiddle)
     // middle one (on the line, later in the scan) and the last are water's.
     EXPECT_EQ(Import({"ggcccww", "ggcccww"}), (std::vector<std::string>{"GGGWWWW", "GGGWWWW"}));
     EXPECT_EQ(Import({"wwcccgg", "wwcccgg"}), (std::vector<std::string>{"WWWGGGG", "WWWGGGG"}));
+    // The north-east corner of a lake: the cell whose only neighbour off the
+    // coast lies north-east (here grass) was put on the line by it, so it is
+    // water, not grass, though grass is nearest. Below it the middle of the
+    // strip splits as any.
+    EXPECT_EQ(Import({"gggggg", "ccccgg", "cccccg", "wwcccg", "wwcccg"}),
+              (std::vector<std::string>{"GGGGGG", "GGGGGG", "WWWWGG", "WWWGGG", "WWWGGG"}));
+    // An island's north-east corner: the cell takes the land, as a lake's
+    // takes the water.
+    EXPECT_EQ(Import({"wwwwww", "ccccww", "cccccw", "ggcccw", "ggcccw"}),
+              (std::vector<std::string>{"WWWWWW", "WWWWWW", "GGGGWW", "GGGWWW", "GGGWWW"}));
     // Sand within three cells of water is coast (here the strip of the last
     // three), further away desert.
     EXPECT_EQ(Import({"ssssssw"}), (std::vector<std::string>{"SSSSWWW"}));
@@ -404,27 +464,43 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
         }
     codes = sand;
     const auto decided = [](uint8_t c) { return c == WATER || (c >= 1 && c <= 8); };
+    // The nearest decided cell that Accept takes, the latest in the scan of
+    // those as near; 0 when none lies within the reach.
+    const auto nearestOf = [&](int x, int y, auto Accept) -> uint8_t {
+        for (int r = 1; r <= 2 * CoastReach; ++r) {
+            int bestX = -1, bestY = -1;
+            for (int dy = -r; dy <= r; ++dy)
+                for (int dx = -r; dx <= r; ++dx)
+                    if (std::max(std::abs(dx), std::abs(dy)) == r && inside(x + dx, y + dy) &&
+                        decided(codes[at(x + dx, y + dy)]) && Accept(codes[at(x + dx, y + dy)]) &&
+                        (y + dy > bestY || (y + dy == bestY && x + dx > bestX))) {
+                        bestX = x + dx;
+                        bestY = y + dy;
+                    }
+            if (bestX >= 0)
+                return codes[at(bestX, bestY)];
+        }
+        return 0;
+    };
     std::vector<uint8_t> coast = codes;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             if (codes[at(x, y)] != Coast)
                 continue;
-            coast[at(x, y)] = WATER;
-            for (int r = 1; r <= 2 * CoastReach; ++r) {
-                int bestX = -1, bestY = -1;
-                for (int dy = -r; dy <= r; ++dy)
-                    for (int dx = -r; dx <= r; ++dx)
-                        if (std::max(std::abs(dx), std::abs(dy)) == r && inside(x + dx, y + dy) &&
-                            decided(codes[at(x + dx, y + dy)]) &&
-                            (y + dy > bestY || (y + dy == bestY && x + dx > bestX))) {
-                            bestX = x + dx;
-                            bestY = y + dy;
-                        }
-                if (bestX >= 0) {
-                    coast[at(x, y)] = codes[at(bestX, bestY)];
-                    break;
-                }
-            }
+            // The only neighbour off the coast north-east: the other side's terrain.
+            bool onlyNorthEast = x > 0 && y > 0 && x + 1 < w && y + 1 < h && decided(codes[at(x + 1, y - 1)]);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if ((dx != 0 || dy != 0) && (dx != 1 || dy != -1))
+                        onlyNorthEast = onlyNorthEast && codes[at(x + dx, y + dy)] == Coast;
+            const uint8_t land = nearestOf(x, y, [](uint8_t c) { return c != WATER; });
+            const uint8_t nearest = nearestOf(x, y, [](uint8_t) { return true; });
+            if (onlyNorthEast && codes[at(x + 1, y - 1)] != WATER)
+                coast[at(x, y)] = WATER;
+            else if (onlyNorthEast && land != 0)
+                coast[at(x, y)] = land;
+            else
+                coast[at(x, y)] = nearest != 0 ? nearest : uint8_t(WATER);
         }
     std::vector<uint8_t> coastCell(codes.size(), 0);
     for (size_t i = 0; i < codes.size(); ++i)
