@@ -2,6 +2,7 @@
 
 #include "ByteOrder.h"
 #include "ClassTerrainImage.h"
+#include "HeightProfile.h"
 #include "InTwoHalves.h"
 #include "MapReader.h"
 
@@ -91,6 +92,19 @@ TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImpor
     for (const uint16_t tile : Config.GetTileList(VOID))
         if (Classes[tile].Kind == TTileKind::Unknown)
             Classes[tile].Kind = TTileKind::Void;
+    // The coast heights give a coastline cell the coastline altitude, or with
+    // the coast table one by the water around it; the rings their own.
+    const THeightProfile &heights = Config.GetHeightProfile();
+    std::array<uint8_t, 256> coast{};
+    coast[uint8_t(int8_t(heights.Coastline))] = 1;
+    if (heights.CoastTable)
+        for (unsigned mask = 0; mask < 256; ++mask)
+            coast[uint8_t(int8_t(CoastTableAltitude(mask, heights.Water, heights.Coastline)))] = 1;
+    bool clash = false;
+    for (const int ring : heights.Rings)
+        clash = clash || coast[uint8_t(int8_t(ring))] != 0;
+    TellCoast = !clash;
+    CoastAltitudes = coast;
 }
 
 namespace {
@@ -107,14 +121,27 @@ bool Decided(uint8_t Code)
     return Code == WATER || (Code >= 1 && Code <= 8);
 }
 
-// Decides the sand cells (PendingSand): coast where some water tile lies
-// within CoastReach cells, else the terrain of their tile. Per row the water
-// is widened along the row, and a row is near water when one of the rows
-// around it is; plain loops over bytes, over rows kept in a small ring.
+// Decides the sand cells (PendingSand): by their altitude where it tells
+// (coast strips over narrow water leave no water tile near, and the first
+// ring of a desert shore lies beside the water); else coast where some water
+// tile lies within CoastReach cells, else the terrain of their tile. Per row
+// the water is widened along the row, and a row is near water when one of
+// the rows around it is; plain loops over bytes, over rows kept in a small
+// ring.
 void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
 {
     if (Import.Width <= 0 || Import.Height <= 0)
         return;
+    if (Classes.AltitudesTellCoast()) {
+        InTwoHalves(Import.Height, [&](int First, int Last) {
+            const size_t end = size_t(Last) * size_t(Import.Width);
+            for (size_t i = size_t(First) * size_t(Import.Width); i < end; ++i)
+                if (Import.Codes[i] == PendingSand)
+                    Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) ? uint8_t(PendingCoast)
+                                                                              : Classes.Of(Map.Tiles[i]).Code;
+        });
+        return;
+    }
     const size_t w = size_t(Import.Width), h = size_t(Import.Height);
     constexpr size_t Rows = 2 * CoastReach + 1;
     std::vector<uint8_t> ring(Rows * w), water(w + 2 * CoastReach, 0), near(w);

@@ -67,9 +67,18 @@ class TTileClasses
 public:
     TTileClasses(const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles);
     const TTileClass &Of(uint16_t Tile) const { return Classes[Tile]; }
+    // Whether the altitude tells a sand cell (a coastline tile that is also a
+    // terrain's) that is coast from one that is not: so when the coast heights
+    // give coastline cells altitudes that they give none of the three rings of
+    // land beside the coast (the bundled [Heights] does: coast -15 to -3,
+    // rings -1, 0 and 1). Then CoastAltitude tells which altitudes are coast.
+    bool AltitudesTellCoast() const { return TellCoast; }
+    bool CoastAltitude(int8_t Altitude) const { return CoastAltitudes[uint8_t(Altitude)] != 0; }
 
 private:
     std::vector<TTileClass> Classes; // 65536
+    std::array<uint8_t, 256> CoastAltitudes{};
+    bool TellCoast = false;
 };
 
 // A cell whose tile is in no list: it names no terrain.
@@ -92,9 +101,11 @@ struct TTerrainImport
 
 // Reads the painted terrains back from a map's tiles:
 // - a plain tile gives its terrain;
-// - a coastline tile that is also a terrain's tile (sand) is coast when water
-//   lies within CoastReach cells (a coast strip is three cells wide and may
-//   stand one cell off the water), else that terrain;
+// - a coastline tile that is also a terrain's tile (sand) is coast by its
+//   altitude where the configuration's coast altitudes are none of its
+//   rings' (AltitudesTellCoast), else when water lies within CoastReach
+//   cells (a coast strip is three cells wide and may stand one cell off the
+//   water); otherwise that terrain;
 // - a transition tile: the border stage put the cell on the line because a
 //   neighbour before it in the scan (W, NW, N, NE), itself off the line, had
 //   another terrain; so of the tile's terrains, those that put it on the line

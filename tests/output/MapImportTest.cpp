@@ -235,6 +235,14 @@ GRASS=0x0200-0x0202, 7
 FOREST=0x300
 )";
 
+constexpr const char *SmallHeights = R"(
+[Heights]
+Coastline=-3
+Ring1=-1
+Ring2=0
+Ring3=1
+)";
+
 // Tile letters of the grids below: g and h grass (3 and 4), f forest, s
 // desert (sand, 22), d desert (23), w water, c coastline, t a grass/forest
 // transition, v void, r a road (0x201, grass by the import tiles), ? an
@@ -279,6 +287,9 @@ protected:
         WriteFile(Dir.File("Tiles.ini"), SmallTiles);
         Config = std::make_unique<TTerrainImage>(Dir.File("Tiles.ini"));
         Classes = std::make_unique<TTileClasses>(*Config, ReadImportTiles(Dir.File("Tiles.ini")));
+        WriteFile(Dir.File("Heights.ini"), std::string(SmallTiles) + SmallHeights);
+        HeightsConfig = std::make_unique<TTerrainImage>(Dir.File("Heights.ini"));
+        HeightsClasses = std::make_unique<TTileClasses>(*HeightsConfig, ReadImportTiles(Dir.File("Heights.ini")));
     }
     std::vector<std::string> Import(const std::vector<std::string> &Rows) const
     {
@@ -287,6 +298,9 @@ protected:
     TTempDir Dir;
     std::unique_ptr<TTerrainImage> Config;
     std::unique_ptr<TTileClasses> Classes;
+    // The same tiles with the coast at -3 and the rings at -1, 0 and 1.
+    std::unique_ptr<TTerrainImage> HeightsConfig;
+    std::unique_ptr<TTileClasses> HeightsClasses;
 };
 
 TEST_F(SmallConfig, TilesAreClassedByTheListsInOrder)
@@ -302,6 +316,13 @@ TEST_F(SmallConfig, TilesAreClassedByTheListsInOrder)
     EXPECT_EQ(Classes->Of(102).Candidates, (1u << GRASS) | (1u << FOREST));
     EXPECT_EQ(Classes->Of(3).Kind, TTileKind::Plain);
     EXPECT_EQ(Classes->Of(580).Kind, TTileKind::Void);
+    // Without [Heights] the coast and the first ring are both at -15: the
+    // altitude tells nothing. With it only the coast's altitude is coast.
+    EXPECT_FALSE(Classes->AltitudesTellCoast());
+    EXPECT_TRUE(HeightsClasses->AltitudesTellCoast());
+    EXPECT_TRUE(HeightsClasses->CoastAltitude(-3));
+    for (const int8_t altitude : {-1, 0, 1, -5, -15})
+        EXPECT_FALSE(HeightsClasses->CoastAltitude(altitude)) << int(altitude);
     // Import tiles: ranges and single tiles, hex and decimal.
     for (const uint16_t tile : {0x200, 0x201, 0x202, 7}) {
         EXPECT_EQ(Classes->Of(tile).Kind, TTileKind::Plain) << tile;
@@ -336,6 +357,20 @@ TEST_F(SmallConfig, LinesLieOnTheLaterSideAndCoastSplitsInItsMiddle)
     // Sand within three cells of water is coast (here the strip of the last
     // three), further away desert.
     EXPECT_EQ(Import({"ssssssw"}), (std::vector<std::string>{"SSSSWWW"}));
+    // Where the coast's altitudes are none of the rings', sand at a coast
+    // altitude is coast however far the water (the strip of a river that
+    // left no water), and sand at a ring's altitude is desert even beside the
+    // water (the first ring of a desert shore).
+    TMapCells cells = CellsOf({"sssssssw", "sssssssw"});
+    for (const size_t i : {0u, 1u, 8u, 9u, 6u, 14u})
+        cells.Altitudes[i] = -3;
+    for (const size_t i : {2u, 3u, 4u, 5u, 10u, 11u, 12u, 13u})
+        cells.Altitudes[i] = -1;
+    EXPECT_EQ(Letters(ImportTerrains(cells, *HeightsClasses)),
+              (std::vector<std::string>{"SSSSSSWW", "SSSSSSWW"}));
+    // Without such altitudes the three cells next to the water are coast,
+    // split by distance.
+    EXPECT_EQ(Letters(ImportTerrains(cells, *Classes)), (std::vector<std::string>{"SSSSSWWW", "SSSSSWWW"}));
     // Roads are grass by the import tiles; void is no terrain.
     EXPECT_EQ(Import({"grgv"}), (std::vector<std::string>{"GGG0"}));
 }
@@ -460,6 +495,9 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
             for (int dy = -CoastReach; dy <= CoastReach; ++dy)
                 for (int dx = -CoastReach; dx <= CoastReach; ++dx)
                     water = water || (inside(x + dx, y + dy) && codes[at(x + dx, y + dy)] == WATER);
+            // Where the altitude tells coast from land, it alone decides.
+            if (Classes.AltitudesTellCoast())
+                water = Classes.CoastAltitude(Map.Altitudes[at(x, y)]);
             sand[at(x, y)] = water ? uint8_t(Coast) : Classes.Of(Map.Tiles[at(x, y)]).Code;
         }
     codes = sand;
@@ -610,8 +648,13 @@ TEST_F(SmallConfig, TheFastImportGivesWhatThePlainRulesGive)
             for (int x = 0; x < w; ++x)
                 rows[size_t(y)][size_t(x)] = next(8) == 0 ? letters[next(uint32_t(letters.size()))]
                                                           : patches[size_t(y / patch * (w / patch + 1) + x / patch)];
-        const TMapCells cells = CellsOf(rows);
+        TMapCells cells = CellsOf(rows);
         ASSERT_EQ(ImportTerrains(cells, *Classes).Codes, PlainImport(cells, *Classes)) << "round " << round;
+        // The same with altitudes that tell sand on the coast from sand off it.
+        for (int8_t &altitude : cells.Altitudes)
+            altitude = next(3) == 0 ? int8_t(-1) : int8_t(-3);
+        ASSERT_EQ(ImportTerrains(cells, *HeightsClasses).Codes, PlainImport(cells, *HeightsClasses))
+            << "round " << round << " with heights";
     }
 }
 
