@@ -43,6 +43,25 @@ void SavePicture(const TTerrainImport &Import, const TTerrainImage &Config, cons
     ASSERT_EQ(std::fclose(file), 0);
 }
 
+// Saves Picture, generates it with Seed under the configuration Tiles and
+// reads the map back.
+TTerrainImport ImportedAfterGenerating(const TTerrainImport &Picture, const std::string &Tiles, const TTempDir &Dir,
+                                       TMapSize Size, uint64_t Seed)
+{
+    TTerrainImage model(Tiles);
+    SavePicture(Picture, model, Dir.File("back.bmp"));
+    MapRuns::Generate(model, Dir.File("back.bmp"), Dir.File("map1.mul"), Size, Seed);
+    return MapRuns::Imported(model, Dir.File("map1.mul"), Size);
+}
+
+size_t CellsDiffering(const TTerrainImport &A, const TTerrainImport &B)
+{
+    size_t differing = 0;
+    for (size_t i = 0; i < A.Codes.size(); ++i)
+        differing += A.Codes[i] != B.Codes[i];
+    return differing;
+}
+
 TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePicture)
 {
     const std::string tiles = GetParam().Frozen ? FrozenTilesPath() : BundledTilesPath();
@@ -109,11 +128,8 @@ TEST_P(RoundTrip, OtherPaintedWorldsReadBackAlikeAfterAGeneration)
         SaveRedBmp(dir.File("world.bmp"), MapRuns::PaintedRegions(model, size.Width, size.Height, world));
         MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, world);
         const TTerrainImport first = MapRuns::Imported(model, dir.File("map0.mul"), size);
-        SavePicture(first, model, dir.File("back.bmp"));
-        MapRuns::Generate(model, dir.File("back.bmp"), dir.File("map1.mul"), size, world + 100);
-        const TTerrainImport second = MapRuns::Imported(model, dir.File("map1.mul"), size);
-        for (size_t i = 0; i < first.Codes.size(); ++i)
-            same += first.Codes[i] == second.Codes[i];
+        const TTerrainImport second = ImportedAfterGenerating(first, tiles, dir, size, world + 100);
+        same += first.Codes.size() - CellsDiffering(first, second);
         cells += first.Codes.size();
     }
     const double share = double(same) / double(cells);
@@ -159,12 +175,8 @@ TEST_P(RoundTrip, StraightShoresStopMovingAfterARoundTrip)
     EXPECT_LE(differing, 27 + 30 + 8);
     size_t moved[3] = {};
     for (int round = 0; round < 3; ++round) {
-        SavePicture(picture, model, dir.File("back.bmp"));
-        TTerrainImage again(tiles);
-        MapRuns::Generate(again, dir.File("back.bmp"), dir.File("map1.mul"), size, 5 + uint64_t(round));
-        const TTerrainImport next = MapRuns::Imported(again, dir.File("map1.mul"), size);
-        for (size_t i = 0; i < next.Codes.size(); ++i)
-            moved[round] += next.Codes[i] != picture.Codes[i];
+        const TTerrainImport next = ImportedAfterGenerating(picture, tiles, dir, size, 5 + uint64_t(round));
+        moved[round] = CellsDiffering(picture, next);
         picture = next;
     }
     EXPECT_LE(moved[0], 40u);
