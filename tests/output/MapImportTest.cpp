@@ -43,6 +43,16 @@ void SavePicture(const TTerrainImport &Import, const TTerrainImage &Config, cons
     ASSERT_EQ(std::fclose(file), 0);
 }
 
+// Paints the reds into world.bmp, generates it with Seed into Model and map0.mul
+// and reads the map back.
+TTerrainImport ImportedAfterPainting(const std::vector<std::vector<uint8_t>> &Reds, TTerrainImage &Model,
+                                     const TTempDir &Dir, TMapSize Size, uint64_t Seed)
+{
+    SaveRedBmp(Dir.File("world.bmp"), Reds);
+    MapRuns::Generate(Model, Dir.File("world.bmp"), Dir.File("map0.mul"), Size, Seed);
+    return MapRuns::Imported(Model, Dir.File("map0.mul"), Size);
+}
+
 // Saves Picture, generates it with Seed under the configuration Tiles and
 // reads the map back.
 TTerrainImport ImportedAfterGenerating(const TTerrainImport &Picture, const std::string &Tiles, const TTempDir &Dir,
@@ -69,9 +79,7 @@ TEST_P(RoundTrip, PaintedTerrainsComeBackAndImportingAgainGivesNearlyTheSamePict
     const TMapSize size{640, 480};
     TTerrainImage model(tiles);
     const auto painted = MapRuns::PaintedRegions(model, size.Width, size.Height, 5);
-    SaveRedBmp(dir.File("world.bmp"), painted);
-    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 11);
-    const TTerrainImport first = MapRuns::Imported(model, dir.File("map0.mul"), size);
+    const TTerrainImport first = ImportedAfterPainting(painted, model, dir, size, 11);
     ASSERT_EQ(first.Width, size.Width);
     ASSERT_EQ(first.Height, size.Height);
     EXPECT_EQ(first.UnknownCells, 0u);
@@ -125,9 +133,8 @@ TEST_P(RoundTrip, OtherPaintedWorldsReadBackAlikeAfterAGeneration)
     TTerrainImage model(tiles);
     uint64_t same = 0, cells = 0;
     for (const uint32_t world : {21u, 22u, 23u, 24u}) {
-        SaveRedBmp(dir.File("world.bmp"), MapRuns::PaintedRegions(model, size.Width, size.Height, world));
-        MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, world);
-        const TTerrainImport first = MapRuns::Imported(model, dir.File("map0.mul"), size);
+        const TTerrainImport first = ImportedAfterPainting(
+            MapRuns::PaintedRegions(model, size.Width, size.Height, world), model, dir, size, world);
         const TTerrainImport second = ImportedAfterGenerating(first, tiles, dir, size, world + 100);
         same += first.Codes.size() - CellsDiffering(first, second);
         cells += first.Codes.size();
@@ -163,9 +170,7 @@ TEST_P(RoundTrip, StraightShoresStopMovingAfterARoundTrip)
             const bool sea = x >= 48 && !(x >= 60 && x < 83 && y >= 20 && y < 50);
             painted[size_t(y)][size_t(x)] = lake || sea ? water : grass;
         }
-    SaveRedBmp(dir.File("world.bmp"), painted);
-    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 5);
-    TTerrainImport picture = MapRuns::Imported(model, dir.File("map0.mul"), size);
+    TTerrainImport picture = ImportedAfterPainting(painted, model, dir, size, 5);
     int differing = 0;
     for (int y = 0; y < size.Height; ++y)
         for (int x = 0; x < size.Width; ++x)
