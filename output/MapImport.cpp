@@ -121,10 +121,99 @@ bool Decided(uint8_t Code)
     return Code == WATER || (Code >= 1 && Code <= 8);
 }
 
+// Sand at a coast altitude over an area that no coast strip covers is land
+// painted that low (a beach at sea level, a salt flat, the sand of a
+// hand-made map), not coast. A coast strip far from water (the strip of a
+// river or a pond that the coast took whole) is at most eight cells across:
+// the coast takes water up to two cells from the shore and land up to two
+// beyond its line. So sand at coast altitudes that fills a square of
+// LowSandSide x LowSandSide cells is land, and so is all such sand joined to
+// it, but for the cells within CoastReach of water: by cell, the bit
+// LowDesert for such a cell; empty where there is none. The squares are
+// found by their middles: the cells in the middle of LowSandSide low cells
+// along the row (a bit per cell), and of LowSandSide of those along the
+// column. Most maps have none, and then nothing more is done.
+constexpr int LowSandSide = 9;
+constexpr uint8_t LowDesert = 32;
+
+std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
+{
+    constexpr int Side = LowSandSide, Half = LowSandSide / 2;
+    enum : uint8_t { Wide = 1, Desert = LowDesert };
+    const int w = Import.Width, h = Import.Height;
+    const size_t stride = size_t(w), words = (stride + 63) / 64;
+    const auto low = [&](size_t I) {
+        return Import.Codes[I] == PendingSand && Classes.CoastAltitude(Map.Altitudes[I]);
+    };
+    // By row, a bit for each cell in the middle of Side low cells along it.
+    std::vector<uint64_t> rowMiddles(words * size_t(h), 0);
+    InTwoHalves(h, [&](int First, int Last) {
+        for (int y = First; y < Last; ++y) {
+            const size_t row = size_t(y) * stride;
+            uint64_t *bits = rowMiddles.data() + size_t(y) * words;
+            int run = 0;
+            for (int x = 0; x < w; ++x) {
+                run = low(row + size_t(x)) ? run + 1 : 0;
+                if (run >= Side)
+                    bits[size_t(x - Half) / 64] |= uint64_t(1) << (size_t(x - Half) % 64);
+            }
+        }
+    });
+    // The middles of squares: such bits in Side rows one above the other.
+    std::vector<size_t> middles;
+    std::vector<uint64_t> all(words);
+    for (int y = Side - 1; y < h; ++y) {
+        std::fill(all.begin(), all.end(), ~uint64_t(0));
+        for (int r = y - Side + 1; r <= y; ++r)
+            for (size_t k = 0; k < words; ++k)
+                all[k] &= rowMiddles[size_t(r) * words + k];
+        for (size_t k = 0; k < words; ++k)
+            for (uint64_t rest = all[k]; rest != 0; rest &= rest - 1)
+                middles.push_back(size_t(y - Half) * stride + k * 64 + size_t(std::countr_zero(rest)));
+    }
+    if (middles.empty())
+        return {};
+    std::vector<uint8_t> flags(Import.Codes.size(), 0);
+    const auto nearWater = [&](int X, int Y) {
+        for (int y = std::max(0, Y - CoastReach); y <= std::min(h - 1, Y + CoastReach); ++y)
+            for (int x = std::max(0, X - CoastReach); x <= std::min(w - 1, X + CoastReach); ++x)
+                if (Import.Codes[size_t(y) * stride + size_t(x)] == WATER)
+                    return true;
+        return false;
+    };
+    // Everything joined to such a square through low sand (the eight
+    // neighbours) is that land: the coast rings, at their own altitudes,
+    // stand between it and every coast strip.
+    // Cells as 32-bit numbers: the largest map has fewer than 2^32.
+    std::vector<uint32_t> stack;
+    const auto reach = [&](size_t I) {
+        if (!(flags[I] & Wide) && low(I)) {
+            flags[I] |= Wide;
+            if (!nearWater(int(I % stride), int(I / stride)))
+                flags[I] |= Desert;
+            stack.push_back(uint32_t(I));
+        }
+    };
+    for (const size_t i : middles)
+        reach(i);
+    while (!stack.empty()) {
+        const size_t i = stack.back();
+        stack.pop_back();
+        const int x = int(i % stride), y = int(i / stride);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
+                    reach(size_t(y + dy) * stride + size_t(x + dx));
+    }
+    return flags;
+}
+
 // Decides the sand cells (PendingSand): by their altitude where it tells
 // (coast strips over narrow water leave no water tile near, and the first
-// ring of a desert shore lies beside the water); else coast where some water
-// tile lies within CoastReach cells, else the terrain of their tile. Per row
+// ring of a desert shore lies beside the water), but not where low sand is
+// wider than a coast strip, away from water (WideLowSand); else coast where
+// some water tile lies within CoastReach cells, else the terrain of their
+// tile. Per row
 // the water is widened along the row, and a row is near water when one of
 // the rows around it is; plain loops over bytes, over rows kept in a small
 // ring.
@@ -133,12 +222,14 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
     if (Import.Width <= 0 || Import.Height <= 0)
         return;
     if (Classes.AltitudesTellCoast()) {
+        const std::vector<uint8_t> lowDesert = WideLowSand(Import, Map, Classes);
         InTwoHalves(Import.Height, [&](int First, int Last) {
             const size_t end = size_t(Last) * size_t(Import.Width);
             for (size_t i = size_t(First) * size_t(Import.Width); i < end; ++i)
                 if (Import.Codes[i] == PendingSand)
-                    Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) ? uint8_t(PendingCoast)
-                                                                              : Classes.Of(Map.Tiles[i]).Code;
+                    Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) && (lowDesert.empty() || !(lowDesert[i] & LowDesert))
+                                          ? uint8_t(PendingCoast)
+                                          : Classes.Of(Map.Tiles[i]).Code;
         });
         return;
     }

@@ -26,9 +26,10 @@ struct TMapCells
 TMapCells ReadMapCells(TMapReader &Map);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
-// altitudes (1), the terrains found (1), the border stage's marks and what
-// the scans keep beside them (1), rounded up.
-inline constexpr uint64_t ImportBytesPerCell = 6;
+// altitudes (1), the terrains found (1), and then the border stage's marks
+// (1) or, before them, where sand lies low over a wide area (1) with the
+// cells still to visit there (up to 4, where the whole map is such sand).
+inline constexpr uint64_t ImportBytesPerCell = 9;
 // Throws EMapReadError, naming the map's size and the memory it needs, when
 // reading it back with BytesPerCell would need more than Budget bytes.
 void CheckImportMemory(const TMapReader &Map, uint64_t BytesPerCell, uint64_t Budget);

@@ -41,9 +41,10 @@ struct TExistingMap
     void Close() { Reader.reset(); }
 };
 // What a merge needs per cell besides the picture's grid (TLoadOptions::
-// BytesPerCell): the existing map's cells (3), its terrains and the border
-// stage's marks (2), the codes as loaded (1) and the remade cells (1).
-inline constexpr uint64_t MergeBytesPerCell = 7;
+// BytesPerCell): the existing map's cells (3), its terrains (1) and then the
+// border stage's marks or the wide low sand of the import (up to 5, see
+// ImportBytesPerCell), the codes as loaded (1) and the remade cells (1).
+inline constexpr uint64_t MergeBytesPerCell = 11;
 // Throws EMapReadError, also when the map and the picture's grid of its size
 // would need more than MemoryBudget bytes together.
 TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize> Size,

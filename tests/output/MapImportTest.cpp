@@ -2,6 +2,7 @@
 // seed and read back gives the painted terrains; worked examples of each
 // rule; the picture file; the import tiles.
 #include "ClassTerrainImage.h"
+#include "HeightsPicture.h"
 #include "ImportCommand.h"
 #include "MapImport.h"
 #include "MapReader.h"
@@ -62,6 +63,14 @@ TTerrainImport ImportedAfterGenerating(const TTerrainImport &Picture, const std:
     SavePicture(Picture, model, Dir.File("back.bmp"));
     MapRuns::Generate(model, Dir.File("back.bmp"), Dir.File("map1.mul"), Size, Seed);
     return MapRuns::Imported(model, Dir.File("map1.mul"), Size);
+}
+
+uint8_t RedOf(const TTerrainImage &Config, uint16_t Code)
+{
+    int red = 0;
+    while (red < 255 && Config.CodeForColor(uint8_t(red)) != Code)
+        ++red;
+    return uint8_t(red);
 }
 
 size_t CellsDiffering(const TTerrainImport &A, const TTerrainImport &B)
@@ -156,13 +165,7 @@ TEST_P(RoundTrip, StraightShoresStopMovingAfterARoundTrip)
     TTempDir dir;
     const TMapSize size{96, 72};
     TTerrainImage model(tiles);
-    const auto redOf = [&](uint16_t Code) {
-        int red = 0;
-        while (red < 255 && model.CodeForColor(uint8_t(red)) != Code)
-            ++red;
-        return uint8_t(red);
-    };
-    const uint8_t grass = redOf(GRASS), water = redOf(WATER);
+    const uint8_t grass = RedOf(model, GRASS), water = RedOf(model, WATER);
     std::vector<std::vector<uint8_t>> painted(size_t(size.Height), std::vector<uint8_t>(size_t(size.Width), grass));
     for (int y = 0; y < size.Height; ++y)
         for (int x = 0; x < size.Width; ++x) {
@@ -187,6 +190,51 @@ TEST_P(RoundTrip, StraightShoresStopMovingAfterARoundTrip)
     EXPECT_LE(moved[0], 40u);
     EXPECT_EQ(moved[1], 0u);
     EXPECT_EQ(moved[2], 0u);
+}
+
+TEST(PaintedHeightsRoundTrip, DesertPaintedAtSeaLevelComesBackAsDesert)
+{
+    // A desert painted at -5 (the sea's altitude, which the coast's table
+    // gives coast cells too) in grass at 10, with a lake in its east side.
+    // Its sand stands at a coast altitude, but over an area no coast strip
+    // covers: it is desert, not coast, and not the water that a coast cell
+    // with no land near would be.
+    TTempDir dir;
+    const TMapSize size{96, 72};
+    TTerrainImage model(BundledTilesPath());
+    const uint8_t grass = RedOf(model, GRASS), desert = RedOf(model, DESERT), water = RedOf(model, WATER);
+    const auto inDesert = [](int X, int Y) { return X >= 16 && X < 72 && Y >= 12 && Y < 60; };
+    const auto inLake = [](int X, int Y) { return X >= 52 && X < 64 && Y >= 24 && Y < 48; };
+    std::vector<std::vector<uint8_t>> painted(size_t(size.Height), std::vector<uint8_t>(size_t(size.Width), grass));
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x)
+            painted[size_t(y)][size_t(x)] = inLake(x, y) ? water : inDesert(x, y) ? desert : grass;
+    SaveRedBmp(dir.File("world.bmp"), painted);
+    SaveHeightsPng(size.Width, size.Height, [&](int Y, int8_t *Row) {
+        for (int x = 0; x < size.Width; ++x)
+            Row[x] = int8_t(inDesert(x, Y) ? -5 : 10);
+    }, dir.File("heights.png"));
+    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 3, dir.File("heights.png"));
+    const TTerrainImport back = MapRuns::Imported(model, dir.File("map0.mul"), size);
+    // Off the lake's coast (three cells from its water) and the desert's
+    // edge (where its line lies, a cell either way), every cell comes back as painted.
+    int desertCells = 0, wrong = 0;
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            bool nearLake = false, nearEdge = false;
+            for (int dy = -3; dy <= 3; ++dy)
+                for (int dx = -3; dx <= 3; ++dx)
+                    nearLake = nearLake || inLake(x + dx, y + dy);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    nearEdge = nearEdge || inDesert(x + dx, y + dy) != inDesert(x, y);
+            if (nearLake || nearEdge)
+                continue;
+            desertCells += inDesert(x, y);
+            wrong += back.Code(x, y) != model.CodeForColor(painted[size_t(y)][size_t(x)]);
+        }
+    EXPECT_GT(desertCells, 1500);
+    EXPECT_EQ(wrong, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Configurations, RoundTrip,
@@ -385,6 +433,25 @@ TEST_F(SmallConfig, LinesLieOnTheLaterSideAndCoastSplitsInItsMiddle)
         cells.Altitudes[i] = -1;
     EXPECT_EQ(Letters(ImportTerrains(cells, *HeightsClasses)),
               (std::vector<std::string>{"SSSSSSWW", "SSSSSSWW"}));
+    // But sand at a coast altitude that fills a square of 9 x 9 cells away
+    // from water is desert painted that low, every cell of the square; no
+    // coast strip far from water is that wide. Within the reach of water it
+    // is coast again; a strip 8 cells wide stays coast. (Unknown tiles on
+    // the right keep the desert's last column off the line.)
+    const auto lowSand = [&](const std::vector<std::string> &Rows) {
+        TMapCells grid = CellsOf(Rows);
+        for (size_t i = 0; i < grid.Tiles.size(); ++i)
+            grid.Altitudes[i] = grid.Tiles[i] == 22 ? -3 : 0;
+        return Letters(ImportTerrains(grid, *HeightsClasses));
+    };
+    const auto rows = [](int Count, const char *Row) { return std::vector<std::string>(size_t(Count), Row); };
+    EXPECT_EQ(lowSand(rows(9, "gsssssssss???")), rows(9, "GSSSSSSSSS???"));
+    EXPECT_EQ(lowSand(rows(12, "gssssssssgggg")), rows(12, "GGGGGGGGGGGGG"));
+    EXPECT_EQ(lowSand(rows(12, "gsssssssssssw")), rows(12, "GSSSSSSSSSWWW"));
+    // Low sand joined to such a square, however narrow, is that land too.
+    std::vector<std::string> arm = rows(9, "gsssssssss???");
+    arm.insert(arm.end(), 4, "gsss?????????");
+    EXPECT_EQ(lowSand(arm)[12], "GSSS?????????");
     // Without such altitudes the three cells next to the water are coast,
     // split by distance.
     EXPECT_EQ(Letters(ImportTerrains(cells, *Classes)), (std::vector<std::string>{"SSSSSWWW", "SSSSSWWW"}));
@@ -503,6 +570,33 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
                    : c.Kind == TTileKind::CoastOrPlain ? uint8_t(251)
                                                        : UnknownTerrain;
     }
+    // Sand at a coast altitude; the squares of 9 x 9 of it, and all such
+    // sand joined to one, neighbour by neighbour.
+    const auto low = [&](int x, int y) {
+        return inside(x, y) && Classes.Of(Map.Tiles[at(x, y)]).Kind == TTileKind::CoastOrPlain &&
+               Classes.CoastAltitude(Map.Altitudes[at(x, y)]);
+    };
+    std::vector<uint8_t> wideLow(codes.size(), 0);
+    for (int y0 = 0; y0 + 8 < h; ++y0)
+        for (int x0 = 0; x0 + 8 < w; ++x0) {
+            bool all = true;
+            for (int y = y0; y <= y0 + 8; ++y)
+                for (int x = x0; x <= x0 + 8; ++x)
+                    all = all && low(x, y);
+            if (all)
+                wideLow[at(x0, y0)] = 1;
+        }
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (wideLow[at(x, y)] && low(x + dx, y + dy) && !wideLow[at(x + dx, y + dy)]) {
+                            wideLow[at(x + dx, y + dy)] = 1;
+                            grew = true;
+                        }
+    }
     std::vector<uint8_t> sand = codes;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -512,9 +606,11 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
             for (int dy = -CoastReach; dy <= CoastReach; ++dy)
                 for (int dx = -CoastReach; dx <= CoastReach; ++dx)
                     water = water || (inside(x + dx, y + dy) && codes[at(x + dx, y + dy)] == WATER);
-            // Where the altitude tells coast from land, it alone decides.
+            // Where the altitude tells coast from land, it decides, but for
+            // low sand joined to low sand that fills a square of 9 x 9 cells,
+            // with no water within the reach: desert painted that low.
             if (Classes.AltitudesTellCoast())
-                water = Classes.CoastAltitude(Map.Altitudes[at(x, y)]);
+                water = Classes.CoastAltitude(Map.Altitudes[at(x, y)]) && (!wideLow[at(x, y)] || water);
             sand[at(x, y)] = water ? uint8_t(Coast) : Classes.Of(Map.Tiles[at(x, y)]).Code;
         }
     codes = sand;
@@ -656,20 +752,23 @@ TEST_F(SmallConfig, TheFastImportGivesWhatThePlainRulesGive)
     };
     const std::string letters = "gghfffsssddwwwcct?vr";
     for (int round = 0; round < 160; ++round) {
-        const int w = 1 + int(next(64)), h = 1 + int(next(45)), patch = 1 + int(next(4));
+        // Every fourth grid has patches of 9 to 12 cells, seldom broken:
+        // wide low sand.
+        const bool wide = round % 4 == 0;
+        const int w = 1 + int(next(64)), h = 1 + int(next(45)), patch = wide ? 9 + int(next(4)) : 1 + int(next(4));
         std::vector<std::string> rows(size_t(h), std::string(size_t(w), 'g'));
         std::vector<char> patches(size_t((w / patch + 1) * (h / patch + 1)));
         for (char &c : patches)
             c = letters[next(uint32_t(letters.size()))];
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                rows[size_t(y)][size_t(x)] = next(8) == 0 ? letters[next(uint32_t(letters.size()))]
+                rows[size_t(y)][size_t(x)] = next(wide ? 200 : 8) == 0 ? letters[next(uint32_t(letters.size()))]
                                                           : patches[size_t(y / patch * (w / patch + 1) + x / patch)];
         TMapCells cells = CellsOf(rows);
         ASSERT_EQ(ImportTerrains(cells, *Classes).Codes, PlainImport(cells, *Classes)) << "round " << round;
         // The same with altitudes that tell sand on the coast from sand off it.
         for (int8_t &altitude : cells.Altitudes)
-            altitude = next(3) == 0 ? int8_t(-1) : int8_t(-3);
+            altitude = next(wide ? 400 : 3) == 0 ? int8_t(-1) : int8_t(-3);
         ASSERT_EQ(ImportTerrains(cells, *HeightsClasses).Codes, PlainImport(cells, *HeightsClasses))
             << "round " << round << " with heights";
     }

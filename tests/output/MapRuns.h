@@ -59,13 +59,16 @@ inline std::vector<std::vector<uint8_t>> PaintedRegions(const TTerrainImage &Con
     return reds;
 }
 
-// Generates the picture at PicturePath with Seed into Model and writes its
-// map to MapPath (of Size, no statics).
+// Generates the picture at PicturePath with Seed into Model, with the
+// heights picture at HeightsPath when one is named, and writes its map to
+// MapPath (of Size, no statics).
 inline void Generate(TTerrainImage &Model, const std::string &PicturePath, const std::string &MapPath, TMapSize Size,
-                     uint64_t Seed)
+                     uint64_t Seed, const std::string &HeightsPath = "")
 {
     Random::SetFixedSeed(Seed);
     Model.LoadFromBMP(PicturePath);
+    if (!HeightsPath.empty())
+        Model.LoadHeights(HeightsPath);
     TGenerateObserver quiet;
     const TGenerateResult result = RunGenerateCommand(Model, TMapOutput::ForFile(MapPath, Size), quiet);
     Random::SetFixedSeed(std::nullopt);
