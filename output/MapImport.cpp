@@ -145,16 +145,22 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
     const auto low = [&](size_t I) {
         return Import.Codes[I] == PendingSand && Classes.CoastAltitude(Map.Altitudes[I]);
     };
-    // By row, a bit for each cell in the middle of Side low cells along it.
+    // By row, a bit for each cell in the middle of Side low cells along it
+    // (without a branch per cell: coast cells alternate with others).
+    std::array<uint8_t, 256> lowAltitude{};
+    for (int a = -128; a < 128; ++a)
+        lowAltitude[uint8_t(int8_t(a))] = Classes.CoastAltitude(int8_t(a)) ? 1 : 0;
     std::vector<uint64_t> rowMiddles(words * size_t(h), 0);
     InTwoHalves(h, [&](int First, int Last) {
         for (int y = First; y < Last; ++y) {
-            const size_t row = size_t(y) * stride;
+            const uint8_t *codes = Import.Codes.data() + size_t(y) * stride;
+            const int8_t *altitudes = Map.Altitudes.data() + size_t(y) * stride;
             uint64_t *bits = rowMiddles.data() + size_t(y) * words;
-            int run = 0;
+            unsigned run = 0;
             for (int x = 0; x < w; ++x) {
-                run = low(row + size_t(x)) ? run + 1 : 0;
-                if (run >= Side)
+                const unsigned isLow = unsigned(codes[x] == PendingSand) & lowAltitude[uint8_t(altitudes[x])];
+                run = (run + 1) * isLow;
+                if (run >= unsigned(Side))
                     bits[size_t(x - Half) / 64] |= uint64_t(1) << (size_t(x - Half) % 64);
             }
         }
