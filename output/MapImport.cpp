@@ -165,33 +165,23 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
             }
         }
     });
-    // The middles of squares: such bits in Side rows one above the other.
-    std::vector<size_t> middles;
-    std::vector<uint64_t> all(words);
-    for (int y = Side - 1; y < h; ++y) {
-        std::fill(all.begin(), all.end(), ~uint64_t(0));
-        for (int r = y - Side + 1; r <= y; ++r)
-            for (size_t k = 0; k < words; ++k)
-                all[k] &= rowMiddles[size_t(r) * words + k];
-        for (size_t k = 0; k < words; ++k)
-            for (uint64_t rest = all[k]; rest != 0; rest &= rest - 1)
-                middles.push_back(size_t(y - Half) * stride + k * 64 + size_t(std::countr_zero(rest)));
-    }
-    if (middles.empty())
-        return {};
-    std::vector<uint8_t> flags(Import.Codes.size(), 0);
+    // Everything joined to a square through low sand (the eight neighbours)
+    // is that land: the coast rings, at their own altitudes, stand between it
+    // and every coast strip. What the search needs is made at the first
+    // square: a byte per cell, whether a row holds water (rows without are
+    // passed over at once), and a stack of cells (as 32-bit numbers: the
+    // largest map has fewer than 2^32) with room for every low cell, so that
+    // it never grows by copying.
+    std::vector<uint8_t> flags, rowWater;
+    std::vector<uint32_t> stack;
     const auto nearWater = [&](int X, int Y) {
         for (int y = std::max(0, Y - CoastReach); y <= std::min(h - 1, Y + CoastReach); ++y)
-            for (int x = std::max(0, X - CoastReach); x <= std::min(w - 1, X + CoastReach); ++x)
-                if (Import.Codes[size_t(y) * stride + size_t(x)] == WATER)
-                    return true;
+            if (rowWater[size_t(y)])
+                for (int x = std::max(0, X - CoastReach); x <= std::min(w - 1, X + CoastReach); ++x)
+                    if (Import.Codes[size_t(y) * stride + size_t(x)] == WATER)
+                        return true;
         return false;
     };
-    // Everything joined to such a square through low sand (the eight
-    // neighbours) is that land: the coast rings, at their own altitudes,
-    // stand between it and every coast strip.
-    // Cells as 32-bit numbers: the largest map has fewer than 2^32.
-    std::vector<uint32_t> stack;
     const auto reach = [&](size_t I) {
         if (!(flags[I] & Wide) && low(I)) {
             flags[I] |= Wide;
@@ -200,16 +190,43 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
             stack.push_back(uint32_t(I));
         }
     };
-    for (const size_t i : middles)
-        reach(i);
-    while (!stack.empty()) {
-        const size_t i = stack.back();
-        stack.pop_back();
-        const int x = int(i % stride), y = int(i / stride);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
-                    reach(size_t(y + dy) * stride + size_t(x + dx));
+    const auto spread = [&](size_t Middle) {
+        if (flags.empty()) {
+            flags.assign(Import.Codes.size(), 0);
+            rowWater.assign(size_t(h), 0);
+            size_t lowCells = 0;
+            for (int y = 0; y < h; ++y) {
+                const size_t row = size_t(y) * stride;
+                rowWater[size_t(y)] = std::memchr(Import.Codes.data() + row, WATER, stride) != nullptr;
+                for (size_t x = 0; x < stride; ++x)
+                    lowCells += low(row + x);
+            }
+            stack.reserve(lowCells);
+        }
+        reach(Middle);
+        while (!stack.empty()) {
+            const size_t i = stack.back();
+            stack.pop_back();
+            const int x = int(i % stride), y = int(i / stride);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
+                        reach(size_t(y + dy) * stride + size_t(x + dx));
+        }
+    };
+    // The middles of squares: such bits in Side rows one above the other.
+    std::vector<uint64_t> all(words);
+    for (int y = Side - 1; y < h; ++y) {
+        std::fill(all.begin(), all.end(), ~uint64_t(0));
+        for (int r = y - Side + 1; r <= y; ++r)
+            for (size_t k = 0; k < words; ++k)
+                all[k] &= rowMiddles[size_t(r) * words + k];
+        for (size_t k = 0; k < words; ++k)
+            for (uint64_t rest = all[k]; rest != 0; rest &= rest - 1) {
+                const size_t middle = size_t(y - Half) * stride + k * 64 + size_t(std::countr_zero(rest));
+                if (flags.empty() || !(flags[middle] & Wide))
+                    spread(middle);
+            }
     }
     return flags;
 }
