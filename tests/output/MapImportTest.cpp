@@ -446,6 +446,7 @@ TEST_F(SmallConfig, LinesLieOnTheLaterSideAndCoastSplitsInItsMiddle)
     };
     const auto rows = [](int Count, const char *Row) { return std::vector<std::string>(size_t(Count), Row); };
     EXPECT_EQ(lowSand(rows(9, "gsssssssss???")), rows(9, "GSSSSSSSSS???"));
+    EXPECT_EQ(lowSand(rows(20, "ssssssssssssssssssss")), rows(20, "SSSSSSSSSSSSSSSSSSSS"));
     EXPECT_EQ(lowSand(rows(12, "gssssssssgggg")), rows(12, "GGGGGGGGGGGGG"));
     EXPECT_EQ(lowSand(rows(12, "gsssssssssssw")), rows(12, "GSSSSSSSSSWWW"));
     // Low sand joined to such a square, however narrow, is that land too.
