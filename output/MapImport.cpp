@@ -121,6 +121,17 @@ bool Decided(uint8_t Code)
     return Code == WATER || (Code >= 1 && Code <= 8);
 }
 
+// Whether none of the eight bytes from Eight is Code: the scans below pass
+// over eight cells at a time where none is of the kind they look for.
+bool NoneIs(const uint8_t *Eight, uint8_t Code)
+{
+    constexpr uint64_t Ones = 0x0101010101010101;
+    uint64_t eight;
+    std::memcpy(&eight, Eight, 8);
+    const uint64_t other = eight ^ (Ones * Code); // a zero byte where Code
+    return ((other - Ones) & ~other & (Ones * 0x80)) == 0;
+}
+
 // Sand at a coast altitude over an area that no coast strip covers is land
 // painted that low (a beach at sea level, a salt flat, the sand of a
 // hand-made map), not coast. A coast strip far from water (the strip of a
@@ -152,7 +163,6 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
     for (int a = -128; a < 128; ++a)
         lowAltitude[uint8_t(int8_t(a))] = Classes.CoastAltitude(int8_t(a)) ? 1 : 0;
     std::vector<uint64_t> rowMiddles(words * size_t(h), 0);
-    constexpr uint64_t Ones = 0x0101010101010101;
     InTwoHalves(h, [&](int First, int Last) {
         for (int y = First; y < Last; ++y) {
             const uint8_t *codes = Import.Codes.data() + size_t(y) * stride;
@@ -161,15 +171,10 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
             unsigned run = 0;
             for (int x = 0; x < w;) {
                 // Eight cells at a time where none is sand (most are not).
-                if (x + 8 <= w) {
-                    uint64_t eight;
-                    std::memcpy(&eight, codes + x, 8);
-                    const uint64_t other = eight ^ (Ones * PendingSand); // a zero byte where sand
-                    if (((other - Ones) & ~other & (Ones * 0x80)) == 0) {
-                        run = 0;
-                        x += 8;
-                        continue;
-                    }
+                if (x + 8 <= w && NoneIs(codes + x, PendingSand)) {
+                    run = 0;
+                    x += 8;
+                    continue;
                 }
                 for (const int end = std::min(w, x + 8); x < end; ++x) {
                     const unsigned isLow = unsigned(codes[x] == PendingSand) & lowAltitude[uint8_t(altitudes[x])];
@@ -263,11 +268,17 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
         const std::vector<uint8_t> lowDesert = WideLowSand(Import, Map, Classes);
         InTwoHalves(Import.Height, [&](int First, int Last) {
             const size_t end = size_t(Last) * size_t(Import.Width);
-            for (size_t i = size_t(First) * size_t(Import.Width); i < end; ++i)
+            for (size_t i = size_t(First) * size_t(Import.Width); i < end; ++i) {
+                // Eight cells at a time where none is sand (most are not).
+                if (i % 8 == 0 && i + 8 <= end && NoneIs(Import.Codes.data() + i, PendingSand)) {
+                    i += 7;
+                    continue;
+                }
                 if (Import.Codes[i] == PendingSand)
                     Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) && (lowDesert.empty() || !(lowDesert[i] & LowDesert))
                                           ? uint8_t(PendingCoast)
                                           : Classes.Of(Map.Tiles[i]).Code;
+            }
         });
         return;
     }
@@ -314,12 +325,12 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
 // that puts it on the line again, and of those the terrain of the land after
 // it (E, SE, S, SW), where the line lies. Cells a stage after the border
 // stage took off the line again are found on it, as they were. A plain tile
-// that a transition shows too (CoastCells: a bit for each coast cell, which
+// that a transition shows too (CoastCells: not 0 for each coast cell, which
 // shows neither) is decided in the same scan.
 void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes,
-                       const std::vector<uint64_t> &CoastCells)
+                       const std::vector<uint8_t> &CoastCells)
 {
-    const auto isCoast = [&](size_t i) { return !CoastCells.empty() && (CoastCells[i / 64] >> (i % 64) & 1); };
+    const auto isCoast = [&](size_t i) { return !CoastCells.empty() && CoastCells[i] != 0; };
     const int w = Import.Width, h = Import.Height;
     std::vector<uint8_t> onLine(Import.Codes.size(), 0);
     std::array<uint8_t, 256> isTerrain{};
@@ -466,10 +477,11 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
 
 // The terrain of the nearest decided cell that Accept takes, the later in
 // the scan of two as near; 0 when none lies within twice the coast's reach.
-template <typename TAccept> uint8_t NearestTerrain(const TTerrainImport &Import, int X, int Y, TAccept Accept)
+template <typename TAccept>
+uint8_t NearestTerrain(const TTerrainImport &Import, int X, int Y, TAccept Accept, int From = 1)
 {
     constexpr int Reach = 2 * CoastReach;
-    for (int r = 1; r <= Reach; ++r) {
+    for (int r = From; r <= Reach; ++r) {
         // The ring at distance r, from its last cell in the scan backwards.
         for (int dy = r; dy >= -r; --dy) {
             const int y = Y + dy;
@@ -501,16 +513,28 @@ uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
 {
     const auto any = [](uint8_t) { return true; };
     if (X > 0 && Y > 0 && X + 1 < Import.Width && Y + 1 < Import.Height) {
-        bool onlyNorthEast = Decided(Import.Code(X + 1, Y - 1));
-        for (const auto &[dx, dy] : {std::pair{0, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}})
-            onlyNorthEast = onlyNorthEast && Import.Code(X + dx, Y + dy) == PendingCoast;
+        // Inside the map (most coast cells): the eight neighbours read once,
+        // in the order of NearestTerrain's first ring (SE, S, SW, E, W, NE,
+        // N, NW), which decides most cells.
+        const size_t w = size_t(Import.Width);
+        const uint8_t *row = Import.Codes.data() + size_t(Y) * w + size_t(X);
+        const uint8_t *above = row - w, *below = row + w;
+        const uint8_t ring[8] = {below[1], below[0], below[-1], row[1], row[-1], above[1], above[0], above[-1]};
+        const uint8_t northEast = ring[5];
+        bool onlyNorthEast = Decided(northEast);
+        for (int k = 0; k < 8; ++k)
+            onlyNorthEast = onlyNorthEast && (k == 5 || ring[k] == PendingCoast);
         if (onlyNorthEast) {
-            const uint8_t northEast = Import.Code(X + 1, Y - 1);
             if (northEast != WATER)
                 return WATER;
             if (const uint8_t land = NearestTerrain(Import, X, Y, [](uint8_t c) { return c != WATER; }); land != 0)
                 return land;
         }
+        for (const uint8_t c : ring)
+            if (Decided(c))
+                return c;
+        const uint8_t nearest = NearestTerrain(Import, X, Y, any, 2);
+        return nearest != 0 ? nearest : uint8_t(WATER);
     }
     const uint8_t nearest = NearestTerrain(Import, X, Y, any);
     return nearest != 0 ? nearest : uint8_t(WATER);
@@ -579,24 +603,40 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
         anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
-    std::vector<uint64_t> coastCells; // a bit per cell, when there is coast
+    // By cell, the terrain a coast cell takes, 0 for the others (when there
+    // is coast). Each coast cell looks only at cells with plain tiles, so the
+    // two halves decide apart, and the decisions are put in afterwards. Both
+    // passes go eight cells at a time where none is coast (most are not).
+    std::vector<uint8_t> coastCells;
     if (anyCoast) {
-        // Each coast cell looks only at cells with plain tiles, so the two
-        // halves decide apart, and the decisions are put in afterwards.
-        std::vector<std::pair<size_t, uint8_t>> decided[2];
+        coastCells.assign(import.Codes.size(), 0);
         InTwoHalves(h, [&](int First, int Last) {
-            std::vector<std::pair<size_t, uint8_t>> &mine = decided[First == 0 ? 0 : 1];
-            for (int y = First; y < Last; ++y)
-                for (int x = 0; x < w; ++x)
-                    if (const size_t i = size_t(y) * size_t(w) + size_t(x); import.Codes[i] == PendingCoast)
-                        mine.emplace_back(i, CoastTerrain(import, x, y));
-        });
-        coastCells.assign((import.Codes.size() + 63) / 64, 0);
-        for (const auto &half : decided)
-            for (const auto &[i, code] : half) {
-                import.Codes[i] = code;
-                coastCells[i / 64] |= uint64_t(1) << (i % 64);
+            for (int y = First; y < Last; ++y) {
+                const size_t row = size_t(y) * size_t(w);
+                for (int x = 0; x < w; ++x) {
+                    if (x % 8 == 0 && x + 8 <= w && NoneIs(import.Codes.data() + row + size_t(x), PendingCoast)) {
+                        x += 7;
+                        continue;
+                    }
+                    if (import.Codes[row + size_t(x)] == PendingCoast)
+                        coastCells[row + size_t(x)] = CoastTerrain(import, x, y);
+                }
             }
+        });
+        InTwoHalves(h, [&](int First, int Last) {
+            for (size_t i = size_t(First) * size_t(w), end = size_t(Last) * size_t(w); i < end; ++i) {
+                if (i % 8 == 0 && i + 8 <= end) {
+                    uint64_t eight;
+                    std::memcpy(&eight, coastCells.data() + i, 8);
+                    if (eight == 0) {
+                        i += 7;
+                        continue;
+                    }
+                }
+                if (coastCells[i] != 0)
+                    import.Codes[i] = coastCells[i];
+            }
+        });
     }
     // Plain tiles that transitions show too are decided in the same scan.
     bool anyShared = false;
