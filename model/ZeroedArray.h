@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform.h"
+
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -7,7 +9,8 @@
 
 // An array of zero bytes, taken with calloc: a large block comes from the
 // system as fresh zero pages, so allocating a full-size grid costs nothing
-// until its cells are written, and the image load writes each cell only once.
+// until its cells are written, and the image load writes each cell only once
+// (in large pages where the system gives them).
 // T must be a type whose objects may live in zeroed memory (a plain struct of
 // numbers, whose all-zero value is its default).
 template <class T>
@@ -36,6 +39,7 @@ public:
         if (!Data)
             throw std::bad_alloc();
         Size = Count;
+        Platform::PreferLargePages(Data, Count * sizeof(T));
     }
     // Gives the memory back.
     void Clear()

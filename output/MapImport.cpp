@@ -4,6 +4,7 @@
 #include "ClassTerrainImage.h"
 #include "HeightProfile.h"
 #include "InTwoHalves.h"
+#include "LargeVector.h"
 #include "MapReader.h"
 
 #include <algorithm>
@@ -18,8 +19,8 @@ TMapCells ReadMapCells(TMapReader &Map)
     TMapCells cells;
     cells.Width = size.Width;
     cells.Height = size.Height;
-    cells.Tiles.resize(size_t(size.Cells()));
-    cells.Altitudes.resize(cells.Tiles.size());
+    ResizeLarge(cells.Tiles, size_t(size.Cells()));
+    ResizeLarge(cells.Altitudes, cells.Tiles.size());
     const int blockRows = size.BlockRows(), blockColumns = size.BlockColumns();
     // The block-columns where they lie in the file (a few copied).
     std::vector<std::vector<uint8_t>> copies(static_cast<size_t>(blockColumns));
@@ -212,7 +213,7 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
     };
     const auto spread = [&](size_t Middle) {
         if (flags.empty()) {
-            flags.assign(Import.Codes.size(), 0);
+            ResizeLarge(flags, Import.Codes.size());
             rowWater.assign(size_t(h), 0);
             size_t lowCells = 0;
             for (int y = 0; y < h; ++y) {
@@ -332,7 +333,8 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
 {
     const auto isCoast = [&](size_t i) { return !CoastCells.empty() && CoastCells[i] != 0; };
     const int w = Import.Width, h = Import.Height;
-    std::vector<uint8_t> onLine(Import.Codes.size(), 0);
+    std::vector<uint8_t> onLine;
+    ResizeLarge(onLine, Import.Codes.size());
     std::array<uint8_t, 256> isTerrain{};
     for (int c = 1; c <= 8; ++c)
         isTerrain[size_t(c)] = 1;
@@ -547,7 +549,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
     TTerrainImport import;
     import.Width = Map.Width;
     import.Height = Map.Height;
-    import.Codes.resize(Map.Tiles.size());
+    ResizeLarge(import.Codes, Map.Tiles.size());
     // What each tile says at once: its terrain, or what is still to be found.
     std::vector<uint8_t> codeOf(65536);
     for (size_t tile = 0; tile < 65536; ++tile) {
@@ -609,7 +611,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
     // passes go eight cells at a time where none is coast (most are not).
     std::vector<uint8_t> coastCells;
     if (anyCoast) {
-        coastCells.assign(import.Codes.size(), 0);
+        ResizeLarge(coastCells, import.Codes.size());
         InTwoHalves(h, [&](int First, int Last) {
             for (int y = First; y < Last; ++y) {
                 const size_t row = size_t(y) * size_t(w);

@@ -179,6 +179,13 @@ std::string ExecutablePath();
 // The arguments of main as UTF-8 (on Windows from the wide command line).
 std::vector<std::string> Arguments(int Count, char **Values);
 
+// Asks the system to back the whole 2 MB stretches of a large block of
+// memory that has not been touched yet with large pages, so that writing it
+// the first time takes one page fault per 2 MB instead of one per 4 KB (the
+// grids, the map read back). A request only: where the system has no such
+// request, or refuses it, nothing changes.
+void PreferLargePages(void *Data, size_t Bytes);
+
 // Writes a write beyond the system's file size limit (ulimit -f) report
 // TooLarge instead of ending the process. Call once, early.
 void ReportOversizeWrites();

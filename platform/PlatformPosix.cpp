@@ -346,6 +346,22 @@ std::vector<std::string> Arguments(int Count, char **Values)
     return std::vector<std::string>(Values, Values + Count);
 }
 
+void PreferLargePages(void *Data, size_t Bytes)
+{
+#ifdef MADV_HUGEPAGE
+    // Only the whole stretches inside the block: advice on a range reaches
+    // every page of it, and the block shares its first and last pages.
+    constexpr uintptr_t Large = uintptr_t(2) << 20;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(Data) + Large - 1) & ~(Large - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(Data) + Bytes) & ~(Large - 1);
+    if (Data != nullptr && to > from)
+        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)Data;
+    (void)Bytes;
+#endif
+}
+
 void ReportOversizeWrites()
 {
     // Ignored, SIGXFSZ no longer ends the process: the write fails with EFBIG.

@@ -483,6 +483,9 @@ std::vector<std::string> Arguments(int Count, char **Values)
     return arguments;
 }
 
+// Large pages need a privilege that programs are not given: no request.
+void PreferLargePages(void *, size_t) {}
+
 void ReportOversizeWrites() {}
 
 namespace {

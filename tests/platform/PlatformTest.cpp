@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -254,4 +256,27 @@ TEST(Platform, TheExecutableIsFound)
     const std::string path = Platform::ExecutablePath();
     EXPECT_EQ(fs::path(path).stem().string(), "platform_tests") << path;
     EXPECT_EQ(Info(path).Type, Platform::TFileType::Regular);
+}
+
+TEST(Platform, MemoryAskedForInLargePagesKeepsItsZerosAndWhatIsWritten)
+{
+    // Blocks of any size and alignment, the request covering only whole
+    // large pages inside them: fresh memory stays zero, written memory keeps
+    // what was written (the request is advice, never a discard).
+    EXPECT_NO_THROW(Platform::PreferLargePages(nullptr, 0));
+    for (const size_t bytes : {size_t(100), size_t(3) << 20, (size_t(9) << 20) + 12345}) {
+        uint8_t *block = static_cast<uint8_t *>(std::calloc(bytes, 1));
+        ASSERT_NE(block, nullptr);
+        Platform::PreferLargePages(block + 1, bytes - 1);
+        size_t wrong = 0;
+        for (size_t i = 0; i < bytes; ++i)
+            wrong += block[i] != 0;
+        for (size_t i = 0; i < bytes; ++i)
+            block[i] = uint8_t(i * 7 + 1);
+        Platform::PreferLargePages(block, bytes);
+        for (size_t i = 0; i < bytes; ++i)
+            wrong += block[i] != uint8_t(i * 7 + 1);
+        EXPECT_EQ(wrong, 0u) << bytes;
+        std::free(block);
+    }
 }
