@@ -105,31 +105,38 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
     // MergeMargin columns of the block-column.
     std::vector<uint8_t> near(size_t(Cells.Height) * size_t(columns), 0);
     constexpr int Chunk = 32;
-    for (int y = 0; y < Cells.Height; ++y) {
-        const size_t row = size_t(y) * size_t(Cells.Width);
-        const uint8_t *painted = Painted.data() + row;
-        const uint8_t *read = Existing.Codes.data() + row;
-        uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
-        for (int x0 = 0; x0 < Cells.Width; x0 += Chunk) {
-            const int end = std::min(Cells.Width, x0 + Chunk);
-            // A tile of no terrain is imported with a red that names none,
-            // which loads as no terrain. Most chunks hold no change: a test
-            // without branches first.
-            unsigned differ = 0;
-            for (int x = x0; x < end; ++x)
-                differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]));
-            if (!differ)
-                continue;
-            for (int x = x0; x < end; ++x) {
-                if (painted[x] == (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]))
+    // Each half of the rows marks its own rows and counts its own changes.
+    uint64_t changed[2] = {0, 0};
+    InTwoHalves(Cells.Height, [&](int First, int Last) {
+        uint64_t &count = changed[First == 0 ? 0 : 1];
+        for (int y = First; y < Last; ++y) {
+            const size_t row = size_t(y) * size_t(Cells.Width);
+            const uint8_t *painted = Painted.data() + row;
+            const uint8_t *read = Existing.Codes.data() + row;
+            uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
+            for (int x0 = 0; x0 < Cells.Width; x0 += Chunk) {
+                const int end = std::min(Cells.Width, x0 + Chunk);
+                // A tile of no terrain is imported with a red that names none,
+                // which loads as no terrain. Most chunks hold no change: a test
+                // without branches first.
+                unsigned differ = 0;
+                for (int x = x0; x < end; ++x)
+                    differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]));
+                if (!differ)
                     continue;
-                ++region.ChangedCells;
-                const int bx0 = std::max(0, x - MergeMargin) / 8, bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
-                for (int bx = bx0; bx <= bx1; ++bx)
-                    nearRow[bx] = 1;
+                for (int x = x0; x < end; ++x) {
+                    if (painted[x] == (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]))
+                        continue;
+                    ++count;
+                    const int bx0 = std::max(0, x - MergeMargin) / 8,
+                              bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
+                    for (int bx = bx0; bx <= bx1; ++bx)
+                        nearRow[bx] = 1;
+                }
             }
         }
-    }
+    });
+    region.ChangedCells = changed[0] + changed[1];
     // The rows within MergeMargin of a block-row, then in the block order.
     std::vector<uint8_t> byRow(size_t(rows) * size_t(columns), 0);
     for (int by = 0; by < rows; ++by) {
