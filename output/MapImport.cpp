@@ -133,6 +133,14 @@ bool NoneIs(const uint8_t *Eight, uint8_t Code)
     return ((other - Ones) & ~other & (Ones * 0x80)) == 0;
 }
 
+// Whether all eight bytes from Eight are Code.
+bool NoneIsNot(const uint8_t *Eight, uint8_t Code)
+{
+    uint64_t eight;
+    std::memcpy(&eight, Eight, 8);
+    return eight == 0x0101010101010101 * Code;
+}
+
 // Sand at a coast altitude over an area that no coast strip covers is land
 // painted that low (a beach at sea level, a salt flat, the sand of a
 // hand-made map), not coast. A coast strip far from water (the strip of a
@@ -257,10 +265,9 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
 // ring of a desert shore lies beside the water), but not where low sand is
 // wider than a coast strip, away from water (WideLowSand); else coast where
 // some water tile lies within CoastReach cells, else the terrain of their
-// tile. Per row
-// the water is widened along the row, and a row is near water when one of
-// the rows around it is; plain loops over bytes, over rows kept in a small
-// ring.
+// tile. Per row the water is widened along the row, and a row is near water
+// when one of the rows around it is; plain loops over bytes, over rows kept
+// in a small ring.
 void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
 {
     if (Import.Width <= 0 || Import.Height <= 0)
@@ -275,10 +282,11 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
                     i += 7;
                     continue;
                 }
-                if (Import.Codes[i] == PendingSand)
-                    Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) && (lowDesert.empty() || !(lowDesert[i] & LowDesert))
-                                          ? uint8_t(PendingCoast)
-                                          : Classes.Of(Map.Tiles[i]).Code;
+                if (Import.Codes[i] != PendingSand)
+                    continue;
+                const bool land = !lowDesert.empty() && (lowDesert[i] & LowDesert);
+                Import.Codes[i] = Classes.CoastAltitude(Map.Altitudes[i]) && !land ? uint8_t(PendingCoast)
+                                                                                   : Classes.Of(Map.Tiles[i]).Code;
             }
         });
         return;
@@ -627,13 +635,9 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
         });
         InTwoHalves(h, [&](int First, int Last) {
             for (size_t i = size_t(First) * size_t(w), end = size_t(Last) * size_t(w); i < end; ++i) {
-                if (i % 8 == 0 && i + 8 <= end) {
-                    uint64_t eight;
-                    std::memcpy(&eight, coastCells.data() + i, 8);
-                    if (eight == 0) {
-                        i += 7;
-                        continue;
-                    }
+                if (i % 8 == 0 && i + 8 <= end && NoneIsNot(coastCells.data() + i, 0)) {
+                    i += 7;
+                    continue;
                 }
                 if (coastCells[i] != 0)
                     import.Codes[i] = coastCells[i];
