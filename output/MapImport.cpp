@@ -341,8 +341,10 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
 {
     const auto isCoast = [&](size_t i) { return !CoastCells.empty() && CoastCells[i] != 0; };
     const int w = Import.Width, h = Import.Height;
-    std::vector<uint8_t> onLine;
-    ResizeLarge(onLine, Import.Codes.size());
+    // Whether a cell is on the line, for this row and the one above (the
+    // scan looks back no further).
+    std::vector<uint8_t> lineRows(2 * size_t(w), 0);
+    const auto onLine = [&](int X, int Y) { return lineRows[size_t(Y & 1) * size_t(w) + size_t(X)] != 0; };
     std::array<uint8_t, 256> isTerrain{};
     for (int c = 1; c <= 8; ++c)
         isTerrain[size_t(c)] = 1;
@@ -357,7 +359,7 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
             return false;
         const size_t q = size_t(qy) * size_t(w) + size_t(qx);
         const uint8_t c = Import.Codes[q];
-        return c != Code && isTerrain[c] && !onLine[q];
+        return c != Code && isTerrain[c] && !onLine(qx, qy);
     };
     // Per row, before it is scanned: 1 for a cell inside one terrain (all
     // its neighbours have its code), which nothing can put on the line and
@@ -372,7 +374,8 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
         // The row itself stands in for a missing row above or below.
         const uint8_t *above = y > 0 ? row - w : row;
         const uint8_t *below = y + 1 < h ? row + w : row;
-        uint8_t *line = onLine.data() + size_t(y) * size_t(w);
+        uint8_t *line = lineRows.data() + size_t(y & 1) * size_t(w);
+        std::fill(line, line + w, 0);
         inside[0] = 0;
         inside[size_t(w) - 1] = 0;
         for (int x = 1; x + 1 < w; ++x)
@@ -408,7 +411,7 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
                         continue;
                     const size_t q = size_t(qy) * size_t(w) + size_t(qx);
                     const uint8_t c = Import.Codes[q];
-                    if (onLine[q] && c >= 1 && c <= 8 && (choices >> c & 1)) {
+                    if (onLine(qx, qy) && c >= 1 && c <= 8 && (choices >> c & 1)) {
                         code = c;
                         break;
                     }

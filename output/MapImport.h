@@ -27,9 +27,8 @@ TMapCells ReadMapCells(TMapReader &Map);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
 // altitudes (1), the terrains found (1), and then the coast cells' terrains
-// and the border stage's marks (2) or, before them, where sand lies low over
-// a wide area (1) with the cells still to visit there (up to 4, where the
-// whole map is such sand).
+// (1) or, before them, where sand lies low over a wide area (1) with the
+// cells still to visit there (up to 4, where the whole map is such sand).
 inline constexpr uint64_t ImportBytesPerCell = 9;
 // Throws EMapReadError, naming the map's size and the memory it needs, when
 // reading it back with BytesPerCell would need more than Budget bytes.
