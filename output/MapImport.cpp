@@ -133,14 +133,6 @@ bool NoneIs(const uint8_t *Eight, uint8_t Code)
     return ((other - Ones) & ~other & (Ones * 0x80)) == 0;
 }
 
-// Whether all eight bytes from Eight are Code.
-bool NoneIsNot(const uint8_t *Eight, uint8_t Code)
-{
-    uint64_t eight;
-    std::memcpy(&eight, Eight, 8);
-    return eight == 0x0101010101010101 * Code;
-}
-
 // Sand at a coast altitude over an area that no coast strip covers is land
 // painted that low (a beach at sea level, a salt flat, the sand of a
 // hand-made map), not coast. A coast strip far from water (the strip of a
@@ -334,13 +326,16 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
 // that puts it on the line again, and of those the terrain of the land after
 // it (E, SE, S, SW), where the line lies. Cells a stage after the border
 // stage took off the line again are found on it, as they were. A plain tile
-// that a transition shows too (CoastCells: not 0 for each coast cell, which
+// that a transition shows too (CoastBits: a bit for each coast cell, which
 // shows neither) is decided in the same scan.
 void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes,
-                       const std::vector<uint8_t> &CoastCells)
+                       const std::vector<uint64_t> &CoastBits)
 {
-    const auto isCoast = [&](size_t i) { return !CoastCells.empty() && CoastCells[i] != 0; };
     const int w = Import.Width, h = Import.Height;
+    const size_t words = (size_t(w) + 63) / 64;
+    const auto isCoast = [&](int X, int Y) {
+        return !CoastBits.empty() && (CoastBits[size_t(Y) * words + size_t(X) / 64] >> (X % 64) & 1);
+    };
     // Whether a cell is on the line, for this row and the one above (the
     // scan looks back no further).
     std::vector<uint8_t> lineRows(2 * size_t(w), 0);
@@ -466,14 +461,14 @@ void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTile
                     continue;
                 const size_t q = size_t(qy) * size_t(w) + size_t(qx);
                 const TTileClass &c = Classes.Of(Map.Tiles[q]);
-                if (Import.Codes[q] != c.Code || c.Code < 1 || c.Code > 8 || c.Code == code || isCoast(q))
+                if (Import.Codes[q] != c.Code || c.Code < 1 || c.Code > 8 || c.Code == code || isCoast(qx, qy))
                     continue;
                 // Later[k]: E, SE, S, SW.
                 const bool middle = k == 2 || (k == 3 && westOff);
                 if (!(c.Candidates >> code & 1) || (middle && !(c.Middles >> code & 1)))
                     seen = c.Code;
             }
-            if (seen == 0 || isCoast(i))
+            if (seen == 0 || isCoast(x, y))
                 continue;
             uint32_t marking = 0;
             for (const auto &o : Earlier)
@@ -553,6 +548,74 @@ uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
     return nearest != 0 ? nearest : uint8_t(WATER);
 }
 
+// Decides the coast cells (PendingCoast) by CoastTerrain, which reads the
+// codes as they were before any coast cell was decided, up to 2 * CoastReach
+// rows away. So each half of the rows keeps its decisions in a ring of rows
+// and puts a row in once no cell still to be decided reads it; the rows that
+// the other half reads wait until both are done. Returns a bit for each
+// coast cell, row after row (whole 64-bit words per row).
+std::vector<uint64_t> DecideCoast(TTerrainImport &Import)
+{
+    constexpr int Reach = 2 * CoastReach, Kept = Reach + 1;
+    const int w = Import.Width, h = Import.Height;
+    const size_t stride = size_t(w), words = (stride + 63) / 64;
+    std::vector<uint64_t> bits(words * size_t(h), 0);
+    // By half: the rows that the other half reads, [From, To), and their decisions.
+    struct TEdge
+    {
+        int From = 0, To = 0;
+        std::vector<uint8_t> Decided;
+    };
+    TEdge edges[2];
+    const auto putRow = [&](int Y, const uint8_t *Decided) {
+        uint8_t *codes = Import.Codes.data() + size_t(Y) * stride;
+        for (size_t x = 0; x < stride; ++x)
+            if (Decided[x] != 0)
+                codes[x] = Decided[x];
+    };
+    InTwoHalves(h, [&](int First, int Last) {
+        TEdge &edge = edges[First == 0 ? 0 : 1];
+        if (First > 0)
+            edge = {First, std::min(Last, First + Reach), {}};
+        else if (Last < h)
+            edge = {std::max(First, Last - Reach), Last, {}};
+        edge.Decided.assign(size_t(edge.To - edge.From) * stride, 0);
+        std::vector<uint8_t> ring(size_t(Kept) * stride, 0);
+        const auto put = [&](int Y) {
+            const uint8_t *decided = ring.data() + size_t(Y % Kept) * stride;
+            if (Y >= edge.From && Y < edge.To)
+                std::memcpy(edge.Decided.data() + size_t(Y - edge.From) * stride, decided, stride);
+            else
+                putRow(Y, decided);
+        };
+        for (int y = First; y < Last; ++y) {
+            const size_t row = size_t(y) * stride;
+            uint8_t *decided = ring.data() + size_t(y % Kept) * stride;
+            std::memset(decided, 0, stride);
+            uint64_t *rowBits = bits.data() + size_t(y) * words;
+            for (int x = 0; x < w; ++x) {
+                // Eight cells at a time where none is coast (most are not).
+                if (x % 8 == 0 && x + 8 <= w && NoneIs(Import.Codes.data() + row + size_t(x), PendingCoast)) {
+                    x += 7;
+                    continue;
+                }
+                if (Import.Codes[row + size_t(x)] != PendingCoast)
+                    continue;
+                decided[x] = CoastTerrain(Import, x, y);
+                rowBits[size_t(x) / 64] |= uint64_t(1) << (x % 64);
+            }
+            if (y - Reach >= First)
+                put(y - Reach);
+        }
+        for (int y = std::max(First, Last - Reach); y < Last; ++y)
+            put(y);
+    });
+    for (const TEdge &edge : edges)
+        for (int y = edge.From; y < edge.To; ++y)
+            putRow(y, edge.Decided.data() + size_t(y - edge.From) * stride);
+    return bits;
+}
+
 } // namespace
 
 TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
@@ -610,48 +673,19 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
     std::sort(import.UnknownTiles.begin(), import.UnknownTiles.end(),
               [](const auto &a, const auto &b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
 
-    const int w = Map.Width, h = Map.Height;
     if (anySand) {
         DecideSand(import, Map, Classes);
         anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
-    // By cell, the terrain a coast cell takes, 0 for the others (when there
-    // is coast). Each coast cell looks only at cells with plain tiles, so the
-    // two halves decide apart, and the decisions are put in afterwards. Both
-    // passes go eight cells at a time where none is coast (most are not).
-    std::vector<uint8_t> coastCells;
-    if (anyCoast) {
-        ResizeLarge(coastCells, import.Codes.size());
-        InTwoHalves(h, [&](int First, int Last) {
-            for (int y = First; y < Last; ++y) {
-                const size_t row = size_t(y) * size_t(w);
-                for (int x = 0; x < w; ++x) {
-                    if (x % 8 == 0 && x + 8 <= w && NoneIs(import.Codes.data() + row + size_t(x), PendingCoast)) {
-                        x += 7;
-                        continue;
-                    }
-                    if (import.Codes[row + size_t(x)] == PendingCoast)
-                        coastCells[row + size_t(x)] = CoastTerrain(import, x, y);
-                }
-            }
-        });
-        InTwoHalves(h, [&](int First, int Last) {
-            for (size_t i = size_t(First) * size_t(w), end = size_t(Last) * size_t(w); i < end; ++i) {
-                if (i % 8 == 0 && i + 8 <= end && NoneIsNot(coastCells.data() + i, 0)) {
-                    i += 7;
-                    continue;
-                }
-                if (coastCells[i] != 0)
-                    import.Codes[i] = coastCells[i];
-            }
-        });
-    }
+    std::vector<uint64_t> coastBits;
+    if (anyCoast)
+        coastBits = DecideCoast(import);
     // Plain tiles that transitions show too are decided in the same scan.
     bool anyShared = false;
     for (size_t tile = 0; tile < 65536 && !anyShared; ++tile)
         anyShared = codeOf[tile] >= 1 && codeOf[tile] <= 8 && Classes.Of(uint16_t(tile)).Candidates != 0;
     if (anyTransition || anyShared)
-        DecideTransitions(import, Map, Classes, coastCells);
+        DecideTransitions(import, Map, Classes, coastBits);
     return import;
 }

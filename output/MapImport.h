@@ -26,9 +26,9 @@ struct TMapCells
 TMapCells ReadMapCells(TMapReader &Map);
 
 // What reading a map back needs per cell, in bytes: the tiles (2) and
-// altitudes (1), the terrains found (1), and then the coast cells' terrains
-// (1) or, before them, where sand lies low over a wide area (1) with the
-// cells still to visit there (up to 4, where the whole map is such sand).
+// altitudes (1), the terrains found (1), and then where sand lies low over a
+// wide area (1) with the cells still to visit there (up to 4, where the whole
+// map is such sand); the coast cells take a bit each after that.
 inline constexpr uint64_t ImportBytesPerCell = 9;
 // Throws EMapReadError, naming the map's size and the memory it needs, when
 // reading it back with BytesPerCell would need more than Budget bytes.
