@@ -105,7 +105,7 @@ TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Outpu
     if (Partial.BeforeStage)
         beforeStage = [&](size_t Stage) {
             const bool ran = Partial.BeforeStage(Stage, Model);
-            if (Stage == Partial.KeptKnownAtStage && TMapWriteAhead::Applies(Output))
+            if (Stage == Partial.WriteAheadAtStage && TMapWriteAhead::Applies(Output))
                 ahead = std::make_unique<TMapWriteAhead>(Output, Partial.Writer);
             return ran;
         };

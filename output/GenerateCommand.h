@@ -34,10 +34,10 @@ struct TPartialRun
     // Which warnings concern the part made (the others stand on kept cells).
     std::function<bool(const TErrorItem &Warning)> KeepWarning;
     TMapWriterHooks Writer; // KeepColumn, PatchColumn, Statics
-    // The stage whose BeforeStage finds which block-columns are kept whole:
-    // once it returns, they are written (TMapWriteAhead) while the rest of
-    // the stages run. None by default.
-    size_t KeptKnownAtStage = std::numeric_limits<size_t>::max();
+    // The stage from whose BeforeStage on the map is written ahead
+    // (TMapWriteAhead, with the writer's hooks) while the stages run. None
+    // by default.
+    size_t WriteAheadAtStage = std::numeric_limits<size_t>::max();
 };
 TGenerateResult RunGenerateCommand(TTerrainImage &Model, const TMapOutput &Output, TGenerateObserver &Observer,
                                    const TPartialRun &Partial);

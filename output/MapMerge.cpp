@@ -44,18 +44,22 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
 
 TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size,
                                          uint64_t MemoryBudget, const TTileClasses &Classes)
-    : ImportReady(ImportPromise.get_future().share())
+    : OpenReady(OpenPromise.get_future().share()), ImportReady(ImportPromise.get_future().share())
 {
     Done = std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes] {
-        bool imported = false;
+        bool opened = false, imported = false;
         try {
             Existing.FileName = FileName;
             OpenExistingMap(Existing, Size, MemoryBudget);
+            opened = true;
+            OpenPromise.set_value();
             Existing.Cells = ReadMapCells(*Existing.Reader);
             Imported = ImportTerrains(Existing.Cells, Classes);
             imported = true;
             ImportPromise.set_value();
         } catch (...) {
+            if (!opened)
+                OpenPromise.set_exception(std::current_exception());
             if (!imported)
                 ImportPromise.set_exception(std::current_exception());
             throw;
@@ -73,6 +77,12 @@ void TExistingMapReading::Wait()
 {
     if (Done.valid())
         Done.get();
+}
+
+const TExistingMap &TExistingMapReading::Opened()
+{
+    OpenReady.get();
+    return Existing;
 }
 
 const TMapCells &TExistingMapReading::Cells()
@@ -254,7 +264,8 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
 // are final, before the height stages (after the work that needs no region).
 TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                     TStaticsMergeReport &Report, TMergeStages Stages,
-                    std::function<void(const TTerrainImage &Model)> FindRegion, std::function<void()> WaitForMap)
+                    std::function<void(const TTerrainImage &Model)> FindRegion, std::function<void()> WaitForMap,
+                    std::function<void()> WaitForOpen)
 {
     TPartialRun run;
     // What needs only the final terrain codes is done before the region is
@@ -290,9 +301,16 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             WaitForMap();
         return std::move(*draws);
     };
-    // The region is found before the coast heights: the kept block-columns
-    // are written from then on.
-    run.KeptKnownAtStage = CoastHeightsStage;
+    // The whole existing map is written from the first stage on, beside the
+    // stages (they need no region), so that little is left to write and to
+    // wait for at the end: the block-columns with remade blocks are written
+    // over it then.
+    run.WriteAheadAtStage = 0;
+    run.Writer.StartColumn = [&Existing, WaitForOpen](int BlockColumn, std::vector<uint8_t> &Scratch) {
+        if (WaitForOpen)
+            WaitForOpen();
+        return Existing.Column(BlockColumn, Scratch);
+    };
     // The map's file must be closed before the new one takes its place.
     run.Writer.MapWritten = [&Existing] { Existing.Close(); };
     run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
@@ -362,7 +380,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
 TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages)
 {
-    return MakeRun(Existing, Region, Statics, Report, Stages, {}, {});
+    return MakeRun(Existing, Region, Statics, Report, Stages, {}, {}, {});
 }
 
 TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Classes, TMergeRegion &Region,
@@ -379,5 +397,5 @@ TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Class
                                                    size_t(Model.GetWidth()) * size_t(Model.GetHeight()));
             Region = FindMergeRegion(painted, Reading.Import(), Reading.Cells(), Classes);
         },
-        [&Reading] { Reading.Map(); });
+        [&Reading] { Reading.Map(); }, [&Reading] { Reading.Opened(); });
 }

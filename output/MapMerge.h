@@ -93,6 +93,9 @@ public:
     TExistingMapReading(const TExistingMapReading &) = delete;
     TExistingMapReading &operator=(const TExistingMapReading &) = delete;
 
+    // Waits until the map's file is open (for TExistingMap::Column) and
+    // throws what opening it threw (EMapReadError).
+    const TExistingMap &Opened();
     // Wait for the cells and their import; they throw what the reading
     // threw (EMapReadError).
     const TMapCells &Cells();
@@ -106,6 +109,8 @@ private:
     void Wait();
     TExistingMap Existing;
     TTerrainImport Imported;
+    std::promise<void> OpenPromise;
+    std::shared_future<void> OpenReady;
     std::promise<void> ImportPromise;
     std::shared_future<void> ImportReady;
     std::future<void> Done;
@@ -133,7 +138,9 @@ enum class TMergeStages { OnRemadePart, OverWholeGrid };
 // existing map and stands fixed, so that the remade altitudes join it (the
 // height stages then run only around the remade blocks); the
 // writer fills only block-columns with remade blocks and copies everything
-// kept, byte for byte, from the existing map; the statics are merged (when
+// kept, byte for byte, from the existing map (a MUL output gets the whole
+// existing map written from the first stage on, and the block-columns with
+// remade blocks written over it at the end); the statics are merged (when
 // the output has statics). Report is filled while the statics are made. All
 // referenced objects must outlive the run.
 TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,

@@ -296,8 +296,11 @@ TMapWriteAhead::TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &
         Saving = std::make_unique<TAtomicSave>(MapOutputPaths(Output));
         const uint64_t bytes = Output.Size.ColumnBytes();
         uint64_t from = 0; // where the disk writing starts next
-        for (int bx = 0; bx < Output.Size.BlockColumns(); ++bx) {
-            const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr;
+        std::vector<uint8_t> scratch;
+        for (int bx = 0; bx < Output.Size.BlockColumns() && !Stop; ++bx) {
+            const uint8_t *kept = Hooks.StartColumn ? Hooks.StartColumn(bx, scratch)
+                                  : Hooks.KeptColumn ? Hooks.KeptColumn(bx)
+                                                     : nullptr;
             if (!kept)
                 continue;
             Saving->WriteAt(0, uint64_t(bx) * bytes, kept, bytes);
@@ -313,6 +316,7 @@ TMapWriteAhead::TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &
 
 TMapWriteAhead::~TMapWriteAhead()
 {
+    Stop = true;
     if (Done.valid())
         Done.wait();
 }
@@ -379,7 +383,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
             for (int j = 0; j < bandWidth(band); ++j) {
                 const int bx = band * BandColumns + j;
                 uint8_t *column = bands[size_t(band % 2)].data() + size_t(j) * size.ColumnBytes();
-                if (Hooks.Ahead && Hooks.Ahead->Wrote(bx)) {
+                if (Hooks.Ahead && Hooks.Ahead->Wrote(bx) && (!Hooks.KeepColumn || Hooks.KeepColumn(bx))) {
                     // In its place already.
                 } else if (const uint8_t *kept = Hooks.KeptColumn ? Hooks.KeptColumn(bx) : nullptr) {
                     sink.KeptColumn(bx, kept);

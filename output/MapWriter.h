@@ -5,6 +5,7 @@
 #include "Statics.h"
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -66,17 +67,26 @@ struct TMapWriterHooks
     std::function<void()> MapWritten;
     // Makes the statics files instead of the decoration or the empty files.
     std::function<TStaticsFiles(const TTerrainImage &Model)> Statics;
+    // The bytes of every block-column of the map that a run made only in
+    // part starts from (as KeptColumn gives those kept whole), for
+    // TMapWriteAhead to write from the start of the run, before the kept
+    // ones are known; the writer then writes over those not kept whole. It
+    // gets a scratch of its own for a block-column that must be copied.
+    std::function<const uint8_t *(int BlockColumn, std::vector<uint8_t> &Scratch)> StartColumn;
     // The output opened already, with the kept block-columns written.
     TMapWriteAhead *Ahead = nullptr;
 };
 
 // The part of a MUL map file that a run making only part of a map keeps
-// whole, written while the run still works on the rest: from the moment the
-// kept block-columns are known, a thread of its own opens the output (the
-// atomic save) and writes every block-column that Hooks.KeptColumn gives at
-// its place in the map file. WriteMapFile, given it in its hooks, then
-// writes only the other block-columns. Until WriteMapFile commits, the
-// files are discarded with the object, as after any failure.
+// whole, written while the run still works on the rest: a thread of its own
+// opens the output (the atomic save) and writes every block-column that
+// Hooks.StartColumn gives (the whole map the run starts from, so that it can
+// start before the kept block-columns are known), else every one that
+// Hooks.KeptColumn gives, at its place in the map file. WriteMapFile, given
+// it in its hooks, then writes the block-columns not kept whole (in place,
+// over what was written ahead). Until WriteMapFile commits, the files are
+// discarded with the object, as after any failure; the object's end stops
+// the thread at the next block-column.
 class TMapWriteAhead
 {
 public:
@@ -97,6 +107,7 @@ public:
 private:
     std::unique_ptr<TAtomicSave> Saving;
     std::vector<uint8_t> Written; // by block-column
+    std::atomic<bool> Stop{false};
     std::future<void> Done;
 };
 

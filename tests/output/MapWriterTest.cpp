@@ -236,22 +236,31 @@ TEST_F(MapWriter, AKeptPartWrittenAheadGivesTheFileThatWritingInOrderGives)
     hooks.KeptColumn = [&](int BlockColumn) -> const uint8_t * {
         return kept(BlockColumn) ? pattern.data() + size_t(BlockColumn) * size.ColumnBytes() : nullptr;
     };
-    const auto write = [&](const std::string &Name, bool Ahead) {
+    // Written ahead: the kept block-columns only, or the whole map the run
+    // starts from (the others written over it later).
+    TMapWriterHooks fromStart = hooks;
+    fromStart.StartColumn = [&](int BlockColumn, std::vector<uint8_t> &) -> const uint8_t * {
+        return pattern.data() + size_t(BlockColumn) * size.ColumnBytes();
+    };
+    const auto write = [&](const std::string &Name, const TMapWriterHooks *Ahead) {
         const TMapOutput output = TMapOutput::ForFile(Dir.File(Name), size);
         Random::Generator().Seed(5, 9);
         std::optional<TMapWriteAhead> ahead;
         TMapWriterHooks these = hooks;
         if (Ahead) {
             EXPECT_TRUE(TMapWriteAhead::Applies(output));
-            these.Ahead = &ahead.emplace(output, hooks);
+            these.Ahead = &ahead.emplace(output, *Ahead);
         }
         EXPECT_EQ(WriteMapFile(*Model, output, these), TMapWriteResult::Written);
         return std::pair{ReadFile(Dir.File(Name)), Random::Generator().State};
     };
-    const auto inOrder = write("order.mul", false), ahead = write("ahead.mul", true);
+    const auto inOrder = write("order.mul", nullptr), ahead = write("ahead.mul", &hooks);
     ASSERT_EQ(ahead.first.size(), size.BlockBytes());
     EXPECT_TRUE(ahead.first == inOrder.first);
     EXPECT_EQ(ahead.second, inOrder.second);
+    const auto whole = write("whole.mul", &fromStart);
+    EXPECT_TRUE(whole.first == inOrder.first);
+    EXPECT_EQ(whole.second, inOrder.second);
     for (int bx = 0; bx < size.BlockColumns(); ++bx)
         EXPECT_EQ(ahead.first.compare(size_t(bx) * size.ColumnBytes(), size.ColumnBytes(),
                                       reinterpret_cast<const char *>(pattern.data()) + size_t(bx) * size.ColumnBytes(),
@@ -278,7 +287,7 @@ TEST_F(MapWriter, AKeptPartWrittenAheadGivesTheFileThatWritingInOrderGives)
     }
     Platform::SetFaultHook(nullptr);
     EXPECT_TRUE(ReadFile(Dir.File("ahead.mul")) == ahead.first);
-    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "ahead.mul", "order.mul"}));
+    EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "ahead.mul", "order.mul", "whole.mul"}));
 }
 
 TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
