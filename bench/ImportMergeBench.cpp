@@ -136,7 +136,7 @@ void TimeImportAndMerge(const std::string &Tiles, const std::string &Picture, co
         TMergeStatics statics;
         statics.Ours = [](uint16_t) { return false; };
         RunGenerateCommand(model, TMapOutput::ForFile(merged, TMapSize{import.Width, import.Height}), quiet,
-                           MakeMergeRun(reading, classes, region, statics, report));
+                           MakeMergeRun(reading, region, statics, report));
         remade = region.RemadeBlocks;
         changed = region.ChangedCells;
     };

@@ -156,7 +156,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     TGenerateResult result;
     try {
         result = RunGenerateCommand(*model, output, observer,
-                                    MakeMergeRun(reading, classes, region, statics, staticsReport));
+                                    MakeMergeRun(reading, region, statics, staticsReport));
     } catch (const EMapReadError &error) {
         Report(Err, std::string("cannot read the map file: ") + error.what());
         return ExitImage;

@@ -44,9 +44,11 @@ TExistingMap ReadExistingMap(const std::string &FileName, std::optional<TMapSize
 
 TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optional<TMapSize> Size,
                                          uint64_t MemoryBudget, const TTileClasses &Classes)
-    : OpenReady(OpenPromise.get_future().share()), ImportReady(ImportPromise.get_future().share())
+    : OpenReady(OpenPromise.get_future().share()), ImportReady(ImportPromise.get_future().share()),
+      RegionReady(RegionPromise.get_future())
 {
-    Done = std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes] {
+    Done = std::async(std::launch::async, [this, FileName, Size, MemoryBudget, &Classes,
+                                           picture = PicturePromise.get_future()]() mutable {
         bool opened = false, imported = false;
         try {
             Existing.FileName = FileName;
@@ -62,15 +64,40 @@ TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optio
                 OpenPromise.set_exception(std::current_exception());
             if (!imported)
                 ImportPromise.set_exception(std::current_exception());
+            RegionPromise.set_exception(std::current_exception());
             throw;
+        }
+        const std::optional<std::span<const uint8_t>> painted = picture.get();
+        if (!painted)
+            return;
+        try {
+            RegionPromise.set_value(FindMergeRegion(*painted, Imported, Existing.Cells, Classes));
+        } catch (...) {
+            RegionPromise.set_exception(std::current_exception());
         }
     });
 }
 
 TExistingMapReading::~TExistingMapReading()
 {
+    // A reading still waiting for a picture gets none.
+    if (!PictureGiven)
+        PicturePromise.set_value(std::nullopt);
     if (Done.valid())
         Done.wait();
+}
+
+void TExistingMapReading::ComparePicture(std::span<const uint8_t> Painted)
+{
+    if (PictureGiven)
+        throw std::logic_error("the picture of a merge is given once");
+    PictureGiven = true;
+    PicturePromise.set_value(Painted);
+}
+
+TMergeRegion TExistingMapReading::TakeRegion()
+{
+    return RegionReady.get();
 }
 
 void TExistingMapReading::Wait()
@@ -260,20 +287,29 @@ bool RemadeColumn(const TMergeRegion &Region, int BlockColumn)
     return std::find(first, first + std::ptrdiff_t(rows), 1) != first + std::ptrdiff_t(rows);
 }
 
-// The run; FindRegion, when given, fills the region once the terrain codes
-// are final, before the height stages (after the work that needs no region).
+// What a merge whose existing map is still being read adds to the run.
+struct TReadingHooks
+{
+    // Before the first stage: the picture as loaded.
+    std::function<void(const TTerrainImage &Model)> PictureLoaded;
+    // Fills the region once the terrain codes are final, before the height
+    // stages (after the work that needs no region).
+    std::function<void()> FindRegion;
+    std::function<void()> WaitForMap, WaitForOpen;
+};
+
 TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
-                    TStaticsMergeReport &Report, TMergeStages Stages,
-                    std::function<void(const TTerrainImage &Model)> FindRegion, std::function<void()> WaitForMap,
-                    std::function<void()> WaitForOpen)
+                    TStaticsMergeReport &Report, TMergeStages Stages, const TReadingHooks &Reading)
 {
     TPartialRun run;
     // What needs only the final terrain codes is done before the region is
     // waited for: the rings the random heights ask for, the writer's draws.
     const auto rings = std::make_shared<std::optional<TCoastRings>>();
     const auto draws = std::make_shared<TMapDraws>();
-    run.BeforeStage = [&Existing, &Region, Stages, rings, draws, FindRegion](size_t Stage, TTerrainImage &Model) {
+    run.BeforeStage = [&Existing, &Region, Stages, rings, draws, Reading](size_t Stage, TTerrainImage &Model) {
         const bool onPart = Stages == TMergeStages::OnRemadePart && !Model.HasPaintedHeights();
+        if (Stage == 0 && Reading.PictureLoaded)
+            Reading.PictureLoaded(Model);
         if (Stage == CoastHeightsStage) {
             // The map's size is the picture's (whole blocks, as checked
             // before; rounded out all the same).
@@ -282,8 +318,8 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
                 rings->emplace(Model, size, *draws);
             else
                 *draws = TMapFiller::CountDraws(Model, size);
-            if (FindRegion)
-                FindRegion(Model);
+            if (Reading.FindRegion)
+                Reading.FindRegion();
         }
         if (Stage == TerrainSmoothingStage)
             KeepExistingCells(Model, Existing, Region);
@@ -294,7 +330,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             Model.DrawDeferredStartAltitudes(1, Model.GetHeight());
         return false;
     };
-    run.Writer.Draws = [draws, WaitForMap] {
+    run.Writer.Draws = [draws, WaitForMap = Reading.WaitForMap] {
         // The writer starts: the reading is over by now (the region needed
         // it); its end is waited for all the same.
         if (WaitForMap)
@@ -306,7 +342,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
     // wait for at the end: the block-columns with remade blocks are written
     // over it then.
     run.WriteAheadAtStage = 0;
-    run.Writer.StartColumn = [&Existing, WaitForOpen](int BlockColumn, std::vector<uint8_t> &Scratch) {
+    run.Writer.StartColumn = [&Existing, WaitForOpen = Reading.WaitForOpen](int BlockColumn, std::vector<uint8_t> &Scratch) {
         if (WaitForOpen)
             WaitForOpen();
         return Existing.Column(BlockColumn, Scratch);
@@ -380,22 +416,22 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
 TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages)
 {
-    return MakeRun(Existing, Region, Statics, Report, Stages, {}, {}, {});
+    return MakeRun(Existing, Region, Statics, Report, Stages, {});
 }
 
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Classes, TMergeRegion &Region,
-                         const TMergeStatics &Statics, TStaticsMergeReport &Report, TMergeStages Stages)
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, TMergeRegion &Region, const TMergeStatics &Statics,
+                         TStaticsMergeReport &Report, TMergeStages Stages)
 {
     // The hooks of the run with the map read refer to the map and the region
     // that are filled here, before any of them runs.
-    return MakeRun(
-        Reading.MapWhenRead(), Region, Statics, Report, Stages,
-        [&Reading, &Region, &Classes](const TTerrainImage &Model) {
-            if (!Model.LoadedCodes())
-                throw std::logic_error("the picture of a merge is loaded with its start altitudes deferred");
-            const std::span<const uint8_t> painted(Model.LoadedCodes(),
-                                                   size_t(Model.GetWidth()) * size_t(Model.GetHeight()));
-            Region = FindMergeRegion(painted, Reading.Import(), Reading.Cells(), Classes);
-        },
-        [&Reading] { Reading.Map(); }, [&Reading] { Reading.Opened(); });
+    TReadingHooks hooks;
+    hooks.PictureLoaded = [&Reading](const TTerrainImage &Model) {
+        if (!Model.LoadedCodes())
+            throw std::logic_error("the picture of a merge is loaded with its start altitudes deferred");
+        Reading.ComparePicture({Model.LoadedCodes(), size_t(Model.GetWidth()) * size_t(Model.GetHeight())});
+    };
+    hooks.FindRegion = [&Reading, &Region] { Region = Reading.TakeRegion(); };
+    hooks.WaitForMap = [&Reading] { Reading.Map(); };
+    hooks.WaitForOpen = [&Reading] { Reading.Opened(); };
+    return MakeRun(Reading.MapWhenRead(), Region, Statics, Report, Stages, hooks);
 }

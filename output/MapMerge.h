@@ -81,7 +81,8 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
                              const TMapCells &Cells, const TTileClasses &Classes);
 
 // The existing map read whole and imported on a thread of its own, while the
-// picture is loaded and the first stages run over it: the two are
+// picture is loaded and the first stages run over it, and then, on the same
+// thread, compared with the picture as loaded (FindMergeRegion): the two are
 // independent until the region is needed, before the height stages.
 class TExistingMapReading
 {
@@ -100,6 +101,13 @@ public:
     // threw (EMapReadError).
     const TMapCells &Cells();
     const TTerrainImport &Import();
+    // The picture's codes as loaded (TTerrainImage::LoadedCodes, row after
+    // row): once the map is imported, the reading compares them with its
+    // terrains. At most once; Painted must live until the object ends.
+    void ComparePicture(std::span<const uint8_t> Painted);
+    // Waits for that comparison, at most once; throws what the reading or
+    // the comparison threw.
+    TMergeRegion TakeRegion();
     // Waits for the whole reading.
     const TExistingMap &Map();
     // The map as it will be once read (for hooks that run after Map()).
@@ -113,6 +121,11 @@ private:
     std::shared_future<void> OpenReady;
     std::promise<void> ImportPromise;
     std::shared_future<void> ImportReady;
+    // The picture to compare (none when the object ends without one) and the region.
+    std::promise<std::optional<std::span<const uint8_t>>> PicturePromise;
+    bool PictureGiven = false;
+    std::promise<TMergeRegion> RegionPromise;
+    std::future<TMergeRegion> RegionReady;
     std::future<void> Done;
 };
 
@@ -145,9 +158,10 @@ enum class TMergeStages { OnRemadePart, OverWholeGrid };
 // referenced objects must outlive the run.
 TPartialRun MakeMergeRun(TExistingMap &Existing, const TMergeRegion &Region, const TMergeStatics &Statics,
                          TStaticsMergeReport &Report, TMergeStages Stages = TMergeStages::OnRemadePart);
-// The same with the existing map still being read: just before the height
-// stages it waits for the reading and fills Region from the codes as the
-// picture was loaded, which it must have been with
-// TLoadOptions::DeferStartAltitudes (else the run throws std::logic_error).
-TPartialRun MakeMergeRun(TExistingMapReading &Reading, const TTileClasses &Classes, TMergeRegion &Region, const TMergeStatics &Statics, TStaticsMergeReport &Report,
-                         TMergeStages Stages = TMergeStages::OnRemadePart);
+// The same with the existing map still being read: before the first stage
+// it gives the reading the codes as the picture was loaded, which it must
+// have been with TLoadOptions::DeferStartAltitudes (else the run throws
+// std::logic_error), and just before the height stages it takes the region
+// that the reading found from them into Region.
+TPartialRun MakeMergeRun(TExistingMapReading &Reading, TMergeRegion &Region, const TMergeStatics &Statics,
+                         TStaticsMergeReport &Report, TMergeStages Stages = TMergeStages::OnRemadePart);

@@ -101,7 +101,7 @@ protected:
         TStaticsMergeReport report;
         const TGenerateResult result =
             RunGenerateCommand(Model, TMapOutput::ForFile(Output, Size), Observer,
-                               MakeMergeRun(reading, classes, Region, statics, report, Stages));
+                               MakeMergeRun(reading, Region, statics, report, Stages));
         Random::SetFixedSeed(std::nullopt);
         return result;
     }
