@@ -115,9 +115,9 @@ TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text)
     TFile file;
     if (const TError error = file.Open(Path, TFile::TOpen::ReadExisting))
         return error;
-    Text.resize(MaxBytes + 1);
     size_t got = 0;
-    while (got < Text.size()) {
+    while (got < MaxBytes + 1) {
+        Text.resize(got + Shared::NextReadRoom(got, MaxBytes));
         ssize_t n;
         do
             n = ::read(Fd(file.Handle), Text.data() + got, Text.size() - got);

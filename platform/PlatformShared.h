@@ -4,6 +4,8 @@
 // each kind of error and the test seam. Included only by those two files.
 #include "Platform.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <mutex>
 
 namespace Platform {
@@ -65,6 +67,15 @@ inline TError InjectedFault(const char *Operation, const std::string &Path)
 {
     std::lock_guard lock(FaultMutex);
     return Faults ? Faults(Operation, Path) : TError{};
+}
+
+// How many bytes ReadFile asks for next, having Got of at most MaxBytes + 1:
+// 64 KB, then as many as it has, so that a small file does not make it
+// clear a buffer of the largest size.
+inline size_t NextReadRoom(size_t Got, size_t MaxBytes)
+{
+    const size_t left = MaxBytes + 1 - Got;
+    return Got < (size_t(64) << 10) ? std::min(left, size_t(64) << 10) : std::min(left, Got);
 }
 
 } // namespace Shared

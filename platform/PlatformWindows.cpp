@@ -168,9 +168,9 @@ TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text)
     TFile file;
     if (const TError error = file.Open(Path, TFile::TOpen::ReadExisting))
         return error;
-    Text.resize(MaxBytes + 1);
     size_t got = 0;
-    while (got < Text.size()) {
+    while (got < MaxBytes + 1) {
+        Text.resize(got + Shared::NextReadRoom(got, MaxBytes));
         DWORD n = 0;
         const DWORD asked = DWORD(std::min<size_t>(Text.size() - got, 1u << 30));
         if (!::ReadFile(H(file.Handle), Text.data() + got, asked, &n, nullptr)) {

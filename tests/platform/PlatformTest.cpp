@@ -184,6 +184,17 @@ TEST(Platform, WhatIsNoFileIsToldApart)
     // A file larger than asked for reads one byte more, so that the caller sees it.
     EXPECT_FALSE(Platform::ReadFile(folder.File("map0.mul"), 2, text));
     EXPECT_EQ(text, "map");
+    // Read in growing steps: every byte, at the steps' edges and beyond the limit.
+    for (const size_t bytes : {size_t(0), size_t(65535), size_t(65536), size_t(65537), size_t(300001)}) {
+        std::string written(bytes, '\0');
+        for (size_t i = 0; i < bytes; ++i)
+            written[i] = char(i * 31 + i / 977);
+        std::ofstream(folder.File("steps"), std::ios::binary).write(written.data(), std::streamsize(bytes));
+        EXPECT_FALSE(Platform::ReadFile(folder.File("steps"), 300000, text)) << bytes;
+        EXPECT_TRUE(text == written.substr(0, 300001)) << bytes;
+        EXPECT_FALSE(Platform::ReadFile(folder.File("steps"), 65536, text)) << bytes;
+        EXPECT_TRUE(text == written.substr(0, 65537)) << bytes;
+    }
 }
 
 TEST(Platform, ALockKeepsOthersOutUntilItIsLetGo)
