@@ -3,14 +3,15 @@
 #include "Platform.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
 
-// An array of zero bytes, taken with calloc: a large block comes from the
-// system as fresh zero pages, so allocating a full-size grid costs nothing
-// until its cells are written, and the image load writes each cell only once
-// (in large pages where the system gives them).
+// An array of zero bytes: fresh zero pages from the system, so allocating a
+// full-size grid costs nothing until its cells are written, and the image
+// load writes each cell only once (a large array in whole large pages where
+// the system gives them: Platform::AllocateLarge; a small one from calloc).
 // T must be a type whose objects may live in zeroed memory (a plain struct of
 // numbers, whose all-zero value is its default).
 template <class T>
@@ -18,7 +19,7 @@ class TZeroedArray
 {
 public:
     TZeroedArray() = default;
-    ~TZeroedArray() { std::free(Data); }
+    ~TZeroedArray() { Clear(); }
     TZeroedArray(const TZeroedArray &) = delete;
     TZeroedArray &operator=(const TZeroedArray &) = delete;
     TZeroedArray(TZeroedArray &&Other) noexcept { Swap(Other); }
@@ -35,16 +36,21 @@ public:
         Clear();
         if (Count == 0)
             return;
-        Data = static_cast<T *>(std::calloc(Count, sizeof(T)));
+        if (Count > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        Data = static_cast<T *>(IsLarge(Count) ? Platform::AllocateLarge(Count * sizeof(T))
+                                               : std::calloc(Count, sizeof(T)));
         if (!Data)
             throw std::bad_alloc();
         Size = Count;
-        Platform::PreferLargePages(Data, Count * sizeof(T));
     }
     // Gives the memory back.
     void Clear()
     {
-        std::free(Data);
+        if (IsLarge(Size))
+            Platform::FreeLarge(Data, Size * sizeof(T));
+        else
+            std::free(Data);
         Data = nullptr;
         Size = 0;
     }
@@ -62,6 +68,8 @@ public:
     const T &operator[](size_t I) const { return Data[I]; }
 
 private:
+    // From 1 MB on, whole large pages.
+    static bool IsLarge(size_t Count) { return Count * sizeof(T) >= (size_t(1) << 20); }
     T *Data = nullptr;
     size_t Size = 0;
 };

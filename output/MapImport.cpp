@@ -148,7 +148,7 @@ bool NoneIs(const uint8_t *Eight, uint8_t Code)
 constexpr int LowSandSide = 9;
 constexpr uint8_t LowDesert = 32;
 
-std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
+TLargeVector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes)
 {
     constexpr int Side = LowSandSide, Half = LowSandSide / 2;
     enum : uint8_t { Wide = 1, Desert = LowDesert };
@@ -163,7 +163,7 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
     std::array<uint8_t, 256> lowAltitude{};
     for (int a = -128; a < 128; ++a)
         lowAltitude[uint8_t(int8_t(a))] = Classes.CoastAltitude(int8_t(a)) ? 1 : 0;
-    std::vector<uint64_t> rowMiddles(words * size_t(h), 0);
+    TLargeVector<uint64_t> rowMiddles(words * size_t(h), 0);
     InTwoHalves(h, [&](int First, int Last) {
         for (int y = First; y < Last; ++y) {
             const uint8_t *codes = Import.Codes.data() + size_t(y) * stride;
@@ -193,7 +193,8 @@ std::vector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells &
     // passed over at once), and a stack of cells (as 32-bit numbers: the
     // largest map has fewer than 2^32) with room for every low cell, so that
     // it never grows by copying.
-    std::vector<uint8_t> flags, rowWater;
+    TLargeVector<uint8_t> flags;
+    std::vector<uint8_t> rowWater;
     std::vector<uint32_t> stack;
     const auto nearWater = [&](int X, int Y) {
         for (int y = std::max(0, Y - CoastReach); y <= std::min(h - 1, Y + CoastReach); ++y)
@@ -265,7 +266,7 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
     if (Import.Width <= 0 || Import.Height <= 0)
         return;
     if (Classes.AltitudesTellCoast()) {
-        const std::vector<uint8_t> lowDesert = WideLowSand(Import, Map, Classes);
+        const TLargeVector<uint8_t> lowDesert = WideLowSand(Import, Map, Classes);
         InTwoHalves(Import.Height, [&](int First, int Last) {
             const size_t end = size_t(Last) * size_t(Import.Width);
             for (size_t i = size_t(First) * size_t(Import.Width); i < end; ++i) {
@@ -329,7 +330,7 @@ void DecideSand(TTerrainImport &Import, const TMapCells &Map, const TTileClasses
 // that a transition shows too (CoastBits: a bit for each coast cell, which
 // shows neither) is decided in the same scan.
 void DecideTransitions(TTerrainImport &Import, const TMapCells &Map, const TTileClasses &Classes,
-                       const std::vector<uint64_t> &CoastBits)
+                       const TLargeVector<uint64_t> &CoastBits)
 {
     const int w = Import.Width, h = Import.Height;
     const size_t words = (size_t(w) + 63) / 64;
@@ -554,12 +555,12 @@ uint8_t CoastTerrain(const TTerrainImport &Import, int X, int Y)
 // and puts a row in once no cell still to be decided reads it; the rows that
 // the other half reads wait until both are done. Returns a bit for each
 // coast cell, row after row (whole 64-bit words per row).
-std::vector<uint64_t> DecideCoast(TTerrainImport &Import)
+TLargeVector<uint64_t> DecideCoast(TTerrainImport &Import)
 {
     constexpr int Reach = 2 * CoastReach, Kept = Reach + 1;
     const int w = Import.Width, h = Import.Height;
     const size_t stride = size_t(w), words = (stride + 63) / 64;
-    std::vector<uint64_t> bits(words * size_t(h), 0);
+    TLargeVector<uint64_t> bits(words * size_t(h), 0);
     // By half: the rows that the other half reads, [From, To), and their decisions.
     struct TEdge
     {
@@ -678,7 +679,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
         anyCoast = true;
     }
     // The coast from the plain cells around it, then the transitions.
-    std::vector<uint64_t> coastBits;
+    TLargeVector<uint64_t> coastBits;
     if (anyCoast)
         coastBits = DecideCoast(import);
     // Plain tiles that transitions show too are decided in the same scan.

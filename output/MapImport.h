@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImportTiles.h"
+#include "LargeVector.h"
 
 #include <array>
 #include <cstdint>
@@ -16,8 +17,8 @@ struct TMapCells
 {
     int Width = 0;
     int Height = 0;
-    std::vector<uint16_t> Tiles;
-    std::vector<int8_t> Altitudes;
+    TLargeVector<uint16_t> Tiles;
+    TLargeVector<int8_t> Altitudes;
 
     size_t Index(int X, int Y) const { return size_t(Y) * size_t(Width) + size_t(X); }
 };
@@ -91,7 +92,7 @@ struct TTerrainImport
 {
     int Width = 0;
     int Height = 0;
-    std::vector<uint8_t> Codes; // row after row
+    TLargeVector<uint8_t> Codes; // row after row
     uint64_t UnknownCells = 0;
     // The tile numbers of the unknown cells with their counts, most common
     // first (ties: lower tile first).

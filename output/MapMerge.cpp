@@ -140,7 +140,7 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
     const int rows = region.Size.BlockRows(), columns = region.Size.BlockColumns();
     // By row and block-column: a changed cell of that row lies within
     // MergeMargin columns of the block-column.
-    std::vector<uint8_t> near(size_t(Cells.Height) * size_t(columns), 0);
+    TLargeVector<uint8_t> near(size_t(Cells.Height) * size_t(columns), 0);
     constexpr int Chunk = 32;
     // Each half of the rows marks its own rows and counts its own changes.
     uint64_t changed[2] = {0, 0};

@@ -6,6 +6,7 @@
 #include "OutputTarget.h"
 #include "HeightsPicture.h"
 #include "InTwoHalves.h"
+#include "LargeVector.h"
 #include "Statics.h"
 #include "UopFile.h"
 
@@ -355,7 +356,7 @@ TMapWriteResult WriteMapFile(TTerrainImage &Model, const TMapOutput &Output, con
         const uint8_t *fillBlocks = Hooks.FillBlocks ? Hooks.FillBlocks() : nullptr;
         const int columns = size.BlockColumns();
         const int bandCount = (columns + BandColumns - 1) / BandColumns;
-        std::array<std::vector<uint8_t>, 2> bands;
+        std::array<TLargeVector<uint8_t>, 2> bands;
         for (auto &band : bands)
             band.resize(size_t(BandColumns) * size.ColumnBytes());
         const auto bandWidth = [&](int band) { return std::min(BandColumns, columns - band * BandColumns); };

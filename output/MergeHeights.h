@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MapFormat.h"
+#include "LargeVector.h"
 #include "MapWriter.h"
 
 #include <cstdint>
@@ -52,5 +53,5 @@ private:
     // Row Y (0-based) of the grid, Width cells.
     void MarkRow(int Y, const TCell *Row);
     int Width = 0, Height = 0, Words = 0;
-    std::vector<uint64_t> Bits; // by row, a bit per cell: water or coastline
+    TLargeVector<uint64_t> Bits; // by row, a bit per cell: water or coastline
 };

@@ -181,10 +181,19 @@ std::vector<std::string> Arguments(int Count, char **Values);
 
 // Asks the system to back the whole 2 MB stretches of a large block of
 // memory that has not been touched yet with large pages, so that writing it
-// the first time takes one page fault per 2 MB instead of one per 4 KB (the
-// grids, the map read back). A request only: where the system has no such
-// request, or refuses it, nothing changes.
+// the first time takes one page fault per 2 MB instead of one per 4 KB
+// (AllocateLarge asks it for all its memory). A request only: where the
+// system has no such request, or refuses it, nothing changes.
 void PreferLargePages(void *Data, size_t Bytes);
+
+// Zeroed memory for a large array (a grid of the map's size): where the
+// system has large pages, whole 2 MB stretches aligned to 2 MB and asked for
+// in large pages, so that none of it is written first through 4 KB pages
+// (on some virtual machines a 4 KB page fault costs as much as 2 MB in large
+// pages). Null when there is no memory; FreeLarge with the same Bytes gives
+// it back.
+void *AllocateLarge(size_t Bytes);
+void FreeLarge(void *Data, size_t Bytes);
 
 // Writes a write beyond the system's file size limit (ulimit -f) report
 // TooLarge instead of ending the process. Call once, early.

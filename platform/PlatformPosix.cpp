@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -360,6 +361,34 @@ void PreferLargePages(void *Data, size_t Bytes)
     (void)Data;
     (void)Bytes;
 #endif
+}
+
+void *AllocateLarge(size_t Bytes)
+{
+    constexpr size_t Large = size_t(2) << 20;
+    if (Bytes == 0 || Bytes > SIZE_MAX - 2 * Large)
+        return nullptr;
+    const size_t whole = (Bytes + Large - 1) & ~(Large - 1);
+    // Mapped with room to spare, then cut to the aligned stretch.
+    void *mapped = ::mmap(nullptr, whole + Large, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const uintptr_t first = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (first + Large - 1) & ~uintptr_t(Large - 1);
+    if (aligned > first)
+        ::munmap(mapped, aligned - first);
+    if (const size_t after = first + whole + Large - (aligned + whole); after > 0)
+        ::munmap(reinterpret_cast<void *>(aligned + whole), after);
+    void *data = reinterpret_cast<void *>(aligned);
+    PreferLargePages(data, whole);
+    return data;
+}
+
+void FreeLarge(void *Data, size_t Bytes)
+{
+    constexpr size_t Large = size_t(2) << 20;
+    if (Data)
+        ::munmap(Data, (Bytes + Large - 1) & ~(Large - 1));
 }
 
 void ReportOversizeWrites()

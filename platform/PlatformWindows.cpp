@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace Platform {
@@ -485,6 +486,10 @@ std::vector<std::string> Arguments(int Count, char **Values)
 
 // Large pages need a privilege that programs are not given: no request.
 void PreferLargePages(void *, size_t) {}
+
+// Without large pages, the C library's zeroed memory.
+void *AllocateLarge(size_t Bytes) { return Bytes == 0 ? nullptr : std::calloc(Bytes, 1); }
+void FreeLarge(void *Data, size_t) { std::free(Data); }
 
 void ReportOversizeWrites() {}
 

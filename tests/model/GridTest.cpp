@@ -1,7 +1,12 @@
 #include "ClassTerrainImage.h"
+#include "LargeVector.h"
 #include "TestSupport.h"
+#include "ZeroedArray.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
 
 using namespace TestSupport;
 
@@ -133,4 +138,39 @@ TEST(Grid, ResetGridGivesAnEmptyGridOfThatSize)
     model.ResetGrid(0, 5);
     EXPECT_EQ(model.GetWidth(), 0);
     EXPECT_EQ(model.GetHeight(), 0);
+}
+
+TEST(Grid, LargeArraysKeepTheirContentsAcrossTheLargePageLimit)
+{
+    // A vector growing by single elements crosses from the usual allocation
+    // to whole large pages and keeps every element on the way.
+    TLargeVector<uint32_t> grown;
+    for (uint32_t i = 0; i < (3u << 18); ++i)
+        grown.push_back(i * 2654435761u);
+    size_t wrong = 0;
+    for (uint32_t i = 0; i < grown.size(); ++i)
+        wrong += grown[i] != i * 2654435761u;
+    EXPECT_EQ(wrong, 0u);
+#ifndef _WIN32
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(grown.data()) % (uintptr_t(2) << 20), 0u);
+#endif
+    TLargeVector<int8_t> sized;
+    ResizeLarge(sized, (size_t(3) << 20) + 7);
+    EXPECT_EQ(std::count(sized.begin(), sized.end(), int8_t(0)), std::ptrdiff_t(sized.size()));
+    EXPECT_THROW(TLargeVector<uint64_t>(SIZE_MAX / 4), std::exception);
+
+    // Zeroed arrays, small and large, and one reset to another size.
+    for (const size_t count : {size_t(10), size_t(1) << 20, (size_t(1) << 21) + 3}) {
+        TZeroedArray<TCell> cells;
+        cells.Reset(count);
+        ASSERT_EQ(cells.size(), count);
+        wrong = 0;
+        for (size_t i = 0; i < count; ++i)
+            wrong += !(cells[i] == TCell{});
+        cells[count - 1].Altitude = 5;
+        cells.Reset(count / 2 + 1);
+        for (size_t i = 0; i < cells.size(); ++i)
+            wrong += !(cells[i] == TCell{});
+        EXPECT_EQ(wrong, 0u) << count;
+    }
 }

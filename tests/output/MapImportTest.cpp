@@ -555,10 +555,10 @@ TEST_F(SmallConfig, ThePictureHoldsTheRedOfEachTerrainAndReadsBackAsIt)
 // The rules of ImportTerrains, each written the plain way: the sand by
 // looking at every cell around, the coast by walking out ring by ring, the
 // transitions by the scan without any shortcut.
-std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Classes)
+TLargeVector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Classes)
 {
     const int w = Map.Width, h = Map.Height;
-    std::vector<uint8_t> codes(Map.Tiles.size());
+    TLargeVector<uint8_t> codes(Map.Tiles.size());
     enum : uint8_t { Coast = 250, Transition = 252 };
     const auto at = [&](int x, int y) { return size_t(y) * size_t(w) + size_t(x); };
     const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h; };
@@ -598,7 +598,7 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
                             grew = true;
                         }
     }
-    std::vector<uint8_t> sand = codes;
+    TLargeVector<uint8_t> sand = codes;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             if (codes[at(x, y)] != 251)
@@ -634,7 +634,7 @@ std::vector<uint8_t> PlainImport(const TMapCells &Map, const TTileClasses &Class
         }
         return 0;
     };
-    std::vector<uint8_t> coast = codes;
+    TLargeVector<uint8_t> coast = codes;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             if (codes[at(x, y)] != Coast)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include <filesystem>
@@ -267,6 +268,31 @@ TEST(Platform, TheExecutableIsFound)
     const std::string path = Platform::ExecutablePath();
     EXPECT_EQ(fs::path(path).stem().string(), "platform_tests") << path;
     EXPECT_EQ(Info(path).Type, Platform::TFileType::Regular);
+}
+
+TEST(Platform, LargeArraysAreZeroedWholeLargePages)
+{
+    EXPECT_EQ(Platform::AllocateLarge(0), nullptr);
+    for (const size_t bytes : {size_t(1), (size_t(2) << 20) - 1, size_t(2) << 20, (size_t(5) << 20) + 123}) {
+        uint8_t *block = static_cast<uint8_t *>(Platform::AllocateLarge(bytes));
+        ASSERT_NE(block, nullptr) << bytes;
+#ifndef _WIN32
+        // Aligned to the large page, so that none of it lies in small pages.
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % (uintptr_t(2) << 20), 0u) << bytes;
+#endif
+        size_t wrong = 0;
+        for (size_t i = 0; i < bytes; ++i)
+            wrong += block[i] != 0;
+        for (size_t i = 0; i < bytes; ++i)
+            block[i] = uint8_t(i * 13 + 5);
+        for (size_t i = 0; i < bytes; ++i)
+            wrong += block[i] != uint8_t(i * 13 + 5);
+        EXPECT_EQ(wrong, 0u) << bytes;
+        Platform::FreeLarge(block, bytes);
+    }
+    Platform::FreeLarge(nullptr, 0);
+    // More than the address space holds: no memory, not a crash.
+    EXPECT_EQ(Platform::AllocateLarge(SIZE_MAX - 100), nullptr);
 }
 
 TEST(Platform, MemoryAskedForInLargePagesKeepsItsZerosAndWhatIsWritten)
