@@ -186,12 +186,12 @@ std::vector<std::string> Arguments(int Count, char **Values);
 // system has no such request, or refuses it, nothing changes.
 void PreferLargePages(void *Data, size_t Bytes);
 
-// Zeroed memory for a large array (a grid of the map's size): where the
-// system has large pages, whole 2 MB stretches aligned to 2 MB and asked for
-// in large pages, so that none of it is written first through 4 KB pages
-// (on some virtual machines a 4 KB page fault costs as much as 2 MB in large
-// pages). Null when there is no memory; FreeLarge with the same Bytes gives
-// it back.
+// Zeroed memory for a large array (a grid of the map's size), aligned to at
+// least a 4 KB page: where the system has large pages, whole 2 MB stretches
+// aligned to 2 MB and asked for in large pages, so that none of it is
+// written first through 4 KB pages (on some virtual machines a 4 KB page
+// fault costs as much as 2 MB in large pages). Null when there is no memory;
+// FreeLarge with the same Bytes gives it back.
 void *AllocateLarge(size_t Bytes);
 void FreeLarge(void *Data, size_t Bytes);
 

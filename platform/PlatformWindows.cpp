@@ -487,9 +487,17 @@ std::vector<std::string> Arguments(int Count, char **Values)
 // Large pages need a privilege that programs are not given: no request.
 void PreferLargePages(void *, size_t) {}
 
-// Without large pages, the C library's zeroed memory.
-void *AllocateLarge(size_t Bytes) { return Bytes == 0 ? nullptr : std::calloc(Bytes, 1); }
-void FreeLarge(void *Data, size_t) { std::free(Data); }
+// Without large pages: the system's zeroed pages.
+void *AllocateLarge(size_t Bytes)
+{
+    return Bytes == 0 ? nullptr : VirtualAlloc(nullptr, Bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLarge(void *Data, size_t)
+{
+    if (Data)
+        VirtualFree(Data, 0, MEM_RELEASE);
+}
 
 void ReportOversizeWrites() {}
 

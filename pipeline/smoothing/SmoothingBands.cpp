@@ -3,6 +3,7 @@
 #include "SmoothingBands.h"
 
 #include "ClassTerrainImage.h"
+#include "Platform.h"
 
 #include <algorithm>
 #include <atomic>
@@ -59,7 +60,7 @@ void Transpose16(const uint8_t *const *rows, int t, uint8_t *to)
 
 void TFreeBands::operator()(uint8_t *p) const
 {
-    ::operator delete[](p, std::align_val_t(EntryBytes));
+    Platform::FreeLarge(p, Bytes);
 }
 
 namespace {
@@ -111,8 +112,12 @@ TBandGrid::TBandGrid(int Width, int Height, uint8_t Frame)
     DataBytes = (size_t(BandCount) + 1) * BandEntries * EntryBytes;
     if (TRunMemory *run = TRunMemory::Current())
         Data = run->Take(DataBytes);
-    if (!Data)
-        Data.reset(static_cast<uint8_t *>(::operator new[](DataBytes, std::align_val_t(EntryBytes))));
+    if (!Data) {
+        void *data = Platform::AllocateLarge(DataBytes);
+        if (!data)
+            throw std::bad_alloc();
+        Data = TBandMemory(static_cast<uint8_t *>(data), TFreeBands{DataBytes});
+    }
     FrameBand = Data.get() + (size_t(BandCount) * BandEntries + Margin) * EntryBytes;
     for (int t = -Margin; t < StepCount + Margin; ++t) {
         uint8_t *e = FrameBand + ptrdiff_t(t) * EntryBytes;

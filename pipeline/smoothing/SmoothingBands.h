@@ -43,9 +43,11 @@ struct TStepRange
     int Last;
 };
 
-// The memory of a grid's bands, allocated aligned to an entry.
+// The memory of a grid's bands, in whole large pages (Platform::
+// AllocateLarge: aligned to at least a 4 KB page, so to an entry too).
 struct TFreeBands
 {
+    size_t Bytes = 0;
     void operator()(uint8_t *p) const;
 };
 using TBandMemory = std::unique_ptr<uint8_t[], TFreeBands>;

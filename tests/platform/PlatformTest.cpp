@@ -276,8 +276,10 @@ TEST(Platform, LargeArraysAreZeroedWholeLargePages)
     for (const size_t bytes : {size_t(1), (size_t(2) << 20) - 1, size_t(2) << 20, (size_t(5) << 20) + 123}) {
         uint8_t *block = static_cast<uint8_t *>(Platform::AllocateLarge(bytes));
         ASSERT_NE(block, nullptr) << bytes;
+        // Aligned to a page, and where there are large pages to the large
+        // page, so that none of it lies in small pages.
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 4096, 0u) << bytes;
 #ifndef _WIN32
-        // Aligned to the large page, so that none of it lies in small pages.
         EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % (uintptr_t(2) << 20), 0u) << bytes;
 #endif
         size_t wrong = 0;
