@@ -365,9 +365,9 @@ TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
 {
     const std::string before = ReadFile(Dir.File("map0.mul"));
     const std::vector<std::string> files{"lake.bmp", "map0.mul", "world.bmp"};
-    // Stopped while the map is written, and in the height stages, when the
-    // kept part of it is being written ahead.
-    for (const auto &[column, stage] : {std::pair{3, -1}, std::pair{-1, 7}}) {
+    // Stopped while the map is written, in the height stages, and after the
+    // first stage, while the map is still read and written ahead.
+    for (const auto &[column, stage] : {std::pair{3, -1}, std::pair{-1, 7}, std::pair{-1, 1}}) {
         TTerrainImage model(BundledTilesPath());
         TMergeRegion region;
         TStopper stopper;
@@ -399,6 +399,30 @@ TEST_F(MapMerge, AStoppedOrFailedMergeIntoTheMapItselfLeavesItAsItWas)
     TGenerateObserver quiet;
     EXPECT_EQ(Merge(Dir.File("map0.mul"), model, region, quiet).Outcome, TGenerateOutcome::Written);
     EXPECT_NE(ReadFile(Dir.File("map0.mul")), before);
+}
+
+// The reading of the existing map on its thread: ended without a picture to
+// compare, it does not wait for one; what it could not read, or a picture of
+// another size, is thrown where the region is taken.
+TEST_F(MapMerge, AReadingEndsWithoutAPictureAndTellsWhatFailed)
+{
+    const TTileClasses classes(*Config, {});
+    {
+        TExistingMapReading reading(Dir.File("map0.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
+        EXPECT_EQ(reading.Opened().Size.Width, Size.Width);
+    }
+    WriteFile(Dir.File("short.mul"), std::string(1000, 'x'));
+    {
+        TExistingMapReading reading(Dir.File("short.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
+        EXPECT_THROW(reading.Opened(), EMapReadError);
+        reading.ComparePicture(Picture.Codes);
+        EXPECT_THROW(reading.TakeRegion(), EMapReadError);
+    }
+    TExistingMapReading reading(Dir.File("map0.mul"), Size, TLoadOptions::DefaultMemoryBudget, classes);
+    const std::vector<uint8_t> tooSmall(Picture.Codes.size() - 1, 0);
+    reading.ComparePicture(tooSmall);
+    EXPECT_THROW(reading.ComparePicture(tooSmall), std::logic_error);
+    EXPECT_THROW(reading.TakeRegion(), std::invalid_argument);
 }
 
 // After a merge of the unchanged picture every cell is kept; the codes the
