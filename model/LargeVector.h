@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "ZeroedArray.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,15 +38,7 @@ template <class T> struct TLargeAllocator
     friend bool operator==(const TLargeAllocator &, const TLargeAllocator &) { return true; }
 
 private:
-    static bool IsLarge(size_t Count) { return Count * sizeof(T) >= (size_t(1) << 20); }
+    static bool IsLarge(size_t Count) { return Count * sizeof(T) >= LargeArrayBytes; }
 };
 
 template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
-
-// Resizes an empty vector to Count value-initialised elements, its storage
-// taken at once (one allocation, in large pages from 1 MB on).
-template <class T> void ResizeLarge(TLargeVector<T> &Vector, size_t Count)
-{
-    Vector.reserve(Count);
-    Vector.resize(Count);
-}

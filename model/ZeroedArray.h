@@ -8,6 +8,9 @@
 #include <new>
 #include <utility>
 
+// From this size on, an array takes whole large pages (Platform::AllocateLarge).
+inline constexpr size_t LargeArrayBytes = size_t(1) << 20;
+
 // An array of zero bytes: fresh zero pages from the system, so allocating a
 // full-size grid costs nothing until its cells are written, and the image
 // load writes each cell only once (a large array in whole large pages where
@@ -68,8 +71,7 @@ public:
     const T &operator[](size_t I) const { return Data[I]; }
 
 private:
-    // From 1 MB on, whole large pages.
-    static bool IsLarge(size_t Count) { return Count * sizeof(T) >= (size_t(1) << 20); }
+    static bool IsLarge(size_t Count) { return Count * sizeof(T) >= LargeArrayBytes; }
     T *Data = nullptr;
     size_t Size = 0;
 };

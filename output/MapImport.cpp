@@ -19,8 +19,8 @@ TMapCells ReadMapCells(TMapReader &Map)
     TMapCells cells;
     cells.Width = size.Width;
     cells.Height = size.Height;
-    ResizeLarge(cells.Tiles, size_t(size.Cells()));
-    ResizeLarge(cells.Altitudes, cells.Tiles.size());
+    cells.Tiles.resize(size_t(size.Cells()));
+    cells.Altitudes.resize(cells.Tiles.size());
     const int blockRows = size.BlockRows(), blockColumns = size.BlockColumns();
     // The block-columns where they lie in the file (a few copied).
     std::vector<std::vector<uint8_t>> copies(static_cast<size_t>(blockColumns));
@@ -214,7 +214,7 @@ TLargeVector<uint8_t> WideLowSand(const TTerrainImport &Import, const TMapCells 
     };
     const auto spread = [&](size_t Middle) {
         if (flags.empty()) {
-            ResizeLarge(flags, Import.Codes.size());
+            flags.resize(Import.Codes.size());
             rowWater.assign(size_t(h), 0);
             size_t lowCells = 0;
             for (int y = 0; y < h; ++y) {
@@ -624,7 +624,7 @@ TTerrainImport ImportTerrains(const TMapCells &Map, const TTileClasses &Classes)
     TTerrainImport import;
     import.Width = Map.Width;
     import.Height = Map.Height;
-    ResizeLarge(import.Codes, Map.Tiles.size());
+    import.Codes.resize(Map.Tiles.size());
     // What each tile says at once: its terrain, or what is still to be found.
     std::vector<uint8_t> codeOf(65536);
     for (size_t tile = 0; tile < 65536; ++tile) {

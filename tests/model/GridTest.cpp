@@ -155,7 +155,7 @@ TEST(Grid, LargeArraysKeepTheirContentsAcrossTheLargePageLimit)
     EXPECT_EQ(reinterpret_cast<uintptr_t>(grown.data()) % (uintptr_t(2) << 20), 0u);
 #endif
     TLargeVector<int8_t> sized;
-    ResizeLarge(sized, (size_t(3) << 20) + 7);
+    sized.resize((size_t(3) << 20) + 7);
     EXPECT_EQ(std::count(sized.begin(), sized.end(), int8_t(0)), std::ptrdiff_t(sized.size()));
     EXPECT_THROW(TLargeVector<uint64_t>(SIZE_MAX / 4), std::exception);
 
