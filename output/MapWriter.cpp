@@ -1,5 +1,7 @@
 #include "MapWriter.h"
 
+#include "Platform.h"
+
 #include "ClassTerrainImage.h"
 
 #include "AtomicSave.h"
@@ -289,30 +291,38 @@ void CheckOutput(const TMapOutput &Output)
 
 } // namespace
 
-TMapWriteAhead::TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &Hooks)
-    : Written(size_t(std::max(Output.Size.BlockColumns(), 0)), 0)
+TMapWriteAhead::TMapWriteAhead(const TMapOutput &Output_, const TMapWriterHooks &Hooks_)
+    : Output(Output_), Hooks(Hooks_), Written(size_t(std::max(Output_.Size.BlockColumns(), 0)), 0)
 {
-    Done = std::async(std::launch::async, [this, &Output, &Hooks] {
+    Done = std::async(std::launch::async, [this] {
+        // What this thread writes, the writer would otherwise write at the
+        // end: it takes no processor from the stages.
+        Platform::RunThreadWhenIdle();
         CheckOutput(Output);
         Saving = std::make_unique<TAtomicSave>(MapOutputPaths(Output));
-        const uint64_t bytes = Output.Size.ColumnBytes();
-        uint64_t from = 0; // where the disk writing starts next
+        Opened = true;
         std::vector<uint8_t> scratch;
-        for (int bx = 0; bx < Output.Size.BlockColumns() && !Stop; ++bx) {
-            const uint8_t *kept = Hooks.StartColumn ? Hooks.StartColumn(bx, scratch)
+        WriteBands(scratch);
+    });
+}
+
+void TMapWriteAhead::WriteBands(std::vector<uint8_t> &Scratch)
+{
+    const uint64_t bytes = Output.Size.ColumnBytes();
+    const int columns = Output.Size.BlockColumns();
+    for (int band = NextBand++; band * BandColumns < columns && !Stop; band = NextBand++) {
+        const int first = band * BandColumns, end = std::min(columns, first + BandColumns);
+        for (int bx = first; bx < end; ++bx) {
+            const uint8_t *kept = Hooks.StartColumn ? Hooks.StartColumn(bx, Scratch)
                                   : Hooks.KeptColumn ? Hooks.KeptColumn(bx)
                                                      : nullptr;
             if (!kept)
                 continue;
             Saving->WriteAt(0, uint64_t(bx) * bytes, kept, bytes);
             Written[size_t(bx)] = 1;
-            if ((bx + 1) % BandColumns == 0) {
-                Saving->StartWriteback(0, from, uint64_t(bx + 1) * bytes - from);
-                from = uint64_t(bx + 1) * bytes;
-            }
         }
-        Saving->StartWriteback(0, from, uint64_t(Output.Size.BlockColumns()) * bytes - from);
-    });
+        Saving->StartWriteback(0, uint64_t(first) * bytes, uint64_t(end - first) * bytes);
+    }
 }
 
 TMapWriteAhead::~TMapWriteAhead()
@@ -324,6 +334,18 @@ TMapWriteAhead::~TMapWriteAhead()
 
 TAtomicSave &TMapWriteAhead::Save()
 {
+    if (Opened) {
+        // Only bands the thread has not taken; an error here is the same
+        // as the thread's.
+        std::vector<uint8_t> scratch;
+        try {
+            WriteBands(scratch);
+        } catch (...) {
+            Stop = true;
+            Done.wait();
+            throw;
+        }
+    }
     if (Done.valid())
         Done.get();
     if (!Saving)

@@ -92,21 +92,31 @@ class TMapWriteAhead
 public:
     // A UOP file is written in order, as a whole: only a MUL file is written ahead.
     static bool Applies(const TMapOutput &Output) { return Output.Format == TMapFormat::Mul; }
-    // Output and Hooks must outlive the object.
+    // Output and Hooks must outlive the object. The thread runs where a
+    // processor is idle; what it has not written when the writer asks for the
+    // save, the writer writes itself.
     TMapWriteAhead(const TMapOutput &Output, const TMapWriterHooks &Hooks);
     ~TMapWriteAhead();
     TMapWriteAhead(const TMapWriteAhead &) = delete;
     TMapWriteAhead &operator=(const TMapWriteAhead &) = delete;
 
-    // Waits for the thread and gives the save; throws what the thread threw
-    // (EFileWriteError, or what checking the output threw).
+    // Writes what is left beside the thread, waits for it and gives the save;
+    // throws what the thread threw (EFileWriteError, or what checking the
+    // output threw).
     TAtomicSave &Save();
     // Whether block-column BlockColumn was written (once Save has returned).
     bool Wrote(int BlockColumn) const { return Written[size_t(BlockColumn)] != 0; }
 
 private:
+    // Takes bands of block-columns until none is left (on both threads).
+    void WriteBands(std::vector<uint8_t> &Scratch);
+
+    const TMapOutput &Output;
+    const TMapWriterHooks &Hooks;
     std::unique_ptr<TAtomicSave> Saving;
-    std::vector<uint8_t> Written; // by block-column
+    std::atomic<bool> Opened{false}; // Saving is made
+    std::vector<uint8_t> Written;    // by block-column
+    std::atomic<int> NextBand{0};
     std::atomic<bool> Stop{false};
     std::future<void> Done;
 };

@@ -195,6 +195,12 @@ void PreferLargePages(void *Data, size_t Bytes);
 void *AllocateLarge(size_t Bytes);
 void FreeLarge(void *Data, size_t Bytes);
 
+// Lets the calling thread run only where a processor would otherwise be idle:
+// for work that may wait, beside work that may not (on Linux SCHED_IDLE, on
+// Windows the idle priority). A request only: where the system has no such
+// class, nothing changes. It cannot be undone, so only for a thread of its own.
+void RunThreadWhenIdle();
+
 // Writes a write beyond the system's file size limit (ulimit -f) report
 // TooLarge instead of ending the process. Call once, early.
 void ReportOversizeWrites();

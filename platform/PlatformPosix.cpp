@@ -3,6 +3,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -389,6 +391,14 @@ void FreeLarge(void *Data, size_t Bytes)
     constexpr size_t Large = size_t(2) << 20;
     if (Data)
         ::munmap(Data, (Bytes + Large - 1) & ~(Large - 1));
+}
+
+void RunThreadWhenIdle()
+{
+#ifdef SCHED_IDLE
+    const sched_param none{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &none);
+#endif
 }
 
 void ReportOversizeWrites()

@@ -487,6 +487,11 @@ std::vector<std::string> Arguments(int Count, char **Values)
 // Large pages need a privilege that programs are not given: no request.
 void PreferLargePages(void *, size_t) {}
 
+void RunThreadWhenIdle()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+}
+
 // Without large pages: the system's zeroed pages.
 void *AllocateLarge(size_t Bytes)
 {

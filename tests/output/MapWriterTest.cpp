@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 using namespace TestSupport;
 
@@ -288,6 +292,50 @@ TEST_F(MapWriter, AKeptPartWrittenAheadGivesTheFileThatWritingInOrderGives)
     Platform::SetFaultHook(nullptr);
     EXPECT_TRUE(ReadFile(Dir.File("ahead.mul")) == ahead.first);
     EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "ahead.mul", "order.mul", "whole.mul"}));
+}
+
+// The thread writing ahead runs only where a processor is idle: what it has
+// not taken when the writer starts, the writer writes itself. Here the thread
+// holds the first band of block-columns until the writer has taken the second.
+TEST_F(MapWriter, TheWriterWritesTheBandsTheThreadWritingAheadHasNotTaken)
+{
+    PaintGrid(*Model, {"DG", "GW"});
+    const TMapSize size{256, 32}; // 32 block-columns: two bands
+    std::vector<uint8_t> pattern(size_t(size.BlockColumns()) * size.ColumnBytes());
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = uint8_t(i * 13 + i / 196);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool holding = false, released = false;
+    std::vector<std::thread::id> writtenBy(size_t(size.BlockColumns()));
+    TMapWriterHooks hooks;
+    hooks.KeepColumn = [](int) { return true; };
+    hooks.StartColumn = [&](int BlockColumn, std::vector<uint8_t> &) -> const uint8_t * {
+        writtenBy[size_t(BlockColumn)] = std::this_thread::get_id();
+        std::unique_lock<std::mutex> held(lock);
+        if (BlockColumn == 0) {
+            holding = true;
+            changed.notify_all();
+            changed.wait_for(held, std::chrono::seconds(10), [&] { return released; });
+        } else if (BlockColumn == 16) {
+            released = true;
+            changed.notify_all();
+        }
+        return pattern.data() + size_t(BlockColumn) * size.ColumnBytes();
+    };
+    const TMapOutput output = TMapOutput::ForFile(Dir.File("ahead.mul"), size);
+    TMapWriteAhead ahead(output, hooks);
+    {
+        std::unique_lock<std::mutex> held(lock);
+        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(30), [&] { return holding; }));
+    }
+    TMapWriterHooks these = hooks;
+    these.Ahead = &ahead;
+    EXPECT_EQ(WriteMapFile(*Model, output, these), TMapWriteResult::Written);
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(ReadFile(Dir.File("ahead.mul")) == std::string(pattern.begin(), pattern.end()));
+    for (int bx = 0; bx < size.BlockColumns(); ++bx)
+        EXPECT_EQ(writtenBy[size_t(bx)] == std::this_thread::get_id(), bx >= 16) << bx;
 }
 
 TEST(MapWriterFiller, GivesTheBytesAndDrawsOfTheStraightforwardFiller)
