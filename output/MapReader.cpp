@@ -199,19 +199,26 @@ void TMapReader::ReadUopIndex()
     FileBlocks = total / MapFile::BlockBytes;
 }
 
+uint64_t TMapReader::FileOffset(uint64_t Offset, uint64_t &Run) const
+{
+    if (FileFormat == TMapFormat::Mul)
+        return Offset;
+    // Every entry but the last holds 4096 blocks.
+    const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
+    const uint64_t entry = Offset / entryBytes, within = Offset % entryBytes;
+    if (entry >= Entries.size() || within >= Entries[entry].Bytes)
+        throw EMapReadError(FileName + ": a block lies outside the entries");
+    Run = std::min(Run, Entries[entry].Bytes - within);
+    return Entries[entry].Offset + within;
+}
+
 uint64_t TMapReader::ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) const
 {
-    uint64_t from = Offset, run = Bytes;
-    if (FileFormat == TMapFormat::Uop) {
-        // Every entry but the last holds 4096 blocks.
-        const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
-        const uint64_t entry = Offset / entryBytes, within = Offset % entryBytes;
-        if (entry >= Entries.size() || within >= Entries[entry].Bytes)
-            throw EMapReadError(FileName + ": a block lies outside the entries");
-        from = Entries[entry].Offset + within;
-        run = std::min(Bytes, Entries[entry].Bytes - within);
-    }
-    std::memcpy(Out, At(from, run), size_t(run));
+    uint64_t run = Bytes;
+    const uint64_t from = FileOffset(Offset, run);
+    At(from, run); // in the file
+    if (const Platform::TError error = File->ReadAt(from, Out, size_t(run)))
+        throw EMapReadError(Platform::Message(FileName, error));
     return run;
 }
 
@@ -219,21 +226,9 @@ const uint8_t *TMapReader::BlockColumnBytes(int BlockColumn, std::vector<uint8_t
 {
     if (BlockColumn < 0 || BlockColumn >= MapSize.BlockColumns())
         throw EMapReadError(FileName + ": no block-column " + std::to_string(BlockColumn));
-    const uint64_t offset = uint64_t(BlockColumn) * MapSize.ColumnBytes(), bytes = MapSize.ColumnBytes();
-    uint64_t from = offset;
-    if (FileFormat == TMapFormat::Uop) {
-        const uint64_t entryBytes = Uop::BlocksPerEntry * MapFile::BlockBytes;
-        const uint64_t entry = offset / entryBytes, within = offset % entryBytes;
-        if (entry >= Entries.size() || within >= Entries[entry].Bytes)
-            throw EMapReadError(FileName + ": a block lies outside the entries");
-        if (Entries[entry].Bytes - within < bytes) {
-            Scratch.resize(size_t(bytes));
-            ReadBlockColumn(BlockColumn, Scratch.data());
-            return Scratch.data();
-        }
-        from = Entries[entry].Offset + within;
-    }
-    return At(from, bytes);
+    Scratch.resize(size_t(MapSize.ColumnBytes()));
+    ReadBlockColumn(BlockColumn, Scratch.data());
+    return Scratch.data();
 }
 
 TMapCell TMapReader::Cell(int X, int Y)
@@ -245,8 +240,8 @@ TMapCell TMapReader::Cell(int X, int Y)
     const uint64_t block = uint64_t(X / BlockSide) * uint64_t(MapSize.BlockRows()) + uint64_t(Y / BlockSide);
     const uint64_t offset =
         block * BlockBytes + BlockHeaderBytes + uint64_t((Y % BlockSide) * BlockSide + X % BlockSide) * CellBytes;
-    uint8_t bytes[CellBytes];
-    ReadRun(offset, CellBytes, bytes); // a cell never spans two entries
+    uint64_t run = CellBytes; // a cell never spans two entries
+    const uint8_t *bytes = At(FileOffset(offset, run), CellBytes);
     return {Le16(bytes), int8_t(bytes[2])};
 }
 

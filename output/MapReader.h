@@ -54,9 +54,10 @@ public:
     TMapCell Cell(int X, int Y);
     // Block-column BlockColumn as the MUL form stores it (Size().ColumnBytes()).
     void ReadBlockColumn(int BlockColumn, uint8_t *Out);
-    // The same bytes where they lie: in the file as read while the reader
-    // lives, where they lie in one run of it (a MUL file, and most of a UOP
-    // file), else copied into Scratch.
+    // The same bytes read into Scratch, which is sized to fit. The block-columns
+    // are read from the file, not through its mapping: a map is read from end
+    // to end, where a copy costs less than touching every mapped page. Both
+    // may be called on several threads at once.
     const uint8_t *BlockColumnBytes(int BlockColumn, std::vector<uint8_t> &Scratch);
 
 private:
@@ -67,6 +68,9 @@ private:
     };
     void ReadUopIndex();
     const uint8_t *At(uint64_t Offset, uint64_t Bytes) const;
+    // Where the blocks' byte Offset (as the MUL form counts) lies in the file;
+    // Run is cut to what lies in one run of it from there.
+    uint64_t FileOffset(uint64_t Offset, uint64_t &Run) const;
     // Bytes of the blocks from Offset on, as the MUL form has them, that lie
     // in one run of the file (up to Bytes), into Out; returns how many.
     uint64_t ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) const;

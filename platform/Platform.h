@@ -69,11 +69,18 @@ public:
     TFileView &operator=(const TFileView &) = delete;
 
     std::span<const uint8_t> Bytes() const { return {Data, Size}; }
+    // Bytes from Offset on (within Bytes()) copied into Out, read from the
+    // file instead of through the mapping: for a large file read once from end
+    // to end, where touching every mapped page costs more than the copy (on
+    // some virtual machines several times more). InputOutput when the file has
+    // become shorter since it was opened. Safe on several threads at once.
+    TError ReadAt(uint64_t Offset, void *Out, size_t Bytes) const;
 
 private:
     const uint8_t *Data = nullptr;
     size_t Size = 0;
-    void *Handle = nullptr; // the system's handle of the mapping, if any
+    void *Handle = nullptr;   // the system's handle of the mapping, if any
+    intptr_t File = -1;       // the open file: a descriptor, or a HANDLE on Windows
 };
 
 // Reads a regular file whole, at most MaxBytes + 1 bytes (so that the caller

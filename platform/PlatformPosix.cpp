@@ -103,13 +103,32 @@ TFileView::TFileView(const std::string &Path)
         }
         Data = static_cast<const uint8_t *>(mapped);
     }
-    ::close(fd); // the mapping keeps the file's pages
+    File = fd;
 }
 
 TFileView::~TFileView()
 {
     if (Data)
         ::munmap(const_cast<uint8_t *>(Data), Size);
+    ::close(int(File));
+}
+
+TError TFileView::ReadAt(uint64_t Offset, void *Out, size_t Bytes) const
+{
+    if (const TError injected = Shared::InjectedFault("read", ""))
+        return injected;
+    auto *p = static_cast<char *>(Out);
+    while (Bytes > 0) {
+        const ssize_t got = ::pread(int(File), p, Bytes, off_t(Offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 ? TError{TErrorKind::InputOutput, 0} : LastError();
+        p += got;
+        Offset += uint64_t(got);
+        Bytes -= size_t(got);
+    }
+    return {};
 }
 
 TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text)

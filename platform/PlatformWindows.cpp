@@ -152,7 +152,7 @@ TFileView::TFileView(const std::string &Path)
         }
         Handle = mapping;
     }
-    CloseHandle(file); // the mapping keeps the file open
+    File = reinterpret_cast<intptr_t>(file);
 }
 
 TFileView::~TFileView()
@@ -161,6 +161,31 @@ TFileView::~TFileView()
         UnmapViewOfFile(Data);
     if (Handle)
         CloseHandle(static_cast<HANDLE>(Handle));
+    CloseHandle(reinterpret_cast<HANDLE>(File));
+}
+
+TError TFileView::ReadAt(uint64_t Offset, void *Out, size_t Bytes) const
+{
+    if (const TError injected = Shared::InjectedFault("read", ""))
+        return injected;
+    // Each read names its offset: the threads reading the file at once do
+    // not share a file pointer.
+    auto *p = static_cast<char *>(Out);
+    while (Bytes > 0) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(Offset);
+        at.OffsetHigh = DWORD(Offset >> 32);
+        DWORD got = 0;
+        const DWORD asked = DWORD(std::min<size_t>(Bytes, 1u << 30));
+        if (!::ReadFile(reinterpret_cast<HANDLE>(File), p, asked, &got, &at))
+            return GetLastError() == ERROR_HANDLE_EOF ? TError{TErrorKind::InputOutput, 0} : LastError();
+        if (got == 0)
+            return {TErrorKind::InputOutput, 0};
+        p += got;
+        Offset += got;
+        Bytes -= got;
+    }
+    return {};
 }
 
 TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text)

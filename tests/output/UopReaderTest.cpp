@@ -5,8 +5,10 @@
 #include "ByteOrder.h"
 #include "Checksums.h"
 #include "ClassTerrainImage.h"
+#include "MapImport.h"
 #include "MapReader.h"
 #include "MapWriter.h"
+#include "Platform.h"
 #include "TestSupport.h"
 #include "UopFile.h"
 
@@ -306,5 +308,50 @@ TEST(MapReader, TheCellsBesideTheFirstAreReadWhereTheWriterPutsThem)
         EXPECT_EQ(reader.Cell(1, 0), written(1));
         EXPECT_EQ(reader.Cell(0, 1), written(8));
         EXPECT_EQ(reader.Cell(1, 1), (TMapCell{113, model.GetCell(2, 2).Altitude}));
+    }
+}
+
+// The whole map read into rows of cells, eight block-columns at a time on two
+// threads: every cell in its place, from a UOP file whose block-columns run
+// from one entry into the next and from a MUL file whose last group of
+// block-columns is short (75 = 9 x 8 + 3); a read that fails names the file.
+TEST(MapReader, EveryCellOfAMapIsReadIntoItsPlace)
+{
+    TTempDir dir;
+    const TMapSize mulSize{600, 960};
+    std::vector<uint8_t> mul(size_t(mulSize.Blocks()) * 196, 0);
+    for (uint64_t b = 0; b < mulSize.Blocks(); ++b)
+        for (int cell = 0; cell < 64; ++cell) {
+            const TMapCell value = BuiltCell(b, cell);
+            PutLe16(&mul[size_t(b) * 196 + 4 + size_t(cell) * 3], value.Tile);
+            mul[size_t(b) * 196 + 6 + size_t(cell) * 3] = uint8_t(value.Altitude);
+        }
+    Save(dir.File("map9.mul"), mul);
+    Save(dir.File("map3LegacyMUL.uop"), BuildUop(3, SmallMap.Blocks(), {40, 100, 12}).Bytes);
+    for (const auto &[name, size] : {std::pair{"map9.mul", mulSize}, {"map3LegacyMUL.uop", SmallMap}}) {
+        SCOPED_TRACE(name);
+        TMapReader reader(dir.File(name), size);
+        const TMapCells cells = ReadMapCells(reader);
+        ASSERT_EQ(cells.Width, size.Width);
+        ASSERT_EQ(cells.Height, size.Height);
+        size_t wrong = 0;
+        for (int y = 0; y < size.Height; ++y)
+            for (int x = 0; x < size.Width; ++x) {
+                const TMapCell expected = ExpectedCell(size.BlockRows(), x, y);
+                wrong += cells.Tiles[cells.Index(x, y)] != expected.Tile ||
+                         cells.Altitudes[cells.Index(x, y)] != expected.Altitude;
+            }
+        EXPECT_EQ(wrong, 0u);
+
+        Platform::SetFaultHook([](const std::string &Operation, const std::string &) {
+            return Operation == "read" ? Platform::TError{Platform::TErrorKind::InputOutput, 0} : Platform::TError{};
+        });
+        try {
+            ReadMapCells(reader);
+            ADD_FAILURE() << "a failed read was not reported";
+        } catch (const EMapReadError &error) {
+            EXPECT_NE(std::string(error.what()).find(dir.File(name)), std::string::npos) << error.what();
+        }
+        Platform::SetFaultHook(nullptr);
     }
 }

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 using Platform::TErrorKind;
@@ -116,6 +118,44 @@ TEST(Platform, AFileThatAnotherProgramHasMapped)
     EXPECT_EQ(Get(folder.File("map0.mul")), "new map");
 #endif
     EXPECT_EQ(std::string(view.Bytes().begin(), view.Bytes().end()), "old map");
+}
+
+// A view reads the bytes it maps, from any offset and on two threads at
+// once; a file another program cut short is an error, not a crash.
+TEST(Platform, AFileViewReadsTheBytesItMaps)
+{
+    TFolder folder;
+    std::string bytes(300001, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 31 + i / 977);
+    Put(folder.File("map0.mul"), bytes);
+    const Platform::TFileView view(folder.File("map0.mul"));
+    ASSERT_EQ(view.Bytes().size(), bytes.size());
+    // Chunks of 1000 bytes, the odd ones on a second thread.
+    std::string read(bytes.size(), '\0');
+    const auto readChunks = [&](size_t First) {
+        Platform::TError failed;
+        for (size_t at = First * 1000; at < read.size() && !failed; at += 2000)
+            failed = view.ReadAt(at, read.data() + at, std::min<size_t>(1000, read.size() - at));
+        return failed;
+    };
+    Platform::TError second;
+    std::thread other([&] { second = readChunks(1); });
+    const Platform::TError first = readChunks(0);
+    other.join();
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    EXPECT_TRUE(read == bytes);
+    EXPECT_TRUE(std::string(view.Bytes().begin(), view.Bytes().end()) == bytes);
+#ifndef _WIN32
+    // Windows refuses to shorten a mapped file.
+    std::filesystem::resize_file(folder.File("map0.mul"), 1000);
+    char out[10];
+    EXPECT_FALSE(view.ReadAt(990, out, 10));
+    EXPECT_EQ(std::string(out, 10), bytes.substr(990, 10));
+    EXPECT_EQ(view.ReadAt(995, out, 10).Kind, TErrorKind::InputOutput);
+    EXPECT_EQ(view.ReadAt(200000, out, 10).Kind, TErrorKind::InputOutput);
+#endif
 }
 
 TEST(Platform, AReadOnlyFileIsSeenAsSuch)
