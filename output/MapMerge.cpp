@@ -349,10 +349,7 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
     };
     // The map's file must be closed before the new one takes its place.
     run.Writer.MapWritten = [&Existing] { Existing.Close(); };
-    run.KeepWarning = [&Existing, &Region](const TErrorItem &Warning) {
-        return Warning.X < Existing.Cells.Width && Warning.Y < Existing.Cells.Height &&
-               Region.Cells[Existing.Cells.Index(Warning.X, Warning.Y)] != 0;
-    };
+    run.KeepWarning = [&Region](const TErrorItem &Warning) { return Region.Remade(Warning.X, Warning.Y); };
     run.Writer.KeepColumn = [&Region](int BlockColumn) { return !RemadeColumn(Region, BlockColumn); };
     // Only the remade blocks are filled; PatchBand puts in the others.
     run.Writer.FillBlocks = [&Region] { return Region.Blocks.data(); };

@@ -72,6 +72,15 @@ struct TMergeRegion
     // hand-made map, unknown to it, is always kept). Zero pages outside the
     // remade blocks cost nothing.
     TZeroedArray<uint8_t> Cells;
+
+    // Whether cell (X, Y) of the map is made anew. The cells of a kept block
+    // are not looked at: their pages are never touched.
+    bool Remade(int X, int Y) const
+    {
+        return X >= 0 && Y >= 0 && X < Size.Width && Y < Size.Height &&
+               Blocks[size_t(X / 8) * size_t(Size.BlockRows()) + size_t(Y / 8)] &&
+               Cells[size_t(Y) * size_t(Size.Width) + size_t(X)];
+    }
 };
 
 // Compares the painted codes (row after row, as the load gave them:

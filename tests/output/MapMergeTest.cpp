@@ -277,6 +277,50 @@ TEST_F(MapMerge, RemadeCellsDrawAsAWholeRunAndTheAltitudesJoin)
                 static_cast<unsigned long long>(region.RemadeBlocks), largestJoin, largestStep);
 }
 
+// The stages run over the whole picture, so they warn of the whole of it: a
+// merge reports the warnings of the cells it remakes, exactly those that a
+// whole run of the picture gives there, and none of the kept cells.
+TEST_F(MapMerge, OnlyTheWarningsOfRemadeCellsAreReported)
+{
+    class TWarnings : public TGenerateObserver
+    {
+    public:
+        std::vector<TErrorItem> Items;
+        void WarningsReady(const std::vector<std::string> &, const std::vector<TErrorItem> &Listed) override
+        {
+            Items = Listed;
+        }
+    };
+    // Three terrains meeting beside the lake, where the warnings come from.
+    SavePicture(Dir.File("junction.bmp"), Repainted({{128, 96, 10, WATER}, {124, 110, 5, DESERT}, {133, 110, 5, SNOW}}));
+    TTerrainImage model(BundledTilesPath());
+    TMergeRegion region;
+    TWarnings merged;
+    ASSERT_EQ(Merge(Dir.File("merged.mul"), model, region, merged, TMergeStages::OnRemadePart, Dir.File("junction.bmp"))
+                  .Outcome,
+              TGenerateOutcome::Written);
+
+    TTerrainImage whole(BundledTilesPath());
+    Random::SetFixedSeed(21);
+    whole.LoadFromBMP(Dir.File("junction.bmp"));
+    TWarnings all;
+    ASSERT_EQ(RunGenerateCommand(whole, TMapOutput::ForFile(Dir.File("whole.mul"), Size), all).Outcome,
+              TGenerateOutcome::Written);
+    Random::SetFixedSeed(std::nullopt);
+    std::vector<std::tuple<int, int, std::string>> expected, got;
+    size_t kept = 0;
+    for (const TErrorItem &item : all.Items)
+        if (region.Cells[size_t(item.Y) * size_t(Size.Width) + item.X])
+            expected.emplace_back(item.X, item.Y, item.Text);
+        else
+            ++kept;
+    for (const TErrorItem &item : merged.Items)
+        got.emplace_back(item.X, item.Y, item.Text);
+    EXPECT_FALSE(expected.empty());
+    EXPECT_GT(kept, 0u);
+    EXPECT_EQ(got, expected);
+}
+
 // The height stages run only around the remade blocks; over the whole grid
 // they must give the same grid and the same map, for changes in one place,
 // far apart (the part is then nearly the whole grid, cut at its edges), of
