@@ -216,7 +216,7 @@ uint64_t TMapReader::ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) cons
 {
     uint64_t run = Bytes;
     const uint64_t from = FileOffset(Offset, run);
-    At(from, run); // in the file
+    At(from, run); // throws where the run reaches past the end of the file
     if (const Platform::TError error = File->ReadAt(from, Out, size_t(run)))
         throw EMapReadError(Platform::Message(FileName, error));
     return run;
