@@ -224,8 +224,6 @@ uint64_t TMapReader::ReadRun(uint64_t Offset, uint64_t Bytes, uint8_t *Out) cons
 
 const uint8_t *TMapReader::BlockColumnBytes(int BlockColumn, std::vector<uint8_t> &Scratch)
 {
-    if (BlockColumn < 0 || BlockColumn >= MapSize.BlockColumns())
-        throw EMapReadError(FileName + ": no block-column " + std::to_string(BlockColumn));
     Scratch.resize(size_t(MapSize.ColumnBytes()));
     ReadBlockColumn(BlockColumn, Scratch.data());
     return Scratch.data();
