@@ -40,8 +40,8 @@ configure_and_build() { # folder, extra cmake arguments...
 # import and of the preview and void report, the two halves of reading a map
 # back and of a merge. Qt is not built with ThreadSanitizer, so only these
 # tests run under it: their threads are our own and never call into Qt.
-TSAN_TARGETS=(pipeline_tests output_tests model_tests)
-TSAN_TESTS='^(FastSmoothing|FastStages|SmoothingSchedule|SmoothingKernels|GameHeights|HeightProfile|MapWriter|MapWriterFiller|MapPreview|VoidReport|ImageImport|Statics|HeightsImport|PaintedHeights|HeightsPicture|SmallConfig|MapMerge|MapReader|MergeRegion|MergeCoastRings|Configurations/RoundTrip)\.'
+TSAN_TARGETS=(pipeline_tests output_tests model_tests platform_tests)
+TSAN_TESTS='^(Platform|FastSmoothing|FastStages|SmoothingSchedule|SmoothingKernels|GameHeights|HeightProfile|MapWriter|MapWriterFiller|MapPreview|VoidReport|ImageImport|Statics|HeightsImport|PaintedHeights|HeightsPicture|SmallConfig|MapMerge|MapReader|MergeRegion|MergeCoastRings|Configurations/RoundTrip)\.'
 
 run_tsan() {
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TSAN=ON -DMORVANE_BENCH=OFF -DMORVANE_EXAMPLE_WORLD=OFF

@@ -137,6 +137,9 @@ public:
     TError Open(const std::string &Path, TOpen How, uint32_t Permissions = 0666);
     bool IsOpen() const { return Handle != Closed; }
 
+    // Write appends where the last Write ended; WriteAt writes at Offset and
+    // leaves that place alone. Writes at offsets may run on several threads,
+    // beside the appending writes of one thread.
     TError Write(const void *Data, size_t Bytes);
     TError WriteAt(uint64_t Offset, const void *Data, size_t Bytes);
     // Starts the disk writing of a range already written; only a hint.
@@ -155,6 +158,10 @@ private:
     friend TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text);
     static constexpr intptr_t Closed = -1;
     intptr_t Handle = Closed; // a file descriptor, or a HANDLE on Windows
+    // Windows: where the next Write goes. Every write there names its offset,
+    // as a write at an offset moves the file pointer of the handle, which
+    // WriteAt on another thread would otherwise move under Write.
+    uint64_t Appended = 0;
 };
 
 // Puts From in the place of To, replacing a file To in one step.

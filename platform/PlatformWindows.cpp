@@ -253,13 +253,14 @@ TError Inspect(const std::string &Path, TFileInfo &Info)
 
 TFile::~TFile() { Close(); }
 
-TFile::TFile(TFile &&Other) noexcept : Handle(Other.Handle) { Other.Handle = Closed; }
+TFile::TFile(TFile &&Other) noexcept : Handle(Other.Handle), Appended(Other.Appended) { Other.Handle = Closed; }
 
 TFile &TFile::operator=(TFile &&Other) noexcept
 {
     if (this != &Other) {
         Close();
         Handle = Other.Handle;
+        Appended = Other.Appended;
         Other.Handle = Closed;
     }
     return *this;
@@ -319,18 +320,26 @@ TError TFile::Open(const std::string &Path, TOpen How, uint32_t Permissions)
         return error;
     }
     Handle = reinterpret_cast<intptr_t>(file);
+    Appended = 0;
     return {};
 }
 
-TError TFile::Write(const void *Data, size_t Bytes)
+namespace {
+
+// Writes at Offset, by pieces of at most 1 GiB; Offset ends past the bytes
+// written, even where an error stops the writing.
+TError WriteFileAt(HANDLE File, uint64_t &Offset, const void *Data, size_t Bytes)
 {
-    if (const TError injected = Shared::InjectedFault("write", ""))
-        return injected;
     const auto *p = static_cast<const char *>(Data);
     while (Bytes > 0) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(Offset);
+        at.OffsetHigh = DWORD(Offset >> 32);
         DWORD written = 0;
         const DWORD asked = DWORD(std::min<size_t>(Bytes, 1u << 30));
-        if (!WriteFile(H(Handle), p, asked, &written, nullptr))
+        const bool ok = WriteFile(File, p, asked, &written, &at);
+        Offset += written;
+        if (!ok)
             return LastError();
         if (written == 0)
             return {TErrorKind::DiskFull, 0};
@@ -340,33 +349,20 @@ TError TFile::Write(const void *Data, size_t Bytes)
     return {};
 }
 
+} // namespace
+
+TError TFile::Write(const void *Data, size_t Bytes)
+{
+    if (const TError injected = Shared::InjectedFault("write", ""))
+        return injected;
+    return WriteFileAt(H(Handle), Appended, Data, Bytes);
+}
+
 TError TFile::WriteAt(uint64_t Offset, const void *Data, size_t Bytes)
 {
     if (const TError injected = Shared::InjectedFault("write", ""))
         return injected;
-    // A write at an offset moves the file pointer: the appending writes go
-    // on where they were.
-    LARGE_INTEGER zero{}, position{};
-    if (!SetFilePointerEx(H(Handle), zero, &position, FILE_CURRENT))
-        return LastError();
-    const auto *p = static_cast<const char *>(Data);
-    TError result;
-    while (Bytes > 0 && !result) {
-        OVERLAPPED at{};
-        at.Offset = DWORD(Offset);
-        at.OffsetHigh = DWORD(Offset >> 32);
-        DWORD written = 0;
-        const DWORD asked = DWORD(std::min<size_t>(Bytes, 1u << 30));
-        if (!WriteFile(H(Handle), p, asked, &written, &at))
-            result = LastError();
-        else if (written == 0)
-            result = {TErrorKind::DiskFull, 0};
-        p += written;
-        Offset += written;
-        Bytes -= written;
-    }
-    SetFilePointerEx(H(Handle), position, nullptr, FILE_BEGIN);
-    return result;
+    return WriteFileAt(H(Handle), Offset, Data, Bytes);
 }
 
 void TFile::StartWriteback(uint64_t, uint64_t) {}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
@@ -265,6 +266,41 @@ TEST(Platform, AWriteAtAnOffsetLeavesTheAppendingWritesWhereTheyWere)
     ASSERT_FALSE(file.WriteAt(7, "Z", 1)); // beyond the end: a gap of zero bytes
     file.Close();
     EXPECT_EQ(Get(folder.File("table.uop")), std::string("Xbcdef\0Z", 8));
+}
+
+TEST(Platform, WritesAtOffsetsOnOtherThreadsLeaveTheAppendingWritesWhereTheyWere)
+{
+    // The map's writer and the thread writing ahead write at offsets into one
+    // file while appending writes may go on: none may move another's place.
+    TFolder folder;
+    TFile file;
+    ASSERT_FALSE(file.Open(folder.File("map0.mul"), TFile::TOpen::CreateNew));
+    constexpr size_t Piece = 64, Pieces = 300;
+    std::string expected(3 * Pieces * Piece, '\0');
+    std::atomic<int> failures{0};
+    const auto writeAt = [&](size_t Part) {
+        for (size_t i = 0; i < Pieces / 2; ++i) {
+            const size_t at = Pieces * Piece + (2 * i + Part) * 2 * Piece;
+            const std::string bytes(2 * Piece, char('A' + (i + Part) % 26));
+            failures += bool(file.WriteAt(at, bytes.data(), bytes.size()));
+        }
+    };
+    for (size_t i = 0; i < Pieces; ++i)
+        std::fill_n(expected.begin() + std::ptrdiff_t(i * Piece), Piece, char('a' + i % 26));
+    for (size_t Part = 0; Part < 2; ++Part)
+        for (size_t i = 0; i < Pieces / 2; ++i)
+            std::fill_n(expected.begin() + std::ptrdiff_t(Pieces * Piece + (2 * i + Part) * 2 * Piece), 2 * Piece,
+                        char('A' + (i + Part) % 26));
+    std::thread first(writeAt, 0), second(writeAt, 1);
+    for (size_t i = 0; i < Pieces; ++i) {
+        const std::string bytes(Piece, char('a' + i % 26));
+        failures += bool(file.Write(bytes.data(), bytes.size()));
+    }
+    first.join();
+    second.join();
+    file.Close();
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(Get(folder.File("map0.mul")) == expected);
 }
 
 TEST(Platform, FoldersNamedInOtherScriptsWork)
