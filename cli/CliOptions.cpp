@@ -520,9 +520,23 @@ std::string InfoRule(const TGiven &Given, TCliOptions &Options)
         return "--info reads a map file and takes no image.";
     if (Given.Has("--merge-into"))
         return "--info and --merge-into do not go together.";
+    if (Given.Has("--import"))
+        return "--info and --import do not go together.";
+    // It writes nothing and reads no picture or configuration: an option
+    // for a run would silently do nothing.
+    for (const char *name : {"--output", "--tiles", "--seed", "--preview", "--preview-scale", "--preview-no-statics",
+                             "--statics", "--format", "--crop", "--heights", "--heights-out", "--max-memory", "--report"})
+        if (Given.Has(name))
+            return std::string(name) + " does not go with --info.";
+    if (Given.Has("--size") && Given.Has("--facet"))
+        return "--size and --facet both give the map's size; give one of them.";
     Options.InfoPath = Given.Info;
     if (Given.Has("--size")) {
         Options.MapSize = *ParseMapSize(Given.Size);
+        Options.SizeGiven = true;
+    }
+    if (Given.Has("--facet")) {
+        Options.MapSize = *FacetSize(int(*Number(Given.Facet, 0, FacetCount - 1)));
         Options.SizeGiven = true;
     }
     if (Given.Has("--cell"))

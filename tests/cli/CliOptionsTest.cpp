@@ -173,4 +173,21 @@ TEST(CliOptions, InfoTakesItsOwnOptions)
     EXPECT_EQ(info.Options.InfoY, 7);
     EXPECT_TRUE(info.Options.SizeGiven);
     EXPECT_EQ(info.Options.MapSize, (TMapSize{64, 64}));
+
+    // --facet gives the size as --size does (map3 and map5 have the same
+    // block count); options of a run are refused rather than ignored.
+    const TCliParse facet = Parse({"--info", "map3.mul", "--facet", "5"});
+    ASSERT_EQ(facet.Kind, TCliParse::Info) << facet.Text;
+    EXPECT_TRUE(facet.Options.SizeGiven);
+    EXPECT_EQ(facet.Options.MapSize, (TMapSize{1280, 4096}));
+    for (const std::vector<std::string> &extra :
+         {std::vector<std::string>{"-o", "z.bmp"}, {"--import", "x.mul"}, {"--preview", "p.png"}, {"--statics"},
+          {"--heights-out", "h.png"}, {"-t", "Tiles.ini"}, {"--facet", "3", "--size", "2560x2048"}}) {
+        std::vector<std::string> arguments{"--info", "x.mul"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const TCliParse refused = Parse(arguments);
+        EXPECT_EQ(refused.Kind, TCliParse::UsageError) << extra[0];
+        EXPECT_NE(refused.Text.find(extra[0] == "--facet" ? "--size and --facet" : extra[0]), std::string::npos)
+            << refused.Text;
+    }
 }
