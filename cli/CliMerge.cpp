@@ -81,6 +81,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     TMapSize existingSize;
     try {
         const TMapReader probe(existingPath, givenSize);
+        CheckNothingBeyondTheMap(probe);
         CheckImportMemory(probe, MergeBytesPerCell + TLoadOptions::BytesPerCell, Options.Load.MemoryBudget);
         existingSize = probe.Size();
     } catch (const EMapReadError &error) {

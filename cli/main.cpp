@@ -28,13 +28,19 @@ int main(int argc, char **argv)
         return ExitUsage;
     case TCliParse::Info:
         return RunInfo(parse.Options, stdout, stderr);
-    case TCliParse::Import:
+    case TCliParse::Import: {
+        Interrupt::Install();
+        int status;
         try {
-            return RunImport(parse.Options, stdout, stderr);
+            status = RunImport(parse.Options, stdout, stderr);
         } catch (const std::bad_alloc &) {
             std::fprintf(stderr, "morvane-cli: not enough memory\n");
             return ExitUnexpected;
         }
+        if (status == ExitInterrupted)
+            Interrupt::Finish();
+        return status;
+    }
     case TCliParse::Run:
         break;
     }

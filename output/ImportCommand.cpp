@@ -10,29 +10,47 @@
 
 TTerrainImport ImportMapToPicture(const std::string &MapPath, std::optional<TMapSize> Size,
                                   const TTerrainImage &Config, const std::vector<TImportTile> &ImportTiles,
-                                  const std::string &PicturePath, const std::string &HeightsPath, uint64_t MemoryBudget)
+                                  const std::string &PicturePath, const std::string &HeightsPath, uint64_t MemoryBudget,
+                                  const std::function<bool()> &Stopped)
 {
+    const auto check = [&Stopped] {
+        if (Stopped && Stopped())
+            throw EImportStopped();
+    };
     TMapCells cells;
+    uint64_t beyond = 0;
     {
         // The map is closed before the pictures are saved.
         TMapReader map(MapPath, Size);
         CheckImportMemory(map, ImportBytesPerCell, MemoryBudget);
+        beyond = map.Blocks() - map.Size().Blocks();
         cells = ReadMapCells(map);
     }
-    const TTerrainImport import = ImportTerrains(cells, TTileClasses(Config, ImportTiles));
+    check();
+    TTerrainImport import = ImportTerrains(cells, TTileClasses(Config, ImportTiles));
+    import.BlocksBeyond = beyond;
+    check();
     std::vector<std::string> targets{PicturePath};
     if (!HeightsPath.empty())
         targets.push_back(HeightsPath);
+    // Unsaved, the files are taken away again, whatever stops the writing.
     TAtomicSave save(targets);
     WriteTerrainPicture(import, MakeTerrainPalette(Config), PictureKindForName(PicturePath),
-                        [&](const uint8_t *Data, size_t Bytes) { save.Write(0, Data, Bytes); });
+                        [&](const uint8_t *Data, size_t Bytes) {
+                            check();
+                            save.Write(0, Data, Bytes);
+                        });
     if (!HeightsPath.empty())
         WriteHeightsPng(
             cells.Width, cells.Height,
             [&](int Y, int8_t *Altitudes) {
                 std::copy_n(cells.Altitudes.begin() + std::ptrdiff_t(cells.Index(0, Y)), cells.Width, Altitudes);
             },
-            [&](const uint8_t *Data, size_t Bytes) { save.Write(1, Data, Bytes); });
+            [&](const uint8_t *Data, size_t Bytes) {
+                check();
+                save.Write(1, Data, Bytes);
+            });
+    check();
     save.Commit();
     return import;
 }

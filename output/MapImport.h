@@ -94,6 +94,9 @@ struct TTerrainImport
     int Height = 0;
     TLargeVector<uint8_t> Codes; // row after row
     uint64_t UnknownCells = 0;
+    // Blocks the map file holds beyond its size (a size given too small):
+    // not read.
+    uint64_t BlocksBeyond = 0;
     // The tile numbers of the unknown cells with their counts, most common
     // first (ties: lower tile first).
     std::vector<std::pair<uint16_t, uint64_t>> UnknownTiles;

@@ -20,11 +20,20 @@ namespace {
 void OpenExistingMap(TExistingMap &Map, std::optional<TMapSize> Size, uint64_t MemoryBudget)
 {
     Map.Reader = std::make_shared<TMapReader>(Map.FileName, Size);
+    CheckNothingBeyondTheMap(*Map.Reader);
     CheckImportMemory(*Map.Reader, MergeBytesPerCell + TLoadOptions::BytesPerCell, MemoryBudget);
     Map.Size = Map.Reader->Size();
 }
 
 } // namespace
+
+void CheckNothingBeyondTheMap(const TMapReader &Map)
+{
+    if (Map.Blocks() > Map.Size().Blocks())
+        throw EMapReadError(Map.Path() + ": the file holds " + std::to_string(Map.Blocks() - Map.Size().Blocks()) +
+                            " blocks more than a map of " + FormatMapSize(Map.Size()) +
+                            " cells needs, which a merge would drop; give the map's own size (--size or --facet)");
+}
 
 const uint8_t *TExistingMap::Column(int BlockColumn, std::vector<uint8_t> &Scratch) const
 {

@@ -40,6 +40,11 @@ struct TExistingMap
     // Closes the file; Column may no longer be called.
     void Close() { Reader.reset(); }
 };
+// Throws EMapReadError when the file holds more blocks than a map of its
+// size needs (a size given too small): the merge writes a map of that size
+// and would drop them.
+void CheckNothingBeyondTheMap(const TMapReader &Map);
+
 // What a merge needs per cell besides the picture's grid (TLoadOptions::
 // BytesPerCell): the existing map's cells (3), its terrains (1) and then the
 // border stage's marks or the wide low sand of the import (up to 5, see

@@ -57,6 +57,19 @@ TStaticsFiles ReadStaticsFiles(const std::string &IndexPath, const std::string &
         throw EStaticsReadError(IndexPath + ": " + std::to_string(index.size()) + " bytes, but a " +
                                 FormatMapSize(Size) + " map has " + std::to_string(expected) +
                                 " (12 for each of its blocks); these statics are for a map of another size");
+    // Every block's records must lie in the data file, so that damage is
+    // told now, naming the files, and not while the new map is written.
+    for (uint64_t block = 0; block < Size.Blocks(); ++block) {
+        const uint8_t *entry = index.data() + block * StaticsFile::IndexEntryBytes;
+        const uint32_t offset = ByteOrder::Le32(entry), length = ByteOrder::Le32(entry + 4);
+        if (offset == 0xFFFFFFFFu || length == 0)
+            continue;
+        if (length % StaticsFile::RecordBytes != 0 || uint64_t(offset) + length > files.Data.size())
+            throw EStaticsReadError(IndexPath + ": block " + std::to_string(block) + " claims " +
+                                    std::to_string(length) + " bytes at offset " + std::to_string(offset) + ", which " +
+                                    DataPath + " (" + std::to_string(files.Data.size()) +
+                                    " bytes of 7-byte records) does not hold");
+    }
     return files;
 }
 

@@ -10,7 +10,8 @@
 
 // Statics files read whole into memory (so that the files themselves may be
 // replaced while their statics are still wanted). Throws EStaticsReadError
-// when they cannot be read or the index is not one of a map of Size.
+// when they cannot be read, the index is not one of a map of Size, or a block
+// claims records that the data file does not hold.
 TStaticsFiles ReadStaticsFiles(const std::string &IndexPath, const std::string &DataPath, const TMapSize &Size);
 
 // What merging statics did, for the report.

@@ -169,4 +169,31 @@ TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
     EXPECT_EQ(picture.ExitCode, 1);
     EXPECT_EQ(ReadFile(dir.File("map0.mul")), before);
     EXPECT_FALSE(fs::exists(dir.File("new.mul")));
+
+    // A size too small for the file: the merge would write a shorter map and
+    // drop the rest. The import reads it, but says so.
+    const auto shorter = RunIn(dir, {"--import", "map0.mul", "--size", "64x96", "-o", "half.bmp"});
+    EXPECT_EQ(shorter.ExitCode, 0) << shorter.Err;
+    EXPECT_NE(shorter.Err.find("map0.mul holds 96 blocks more than a map of 64 x 96 cells needs"), std::string::npos)
+        << shorter.Err;
+    const auto dropped = RunIn(dir, {"-q", "--size", "64x96", "--merge-into", "map0.mul", "half.bmp"});
+    EXPECT_EQ(dropped.ExitCode, 2);
+    EXPECT_NE(dropped.Err.find("map0.mul: the file holds 96 blocks more than a map of 64 x 96 cells needs, which a merge "
+                               "would drop"),
+              std::string::npos)
+        << dropped.Err;
+    EXPECT_EQ(ReadFile(dir.File("map0.mul")), before);
+
+    // Statics beside the map whose index points past the end of the data:
+    // told before anything is made, naming the files.
+    SaveStatics(dir, {{3, 2, 0x0CCA, 1, 1}});
+    std::string data = ReadFile(dir.File("statics0.mul"));
+    WriteFile(dir.File("statics0.mul"), data.substr(0, data.size() - 3));
+    const auto statics = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp"});
+    EXPECT_EQ(statics.ExitCode, 2);
+    EXPECT_NE(statics.Err.find("cannot read the statics beside the map: staidx0.mul: block 38 claims 7 bytes at "
+                               "offset 7, which statics0.mul (11 bytes of 7-byte records) does not hold"),
+              std::string::npos)
+        << statics.Err;
+    EXPECT_EQ(ReadFile(dir.File("map0.mul")), before);
 }

@@ -237,6 +237,49 @@ TEST(PaintedHeightsRoundTrip, DesertPaintedAtSeaLevelComesBackAsDesert)
     EXPECT_EQ(wrong, 0);
 }
 
+TEST(ImportCommand, AStoppedImportLeavesTheEarlierPicturesAndBlocksBeyondTheSizeAreCounted)
+{
+    TTempDir dir;
+    const TMapSize size{64, 48};
+    TTerrainImage model(BundledTilesPath());
+    SaveRedBmp(dir.File("world.bmp"), MapRuns::PaintedRegions(model, size.Width, size.Height, 3));
+    MapRuns::Generate(model, dir.File("world.bmp"), dir.File("map0.mul"), size, 7);
+    WriteFile(dir.File("back.bmp"), "an earlier picture");
+    WriteFile(dir.File("heights.png"), "earlier heights");
+    const auto before = ListDir(dir.Path());
+
+    // Stopped at each of its questions in turn, until the import is done.
+    int stops = 0;
+    for (int at = 1;; ++at) {
+        int asked = 0;
+        const auto stopped = [&] { return ++asked >= at; };
+        try {
+            const TTerrainImport import = ImportMapToPicture(dir.File("map0.mul"), size, model, {}, dir.File("back.bmp"),
+                                                             dir.File("heights.png"), TLoadOptions::DefaultMemoryBudget,
+                                                             stopped);
+            EXPECT_EQ(import.BlocksBeyond, 0u);
+            break;
+        } catch (const EImportStopped &) {
+            ++stops;
+        }
+        ASSERT_EQ(ReadFile(dir.File("back.bmp")), "an earlier picture") << "stopped at question " << at;
+        ASSERT_EQ(ReadFile(dir.File("heights.png")), "earlier heights");
+        ASSERT_EQ(ListDir(dir.Path()), before) << "stopped at question " << at;
+        ASSERT_LT(at, 1000);
+    }
+    EXPECT_GE(stops, 4); // after the reading, the terrains, in each picture, before the save
+    EXPECT_NE(ReadFile(dir.File("back.bmp")), "an earlier picture");
+    EXPECT_EQ(ListDir(dir.Path()), before);
+
+    // Read as a map of 64 x 40 (40 blocks, so every block-column from the
+    // second on is read from the wrong place), the file's last 8 blocks are
+    // left: the import counts them, so that the size can be doubted.
+    const TTerrainImport shorter = ImportMapToPicture(dir.File("map0.mul"), TMapSize{64, 40}, model, {},
+                                                      dir.File("short.bmp"));
+    EXPECT_EQ(shorter.BlocksBeyond, 8u);
+    EXPECT_EQ(shorter.Height, 40);
+}
+
 INSTANTIATE_TEST_SUITE_P(Configurations, RoundTrip,
                          testing::Values(TRoundTripCase{"previous release", true}, TRoundTripCase{"bundled", false}),
                          [](const auto &info) { return info.param.Frozen ? "PreviousRelease" : "Bundled"; });
