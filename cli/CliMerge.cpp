@@ -175,8 +175,10 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     if (region.ChangedCells * 10 > existingSize.Cells())
         Report(Err, "warning: " + Share(region.ChangedCells, existingSize.Cells()) + " of the picture differs from "
                     "the terrain read from " + existingPath + "; was the picture made from this map with --import?");
-    std::fprintf(Out, "%s: %llu cells changed; %llu of %llu blocks made anew\n", existingPath.c_str(),
-                 static_cast<unsigned long long>(region.ChangedCells),
+    const std::string heights =
+        Options.HeightsPath ? ", " + std::to_string(region.RepaintedHeights) + " more in height only" : std::string();
+    std::fprintf(Out, "%s: %llu cells changed%s; %llu of %llu blocks made anew\n", existingPath.c_str(),
+                 static_cast<unsigned long long>(region.ChangedCells), heights.c_str(),
                  static_cast<unsigned long long>(region.RemadeBlocks),
                  static_cast<unsigned long long>(existingSize.Blocks()));
     std::fflush(Out);

@@ -314,7 +314,8 @@ void DeclareOptions(CLI::App &App, TGiven &Given)
     App.add_option("--merge-into", Given.Merge,
                    "Remakes only what the picture changes in the existing map MAP (MUL or UOP; the picture is "
                    "expected to come from --import of it): the blocks around the cells whose terrain differs from "
-                   "the one read from MAP are made anew, every other byte stays MAP's, and tiles the configuration "
+                   "the one read from MAP (with --heights also around land cells whose painted altitude differs "
+                   "from MAP's) are made anew, every other byte stays MAP's, and tiles the configuration "
                    "does not know (roads, cave floors) are always kept. The output (-o, default MAP itself) may be "
                    "MAP; it is replaced whole or not at all. Statics beside MAP are carried over: in remade blocks "
                    "decoration and waves are taken out (made anew with --statics decorated), other statics kept.")

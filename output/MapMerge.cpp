@@ -76,11 +76,11 @@ TExistingMapReading::TExistingMapReading(const std::string &FileName, std::optio
             RegionPromise.set_exception(std::current_exception());
             throw;
         }
-        const std::optional<std::span<const uint8_t>> painted = picture.get();
+        const std::optional<TPicture> painted = picture.get();
         if (!painted)
             return;
         try {
-            RegionPromise.set_value(FindMergeRegion(*painted, Imported, Existing.Cells, Classes));
+            RegionPromise.set_value(FindMergeRegion(painted->Codes, Imported, Existing.Cells, Classes, painted->Heights));
         } catch (...) {
             RegionPromise.set_exception(std::current_exception());
         }
@@ -96,12 +96,12 @@ TExistingMapReading::~TExistingMapReading()
         Done.wait();
 }
 
-void TExistingMapReading::ComparePicture(std::span<const uint8_t> Painted)
+void TExistingMapReading::ComparePicture(std::span<const uint8_t> Painted, TPaintedAltitudes Heights)
 {
     if (PictureGiven)
         throw std::logic_error("the picture of a merge is given once");
     PictureGiven = true;
-    PicturePromise.set_value(Painted);
+    PicturePromise.set_value(TPicture{Painted, Heights});
 }
 
 TMergeRegion TExistingMapReading::TakeRegion()
@@ -140,7 +140,7 @@ const TExistingMap &TExistingMapReading::Map()
 }
 
 TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImport &Existing,
-                             const TMapCells &Cells, const TTileClasses &Classes)
+                             const TMapCells &Cells, const TTileClasses &Classes, TPaintedAltitudes Heights)
 {
     if (Painted.size() != Cells.Tiles.size() || Existing.Codes.size() != Cells.Tiles.size())
         throw std::invalid_argument("the picture, the map and its import differ in size");
@@ -152,13 +152,16 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
     TLargeVector<uint8_t> near(size_t(Cells.Height) * size_t(columns), 0);
     constexpr int Chunk = 32;
     // Each half of the rows marks its own rows and counts its own changes.
-    uint64_t changed[2] = {0, 0};
+    uint64_t changed[2] = {0, 0}, repainted[2] = {0, 0};
     InTwoHalves(Cells.Height, [&](int First, int Last) {
         uint64_t &count = changed[First == 0 ? 0 : 1];
+        uint64_t &heightCount = repainted[First == 0 ? 0 : 1];
         for (int y = First; y < Last; ++y) {
             const size_t row = size_t(y) * size_t(Cells.Width);
             const uint8_t *painted = Painted.data() + row;
             const uint8_t *read = Existing.Codes.data() + row;
+            const int8_t *altitudes = Cells.Altitudes.data() + row;
+            const int8_t *paintedAltitudes = Heights.First ? Heights.First + size_t(y) * Heights.Stride : nullptr;
             uint8_t *nearRow = near.data() + size_t(y) * size_t(columns);
             for (int x0 = 0; x0 < Cells.Width; x0 += Chunk) {
                 const int end = std::min(Cells.Width, x0 + Chunk);
@@ -168,12 +171,21 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
                 unsigned differ = 0;
                 for (int x = x0; x < end; ++x)
                     differ |= unsigned(painted[x] != (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]));
+                // Painted heights decide the land's altitudes (water, the
+                // coastline and the coast rings follow their own rules).
+                if (paintedAltitudes)
+                    for (int x = x0; x < end; ++x)
+                        differ |= unsigned(painted[x] >= 1 && painted[x] <= 8 && paintedAltitudes[x] != altitudes[x]);
                 if (!differ)
                     continue;
                 for (int x = x0; x < end; ++x) {
-                    if (painted[x] == (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]))
+                    if (painted[x] != (read[x] == UnknownTerrain ? uint8_t(NO_TERRAIN) : read[x]))
+                        ++count;
+                    else if (paintedAltitudes && painted[x] >= 1 && painted[x] <= 8 &&
+                             paintedAltitudes[x] != altitudes[x])
+                        ++heightCount;
+                    else
                         continue;
-                    ++count;
                     const int bx0 = std::max(0, x - MergeMargin) / 8,
                               bx1 = std::min(columns - 1, (x + MergeMargin) / 8);
                     for (int bx = bx0; bx <= bx1; ++bx)
@@ -183,6 +195,7 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
         }
     });
     region.ChangedCells = changed[0] + changed[1];
+    region.RepaintedHeights = repainted[0] + repainted[1];
     // The rows within MergeMargin of a block-row, then in the block order.
     std::vector<uint8_t> byRow(size_t(rows) * size_t(columns), 0);
     for (int by = 0; by < rows; ++by) {
@@ -434,7 +447,10 @@ TPartialRun MakeMergeRun(TExistingMapReading &Reading, TMergeRegion &Region, con
     hooks.PictureLoaded = [&Reading](const TTerrainImage &Model) {
         if (!Model.LoadedCodes())
             throw std::logic_error("the picture of a merge is loaded with its start altitudes deferred");
-        Reading.ComparePicture({Model.LoadedCodes(), size_t(Model.GetWidth()) * size_t(Model.GetHeight())});
+        TPaintedAltitudes heights;
+        if (Model.HasPaintedHeights())
+            heights = {Model.PaintedData() + Model.Index(1, 1), size_t(Model.Stride())};
+        Reading.ComparePicture({Model.LoadedCodes(), size_t(Model.GetWidth()) * size_t(Model.GetHeight())}, heights);
     };
     hooks.FindRegion = [&Reading, &Region] { Region = Reading.TakeRegion(); };
     hooks.WaitForMap = [&Reading] { Reading.Map(); };

@@ -68,6 +68,9 @@ struct TMergeRegion
     // Cells whose terrain in the picture differs from the one the import
     // reads from the map.
     uint64_t ChangedCells = 0;
+    // Land cells of the same terrain whose painted altitude (with painted
+    // heights) differs from the map's: made anew as well.
+    uint64_t RepaintedHeights = 0;
     // By block index (block-column * block-rows + block-row): 1 for a block
     // made anew: one within MergeMargin cells of a changed cell.
     std::vector<uint8_t> Blocks;
@@ -88,11 +91,22 @@ struct TMergeRegion
     }
 };
 
+// Painted altitudes of the picture's cells: row after row, Stride cells from
+// one row's first to the next's (the model's framed grid); none when First
+// is null.
+struct TPaintedAltitudes
+{
+    const int8_t *First = nullptr;
+    size_t Stride = 0;
+};
+
 // Compares the painted codes (row after row, as the load gave them:
 // TTerrainImage::LoadedCodes) with the terrains the import read from the
-// existing map.
+// existing map, and with Heights the painted altitudes of the land cells
+// whose terrain stays with the map's altitudes: a cell differing in either
+// is changed.
 TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImport &Existing,
-                             const TMapCells &Cells, const TTileClasses &Classes);
+                             const TMapCells &Cells, const TTileClasses &Classes, TPaintedAltitudes Heights = {});
 
 // The existing map read whole and imported on a thread of its own, while the
 // picture is loaded and the first stages run over it, and then, on the same
@@ -116,9 +130,10 @@ public:
     const TMapCells &Cells();
     const TTerrainImport &Import();
     // The picture's codes as loaded (TTerrainImage::LoadedCodes, row after
-    // row): once the map is imported, the reading compares them with its
-    // terrains. At most once; Painted must live until the object ends.
-    void ComparePicture(std::span<const uint8_t> Painted);
+    // row) and its painted altitudes, if any: once the map is imported, the
+    // reading compares them with its terrains and altitudes. At most once;
+    // both must live, unchanged, until the region is taken.
+    void ComparePicture(std::span<const uint8_t> Painted, TPaintedAltitudes Heights = {});
     // Waits for that comparison, at most once; throws what the reading or
     // the comparison threw.
     TMergeRegion TakeRegion();
@@ -136,7 +151,12 @@ private:
     std::promise<void> ImportPromise;
     std::shared_future<void> ImportReady;
     // The picture to compare (none when the object ends without one) and the region.
-    std::promise<std::optional<std::span<const uint8_t>>> PicturePromise;
+    struct TPicture
+    {
+        std::span<const uint8_t> Codes;
+        TPaintedAltitudes Heights;
+    };
+    std::promise<std::optional<TPicture>> PicturePromise;
     bool PictureGiven = false;
     std::promise<TMergeRegion> RegionPromise;
     std::future<TMergeRegion> RegionReady;

@@ -2,11 +2,15 @@
 // back: only the blocks around the change are made anew.
 #include "CliProcess.h"
 #include "CliTestData.h"
+#include "HeightsPicture.h"
+#include "MapImport.h"
+#include "MapReader.h"
 #include "PictureFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 using CliTestData::RunIn;
@@ -107,6 +111,64 @@ TEST(CliMerge, OneLakeRemakesOnlyTheBlocksAroundItAndAnUnchangedPictureChangesNo
     ASSERT_EQ(same.ExitCode, 0) << same.Err;
     EXPECT_EQ(same.Out, "copy.mul: 0 cells changed; 0 of 192 blocks made anew\n"); // and no warning
     EXPECT_EQ(ReadFile(dir.File("out.mul")), after);
+}
+
+TEST(CliMerge, RepaintedHeightsAloneRemakeTheBlocksAroundThem)
+{
+    TTempDir dir;
+    MakeMapAndLake(dir);
+    const std::string before = ReadFile(dir.File("map0.mul"));
+    ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp", "--heights-out", "h.png"})
+                  .ExitCode,
+              0);
+    // The map's own heights change nothing.
+    const auto same = RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "--heights",
+                                  "h.png", "back.bmp", "-o", "same.mul"});
+    ASSERT_EQ(same.ExitCode, 0) << same.Err;
+    EXPECT_EQ(same.Out, "map0.mul: 0 cells changed, 0 more in height only; 0 of 192 blocks made anew\n");
+    EXPECT_EQ(ReadFile(dir.File("same.mul")), before);
+
+    // A hill of altitude 40 painted into them, far from the water: its land
+    // takes the painted altitude, and blocks beyond the margin stay as they were.
+    const auto inHill = [](int X, int Y) { return (X - 100) * (X - 100) + (Y - 70) * (Y - 70) < 100; };
+    const TMapCells cells = [&] {
+        TMapReader reader(dir.File("map0.mul"), TMapSize{Width, Height});
+        return ReadMapCells(reader);
+    }();
+    SaveHeightsPng(Width, Height, [&](int Y, int8_t *Row) {
+        for (int x = 0; x < Width; ++x)
+            Row[x] = inHill(x, Y) ? int8_t(40) : cells.Altitudes[cells.Index(x, Y)];
+    }, dir.File("hill.png"));
+    const auto hill = RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "--heights",
+                                  "hill.png", "back.bmp", "-o", "hill.mul"});
+    ASSERT_EQ(hill.ExitCode, 0) << hill.Err;
+    // Every cell of the hill is land (the lake lies at 32..63 x 24..47):
+    // those not at 40 already are the changed ones.
+    int repainted = 0;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x)
+            repainted += inHill(x, y) && cells.Altitudes[cells.Index(x, y)] != 40;
+    EXPECT_NE(hill.Out.find("map0.mul: 0 cells changed, " + std::to_string(repainted) + " more in height only; "),
+              std::string::npos)
+        << hill.Out;
+    TMapReader reader(dir.File("hill.mul"), TMapSize{Width, Height});
+    const TMapCells after = ReadMapCells(reader);
+    int hillCells = 0;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x)
+            if (inHill(x, y)) {
+                ++hillCells;
+                EXPECT_LE(std::abs(after.Altitudes[after.Index(x, y)] - 40), 3) << x << "," << y;
+            }
+    EXPECT_GT(hillCells, 300);
+    const std::string merged = ReadFile(dir.File("hill.mul"));
+    for (int bx = 0; bx < Width / 8; ++bx)
+        for (int by = 0; by < BlockRows; ++by) {
+            // The hill's cells lie in 90..110 x 60..80; with the margin of 6 in blocks 10..14 x 6..10.
+            if (bx < 10 || bx > 14 || by < 6 || by > 10) {
+                EXPECT_EQ(Block(merged, bx, by), Block(before, bx, by)) << bx << "," << by;
+            }
+        }
 }
 
 TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
