@@ -126,14 +126,7 @@ struct TTargetInfo
 TTargetInfo InspectTarget(const std::string &Target)
 {
     TTargetInfo result;
-    result.Final = Target;
-    std::error_code error;
-    const fs::path target = Platform::PathFromUtf8(Target);
-    if (fs::is_symlink(target, error)) {
-        const fs::path resolved = fs::weakly_canonical(target, error);
-        if (!error)
-            result.Final = Platform::Utf8FromPath(resolved);
-    }
+    result.Final = Platform::LinkFollowed(Target);
     Platform::TFileInfo info;
     if (const TError problem = Platform::Inspect(result.Final, info)) {
         result.Problem = Target + ": " + Platform::Describe(problem);

@@ -144,14 +144,16 @@ std::string Beside(const std::string &FileName, const std::string &Name)
     return FileName.substr(0, FileName.size() - own) + Name;
 }
 
+// The statics lie beside the map file itself: where its name is a link,
+// beside the file the link leads to, which a save replaces.
 std::string StaticsIndexPath(const TMapOutput &Output)
 {
-    return Beside(Output.FileName, "staidx" + std::to_string(Output.MapNumber) + ".mul");
+    return Beside(Platform::LinkFollowed(Output.FileName), "staidx" + std::to_string(Output.MapNumber) + ".mul");
 }
 
 std::string StaticsDataPath(const TMapOutput &Output)
 {
-    return Beside(Output.FileName, "statics" + std::to_string(Output.MapNumber) + ".mul");
+    return Beside(Platform::LinkFollowed(Output.FileName), "statics" + std::to_string(Output.MapNumber) + ".mul");
 }
 
 std::vector<std::string> MapOutputPaths(const TMapOutput &Output)

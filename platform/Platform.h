@@ -187,6 +187,10 @@ inline std::string Utf8FromPath(const std::filesystem::path &Path)
     return std::string(name.begin(), name.end());
 }
 
+// Path itself, or where Path is a symbolic link the file it leads to (the
+// file that replacing Path replaces), as an absolute name.
+std::string LinkFollowed(const std::string &Path);
+
 // The running program's own file.
 std::string ExecutablePath();
 

@@ -80,6 +80,16 @@ inline size_t NextReadRoom(size_t Got, size_t MaxBytes)
 
 } // namespace Shared
 
+std::string LinkFollowed(const std::string &Path)
+{
+    std::error_code error;
+    const std::filesystem::path path = PathFromUtf8(Path);
+    if (!std::filesystem::is_symlink(path, error))
+        return Path;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? Path : Utf8FromPath(resolved);
+}
+
 void SetFaultHook(TFaultHook Hook)
 {
     std::lock_guard lock(Shared::FaultMutex);

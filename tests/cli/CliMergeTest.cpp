@@ -212,6 +212,33 @@ TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
     EXPECT_EQ(records(index, data, 11, 7), std::string({1, 0, 4, 6, 0, 0, 0}));
 }
 
+#ifndef _WIN32
+// A map reached through a link in another folder: the save replaces the
+// file the link leads to, and the statics beside that file go with it.
+TEST(CliMerge, StaticsBesideTheMapALinkLeadsToAreMergedWithIt)
+{
+    TTempDir dir;
+    MakeMapAndLake(dir);
+    SaveStatics(dir, {{11, 7, 0x0CCD, 1, 1}, {0, 0, 0x0CCD, 3, 3}});
+    const std::string oldIndex = ReadFile(dir.File("staidx0.mul"));
+    fs::create_directory(dir.File("work"));
+    fs::create_symlink("../map0.mul", dir.File("work/map0.mul"));
+    const std::string before = ReadFile(dir.File("map0.mul"));
+
+    const auto merge =
+        RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "work/map0.mul", "lake.bmp", "--report"});
+    ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+    EXPECT_NE(merge.Err.find("merge statics: 1 decoration and waves taken out, 0 put in, 0 other statics kept"),
+              std::string::npos)
+        << merge.Err;
+    EXPECT_TRUE(fs::is_symlink(dir.File("work/map0.mul")));
+    EXPECT_NE(ReadFile(dir.File("map0.mul")), before);
+    EXPECT_NE(ReadFile(dir.File("staidx0.mul")), oldIndex);
+    EXPECT_FALSE(fs::exists(dir.File("work/staidx0.mul")));
+    EXPECT_FALSE(fs::exists(dir.File("work/statics0.mul")));
+}
+#endif
+
 TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
 {
     TTempDir dir;
