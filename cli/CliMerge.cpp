@@ -121,6 +121,17 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     std::error_code error;
     const std::string oldIndex = StaticsIndexPath(existingFiles), oldData = StaticsDataPath(existingFiles);
     if (fs::exists(Platform::PathFromUtf8(oldIndex), error) && fs::exists(Platform::PathFromUtf8(oldData), error)) {
+        // They may be replaced by the new statics, but by no other output.
+        std::vector<TRunFile> others;
+        for (const TRunFile &file : outputs)
+            if (file.Role != "the statics file")
+                others.push_back(file);
+        if (const auto clash = FindFileClash({{oldIndex, "the statics beside the existing map"},
+                                              {oldData, "the statics beside the existing map"}},
+                                             others)) {
+            Report(Err, *clash);
+            return ExitUsage;
+        }
         try {
             statics.Existing = ReadStaticsFiles(oldIndex, oldData, existingSize);
         } catch (const EStaticsReadError &problem) {
@@ -129,6 +140,9 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         }
         if (output.Statics == TStaticsChoice::None)
             output.Statics = TStaticsChoice::Empty; // carried over: ours taken out of remade blocks
+    } else if (statics.Decorate) {
+        Report(Err, "warning: no statics beside " + existingPath + " (" + oldIndex + ", " + oldData +
+                        "): the new statics files hold only the decoration of the remade blocks");
     }
 
     // The existing map is read and imported beside the picture's load and the

@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include "MapPreview.h"
+#include "TerrainPicture.h"
 
 #include <CLI/CLI.hpp>
 
@@ -498,13 +499,23 @@ std::string PlainOptionsRule(const TGiven &Given, TCliOptions &Options)
     return {};
 }
 
+// The heights picture is written as PNG only: under another name it would
+// be taken for what its name says.
+std::string HeightsOutNotPng(const TGiven &Given)
+{
+    return "--heights-out " + Given.HeightsOut + ": the heights picture is written as a PNG; give a name ending in .png.";
+}
+
 // The painted heights read, and the heights picture written.
 std::string HeightsRule(const TGiven &Given, TCliOptions &Options)
 {
     if (Given.Has("--heights"))
         Options.HeightsPath = Unmarked(Given.Heights);
-    if (Given.Has("--heights-out"))
+    if (Given.Has("--heights-out")) {
+        if (PictureKindForName(Given.HeightsOut) != TPictureKind::Png)
+            return HeightsOutNotPng(Given);
         Options.HeightsOutPath = Unmarked(Given.HeightsOut);
+    }
     return {};
 }
 
@@ -571,8 +582,11 @@ std::string ImportRule(const TGiven &Given, TCliOptions &Options)
     Options.PicturePath = Given.Output;
     if (Given.Has("--max-memory"))
         Options.Load.MemoryBudget = *ParseSeed(Given.MaxMemory) << 20;
-    if (Given.Has("--heights-out"))
+    if (Given.Has("--heights-out")) {
+        if (PictureKindForName(Given.HeightsOut) != TPictureKind::Png)
+            return HeightsOutNotPng(Given);
         Options.HeightsOutPath = Unmarked(Given.HeightsOut);
+    }
     if (Given.Has("--tiles"))
         Options.TilesPath = Given.Tiles;
     Options.Report = Given.Report;

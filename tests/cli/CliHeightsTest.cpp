@@ -150,6 +150,10 @@ TEST_F(CliHeights, HeightsThatDoNotFitOrCannotBeReadStopTheRun)
         {"the heights as heights out", {"--heights", Dir.File("tall.png"), "--heights-out", Dir.File("tall.png")}, 1,
          ""},
         {"the map as heights out", {"--heights-out", Dir.File("map.mul")}, 1, ""},
+        {"heights out not named .png", {"--heights-out", Dir.File("h.bmp")}, 1,
+         "morvane-cli: --heights-out " + Dir.File("h.bmp") +
+             ": the heights picture is written as a PNG; give a name ending in .png.\nTry 'morvane-cli --help' for "
+             "more information.\n"},
         {"heights out in a missing folder", {"--heights-out", Dir.File("none/h.png")}, 4,
          "morvane-cli: cannot write the heights picture: " + Dir.File("none/h.png") + ": the folder " +
              Dir.File("none") + " does not exist\n"},

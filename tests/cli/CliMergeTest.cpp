@@ -111,6 +111,16 @@ TEST(CliMerge, OneLakeRemakesOnlyTheBlocksAroundItAndAnUnchangedPictureChangesNo
     ASSERT_EQ(same.ExitCode, 0) << same.Err;
     EXPECT_EQ(same.Out, "copy.mul: 0 cells changed; 0 of 192 blocks made anew\n"); // and no warning
     EXPECT_EQ(ReadFile(dir.File("out.mul")), after);
+
+    // Decoration asked for where the map has no statics: only the remade
+    // blocks get any, which is said.
+    const auto decorated = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "copy.mul", "lake.bmp", "-o",
+                                       "decorated.mul", "--statics", "decorated"});
+    ASSERT_EQ(decorated.ExitCode, 0) << decorated.Err;
+    EXPECT_NE(decorated.Err.find("warning: no statics beside copy.mul (staidx0.mul, statics0.mul): the new statics "
+                                 "files hold only the decoration of the remade blocks"),
+              std::string::npos)
+        << decorated.Err;
 }
 
 TEST(CliMerge, RepaintedHeightsAloneRemakeTheBlocksAroundThem)
@@ -272,6 +282,21 @@ TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
               std::string::npos)
         << dropped.Err;
     EXPECT_EQ(ReadFile(dir.File("map0.mul")), before);
+
+    // Statics beside the map as the map file or the preview of the merge:
+    // inputs of the run, which only the merged statics may replace.
+    SaveStatics(dir, {{3, 2, 0x0CCA, 1, 1}});
+    const std::string index = ReadFile(dir.File("staidx0.mul"));
+    for (const std::vector<std::string> &output : {std::vector<std::string>{"-o", "staidx0.mul"},
+                                                   {"-o", "new.mul", "--preview", "statics0.mul"}}) {
+        std::vector<std::string> arguments{"-q", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp"};
+        arguments.insert(arguments.end(), output.begin(), output.end());
+        const auto clash = RunIn(dir, arguments);
+        EXPECT_EQ(clash.ExitCode, 1) << output.back();
+        EXPECT_NE(clash.Err.find("is the statics beside the existing map"), std::string::npos) << clash.Err;
+    }
+    EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
+    EXPECT_FALSE(fs::exists(dir.File("new.mul")));
 
     // Statics beside the map whose index points past the end of the data:
     // told before anything is made, naming the files.
