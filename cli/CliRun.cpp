@@ -310,6 +310,13 @@ int RunInfo(const TCliOptions &Options, std::FILE *Out, std::FILE *Err)
         if (map.Blocks() > map.Size().Blocks())
             std::fprintf(Out, "the file holds %llu blocks more than the map needs\n",
                          static_cast<unsigned long long>(map.Blocks() - map.Size().Blocks()));
+        if (Options.InfoX >= map.Size().Width || Options.InfoY >= map.Size().Height) {
+            std::fflush(Out);
+            Report(Err, "--cell " + std::to_string(Options.InfoX) + "," + std::to_string(Options.InfoY) +
+                            " lies outside the map, whose cells are 0,0 to " + std::to_string(map.Size().Width - 1) +
+                            "," + std::to_string(map.Size().Height - 1));
+            return ExitUsage;
+        }
         const TMapCell cell = map.Cell(Options.InfoX, Options.InfoY);
         std::fprintf(Out, "cell %d,%d: tile %u (0x%04X), altitude %d\n", Options.InfoX, Options.InfoY,
                      unsigned(cell.Tile), unsigned(cell.Tile), int(cell.Altitude));

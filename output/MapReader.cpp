@@ -56,6 +56,8 @@ TMapReader::TMapReader(const std::string &FileName_, std::optional<TMapSize> Siz
             throw EMapReadError(FileName + ": its tables need more memory than there is");
         }
     } else {
+        if (FileBytes == 0)
+            throw EMapReadError(FileName + ": the file is empty");
         if (FileBytes % MapFile::BlockBytes != 0)
             throw EMapReadError(FileName + ": not a map file (" + std::to_string(FileBytes) +
                                 " bytes are not a whole number of 196-byte blocks)");

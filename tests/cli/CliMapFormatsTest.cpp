@@ -107,6 +107,17 @@ TEST(CliMapFormats, UsageErrorsOfSizesAndFormats)
     EXPECT_EQ(unreadable.ExitCode, 2);
     EXPECT_NE(unreadable.Err.find("cannot read the map file: map0.mul: not a map file"), std::string::npos)
         << unreadable.Err;
+    WriteFile(dir.File("empty.mul"), "");
+    const auto empty = RunIn(dir, {"--info", "empty.mul"});
+    EXPECT_EQ(empty.ExitCode, 2);
+    EXPECT_NE(empty.Err.find("cannot read the map file: empty.mul: the file is empty"), std::string::npos) << empty.Err;
+
+    // A cell beyond the map's last is the user's slip, not the file's.
+    WriteFile(dir.File("small.mul"), std::string(8 * 196, '\0'));
+    const auto outside = RunIn(dir, {"--info", "small.mul", "--size", "16x32", "--cell", "16,0"});
+    EXPECT_EQ(outside.ExitCode, 1);
+    EXPECT_NE(outside.Err.find("--cell 16,0 lies outside the map, whose cells are 0,0 to 15,31"), std::string::npos)
+        << outside.Err;
 }
 
 TEST(CliMapFormats, MapNumbersComeFromTheWholeNameOrFromTheFacet)
