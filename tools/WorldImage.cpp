@@ -2,6 +2,8 @@
 
 #include "WorldRed.h"
 
+#include "Platform.h"
+
 #include <QFile>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -92,6 +94,13 @@ void SaveWorldBmp(const TWorldPicture &picture, const std::string &path)
         throw EWorldSaveError(Describe(path, "a picture of " + std::to_string(picture.Width) + " x " +
                                                  std::to_string(picture.Height) +
                                                  " pixels is too large for a BMP file"));
+    // A device, a pipe or a socket is left alone: replacing it with a file
+    // would destroy it (a saved file is renamed into place).
+    Platform::TFileInfo info;
+    if (const Platform::TError error = Platform::Inspect(path, info))
+        throw EWorldSaveError(Describe(path, Platform::Describe(error)));
+    if (info.Type == Platform::TFileType::Other)
+        throw EWorldSaveError(Describe(path, Platform::Describe({Platform::TErrorKind::NotRegular, 0})));
     const QImage image = WorldToImage(picture);
     if (image.isNull())
         throw EWorldSaveError(Describe(path, "not enough memory for the picture"));
