@@ -98,6 +98,15 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
         std::fflush(Err);
     }
     if (Options.PreviewPath) {
+        // An interrupt now leaves the preview out, and an earlier one as it was.
+        const auto stopped = [] { return Interrupt::Received() != 0; };
+        const auto interrupted = [&] {
+            Report(Err, "interrupted after " + Options.MapPath + " was written; the preview " + *Options.PreviewPath +
+                            " was left as it was");
+            return ExitInterrupted;
+        };
+        if (stopped())
+            return interrupted();
         try {
             TPreviewPicture preview = RenderMapPreview(Model, size, Options.PreviewScale);
             // The statics as written: read back from the files beside the map.
@@ -106,7 +115,8 @@ int WriteExtras(const TTerrainImage &Model, const TCliOptions &Options, const TM
                             TStaticsReader(StaticsIndexPath(Output), StaticsDataPath(Output), size));
             if (Outline)
                 OutlineBlocks(preview, size, Options.PreviewScale, *Outline);
-            SaveMapPreview(preview, *Options.PreviewPath);
+            if (!SaveMapPreview(preview, *Options.PreviewPath, stopped))
+                return interrupted();
         } catch (const EStaticsReadError &error) {
             Report(Err, std::string("cannot mark the statics on the preview: ") + error.what() + " (the map file " +
                             Options.MapPath + " was written)");

@@ -323,8 +323,12 @@ TPreviewPicture DownscaleMapPreview(const TPreviewPicture &Preview, int Factor)
     return picture;
 }
 
-void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName)
+bool SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName, const std::function<bool()> &Stopped)
 {
+    // Thrown out of the writing when asked to stop.
+    struct TStopped
+    {
+    };
     try {
         TAtomicSave save({FileName}); // discarded, temporary file and all, unless committed
         WriteRgbPng(
@@ -337,11 +341,20 @@ void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName)
                     Rgb[2] = uint8_t(Blue(row[x]));
                 }
             },
-            [&](const uint8_t *Data, size_t Bytes) { save.Write(0, Data, Bytes); });
+            [&](const uint8_t *Data, size_t Bytes) {
+                if (Stopped && Stopped())
+                    throw TStopped();
+                save.Write(0, Data, Bytes);
+            });
+        if (Stopped && Stopped())
+            return false;
         save.Commit();
     } catch (const EFileWriteError &error) {
         throw EPreviewWriteError(error.what());
+    } catch (const TStopped &) {
+        return false;
     }
+    return true;
 }
 
 void MarkStatics(TPreviewPicture &Preview, const TMapSize &Size, int Scale, const TStaticsReader &Reader)

@@ -3,6 +3,7 @@
 #include "MapFormat.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -115,5 +116,8 @@ public:
 
 // Saves the picture as a PNG file (8-bit RGB, the same bytes for the same
 // picture) atomically: the file at FileName changes only when the whole
-// picture is written. Throws EPreviewWriteError.
-void SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName);
+// picture is written. Throws EPreviewWriteError. Stopped, when given, is
+// asked while the file is written: once it says yes, nothing is saved and
+// the result is false.
+bool SaveMapPreview(const TPreviewPicture &Preview, const std::string &FileName,
+                    const std::function<bool()> &Stopped = {});

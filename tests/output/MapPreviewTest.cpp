@@ -420,8 +420,31 @@ TEST_F(MapPreview, SavesAPlainRgbPngThatReadsBackTheSame)
         EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "IDAT"), ptrdiff_t(chunks.size() - 2));
         EXPECT_EQ(Difference(PlainPng::Decode(bytes), picture), "");
         // The same picture, the same bytes.
-        SaveMapPreview(picture, path);
+        EXPECT_TRUE(SaveMapPreview(picture, path));
         EXPECT_EQ(FileBytes(path), bytes);
+        EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "preview.png"}));
+        // Stopped at the first piece written or at the last moment: nothing saved.
+        WriteFile(path, "an earlier preview");
+        int asked = 0;
+        for (const int stopAt : {1, 0}) {
+            int calls = 0;
+            const bool saved = SaveMapPreview(picture, path, [&] {
+                ++calls;
+                return stopAt != 0 ? calls >= stopAt : false;
+            });
+            if (stopAt == 0) {
+                asked = calls;
+                EXPECT_TRUE(saved);
+                continue;
+            }
+            EXPECT_FALSE(saved);
+            EXPECT_EQ(ReadFile(path), "an earlier preview");
+            EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "preview.png"}));
+        }
+        WriteFile(path, "an earlier preview");
+        int calls = 0;
+        EXPECT_FALSE(SaveMapPreview(picture, path, [&] { return ++calls >= asked; }));
+        EXPECT_EQ(ReadFile(path), "an earlier preview");
         EXPECT_EQ(ListDir(Dir.Path()), (std::vector<std::string>{"Tiles.ini", "preview.png"}));
     }
 }
