@@ -162,7 +162,7 @@ std::vector<TRunFile> InputsOf(const TCliOptions &Options)
 {
     std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
     if (Options.HeightsPath)
-        inputs.push_back({*Options.HeightsPath, "the heights picture"});
+        inputs.push_back({*Options.HeightsPath, "the painted heights"});
     return inputs;
 }
 

@@ -39,8 +39,8 @@ public:
             Value = {n, n};
             return;
         }
-        const int low = Number(Key, text->substr(0, dots));
-        const int high = Number(Key, text->substr(dots + 2));
+        const int low = Number(Key, text->substr(0, dots), *text);
+        const int high = Number(Key, text->substr(dots + 2), *text);
         if (low > high)
             Fail(Key, *text, "has its low end above its high end");
         Value = {low, high};
@@ -58,13 +58,16 @@ public:
     }
 
 private:
-    int Number(const char *Key, const std::string &Text)
+    // Text is the number; Whole the value it is part of, which a message
+    // quotes as written.
+    int Number(const char *Key, const std::string &Text, const std::string &Whole = {})
     {
+        const std::string &quoted = Whole.empty() ? Text : Whole;
         const std::optional<int32_t> n = StrToIntStrict(Trim(Text));
         if (!n)
-            Fail(Key, Text, "is not a number or a range low..high");
+            Fail(Key, quoted, "is not a number or a range low..high");
         if (*n < LowestAltitude || *n > HighestAltitude)
-            Fail(Key, Text, "lies outside the altitudes -128..127");
+            Fail(Key, quoted, "lies outside the altitudes -128..127");
         return *n;
     }
 
@@ -77,8 +80,8 @@ private:
 
     [[noreturn]] void Fail(const char *Key, const std::string &Text, const char *Problem)
     {
-        throw EConvertError(Ini.GetFileName() + ": [" + HeightSection + "] " + Key + "=" + QuoteForMessage(Text) +
-                                " " + Problem,
+        // The file is named by whoever shows the error.
+        throw EConvertError(std::string("[") + HeightSection + "] " + Key + "=" + QuoteForMessage(Text) + " " + Problem,
                             Ini.GetFileName());
     }
 

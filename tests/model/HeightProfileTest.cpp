@@ -104,9 +104,14 @@ TEST(HeightProfile, BadValuesStopNamingFileSectionAndKey)
             TTerrainImage model(path);
             ADD_FAILURE() << c.Lines << ": no error";
         } catch (const EConvertError &error) {
+            // The file apart (the message is shown after it), the line as written.
             const std::string message = error.what();
             EXPECT_EQ(error.FileName, path) << c.Lines;
-            EXPECT_NE(message.find(path + ": [Heights] " + c.Key + "="), std::string::npos) << c.Lines << ": " << message;
+            EXPECT_EQ(message.rfind("[Heights] " + std::string(c.Key) + "='" +
+                                        std::string(c.Lines).substr(std::string(c.Key).size() + 1) + "' ",
+                                    0),
+                      0u)
+                << c.Lines << ": " << message;
             EXPECT_NE(message.find(c.Problem), std::string::npos) << c.Lines << ": " << message;
         }
     }
