@@ -82,12 +82,21 @@ inline size_t NextReadRoom(size_t Got, size_t MaxBytes)
 
 std::string LinkFollowed(const std::string &Path)
 {
+    namespace fs = std::filesystem;
     std::error_code error;
-    const std::filesystem::path path = PathFromUtf8(Path);
-    if (!std::filesystem::is_symlink(path, error))
-        return Path;
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? Path : Utf8FromPath(resolved);
+    fs::path path = PathFromUtf8(Path);
+    // Link by link, so that a link to a file not made yet leads there too.
+    int hops = 0;
+    for (; hops < 40 && fs::is_symlink(path, error); ++hops) {
+        const fs::path target = fs::read_symlink(path, error);
+        if (error)
+            return Path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    if (hops == 0 || fs::is_symlink(path, error))
+        return Path; // no link, or links in a circle
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+    return Utf8FromPath(error ? path : resolved);
 }
 
 void SetFaultHook(TFaultHook Hook)

@@ -208,6 +208,18 @@ TEST(AtomicSave, ALinkIsFollowedAndTheFilesPermissionsKept)
     EXPECT_TRUE(fs::is_symlink(dir.File("link.mul")));
     EXPECT_EQ(ReadFile(dir.File("real.mul")), "new");
     EXPECT_EQ(fs::status(dir.File("real.mul")).permissions(), permissions);
+
+    // A link to a file not made yet makes it, and stays a link; a link into
+    // a folder that is not there is refused and left as it is.
+    fs::create_directory(dir.File("maps"));
+    fs::create_symlink("maps/new.mul", dir.File("ahead.mul"));
+    Save({dir.File("ahead.mul")}, {"made"});
+    EXPECT_TRUE(fs::is_symlink(dir.File("ahead.mul")));
+    EXPECT_EQ(ReadFile(dir.File("maps/new.mul")), "made");
+    fs::create_symlink("none/new.mul", dir.File("nowhere.mul"));
+    EXPECT_THROW(Save({dir.File("nowhere.mul")}, {"lost"}), EFileWriteError);
+    EXPECT_TRUE(fs::is_symlink(dir.File("nowhere.mul")));
+    EXPECT_FALSE(fs::exists(dir.File("none")));
 }
 
 TEST(AtomicSave, NamesTooLongAreSaidToBeTooLong)
