@@ -105,6 +105,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         statics.Decorate = output.Statics == TStaticsChoice::Decorated && decoration.HasDecoration();
         if (Options.StaticsAsConfigured && !decoration.HasDecoration())
             output.Statics = TStaticsChoice::Empty;
+        if (output.Statics == TStaticsChoice::Decorated && !decoration.HasDecoration())
+            Report(Err, NoDecorationWarning(Options));
     } catch (const EConvertError &error) {
         Report(Err, "cannot read the tile configuration: " + error.FileName + ": " + error.what());
         return ExitTiles;

@@ -158,6 +158,12 @@ std::string TilesPathOf(const TCliOptions &Options)
 }
 
 // The files a run reads and writes, with what they are to the user.
+std::string NoDecorationWarning(const TCliOptions &Options)
+{
+    return "warning: " + TilesPathOf(Options) +
+           " has no [DECORATION_...] section: --statics decorated places no trees, plants or rocks";
+}
+
 std::vector<TRunFile> InputsOf(const TCliOptions &Options)
 {
     std::vector<TRunFile> inputs{{Options.ImagePath, "the picture"}, {TilesPathOf(Options), "the tile configuration"}};
@@ -237,6 +243,8 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
     }
     for (const std::string &problem : model->GetConfigProblems())
         std::fprintf(Err, "%s\n", problem.c_str());
+    if (output.Statics == TStaticsChoice::Decorated && !output.Decoration.HasDecoration())
+        Report(Err, NoDecorationWarning(Options));
     std::fflush(Err);
 
     if (const int status = LoadPictures(*model, Options, Err); status != ExitWritten)

@@ -24,6 +24,8 @@ int LoadPictures(TTerrainImage &Model, const TCliOptions &Options, std::FILE *Er
 // The files a run reads and writes, with what they are to the user ("the
 // picture", "the map file", "the statics file", "the preview"...).
 std::vector<TRunFile> InputsOf(const TCliOptions &Options);
+// Said when decoration is asked for and the configuration has none.
+std::string NoDecorationWarning(const TCliOptions &Options);
 std::vector<TRunFile> OutputsOf(const TCliOptions &Options);
 // Every output checked before anything runs (a device, a pipe, a missing
 // folder): ExitWritten, or ExitMapFile after saying which cannot be written.

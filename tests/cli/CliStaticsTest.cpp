@@ -156,6 +156,15 @@ TEST(CliStatics, TheMapFileIsTheSameWithStaticsOrWithout)
     ASSERT_EQ(old.ExitCode, 0) << old.Err;
     EXPECT_EQ(ReadFile(bareOld.File("statics0.mul")), std::string(7, '\0'));
     EXPECT_EQ(fs::file_size(bareOld.File("staidx0.mul")), 16u * 16u * 12u);
+    EXPECT_EQ(old.Err.find("has no [DECORATION_...] section"), std::string::npos) << old.Err;
+    // Asked for by name, decoration the configuration does not have is
+    // warned about.
+    const auto asked = RunIn(bareOld, With(Run128, {"-t", frozen, "--statics", "decorated", "world.bmp"}));
+    ASSERT_EQ(asked.ExitCode, 0) << asked.Err;
+    EXPECT_NE(asked.Err.find("warning: " + frozen +
+                             " has no [DECORATION_...] section: --statics decorated places no trees, plants or rocks"),
+              std::string::npos)
+        << asked.Err;
 }
 
 TEST(CliStatics, TheReportGivesTheSharesReachedAndAsked)
