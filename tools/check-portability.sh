@@ -10,6 +10,7 @@ posix_only_tests=(
     tests/output/AtomicSavePosixTest.cpp
     tests/cli/CliOutputsPosixTest.cpp
     tests/model/IniFilePosixTest.cpp
+    tests/tools/WorldImagePosixTest.cpp
     # The command-line tests' process starter, one file for each system.
     tests/cli/CliProcessPosix.cpp
     tests/cli/CliProcessWindows.cpp

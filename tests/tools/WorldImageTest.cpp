@@ -10,11 +10,6 @@
 #include <filesystem>
 #include <string>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#endif
-
 using namespace TestSupport;
 
 namespace {
@@ -153,30 +148,6 @@ TEST(WorldImage, UnwritablePathsFailWithTheirNameAndLeaveNoFile)
         EXPECT_EQ(ReadFile(dir.File("plain")), "x");
     }
 }
-
-#ifndef _WIN32
-// A pipe or a device named as the picture is left alone, not replaced by a file.
-TEST(WorldImage, DevicesAndPipesAreLeftAlone)
-{
-    TTempDir dir;
-    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
-    std::vector<std::string> nodes{"pipe"};
-    if (::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
-        nodes.push_back("null");
-    for (const std::string &node : nodes) {
-        SCOPED_TRACE(node);
-        try {
-            SaveWorldBmp(PaintWorld(16, 16, 1), dir.File(node));
-            ADD_FAILURE() << "saved";
-        } catch (const EWorldSaveError &error) {
-            EXPECT_NE(std::string(error.what()).find(dir.File(node) + ": this is not a regular file"),
-                      std::string::npos)
-                << error.what();
-        }
-        EXPECT_FALSE(std::filesystem::is_regular_file(dir.File(node)));
-    }
-}
-#endif
 
 // A BMP counts its bytes in 32 bits; a larger picture is refused before any
 // memory is taken or any file is made.
