@@ -292,6 +292,7 @@ private:
     void LoadTileList(TIniFile &IniFile, const std::string &Section, uint16_t Code);
     void LoadColors(TIniFile &IniFile);
     void CheckTileLists();
+    void CheckKeysGivenOnce(const TIniFile &IniFile, const std::string &Section);
     bool HasAnyTile() const;
     void ClearGrid();
     void DrawStartAltitudes(const std::vector<uint32_t> &RowDraws);

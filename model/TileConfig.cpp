@@ -6,6 +6,9 @@
 #include "IniFile.h"
 #include "Numbers.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 struct TTileListSection
@@ -71,7 +74,28 @@ void TTerrainImage::Create(const std::string &tilesPath)
     CheckTileLists();
     VoidTile = RandomTile(VOID);
     LoadColors(iniFile);
+    CheckKeysGivenOnce(iniFile, ColorSection);
     Heights = ReadHeightProfile(iniFile);
+    CheckKeysGivenOnce(iniFile, HeightSection);
+}
+
+void TTerrainImage::CheckKeysGivenOnce(const TIniFile &IniFile, const std::string &Section)
+{
+    // A key of a section read by its name counts once: the first line. (In a
+    // tile list a tile written twice is drawn twice as often.)
+    std::vector<std::string> seen;
+    for (const std::string &key : IniFile.ReadSection(Section)) {
+        std::string lower = key;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        const auto count = std::count(seen.begin(), seen.end(), lower);
+        seen.push_back(lower);
+        if (count != 1)
+            continue;
+        const std::vector<std::string> values = IniFile.ReadValues(Section, key);
+        ConfigProblems.push_back(TilesPath + ": [" + Section + "] " + key + " is given " +
+                                 std::to_string(values.size()) + " times; the first, " + QuoteForMessage(values.front()) +
+                                 ", is used");
+    }
 }
 
 void TTerrainImage::LoadTransitions(TIniFile &IniFile)
@@ -81,6 +105,7 @@ void TTerrainImage::LoadTransitions(TIniFile &IniFile)
             if (a == b)
                 continue;
             const std::string section = TransitionSection(a, b);
+            CheckKeysGivenOnce(IniFile, section);
             for (uint16_t d = 1; d <= 8; ++d) {
                 // An empty value is no tile (0). A value that is no number is
                 // no tile either, as before, but it is said: it is most likely a

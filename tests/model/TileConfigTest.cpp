@@ -447,3 +447,27 @@ TEST(IniFile, WritesAndReadsBack)
     unwritable.WriteString("Main", "A", "1");
     EXPECT_FALSE(unwritable.UpdateFile());
 }
+
+TEST(TileConfig, AKeyGivenTwiceInASectionReadByNameIsSaidAndTheFirstCounts)
+{
+    // Red values, heights and transitions are read by key: a second line of
+    // a key does nothing, which is said. In a tile list a tile given twice
+    // is drawn twice as often, as it always was: not said.
+    const TConfigured config("[GRASS]\n3=\n3=\n[VOID]\n580=\n"
+                             "[TRANS_DIRT_GRASS]\nN=121\nn=131\n"
+                             "[ColorTileCodeMatch]\nGRASS=40\nWATER=30\nGRASS=41\n"
+                             "[Heights]\nWater=-5\nWater=-20\nWater=-21\n");
+    EXPECT_EQ(config.Model->CodeForColor(40), GRASS);
+    EXPECT_NE(config.Model->CodeForColor(41), GRASS);
+    EXPECT_EQ(config.Model->GetHeightProfile().Water, -5);
+    EXPECT_EQ(config.Model->GetTransitionTile(DIRT * 256 + GRASS * 16 + 1), 121);
+    EXPECT_EQ(config.Model->GetTileList(GRASS).size(), 2u);
+    std::vector<std::string> given;
+    for (const std::string &line : config.Model->GetConfigProblems())
+        if (line.find(" is given ") != std::string::npos)
+            given.push_back(line);
+    EXPECT_EQ(given,
+              (std::vector<std::string>{config.Path + ": [TRANS_DIRT_GRASS] n is given 2 times; the first, '121', is used",
+                                        config.Path + ": [ColorTileCodeMatch] GRASS is given 2 times; the first, '40', is used",
+                                        config.Path + ": [Heights] Water is given 3 times; the first, '-5', is used"}));
+}
