@@ -6,7 +6,6 @@
 #include "Numbers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
 namespace {
@@ -19,12 +18,6 @@ std::string_view Trim(std::string_view Text)
         Text.remove_prefix(1);
     while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
         Text.remove_suffix(1);
-    return Text;
-}
-
-std::string Lower(std::string Text)
-{
-    std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return Text;
 }
 

@@ -1,5 +1,8 @@
 #include "Numbers.h"
 
+#include <algorithm>
+#include <cctype>
+
 std::optional<int32_t> StrToIntStrict(std::string_view Text)
 {
     size_t i = 0;
@@ -62,4 +65,10 @@ std::string QuoteForMessage(std::string_view Text)
         return "'" + std::string(Text) + "'";
     return "'" + std::string(Text.substr(0, MaxQuotedLength)) + "...' (" + std::to_string(Text.size()) +
            " characters)";
+}
+
+std::string Lower(std::string Text)
+{
+    std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return Text;
 }

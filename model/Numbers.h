@@ -16,3 +16,7 @@ std::optional<int32_t> StrToIntStrict(std::string_view Text);
 // megabyte does not become a message of a megabyte.
 constexpr size_t MaxQuotedLength = 60;
 std::string QuoteForMessage(std::string_view Text);
+
+// A name of a configuration (section or key) as INI files compare them:
+// ASCII letters in lower case.
+std::string Lower(std::string Text);

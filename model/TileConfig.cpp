@@ -7,7 +7,6 @@
 #include "Numbers.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -85,8 +84,7 @@ void TTerrainImage::CheckKeysGivenOnce(const TIniFile &IniFile, const std::strin
     // tile list a tile written twice is drawn twice as often.)
     std::vector<std::string> seen;
     for (const std::string &key : IniFile.ReadSection(Section)) {
-        std::string lower = key;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        const std::string lower = Lower(key);
         const auto count = std::count(seen.begin(), seen.end(), lower);
         seen.push_back(lower);
         if (count != 1)
