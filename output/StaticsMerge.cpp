@@ -30,17 +30,19 @@ struct TRecords
     size_t Count = 0;
 };
 
-TRecords RecordsOf(const TStaticsFiles &Files, uint64_t Block, const char *Name)
+// Records that do not lie whole in the data file are refused, naming the
+// files as Name and DataName.
+TRecords RecordsOf(const TStaticsFiles &Files, uint64_t Block, const std::string &Name,
+                   const std::string &DataName = "its statics file")
 {
     const uint8_t *entry = Files.Index.data() + Block * StaticsFile::IndexEntryBytes;
     const uint32_t offset = ByteOrder::Le32(entry), length = ByteOrder::Le32(entry + 4);
     if (offset == 0xFFFFFFFFu || length == 0)
         return {};
     if (length % StaticsFile::RecordBytes != 0 || uint64_t(offset) + length > Files.Data.size())
-        throw EStaticsReadError(std::string(Name) + ": block " + std::to_string(Block) + " claims " +
-                                std::to_string(length) + " bytes at offset " + std::to_string(offset) +
-                                ", which its statics file (" + std::to_string(Files.Data.size()) +
-                                " bytes of 7-byte records) does not hold");
+        throw EStaticsReadError(Name + ": block " + std::to_string(Block) + " claims " + std::to_string(length) +
+                                " bytes at offset " + std::to_string(offset) + ", which " + DataName + " (" +
+                                std::to_string(Files.Data.size()) + " bytes of 7-byte records) does not hold");
     return {Files.Data.data() + offset, length / StaticsFile::RecordBytes};
 }
 
@@ -59,17 +61,8 @@ TStaticsFiles ReadStaticsFiles(const std::string &IndexPath, const std::string &
                                 " (12 for each of its blocks); these statics are for a map of another size");
     // Every block's records must lie in the data file, so that damage is
     // told now, naming the files, and not while the new map is written.
-    for (uint64_t block = 0; block < Size.Blocks(); ++block) {
-        const uint8_t *entry = index.data() + block * StaticsFile::IndexEntryBytes;
-        const uint32_t offset = ByteOrder::Le32(entry), length = ByteOrder::Le32(entry + 4);
-        if (offset == 0xFFFFFFFFu || length == 0)
-            continue;
-        if (length % StaticsFile::RecordBytes != 0 || uint64_t(offset) + length > files.Data.size())
-            throw EStaticsReadError(IndexPath + ": block " + std::to_string(block) + " claims " +
-                                    std::to_string(length) + " bytes at offset " + std::to_string(offset) + ", which " +
-                                    DataPath + " (" + std::to_string(files.Data.size()) +
-                                    " bytes of 7-byte records) does not hold");
-    }
+    for (uint64_t block = 0; block < Size.Blocks(); ++block)
+        RecordsOf(files, block, IndexPath, DataPath);
     return files;
 }
 
