@@ -182,7 +182,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     case TGenerateOutcome::Written:
         break;
     case TGenerateOutcome::Failed:
-        Report(Err, "cannot write the map file: " + result.Error);
+        Report(Err, SaveFailure(Options, result.Error));
         return ExitMapFile;
     case TGenerateOutcome::Aborted:
         Report(Err, "interrupted; " + Options.MapPath + " was left as it was");

@@ -172,6 +172,12 @@ std::vector<TRunFile> InputsOf(const TCliOptions &Options)
     return inputs;
 }
 
+std::string SaveFailure(const TCliOptions &Options, const std::string &Error)
+{
+    const bool heights = Options.HeightsOutPath && Error.rfind(*Options.HeightsOutPath + ": ", 0) == 0;
+    return std::string("cannot write ") + (heights ? "the heights picture" : "the map file") + ": " + Error;
+}
+
 int CheckOutputsWritable(const std::vector<TRunFile> &Outputs, std::FILE *Err)
 {
     for (const TRunFile &file : Outputs)
@@ -267,7 +273,7 @@ int RunCli(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Show
         }
         return WriteExtras(*model, Options, output, result, Err);
     case TGenerateOutcome::Failed:
-        Report(Err, "cannot write the map file: " + result.Error);
+        Report(Err, SaveFailure(Options, result.Error));
         return ExitMapFile;
     case TGenerateOutcome::Aborted:
         break;

@@ -27,6 +27,9 @@ std::vector<TRunFile> InputsOf(const TCliOptions &Options);
 // Said when decoration is asked for and the configuration has none.
 std::string NoDecorationWarning(const TCliOptions &Options);
 std::vector<TRunFile> OutputsOf(const TCliOptions &Options);
+// Said when the save of the map fails: Error names the file first, and the
+// heights picture is named as such (the statics files are part of the map).
+std::string SaveFailure(const TCliOptions &Options, const std::string &Error);
 // Every output checked before anything runs (a device, a pipe, a missing
 // folder): ExitWritten, or ExitMapFile after saying which cannot be written.
 int CheckOutputsWritable(const std::vector<TRunFile> &Outputs, std::FILE *Err);

@@ -177,9 +177,6 @@ TEST(CliMapFormats, OldFilesBesideANewMapAreNamed)
     EXPECT_EQ(statics.Err, "");
 }
 
-// A preview that fails once the map file is written (here a full disk) has
-// status 6; the map file and the report are there.
-
 // A save killed earlier left files beside the map: the run clears them first
 // and says what it did; --info on that map does the same.
 TEST(CliMapFormats, LeftoversOfAKilledSaveAreClearedAndSaid)

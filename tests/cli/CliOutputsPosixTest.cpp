@@ -109,8 +109,9 @@ TEST(CliOutputs, APreviewThatIsNoRegularFileStopsTheRunBeforeTheMapIsTouched)
     EXPECT_TRUE(fs::is_fifo(dir.File("pipe.png")));
 }
 
-// A UOP file whose name carries no map number would name its entries map0
-// unasked; a map number beyond one byte names no map.
+// A preview that fails once the map file is written (here a full disk) has
+// status 6; the map file and the report are there. A heights picture is saved
+// with the map: a full disk there leaves the earlier map, and says which file.
 TEST(CliOutputs, APreviewThatFailsAfterTheMapHasStatusSix)
 {
     TTempDir dir;
@@ -128,4 +129,24 @@ TEST(CliOutputs, APreviewThatFailsAfterTheMapHasStatusSix)
     EXPECT_NE(result.Err.find("Void tiles: "), std::string::npos) << result.Err;
     EXPECT_EQ(fs::file_size(dir.File("map0.mul")), 77070336u);
     EXPECT_EQ(left, (std::vector<std::string>{"filler"}));
+}
+
+TEST(CliOutputs, AHeightsPictureOnAFullDiskLeavesTheEarlierMapAndIsNamed)
+{
+    TTempDir dir;
+    TestSupport::SaveRedBmp(dir.File("world.bmp"), {{40, 40}, {40, 100}});
+    WriteFile(dir.File("map0.mul"), "an earlier map");
+    fs::create_directory(dir.File("full"));
+    if (::mount("tmpfs", dir.File("full").c_str(), "tmpfs", 0, "size=65536") != 0)
+        GTEST_SKIP() << "no right to mount a small file system here";
+    WriteFile(dir.File("full/filler"), std::string(65536, 'x'));
+    const std::string heights = dir.File("full/h.png");
+    const auto result = RunIn(dir, {"-q", "-o", "map0.mul", "--heights-out", heights, "world.bmp"});
+    const auto left = TestSupport::ListDir(dir.File("full"));
+    ::umount(dir.File("full").c_str());
+    EXPECT_EQ(result.ExitCode, 4);
+    EXPECT_EQ(result.Err, "morvane-cli: cannot write the heights picture: " + heights + ": the disk is full\n");
+    EXPECT_EQ(ReadFile(dir.File("map0.mul")), "an earlier map");
+    EXPECT_EQ(left, (std::vector<std::string>{"filler"}));
+    EXPECT_EQ(TestSupport::ListDir(dir.Path()), (std::vector<std::string>{"full", "map0.mul", "world.bmp"}));
 }
