@@ -211,6 +211,35 @@ TJournalText ParseJournal(const std::string &Text)
     }
 }
 
+// Whether Path lies in Folder itself (the same folder, however named).
+bool InFolder(const std::string &Path, const std::string &Folder)
+{
+    Platform::TFileInfo parent, folder;
+    return !Platform::Inspect(Platform::Utf8FromPath(Platform::PathFromUtf8(Path).lexically_normal().parent_path()),
+                              parent) &&
+           !Platform::Inspect(Folder, folder) && parent.Type == Platform::TFileType::Folder && parent.Id == folder.Id;
+}
+
+// Whether a journal found in Folder is one that a save of ours wrote: every
+// path absolute, each file's temporary name and backup name ours and beside
+// it, and the first file in Folder (the journal lies beside it). A journal
+// made by hand could otherwise have the next run rename or remove any file
+// it names.
+bool JournalOfOurs(const TJournalText &Journal, const std::string &Folder)
+{
+    const auto path = [](const std::string &Text) { return Platform::PathFromUtf8(Text).lexically_normal(); };
+    const auto ours = [&](const std::string &Name, const std::string &Final, const char *Kind) {
+        const fs::path p = path(Name);
+        return p.is_absolute() && p.parent_path() == path(Final).parent_path() &&
+               IsOurs(Platform::Utf8FromPath(p.filename()), Kind);
+    };
+    for (const TJournalEntry &entry : Journal.Entries)
+        if (!path(entry.Final).is_absolute() || !ours(entry.Temporary, entry.Final, ".tmp") ||
+            (!entry.Backup.empty() && !ours(entry.Backup, entry.Final, ".old")))
+            return false;
+    return Journal.Entries.empty() || InFolder(Journal.Entries.front().Final, Folder);
+}
+
 std::string ListFinals(const TJournalText &Journal)
 {
     std::string list;
@@ -219,10 +248,10 @@ std::string ListFinals(const TJournalText &Journal)
     return list;
 }
 
-// Finishes or undoes the save of a journal whose writer is gone. Returns
-// false (and says why in Lines) when a step failed: the journal then stays
-// for the next attempt.
-bool ResolveJournal(const TJournalText &Journal, std::vector<std::string> &Lines)
+// Finishes or undoes the save of a journal whose writer is gone, found in
+// Folder. Returns false (and says why in Lines) when a step failed: the
+// journal then stays for the next attempt.
+bool ResolveJournal(const TJournalText &Journal, const std::string &Folder, std::vector<std::string> &Lines)
 {
     bool whole = true;
     const auto step = [&](const TError &Error, const std::string &What) {
@@ -244,7 +273,8 @@ bool ResolveJournal(const TJournalText &Journal, std::vector<std::string> &Lines
         for (const TJournalEntry &entry : Journal.Entries) {
             if (!entry.Backup.empty() && Exists(entry.Backup))
                 step(Platform::Replace(entry.Backup, entry.Final), "put back the earlier " + entry.Final);
-            else if (entry.Backup.empty() && !Exists(entry.Temporary) && Exists(entry.Final))
+            else if (entry.Backup.empty() && !Exists(entry.Temporary) && Exists(entry.Final) &&
+                     InFolder(entry.Final, Folder))
                 step(Platform::Remove(entry.Final), "remove the new " + entry.Final); // there was none before
             if (Exists(entry.Temporary))
                 step(Platform::Remove(entry.Temporary), "remove " + entry.Temporary);
@@ -299,7 +329,12 @@ void RecoverFolder(const std::string &Folder, std::vector<std::string> &Lines)
         if (Platform::ReadFile(path, LargestJournal, text))
             continue;
         const TJournalText journal = ParseJournal(text);
-        if (ResolveJournal(journal, Lines)) {
+        if (!JournalOfOurs(journal, Folder)) {
+            // Left as it is, and said each time: it is not ours to act on.
+            Lines.push_back("left " + path + " alone: it names files that a save of this program does not write");
+            continue;
+        }
+        if (ResolveJournal(journal, Folder, Lines)) {
             Platform::Remove(path);
         } else {
             for (const TJournalEntry &entry : journal.Entries)

@@ -308,6 +308,63 @@ TEST(AtomicSave, AKilledSaveIsFinishedOrUndoneByTheNextRun)
     }
 }
 
+// A journal made by hand (say, unpacked with a map) must not have the next
+// run rename or remove files that no save of ours wrote: files elsewhere,
+// names not our own, relative names. It is left as it is, and said.
+TEST(AtomicSave, AJournalNamingOtherFilesChangesNothing)
+{
+    TTempDir dir;
+    fs::create_directory(dir.File("maps"));
+    fs::create_directory(dir.File("victim"));
+    const auto victim = [&](const std::string &Name) { return dir.File("victim/" + Name); };
+    const auto maps = [&](const std::string &Name) { return dir.File("maps/" + Name); };
+    for (const char *name : {"important.txt", "other.txt", "payload.txt", ".morvane-5.tmp"})
+        WriteFile(victim(name), name);
+    const std::string header = "morvane save journal 1\n";
+    struct TCase
+    {
+        const char *Name;
+        std::string Journal;
+    };
+    const std::vector<TCase> cases = {
+        {"files elsewhere, not ours",
+         header + Field(victim("payload.txt")) + Field(victim("other.txt")) + Field(victim("important.txt")) + "end\n"},
+        {"a relative name, cut short", header + Field("../victim/important.txt") + Field("x") + Field("")},
+        {"our names, but the first file is not beside the journal",
+         header + Field(victim(".morvane-5.tmp")) + Field(victim("other.txt")) + Field(victim(".morvane-6.old")) +
+             "end\n"},
+        {"a temporary name in another folder than its file",
+         header + Field(victim(".morvane-5.tmp")) + Field(maps("map0.mul")) + Field("") + "end\n"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteFile(maps(".morvane-3.journal"), c.Journal);
+        const std::vector<std::string> lines = RecoverInterruptedSaves({maps("map0.mul")});
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], "left " + maps(".morvane-3.journal") +
+                                " alone: it names files that a save of this program does not write");
+        EXPECT_EQ(ListDir(dir.File("victim")),
+                  (std::vector<std::string>{".morvane-5.tmp", "important.txt", "other.txt", "payload.txt"}));
+        for (const char *name : {"important.txt", "other.txt", "payload.txt"})
+            EXPECT_EQ(ReadFile(victim(name)), name);
+        EXPECT_EQ(ListDir(dir.File("maps")), (std::vector<std::string>{".morvane-3.journal"}));
+    }
+    // A journal of ours that also names a file in another folder (a preview
+    // saved elsewhere) is undone, but a file there that had no earlier
+    // version is left rather than removed on the journal's word.
+    WriteFile(maps("map0.mul"), "new map");
+    WriteFile(maps(".morvane-1.old"), "old map");
+    WriteFile(maps(".morvane-3.journal"), header + Field(maps(".morvane-1.tmp")) + Field(maps("map0.mul")) +
+                                              Field(maps(".morvane-1.old")) + Field(victim(".morvane-2.tmp")) +
+                                              Field(victim("important.txt")) + Field("") + "end\nrollback\n");
+    const std::vector<std::string> lines = RecoverInterruptedSaves({maps("map0.mul")});
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("undid a save"), std::string::npos) << lines[0];
+    EXPECT_EQ(ReadFile(maps("map0.mul")), "old map");
+    EXPECT_EQ(ReadFile(victim("important.txt")), "important.txt");
+    EXPECT_EQ(ListDir(dir.File("maps")), (std::vector<std::string>{"map0.mul"}));
+}
+
 TEST(AtomicSave, ASaveStillRunningIsLeftAlone)
 {
     TTempDir dir;
