@@ -122,11 +122,40 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         existingFiles.MapNumber = *named;
     std::error_code error;
     const std::string oldIndex = StaticsIndexPath(existingFiles), oldData = StaticsDataPath(existingFiles);
-    if (fs::exists(Platform::PathFromUtf8(oldIndex), error) && fs::exists(Platform::PathFromUtf8(oldData), error)) {
-        // They may be replaced by the new statics, but by no other output.
-        std::vector<TRunFile> others;
+    const bool hasIndex = fs::exists(Platform::PathFromUtf8(oldIndex), error);
+    const bool hasData = fs::exists(Platform::PathFromUtf8(oldData), error);
+    if (hasIndex != hasData) {
+        // One without the other is no statics a client reads, and the new
+        // statics files would be written over the one that is there.
+        Report(Err, "cannot read the statics beside the map: " + (hasIndex ? oldData : oldIndex) +
+                        " is missing, but " + (hasIndex ? oldIndex : oldData) +
+                        " is there (a map's statics are the two files together)");
+        return ExitImage;
+    }
+    if (hasIndex && hasData) {
+        // Carried over: the new statics files are outputs then, checked as
+        // every other output was.
+        std::vector<TRunFile> newStatics;
+        if (output.Statics == TStaticsChoice::None) {
+            TMapOutput carried = output;
+            carried.Statics = TStaticsChoice::Empty;
+            for (const std::string &path : MapOutputPaths(carried))
+                if (path != carried.FileName && path != carried.HeightsPicture)
+                    newStatics.push_back({path, "the statics file"});
+            if (const auto clash = FindFileClash(inputs, newStatics)) {
+                Report(Err, *clash);
+                return ExitUsage;
+            }
+            if (const int status = CheckOutputsWritable(newStatics, Err); status != ExitWritten)
+                return status;
+        }
+        // They may be replaced by the new statics when the map itself is
+        // replaced, and by no other output; beside a map written elsewhere
+        // they are inputs like the map.
+        const bool inPlace = IsSameFile(existingPath, output.FileName);
+        std::vector<TRunFile> others = inPlace ? std::vector<TRunFile>() : newStatics;
         for (const TRunFile &file : outputs)
-            if (file.Role != "the statics file")
+            if (!inPlace || file.Role != "the statics file")
                 others.push_back(file);
         if (const auto clash = FindFileClash({{oldIndex, "the statics beside the existing map"},
                                               {oldData, "the statics beside the existing map"}},

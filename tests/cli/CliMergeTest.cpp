@@ -299,6 +299,36 @@ TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
     EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
     EXPECT_FALSE(fs::exists(dir.File("new.mul")));
 
+    // A merge written elsewhere carries the statics over to new files beside
+    // it: those are outputs like any other, and the existing statics are then
+    // inputs (the existing map keeps its own). Here the new files are other
+    // names of the picture, and then of the existing statics.
+    const std::string lake = ReadFile(dir.File("lake.bmp")), records = ReadFile(dir.File("statics0.mul"));
+    fs::create_directory(dir.File("out"));
+    std::vector<std::string> elsewhere = merge;
+    elsewhere.insert(elsewhere.end(), {"-o", "out/map0.mul"});
+    fs::create_hard_link(dir.File("lake.bmp"), dir.File("out/statics0.mul"));
+    refused(elsewhere, 1, "the statics file out/statics0.mul is the picture lake.bmp");
+    fs::remove(dir.File("out/statics0.mul"));
+    fs::create_hard_link(dir.File("staidx0.mul"), dir.File("out/staidx0.mul"));
+    fs::create_hard_link(dir.File("statics0.mul"), dir.File("out/statics0.mul"));
+    refused(elsewhere, 1, "is the statics beside the existing map");
+    elsewhere.push_back("--statics");
+    refused(elsewhere, 1, "is the statics beside the existing map");
+    EXPECT_EQ(ReadFile(dir.File("lake.bmp")), lake);
+    EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
+    EXPECT_EQ(ReadFile(dir.File("statics0.mul")), records);
+    EXPECT_EQ(TestSupport::ListDir(dir.File("out")), (std::vector<std::string>{"staidx0.mul", "statics0.mul"}));
+    fs::remove_all(dir.File("out"));
+
+    // One of the two statics files without the other: no statics a client
+    // reads, and the new files would be written over the one there.
+    fs::rename(dir.File("statics0.mul"), dir.File("aside.mul"));
+    refused(merge, 2, "cannot read the statics beside the map: statics0.mul is missing, but staidx0.mul is there");
+    EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
+    EXPECT_FALSE(fs::exists(dir.File("statics0.mul")));
+    fs::rename(dir.File("aside.mul"), dir.File("statics0.mul"));
+
     // Statics beside the map whose index points past the end of the data:
     // told before anything is made, naming the files.
     std::string data = ReadFile(dir.File("statics0.mul"));
