@@ -73,7 +73,7 @@ TTileClasses::TTileClasses(const TTerrainImage &Config, const std::vector<TImpor
                 Classes[tile] = {TTileKind::Plain, uint8_t(code), 0};
     for (const TImportTile &tile : ImportTiles)
         if (Classes[tile.Tile].Kind == TTileKind::Unknown)
-            Classes[tile.Tile] = {TTileKind::Plain, uint8_t(tile.Code), 0};
+            Classes[tile.Tile] = {TTileKind::Plain, uint8_t(tile.Code), 0, 0, true};
     for (const uint16_t tile : Config.GetTileList(COASTLINE)) {
         TTileClass &c = Classes[tile];
         if (c.Kind == TTileKind::Unknown)

@@ -55,6 +55,9 @@ struct TTileClass
     // each of their middle terrains, the one on the side the direction names.
     uint16_t Candidates = 0;
     uint16_t Middles = 0;
+    // Named only by the import tiles (a road, a cave floor): read as its
+    // terrain, but a merge keeps it like an unknown tile.
+    bool ImportOnly = false;
 };
 
 // The class of every tile number under a tile configuration and its import

@@ -220,7 +220,8 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
             for (int y = by * 8; y < by * 8 + 8; ++y)
                 for (int x = bx * 8; x < bx * 8 + 8; ++x) {
                     const size_t i = Cells.Index(x, y);
-                    region.Cells[i] = Classes.Of(Cells.Tiles[i]).Kind != TTileKind::Unknown;
+                    const TTileClass &c = Classes.Of(Cells.Tiles[i]);
+                    region.Cells[i] = c.Kind != TTileKind::Unknown && !c.ImportOnly;
                 }
         }
     return region;
@@ -415,6 +416,8 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
         if (Statics.Decorate)
             made = BuildStatics(Model, Region.Size, Statics.Decoration, Random::NewStream(TSeedSite::Decoration));
         const auto check = [&](int X, int Y) -> std::string {
+            if (!Region.Cells[Existing.Cells.Index(X, Y)])
+                return {}; // a kept cell: its tile and altitude are the map's
             const TCell cell = Model.GetCell(X + 1, Y + 1);
             if (cell.Code == WATER)
                 return "now on water";

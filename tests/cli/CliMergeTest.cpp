@@ -185,28 +185,52 @@ TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
 {
     TTempDir dir;
     MakeMapAndLake(dir);
-    // A road (tile 999, in no list) beside the lake, inside the remade blocks.
+    // A road (tile 999, in no list), inside the remade blocks.
     std::string map = ReadFile(dir.File("map0.mul"));
     const size_t road = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(2 * 8 + 5) * 3; // cell 93,58
     map[road] = char(999 & 0xFF);
     map[road + 1] = char(999 >> 8);
     map[road + 2] = char(7);
+    // A larger lake, 16 x 16 at 84,52, with water deep inside its coast. Under
+    // it: a cave floor (tile 1000) that the configuration names for import
+    // only, as grass, read as grass but kept by the merge like any unknown
+    // tile; and another unknown tile deep in the water, with a static on it.
+    auto reds = PictureFiles::ReferenceReds(ReadFile(dir.File("back.bmp")));
+    ASSERT_TRUE(reds);
+    for (int y = 52; y < 68; ++y)
+        for (int x = 84; x < 100; ++x)
+            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
+    TestSupport::SaveRedBmp(dir.File("lake.bmp"), reds->Rows);
+    const size_t floor = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(7 * 8 + 4) * 3; // cell 92,63
+    const size_t cave = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(3 * 8 + 3) * 3;  // cell 91,59
+    for (const size_t at : {floor, cave}) {
+        const int tile = at == floor ? 1000 : 999;
+        map[at] = char(tile & 0xFF);
+        map[at + 1] = char(tile >> 8);
+        map[at + 2] = char(9);
+    }
     WriteFile(dir.File("map0.mul"), map);
+    WriteFile(dir.File("tiles.ini"), ReadFile(TestSupport::BundledTilesPath()) + "\n[ImportTiles]\nGRASS=1000\n");
     // Statics: in remade block 11,7 a user's static (0x0001) on the new water,
     // a tree and a wave; in block 0,0, far away, a tree and a wave that stay.
-    SaveStatics(dir, {{11, 7, 0x0001, 4, 6}, {11, 7, 0x0CCD, 1, 1}, {11, 7, 0x179D, 2, 2},
+    SaveStatics(dir, {{11, 7, 0x0001, 4, 6}, {11, 7, 0x0002, 3, 3}, {11, 7, 0x0CCD, 1, 1}, {11, 7, 0x179D, 2, 2},
                       {0, 0, 0x0CCD, 3, 3}, {0, 0, 0x179D, 4, 4}});
     const std::string oldIndex = ReadFile(dir.File("staidx0.mul")), oldData = ReadFile(dir.File("statics0.mul"));
 
     const auto merge =
-        RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "lake.bmp", "--report"});
+        RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "-t", "tiles.ini", "--merge-into", "map0.mul", "lake.bmp",
+                    "--report"});
     ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
     const std::string after = ReadFile(dir.File("map0.mul"));
     EXPECT_EQ(after.substr(road, 3), map.substr(road, 3));
-    EXPECT_NE(merge.Err.find("merge statics: 2 decoration and waves taken out, 0 put in, 1 other statics kept"),
+    EXPECT_EQ(after.substr(floor, 3), map.substr(floor, 3));
+    EXPECT_EQ(after.substr(cave, 3), map.substr(cave, 3));
+    EXPECT_NE(merge.Err.find("merge statics: 2 decoration and waves taken out, 0 put in, 2 other statics kept"),
               std::string::npos)
         << merge.Err;
     EXPECT_NE(merge.Err.find("static 0x0001 at 92,62 (z 0): now on water"), std::string::npos) << merge.Err;
+    // The tile under the new water is kept: a static on it is not on water.
+    EXPECT_EQ(merge.Err.find("at 91,59"), std::string::npos) << merge.Err;
     // Block 0,0 keeps both its records; block 11,7 only the user's.
     const std::string index = ReadFile(dir.File("staidx0.mul")), data = ReadFile(dir.File("statics0.mul"));
     ASSERT_EQ(index.size(), oldIndex.size());
@@ -219,7 +243,7 @@ TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
         return u32(entry) == 0xFFFFFFFFu ? std::string() : Data.substr(u32(entry), u32(entry + 4));
     };
     EXPECT_EQ(records(index, data, 0, 0), records(oldIndex, oldData, 0, 0));
-    EXPECT_EQ(records(index, data, 11, 7), std::string({1, 0, 4, 6, 0, 0, 0}));
+    EXPECT_EQ(records(index, data, 11, 7), std::string({1, 0, 4, 6, 0, 0, 0, 2, 0, 3, 3, 0, 0, 0}));
 }
 
 #ifndef _WIN32
