@@ -222,8 +222,10 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
                     "the terrain read from " + existingPath + "; was the picture made from this map with --import?");
     const std::string heights =
         Options.HeightsPath ? ", " + std::to_string(region.RepaintedHeights) + " more in height only" : std::string();
-    std::fprintf(Out, "%s: %llu cells changed%s; %llu of %llu blocks made anew\n", existingPath.c_str(),
-                 static_cast<unsigned long long>(region.ChangedCells), heights.c_str(),
+    // Named by the file written; a merge written elsewhere says from which map.
+    const std::string from = IsSameFile(existingPath, output.FileName) ? std::string() : " from " + existingPath;
+    std::fprintf(Out, "%s: %llu cells changed%s%s; %llu of %llu blocks made anew\n", output.FileName.c_str(),
+                 static_cast<unsigned long long>(region.ChangedCells), from.c_str(), heights.c_str(),
                  static_cast<unsigned long long>(region.RemadeBlocks),
                  static_cast<unsigned long long>(existingSize.Blocks()));
     std::fflush(Out);

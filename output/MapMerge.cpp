@@ -214,15 +214,21 @@ TMergeRegion FindMergeRegion(std::span<const uint8_t> Painted, const TTerrainImp
     region.Cells.Reset(Cells.Tiles.size());
     for (int bx = 0; bx < columns; ++bx)
         for (int by = 0; by < rows; ++by) {
-            if (!region.Blocks[size_t(bx) * size_t(rows) + size_t(by)])
+            uint8_t &block = region.Blocks[size_t(bx) * size_t(rows) + size_t(by)];
+            if (!block)
                 continue;
-            ++region.RemadeBlocks;
+            bool remade = false;
             for (int y = by * 8; y < by * 8 + 8; ++y)
                 for (int x = bx * 8; x < bx * 8 + 8; ++x) {
                     const size_t i = Cells.Index(x, y);
                     const TTileClass &c = Classes.Of(Cells.Tiles[i]);
                     region.Cells[i] = c.Kind != TTileKind::Unknown && !c.ImportOnly;
+                    remade = remade || region.Cells[i];
                 }
+            // A block of kept cells only (all roads, say) is not remade at
+            // all: its statics stay as they are too.
+            block = remade ? 1 : 0;
+            region.RemadeBlocks += remade;
         }
     return region;
 }

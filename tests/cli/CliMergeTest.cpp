@@ -109,7 +109,7 @@ TEST(CliMerge, OneLakeRemakesOnlyTheBlocksAroundItAndAnUnchangedPictureChangesNo
     ASSERT_EQ(RunIn(dir, {"--import", "copy.mul", "--size", "128x96", "-o", "same.bmp"}).ExitCode, 0);
     const auto same = RunIn(dir, {"-q", "--size", "128x96", "--merge-into", "copy.mul", "same.bmp", "-o", "out.mul"});
     ASSERT_EQ(same.ExitCode, 0) << same.Err;
-    EXPECT_EQ(same.Out, "copy.mul: 0 cells changed; 0 of 192 blocks made anew\n"); // and no warning
+    EXPECT_EQ(same.Out, "out.mul: 0 cells changed from copy.mul; 0 of 192 blocks made anew\n"); // and no warning
     EXPECT_EQ(ReadFile(dir.File("out.mul")), after);
 
     // Decoration asked for where the map has no statics: only the remade
@@ -135,7 +135,7 @@ TEST(CliMerge, RepaintedHeightsAloneRemakeTheBlocksAroundThem)
     const auto same = RunIn(dir, {"-q", "--seed", "5", "--size", "128x96", "--merge-into", "map0.mul", "--heights",
                                   "h.png", "back.bmp", "-o", "same.mul"});
     ASSERT_EQ(same.ExitCode, 0) << same.Err;
-    EXPECT_EQ(same.Out, "map0.mul: 0 cells changed, 0 more in height only; 0 of 192 blocks made anew\n");
+    EXPECT_EQ(same.Out, "same.mul: 0 cells changed from map0.mul, 0 more in height only; 0 of 192 blocks made anew\n");
     EXPECT_EQ(ReadFile(dir.File("same.mul")), before);
 
     // A hill of altitude 40 painted into them, far from the water: its land
@@ -158,7 +158,8 @@ TEST(CliMerge, RepaintedHeightsAloneRemakeTheBlocksAroundThem)
     for (int y = 0; y < Height; ++y)
         for (int x = 0; x < Width; ++x)
             repainted += inHill(x, y) && cells.Altitudes[cells.Index(x, y)] != 40;
-    EXPECT_NE(hill.Out.find("map0.mul: 0 cells changed, " + std::to_string(repainted) + " more in height only; "),
+    EXPECT_NE(hill.Out.find("hill.mul: 0 cells changed from map0.mul, " + std::to_string(repainted) +
+                            " more in height only; "),
               std::string::npos)
         << hill.Out;
     TMapReader reader(dir.File("hill.mul"), TMapSize{Width, Height});
@@ -244,6 +245,36 @@ TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
     };
     EXPECT_EQ(records(index, data, 0, 0), records(oldIndex, oldData, 0, 0));
     EXPECT_EQ(records(index, data, 11, 7), std::string({1, 0, 4, 6, 0, 0, 0, 2, 0, 3, 3, 0, 0, 0}));
+}
+
+// A map of tiles the configuration does not know (a hand-made world): a
+// lake painted on its picture remakes no block, and its statics, decoration
+// ids included, stay as they are.
+TEST(CliMerge, AMapOfUnknownTilesIsKeptWholeWhateverIsPainted)
+{
+    TTempDir dir;
+    std::string map;
+    for (int block = 0; block < (Width / 8) * BlockRows; ++block) {
+        map += std::string(4, '\0');
+        for (int cell = 0; cell < 64; ++cell)
+            map += std::string{char(999 & 0xFF), char(999 >> 8), char(cell % 5)};
+    }
+    WriteFile(dir.File("map0.mul"), map);
+    SaveStatics(dir, {{11, 7, 0x0CCD, 1, 1}, {11, 7, 0x0001, 4, 6}});
+    const std::string index = ReadFile(dir.File("staidx0.mul")), data = ReadFile(dir.File("statics0.mul"));
+    ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
+    auto reds = PictureFiles::ReferenceReds(ReadFile(dir.File("back.bmp")));
+    ASSERT_TRUE(reds);
+    for (int y = 52; y < 68; ++y)
+        for (int x = 84; x < 100; ++x)
+            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
+    TestSupport::SaveRedBmp(dir.File("lake.bmp"), reds->Rows);
+    const auto merge = RunIn(dir, {"-q", "--size", "128x96", "--statics", "--merge-into", "map0.mul", "lake.bmp"});
+    ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+    EXPECT_EQ(merge.Out, "map0.mul: 256 cells changed; 0 of 192 blocks made anew\n");
+    EXPECT_EQ(ReadFile(dir.File("map0.mul")), map);
+    EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
+    EXPECT_EQ(ReadFile(dir.File("statics0.mul")), data);
 }
 
 #ifndef _WIN32
