@@ -37,7 +37,9 @@ TRecords RecordsOf(const TStaticsFiles &Files, uint64_t Block, const std::string
 {
     const uint8_t *entry = Files.Index.data() + Block * StaticsFile::IndexEntryBytes;
     const uint32_t offset = ByteOrder::Le32(entry), length = ByteOrder::Le32(entry + 4);
-    if (offset == 0xFFFFFFFFu || length == 0)
+    // The main client ignores a block whose statics start at offset 0 (the
+    // files this program writes keep a record there that no block uses).
+    if (offset == 0xFFFFFFFFu || length == 0 || offset == 0)
         return {};
     if (length % StaticsFile::RecordBytes != 0 || uint64_t(offset) + length > Files.Data.size())
         throw EStaticsReadError(Name + ": block " + std::to_string(Block) + " claims " + std::to_string(length) +
@@ -105,9 +107,12 @@ TStaticsFiles MergeStatics(const TMapSize &Size, const std::vector<uint8_t> &Rem
             }
             const TRecords made = New ? RecordsOf(*New, b, "the new statics") : TRecords{};
             size_t room = count < size_t(MaxPerBlock) ? size_t(MaxPerBlock) - count : 0;
-            if (made.Count > room)
-                Report.FullBlocks.push_back("block " + std::to_string(bx) + "," + std::to_string(by) + ": " +
-                                            std::to_string(count) + " kept statics leave room for " +
+            const std::string name = "block " + std::to_string(bx) + "," + std::to_string(by) + ": ";
+            if (count > size_t(MaxPerBlock))
+                Report.FullBlocks.push_back(name + std::to_string(count) + " kept statics, more than the " +
+                                            std::to_string(MaxPerBlock) + " a client reads");
+            else if (made.Count > room)
+                Report.FullBlocks.push_back(name + std::to_string(count) + " kept statics leave room for " +
                                             std::to_string(room) + " of its " + std::to_string(made.Count) +
                                             " new ones");
             const size_t taken = std::min(room, made.Count);
