@@ -23,6 +23,17 @@ namespace {
 
 constexpr int Width = 128, Height = 96, BlockRows = Height / 8;
 
+// lake.bmp: back.bmp with a square of water Side x Side at X,Y.
+void PaintLake(const TTempDir &Dir, int X, int Y, int Side)
+{
+    auto reds = PictureFiles::ReferenceReds(ReadFile(Dir.File("back.bmp")));
+    ASSERT_TRUE(reds);
+    for (int y = Y; y < Y + Side; ++y)
+        for (int x = X; x < X + Side; ++x)
+            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
+    TestSupport::SaveRedBmp(Dir.File("lake.bmp"), reds->Rows);
+}
+
 // A map made with a seed and its picture read back: world.bmp, map0.mul,
 // back.bmp, and lake.bmp, back.bmp with a square of water 6 x 6 at 90,60.
 void MakeMapAndLake(const TTempDir &Dir)
@@ -30,12 +41,7 @@ void MakeMapAndLake(const TTempDir &Dir)
     CliTestData::SaveTerrainPatches(Dir.File("world.bmp"), Width, Height);
     ASSERT_EQ(RunIn(Dir, {"-q", "--seed", "5", "--size", "128x96", "world.bmp"}).ExitCode, 0);
     ASSERT_EQ(RunIn(Dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
-    auto reds = PictureFiles::ReferenceReds(ReadFile(Dir.File("back.bmp")));
-    ASSERT_TRUE(reds);
-    for (int y = 60; y < 66; ++y)
-        for (int x = 90; x < 96; ++x)
-            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
-    TestSupport::SaveRedBmp(Dir.File("lake.bmp"), reds->Rows);
+    PaintLake(Dir, 90, 60, 6);
 }
 
 std::string Block(const std::string &Map, int Bx, int By)
@@ -196,12 +202,7 @@ TEST(CliMerge, UnknownTilesAndAUsersStaticsSurviveDecorationAndWavesGo)
     // it: a cave floor (tile 1000) that the configuration names for import
     // only, as grass, read as grass but kept by the merge like any unknown
     // tile; and another unknown tile deep in the water, with a static on it.
-    auto reds = PictureFiles::ReferenceReds(ReadFile(dir.File("back.bmp")));
-    ASSERT_TRUE(reds);
-    for (int y = 52; y < 68; ++y)
-        for (int x = 84; x < 100; ++x)
-            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
-    TestSupport::SaveRedBmp(dir.File("lake.bmp"), reds->Rows);
+    PaintLake(dir, 84, 52, 16);
     const size_t floor = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(7 * 8 + 4) * 3; // cell 92,63
     const size_t cave = (size_t(11) * BlockRows + 7) * 196 + 4 + size_t(3 * 8 + 3) * 3;  // cell 91,59
     for (const size_t at : {floor, cave}) {
@@ -263,12 +264,7 @@ TEST(CliMerge, AMapOfUnknownTilesIsKeptWholeWhateverIsPainted)
     SaveStatics(dir, {{11, 7, 0x0CCD, 1, 1}, {11, 7, 0x0001, 4, 6}});
     const std::string index = ReadFile(dir.File("staidx0.mul")), data = ReadFile(dir.File("statics0.mul"));
     ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
-    auto reds = PictureFiles::ReferenceReds(ReadFile(dir.File("back.bmp")));
-    ASSERT_TRUE(reds);
-    for (int y = 52; y < 68; ++y)
-        for (int x = 84; x < 100; ++x)
-            reds->Rows[size_t(y)][size_t(x)] = CliTestData::WaterRed;
-    TestSupport::SaveRedBmp(dir.File("lake.bmp"), reds->Rows);
+    PaintLake(dir, 84, 52, 16);
     const auto merge = RunIn(dir, {"-q", "--size", "128x96", "--statics", "--merge-into", "map0.mul", "lake.bmp"});
     ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
     EXPECT_EQ(merge.Out, "map0.mul: 256 cells changed; 0 of 192 blocks made anew\n");
