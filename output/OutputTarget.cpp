@@ -38,7 +38,7 @@ TFileIdentity IdentityOf(const std::string &Path)
     std::error_code error;
     const fs::path absolute = fs::absolute(Platform::PathFromUtf8(Path), error);
     const fs::path resolved = error ? Platform::PathFromUtf8(Path) : fs::weakly_canonical(absolute, error);
-    identity.Entry = Platform::Utf8FromPath((error ? absolute : resolved).lexically_normal());
+    identity.Entry = Platform::NameKey(Platform::Utf8FromPath((error ? absolute : resolved).lexically_normal()));
     return identity;
 }
 

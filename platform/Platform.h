@@ -187,6 +187,12 @@ inline std::string Utf8FromPath(const std::filesystem::path &Path)
     return std::string(name.begin(), name.end());
 }
 
+// An absolute, normal path in the form in which the file system compares
+// names, so that two names of one file not made yet compare equal: as it is
+// on POSIX; on Windows without a \\?\ prefix and in capitals (its file
+// systems ignore the case of names).
+std::string NameKey(const std::string &Path);
+
 // Path itself, or where Path is a symbolic link the file it leads to (the
 // file that replacing Path replaces), as an absolute name.
 std::string LinkFollowed(const std::string &Path);

@@ -355,6 +355,8 @@ std::vector<std::string> FolderEntries(const std::string &Folder)
     return names;
 }
 
+std::string NameKey(const std::string &Path) { return Path; }
+
 std::string ExecutablePath()
 {
     char path[PATH_MAX + 1];

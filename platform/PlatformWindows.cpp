@@ -479,6 +479,23 @@ std::vector<std::string> FolderEntries(const std::string &Folder)
     return names;
 }
 
+std::string NameKey(const std::string &Path)
+{
+    std::wstring wide = Widen(Path);
+    if (wide.size() > 6 && wide.compare(0, 4, L"\\\\?\\") == 0 && wide[5] == L':')
+        wide.erase(0, 4); // \\?\C:\... names C:\...
+    if (wide.empty())
+        return {};
+    // Upper case as the invariant locale has it (kernel32 only).
+    const int length =
+        LCMapStringEx(L"", LCMAP_UPPERCASE, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr, 0);
+    std::wstring upper(size_t(std::max(length, 0)), L'\0');
+    if (length <= 0 || LCMapStringEx(L"", LCMAP_UPPERCASE, wide.data(), int(wide.size()), upper.data(), length,
+                                     nullptr, nullptr, 0) != length)
+        return Narrow(wide.data(), wide.size());
+    return Narrow(upper.data(), upper.size());
+}
+
 std::string ExecutablePath()
 {
     std::wstring path(MAX_PATH, L'\0');
