@@ -189,8 +189,8 @@ inline std::string Utf8FromPath(const std::filesystem::path &Path)
 
 // An absolute, normal path in the form in which the file system compares
 // names, so that two names of one file not made yet compare equal: as it is
-// on POSIX; on Windows without a \\?\ prefix and in capitals (its file
-// systems ignore the case of names).
+// on POSIX; on Windows in capitals (its file systems ignore the case of
+// names).
 std::string NameKey(const std::string &Path);
 
 // Path itself, or where Path is a symbolic link the file it leads to (the

@@ -481,9 +481,7 @@ std::vector<std::string> FolderEntries(const std::string &Folder)
 
 std::string NameKey(const std::string &Path)
 {
-    std::wstring wide = Widen(Path);
-    if (wide.size() > 6 && wide.compare(0, 4, L"\\\\?\\") == 0 && wide[5] == L':')
-        wide.erase(0, 4); // \\?\C:\... names C:\...
+    const std::wstring wide = Widen(Path);
     if (wide.empty())
         return {};
     // Upper case as the invariant locale has it (kernel32 only).

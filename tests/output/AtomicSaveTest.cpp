@@ -341,8 +341,10 @@ TEST(AtomicSave, AJournalNamingOtherFilesChangesNothing)
         WriteFile(maps(".morvane-3.journal"), c.Journal);
         const std::vector<std::string> lines = RecoverInterruptedSaves({maps("map0.mul")});
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0], "left " + maps(".morvane-3.journal") +
-                                " alone: it names files that a save of this program does not write");
+        EXPECT_EQ(lines[0].rfind("left ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(".morvane-3.journal alone: it names files that a save of this program does not write"),
+                  std::string::npos)
+            << lines[0];
         EXPECT_EQ(ListDir(dir.File("victim")),
                   (std::vector<std::string>{".morvane-5.tmp", "important.txt", "other.txt", "payload.txt"}));
         for (const char *name : {"important.txt", "other.txt", "payload.txt"})
