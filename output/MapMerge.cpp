@@ -350,8 +350,10 @@ TPartialRun MakeRun(TExistingMap &Existing, const TMergeRegion &Region, const TM
             if (Reading.FindRegion)
                 Reading.FindRegion();
         }
-        if (Stage == TerrainSmoothingStage)
+        if (Stage == TerrainSmoothingStage) {
             KeepExistingCells(Model, Existing, Region);
+            StartRemadeLandNearKept(Model, Region);
+        }
         if (Stages == TMergeStages::OnRemadePart && RunHeightStageOnPart(Stage, Model, Region, *rings ? &**rings : nullptr))
             return true;
         // A stage over the whole grid: every start altitude first.

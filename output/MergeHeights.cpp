@@ -1,6 +1,7 @@
 #include "MergeHeights.h"
 
 #include "ClassTerrainImage.h"
+#include "HeightProfile.h"
 #include "InTwoHalves.h"
 #include "MapMerge.h"
 
@@ -86,6 +87,64 @@ void RunOnPart(TTerrainImage &Model, const TGridBox &Box, const std::function<vo
     Work(Model);
     CopyPart(whole.Cells.data(), stride, Model.CellData(), Box, false);
     CopyPart(whole.Flags.data(), stride, Model.FlagData(), Box, false);
+}
+
+void StartRemadeLandNearKept(TTerrainImage &Model, const TMergeRegion &Region)
+{
+    const TGridBox box = RemadeBox(Region).Grown(8, Model.GetWidth(), Model.GetHeight());
+    if (box.Empty())
+        return;
+    // The lowest altitude a run gives land, or a coast strip that the
+    // picture's stages may make land one cell over.
+    const THeightProfile &profile = Model.GetHeightProfile();
+    int lowest = std::min({profile.OtherStart.Low, profile.OtherSeed.Low, profile.Water, profile.Coastline});
+    for (const int ring : profile.Rings)
+        lowest = std::min(lowest, ring);
+    if (profile.CoastTable)
+        for (unsigned mask = 0; mask < 256; ++mask)
+            lowest = std::min(lowest, CoastTableAltitude(mask, profile.Water, profile.Coastline));
+    const auto land = [](uint16_t Code) { return Code >= 1 && Code <= 8 && Code != MOUNTAIN; };
+    // By cell of the box: how far below that the nearest kept land lies,
+    // spread from the kept land outwards (breadth first), or None.
+    const int w = box.X1 - box.X0 + 1, h = box.Y1 - box.Y0 + 1;
+    constexpr int None = 1000;
+    std::vector<int> below(size_t(w) * size_t(h), None);
+    std::vector<uint32_t> queue;
+    bool any = false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const TCell cell = Model.GetCell(box.X0 + x, box.Y0 + y);
+            if (Model.GetFlag(box.X0 + x, box.Y0 + y) != FLAG_PAINTED || !land(cell.Code))
+                continue;
+            below[size_t(y) * size_t(w) + size_t(x)] = std::min(0, cell.Altitude - lowest);
+            any = any || cell.Altitude < lowest;
+            queue.push_back(uint32_t(y) * uint32_t(w) + uint32_t(x));
+        }
+    if (!any)
+        return;
+    for (size_t next = 0; next < queue.size(); ++next) {
+        const int x = int(queue[next] % uint32_t(w)), y = int(queue[next] / uint32_t(w));
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int qx = x + dx, qy = y + dy;
+                if (qx < 0 || qy < 0 || qx >= w || qy >= h)
+                    continue;
+                int &to = below[size_t(qy) * size_t(w) + size_t(qx)];
+                if (to == None) {
+                    to = below[size_t(y) * size_t(w) + size_t(x)];
+                    queue.push_back(uint32_t(qy) * uint32_t(w) + uint32_t(qx));
+                }
+            }
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int gx = box.X0 + x, gy = box.Y0 + y, by = below[size_t(y) * size_t(w) + size_t(x)];
+            const uint8_t flag = Model.GetFlag(gx, gy);
+            TCell &cell = Model.CellData()[Model.Index(gx, gy)];
+            if (by != None && by != 0 && flag != FLAG_PAINTED && flag != FLAG_FIXED && land(cell.Code) &&
+                Region.Remade(gx - 1, gy - 1))
+                cell.Altitude = int8_t(std::max(-128, cell.Altitude + by));
+        }
 }
 
 TCoastRings::TCoastRings(const TTerrainImage &Model)

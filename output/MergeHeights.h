@@ -35,6 +35,17 @@ TGridBox RemadeBox(const TMergeRegion &Region);
 // grid. Whatever Work throws, the model has its whole grid again.
 void RunOnPart(TTerrainImage &Model, const TGridBox &Box, const std::function<void(TTerrainImage &)> &Work);
 
+// Remade land (not mountain) beside kept land that lies below every altitude
+// a run gives land (the height profile's start and seed ranges, its rings,
+// and its coast, which the picture's stages may make land one cell over)
+// would start at those altitudes all the same, and the terrain smoothing,
+// which rises before it falls and stops after its passes, would leave a step
+// down to it. So each free remade land cell is lowered by as much as its
+// nearest kept land cell (eight neighbours, within a block of the remade
+// blocks) lies below them; where no kept land lies so low, as on a generated
+// map, nothing changes. Kept cells are the FLAG_PAINTED ones.
+void StartRemadeLandNearKept(TTerrainImage &Model, const TMergeRegion &Region);
+
 // Which cells the coast rings fix, for a freshly loaded picture whose
 // terrain codes are final: water and coastline cells and those at most three
 // king moves from one. What the random heights ask of a cell where the

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -271,6 +272,47 @@ TEST(CliMerge, AMapOfUnknownTilesIsKeptWholeWhateverIsPainted)
     EXPECT_EQ(ReadFile(dir.File("map0.mul")), map);
     EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
     EXPECT_EQ(ReadFile(dir.File("statics0.mul")), data);
+}
+
+// Remade land beside kept land far below the altitudes a run gives land (a
+// hand-made lowland at -60 or -100): the remade altitudes still join the kept
+// ones, within the terrain smoothing's tolerance. (They started at the run's
+// 0 to 16, and the smoothing, rising before it falls, left steps of 21 and
+// 61 at the edge.)
+TEST(CliMerge, RemadeLandJoinsKeptLandFarBelow)
+{
+    for (const int kept : {-60, -100}) {
+        SCOPED_TRACE(kept);
+        TTempDir dir;
+        std::string map;
+        for (int block = 0; block < (Width / 8) * BlockRows; ++block) {
+            map += std::string(4, '\0');
+            for (int cell = 0; cell < 64; ++cell)
+                map += std::string{char(3), char(0), char(kept)}; // grass
+        }
+        WriteFile(dir.File("map0.mul"), map);
+        ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
+        auto reds = PictureFiles::ReferenceReds(ReadFile(dir.File("back.bmp")));
+        ASSERT_TRUE(reds);
+        for (int y = 40; y < 60; ++y)
+            for (int x = 40; x < 60; ++x)
+                reds->Rows[size_t(y)][size_t(x)] = CliTestData::DirtRed;
+        TestSupport::SaveRedBmp(dir.File("dirt.bmp"), reds->Rows);
+        const auto merge = RunIn(dir, {"-q", "--seed", "2", "--size", "128x96", "--merge-into", "map0.mul", "dirt.bmp"});
+        ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+        TMapReader reader(dir.File("map0.mul"), TMapSize{Width, Height});
+        const TMapCells cells = ReadMapCells(reader);
+        int steepest = 0;
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) {
+                const int a = cells.Altitudes[cells.Index(x, y)];
+                if (x + 1 < Width)
+                    steepest = std::max(steepest, std::abs(a - cells.Altitudes[cells.Index(x + 1, y)]));
+                if (y + 1 < Height)
+                    steepest = std::max(steepest, std::abs(a - cells.Altitudes[cells.Index(x, y + 1)]));
+            }
+        EXPECT_LE(steepest, 8);
+    }
 }
 
 #ifndef _WIN32
