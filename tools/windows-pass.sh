@@ -118,7 +118,7 @@ same_files() { # folder a, folder b: every file the same
 arguments_mul=(-q --seed 77 --size 1024x768 --statics --preview preview.png -o map0.mul ../world.bmp)
 arguments_uop=(-q --seed 78 --size 1024x768 -o map0LegacyMUL.uop ../world.bmp)
 arguments_import=(--import map0.mul --size 1024x768 -o back.bmp --heights-out heights.png)
-arguments_merge=(-q --seed 79 --size 1024x768 --merge-into map0.mul ../world.bmp -o merged.mul)
+arguments_merge=(-q --seed 79 --size 1024x768 --merge-into map0.mul ../world.bmp -o map1.mul)
 compare_runs() { # the warnings, on standard output, must be the same too
     (cd "$compare/linux" && "$linux_bin/morvane-cli" "${arguments_mul[@]}" >../linux.txt &&
         "$linux_bin/morvane-cli" "${arguments_uop[@]}" >>../linux.txt &&

@@ -398,6 +398,12 @@ TEST(CliMerge, APictureOfAnotherSizeOrAMapThatCannotBeReadWritesNothing)
     // names of the picture, and then of the existing statics.
     const std::string lake = ReadFile(dir.File("lake.bmp")), records = ReadFile(dir.File("statics0.mul"));
     fs::create_directory(dir.File("out"));
+    // Another map in the same folder whose statics would be these very files
+    // (map numbers alike): the old map would be left with the new statics.
+    std::vector<std::string> beside = merge;
+    beside.insert(beside.end(), {"-o", "merged.mul"});
+    refused(beside, 1, "the statics file staidx0.mul is the statics beside the existing map staidx0.mul");
+    EXPECT_FALSE(fs::exists(dir.File("merged.mul")));
     std::vector<std::string> elsewhere = merge;
     elsewhere.insert(elsewhere.end(), {"-o", "out/map0.mul"});
     fs::create_hard_link(dir.File("lake.bmp"), dir.File("out/statics0.mul"));
