@@ -126,6 +126,11 @@ struct TTargetInfo
 TTargetInfo InspectTarget(const std::string &Target)
 {
     TTargetInfo result;
+    if (const std::string saved = Platform::NameAsSaved(Target); saved != Target) {
+        result.Final = Target;
+        result.Problem = Target + ": the system drops the dots and spaces at the end of a file name; name it " + saved;
+        return result;
+    }
     result.Final = Platform::LinkFollowed(Target);
     Platform::TFileInfo info;
     if (const TError problem = Platform::Inspect(result.Final, info)) {

@@ -38,6 +38,7 @@ enum class TErrorKind
     InUse,       // another program holds the file open (Windows) or locked
     NotSupported, // e.g. hard links on FAT
     InputOutput,
+    BadName,     // a character that file names cannot have (Windows: * ? < > | " :)
     Other,
 };
 
@@ -192,6 +193,12 @@ inline std::string Utf8FromPath(const std::filesystem::path &Path)
 // on POSIX; on Windows in capitals (its file systems ignore the case of
 // names).
 std::string NameKey(const std::string &Path);
+
+// The name a file made under Path gets: Path itself on POSIX; on Windows
+// without the dots and spaces at the end of its last part, which the system
+// drops (so "map0LegacyMUL.uop." would be a file named by its format's
+// extension without being one).
+std::string NameAsSaved(const std::string &Path);
 
 // Path itself, or where Path is a symbolic link the file it leads to (the
 // file that replacing Path replaces), as an absolute name.

@@ -357,6 +357,8 @@ std::vector<std::string> FolderEntries(const std::string &Folder)
 
 std::string NameKey(const std::string &Path) { return Path; }
 
+std::string NameAsSaved(const std::string &Path) { return Path; }
+
 std::string ExecutablePath()
 {
     char path[PATH_MAX + 1];

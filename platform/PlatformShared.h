@@ -44,6 +44,8 @@ std::string Describe(const TError &Error)
         return "the file system does not support this";
     case TErrorKind::InputOutput:
         return "the disk reported an input/output error";
+    case TErrorKind::BadName:
+        return "the name holds a character that file names cannot have";
     case TErrorKind::Other:
         break;
     }

@@ -45,8 +45,9 @@ TError ErrorOf(DWORD Number)
         return {};
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
         return {TErrorKind::NotFound, system};
+    case ERROR_INVALID_NAME:
+        return {TErrorKind::BadName, system};
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
         return {TErrorKind::Exists, system};
@@ -115,6 +116,30 @@ bool TooLong(const std::wstring &Path)
         }
     }
     return false;
+}
+
+// The last part of a path: after the last slash or backslash (or drive colon).
+std::wstring LastPart(const std::wstring &Path)
+{
+    const size_t slash = Path.find_last_of(L"\\/:");
+    return slash == std::wstring::npos ? Path : Path.substr(slash + 1);
+}
+
+// Whether Name is a device whatever folder it is in: CON, PRN, AUX, NUL,
+// COM0-9, LPT0-9, CONIN$ and CONOUT$, with any extension and in any case.
+// Such a port that the machine lacks is no file either.
+bool DeviceName(const std::wstring &Name)
+{
+    std::wstring base = Name.substr(0, Name.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t &c : base)
+        c = c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+        base == L"CONOUT$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'0' && base[3] <= L'9';
 }
 
 } // namespace
@@ -212,12 +237,29 @@ TError ReadFile(const std::string &Path, size_t MaxBytes, std::string &Text)
     return {};
 }
 
+std::string NameAsSaved(const std::string &Path)
+{
+    const std::wstring wide = Widen(Path);
+    const std::wstring last = LastPart(wide);
+    if (last.empty() || last == L"." || last == L"..")
+        return Path;
+    const size_t start = wide.size() - last.size();
+    size_t end = wide.size();
+    while (end > start && (wide[end - 1] == L'.' || wide[end - 1] == L' '))
+        --end;
+    return end == start || end == wide.size() ? Path : Narrow(wide.data(), end);
+}
+
 TError Inspect(const std::string &Path, TFileInfo &Info)
 {
     Info = {};
     const std::wstring wide = Widen(Path);
     if (TooLong(wide))
         return {TErrorKind::NameTooLong, ERROR_FILENAME_EXCED_RANGE};
+    if (DeviceName(LastPart(wide))) {
+        Info.Type = TFileType::Other;
+        return {};
+    }
     // No access asked for: this works on files that others hold open.
     const HANDLE file = CreateFileW(wide.c_str(), 0, ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                     nullptr);

@@ -222,6 +222,36 @@ TEST(AtomicSave, ALinkIsFollowedAndTheFilesPermissionsKept)
     EXPECT_FALSE(fs::exists(dir.File("none")));
 }
 
+#ifdef _WIN32
+// Windows names that are no file: devices by name in any folder (a port the
+// machine lacks too), names whose dots or spaces at the end the system drops
+// (map0LegacyMUL.uop. would be a .uop file that its name did not make one),
+// and names with a character the system refuses. Refused before anything is
+// written.
+TEST(AtomicSave, WindowsDeviceNamesAndNamesEndingInDotsAreRefused)
+{
+    TTempDir dir;
+    for (const char *name : {"COM9", "com9.png", "LPT7.mul", "conout$", "Nul .txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(TargetProblem(dir.File(name)).find("this is not a regular file"), std::string::npos)
+            << TargetProblem(dir.File(name));
+    }
+    for (const std::string name : {"map0LegacyMUL.uop.", "p.png . "}) {
+        SCOPED_TRACE(name);
+        const std::string saved = name.substr(0, name.find_last_not_of(". ") + 1);
+        EXPECT_EQ(TargetProblem(dir.File(name)), dir.File(name) +
+                                                     ": the system drops the dots and spaces at the end of a file "
+                                                     "name; name it " +
+                                                     dir.File(saved));
+    }
+    // A character no file name may have is said as such, not as a missing file.
+    EXPECT_EQ(TargetProblem(dir.File("a*b.mul")),
+              dir.File("a*b.mul") + ": the name holds a character that file names cannot have");
+    EXPECT_EQ(TargetProblem(dir.File("map0.mul")), "");
+    EXPECT_TRUE(ListDir(dir.Path()).empty());
+}
+#endif
+
 TEST(AtomicSave, NamesTooLongAreSaidToBeTooLong)
 {
     TTempDir dir;

@@ -333,6 +333,7 @@ TEST(Platform, MessagesSayTheCauseInPlainWords)
         {TErrorKind::Denied, "map0.mul: permission denied"},
         {TErrorKind::ReadOnlyDisk, "map0.mul: the disk is read-only"},
         {TErrorKind::InputOutput, "map0.mul: the disk reported an input/output error"},
+        {TErrorKind::BadName, "map0.mul: the name holds a character that file names cannot have"},
         {TErrorKind::InUse, "map0.mul is in use by another program (close the client or the server)"},
     };
     for (const auto &[kind, text] : cases)
