@@ -18,7 +18,7 @@ bool CanShow(const TTerrainImage &Model, uint16_t Code, uint16_t Tile, const TTi
         return Class.Kind == TTileKind::Coast || Class.Kind == TTileKind::CoastOrPlain;
     if (Code == WATER || (Code >= 1 && Code <= 8))
         return (Class.Kind == TTileKind::Plain || Class.Kind == TTileKind::CoastOrPlain) && Class.Code == Code;
-    return Class.Kind == TTileKind::Unknown;
+    return false;
 }
 
 } // namespace
@@ -47,6 +47,11 @@ uint64_t ShowKeptCellsAsWritten(TTerrainImage &Model, const TMapCells &Existing,
             const uint16_t tile = Existing.Tiles[i];
             const TTileClass &c = Classes.Of(tile);
             uint16_t &code = row[x].Code;
+            if (c.Kind == TTileKind::Unknown) {
+                changed += code != KeptUnknownTile;
+                code = KeptUnknownTile;
+                continue;
+            }
             if (CanShow(Model, code, tile, c, voids))
                 continue;
             switch (c.Kind) {
@@ -55,7 +60,7 @@ uint64_t ShowKeptCellsAsWritten(TTerrainImage &Model, const TMapCells &Existing,
             case TTileKind::CoastOrPlain: code = code == WATER ? uint16_t(COASTLINE) : uint16_t(c.Code); break;
             case TTileKind::Transition: code = transitionOf[tile]; break;
             case TTileKind::Void: code = NO_TERRAIN; break;
-            case TTileKind::Unknown: continue;
+            case TTileKind::Unknown: break; // taken above
             }
             ++changed;
         }

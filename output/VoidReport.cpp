@@ -7,6 +7,7 @@
 #include "VoidReport.h"
 
 #include "ClassTerrainImage.h"
+#include "KeptCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -89,6 +90,8 @@ bool TVoidCodes::IsVoid(const TTerrainImage &Model, uint16_t Code)
     // TileForCode draws from the list of a code with a list, and an empty list
     // gives the void tile; every other code takes FixedTile, which is the
     // transition tile or, where none is configured (0), the void tile.
+    if (Code == KeptUnknownTile)
+        return false;
     if (TTerrainImage::HasTileList(Code))
         return Model.GetTileList(uint8_t(Code)).empty();
     return Model.GetTransitionTile(Code) == 0;

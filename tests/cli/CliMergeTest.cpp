@@ -6,6 +6,7 @@
 #include "MapImport.h"
 #include "MapReader.h"
 #include "PictureFiles.h"
+#include "PlainPng.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -266,9 +267,22 @@ TEST(CliMerge, AMapOfUnknownTilesIsKeptWholeWhateverIsPainted)
     const std::string index = ReadFile(dir.File("staidx0.mul")), data = ReadFile(dir.File("statics0.mul"));
     ASSERT_EQ(RunIn(dir, {"--import", "map0.mul", "--size", "128x96", "-o", "back.bmp"}).ExitCode, 0);
     PaintLake(dir, 84, 52, 16);
-    const auto merge = RunIn(dir, {"-q", "--size", "128x96", "--statics", "--merge-into", "map0.mul", "lake.bmp"});
+    const auto merge = RunIn(dir, {"-q", "--size", "128x96", "--statics", "--merge-into", "map0.mul", "lake.bmp",
+                                   "--report", "--preview", "p.png"});
     ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
     EXPECT_EQ(merge.Out, "map0.mul: 256 cells changed; 0 of 192 blocks made anew\n");
+    // The report and the preview describe the map written: no void tile (the
+    // picture names no terrain there, but the map keeps its own tiles) and no
+    // water; the preview grey, not the void's magenta nor the lake's blue.
+    EXPECT_NE(merge.Err.find("Void tiles: 0 cells\n"), std::string::npos) << merge.Err;
+    EXPECT_EQ(merge.Err.find("WATER:"), std::string::npos) << merge.Err;
+    const PlainPng::TPicture preview = PlainPng::Read(dir.File("p.png"));
+    ASSERT_EQ(preview.Width, Width);
+    for (const auto &[x, y] : {std::pair{10, 10}, std::pair{90, 60}}) {
+        const uint32_t pixel = preview.Pixel(x, y); // grey, shaded by the slope
+        EXPECT_TRUE((pixel >> 16 & 0xFF) == (pixel & 0xFF) && (pixel >> 8 & 0xFF) == (pixel & 0xFF))
+            << std::hex << pixel << " at " << std::dec << x << "," << y;
+    }
     EXPECT_EQ(ReadFile(dir.File("map0.mul")), map);
     EXPECT_EQ(ReadFile(dir.File("staidx0.mul")), index);
     EXPECT_EQ(ReadFile(dir.File("statics0.mul")), data);
