@@ -56,7 +56,8 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     // The existing map and its statics may be the outputs: that is what a
     // merge is for. Every other input must not be one.
     std::vector<TRunFile> inputs = InputsOf(Options);
-    if (!IsSameFile(existingPath, output.FileName))
+    const bool inPlace = IsSameFile(existingPath, output.FileName);
+    if (!inPlace)
         inputs.push_back({existingPath, "the existing map"});
     const std::vector<TRunFile> outputs = OutputsOf(Options);
     if (const auto clash = FindFileClash(inputs, outputs)) {
@@ -152,7 +153,6 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
         // They may be replaced by the new statics when the map itself is
         // replaced, and by no other output; beside a map written elsewhere
         // they are inputs like the map.
-        const bool inPlace = IsSameFile(existingPath, output.FileName);
         std::vector<TRunFile> others = inPlace ? std::vector<TRunFile>() : newStatics;
         for (const TRunFile &file : outputs)
             if (!inPlace || file.Role != "the statics file")
@@ -223,7 +223,7 @@ int RunMerge(const TCliOptions &Options, std::FILE *Out, std::FILE *Err, bool Sh
     const std::string heights =
         Options.HeightsPath ? ", " + std::to_string(region.RepaintedHeights) + " more in height only" : std::string();
     // Named by the file written; a merge written elsewhere says from which map.
-    const std::string from = IsSameFile(existingPath, output.FileName) ? std::string() : " from " + existingPath;
+    const std::string from = inPlace ? std::string() : " from " + existingPath;
     std::fprintf(Out, "%s: %llu cells changed%s%s; %llu of %llu blocks made anew\n", output.FileName.c_str(),
                  static_cast<unsigned long long>(region.ChangedCells), from.c_str(), heights.c_str(),
                  static_cast<unsigned long long>(region.RemadeBlocks),
